@@ -1,0 +1,71 @@
+// The divider search: chooses the reference divider R and the feedback
+// divider N of an integer-N synthesiser.
+//
+// Candidates R = 1, 2, ... 1,000,000 are tried in order. A candidate is
+// admitted while its comparison frequency FComp = RefFreq / R (in kHz,
+// 1000 x FComp) is not above the upper limit; the first one below the lower
+// limit ends the search. For an admitted candidate N is SrcFreq / FComp
+// rounded (halves up), and the pair is judged by how far the comparison
+// frequency that N implies, SrcFreq / N, lies from FComp. The best pair
+// wins, the smallest R on ties, and a difference below 1e-15 MHz stops the
+// search as an exact match.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace synthfactors {
+
+// How far a run of the GO action has got; the front end reads it to explain
+// a fault, and to tell a finished report from a run that had nothing to do.
+enum class RunStage {
+  kReadFactor,       // reading RF Multiplication
+  kReadOutput,       // reading RF Output
+  kSourceFrequency,  // RF Output / RF Multiplication
+  kReadReference,    // reading Ref. Input
+  kReadLowerLimit,   // reading Minimum Fcomp
+  kReadUpperLimit,   // reading Maximum Fcomp
+  kSearch,           // the divider search arithmetic
+  kErrorFigures,     // the error of the chosen pair
+  kReport,           // lines 1-4 of the report
+  kHexValues,        // R and N in hexadecimal
+  kZeroSource,       // ended early: the source frequency is 0
+  kDone,             // the report is complete
+};
+
+// The working values of a run. Owned by the window and kept from one run to
+// the next; a fault leaves them as far as the run got.
+struct SearchState {
+  double SrcFreq = 0;    // MHz: RF output / multiplication factor
+  double RefFreq = 0;    // MHz: reference input
+  std::int32_t RTrial = 0;  // candidate reference divider
+  double FComp = 0;      // MHz: RefFreq / RTrial
+  double NTrial = 0;     // candidate feedback divider, whole
+  double FCompAct = 0;   // MHz: comparison frequency that NTrial implies
+  double FCompDiff = 0;  // MHz: FCompAct - FComp of the latest candidate
+  double BestDiff = 0;   // MHz: smallest |FCompDiff| so far
+  std::int32_t BestR = 0;  // chosen R; 0 while no pair is chosen
+  double BestN = 0;      // chosen N, whole
+  double FreqErr = 0;    // MHz: synthesised minus wanted output frequency
+  double RelErr = 0;     // FreqErr relative to the output frequency
+  RunStage Stage = RunStage::kDone;
+};
+
+inline constexpr std::int32_t kLastRTrial = 1'000'000;
+inline constexpr double kExactBelow = 1e-15;  // MHz
+
+// Whether the last search stopped on an exact match: only then is BestDiff
+// below kExactBelow.
+inline bool IsExactMatch(const SearchState& state) {
+  return state.BestDiff < kExactBelow;
+}
+
+// Runs the search on `state`, whose SrcFreq and RefFreq are set. The limits
+// are in kHz, read with ParseLeadingNumber from the two texts: the lower one
+// at the first candidate, the upper one at the first candidate that passes
+// the lower test. Returns true when it stopped on an exact match. May raise
+// ArithmeticFault; the state is then left as far as the search got.
+bool RunDividerSearch(SearchState& state, std::string_view min_fc_text,
+                      std::string_view max_fc_text);
+
+}  // namespace synthfactors

@@ -1,0 +1,69 @@
+#include "fault_message.h"
+
+#include <array>
+#include <string_view>
+
+namespace synthfactors {
+namespace {
+
+struct Cause {
+  RunStage where;
+  std::string_view division;  // division by zero and 0 / 0
+  std::string_view overflow;
+};
+
+constexpr std::string_view kBeyondRange =
+    "is beyond the range of numbers (about 1.8E+308).";
+
+constexpr std::array<Cause, 10> kCauses = {{
+    {RunStage::kReadFactor, "", "RF Multiplication "},
+    {RunStage::kReadOutput, "", "RF Output "},
+    {RunStage::kSourceFrequency,
+     "the RF multiplication factor is 0 or not a number, so RF Output cannot "
+     "be divided by it.",
+     "RF Output divided by RF Multiplication "},
+    {RunStage::kReadReference, "", "Ref. Input "},
+    {RunStage::kReadLowerLimit, "", "Minimum Fcomp "},
+    {RunStage::kReadUpperLimit, "", "Maximum Fcomp "},
+    {RunStage::kSearch,
+     "the reference frequency is 0, so every comparison frequency is 0 and no "
+     "feedback divider N can be found.",
+     "a comparison frequency or divider in the search "},
+    {RunStage::kErrorFigures,
+     "no divider pair fits: no reference divider R from 1 to 1000000 puts the "
+     "comparison frequency between Minimum Fcomp and Maximum Fcomp. Check that "
+     "the minimum is not above the maximum and not above 1000 times the "
+     "reference, and that the reference is not 0.",
+     "the output error of the chosen divider pair "},
+    {RunStage::kReport, "", "a figure of the report "},
+    {RunStage::kHexValues, "",
+     "N does not fit in 32 bits: the feedback divider N is outside the range "
+     "of a signed 32-bit register, so the hexadecimal values cannot be shown."},
+}};
+
+std::string Capitalised(std::string_view text) {
+  std::string out(text);
+  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] -= 'a' - 'A';
+  return out;
+}
+
+}  // namespace
+
+std::string FaultMessage(FaultKind kind, RunStage where) {
+  std::string message = Capitalised(FaultKindName(kind)) + ": ";
+  for (const Cause& cause : kCauses) {
+    if (cause.where != where) continue;
+    if (kind != FaultKind::kOverflow && !cause.division.empty()) {
+      return message + std::string(cause.division);
+    }
+    if (cause.overflow.ends_with('.')) return message + std::string(cause.overflow);
+    return message + Capitalised(cause.overflow) + std::string(kBeyondRange);
+  }
+  return message + "the calculation could not be completed.";
+}
+
+std::string_view ZeroSourceMessage() {
+  return "RF Output is 0 or not a number: there is nothing to calculate.";
+}
+
+}  // namespace synthfactors

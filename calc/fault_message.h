@@ -1,0 +1,19 @@
+// The words the user reads when a run ends early: the kind of fault and its
+// likely cause, from where in the run it happened. Both front ends use it.
+#pragma once
+
+#include <string>
+
+#include "arithmetic_fault.h"
+#include "divider_search.h"
+
+namespace synthfactors {
+
+// For example "Division by zero: the RF multiplication factor is 0 or not a
+// number, so RF Output cannot be divided by it."
+std::string FaultMessage(FaultKind kind, RunStage where);
+
+// Why a run that ended without a fault wrote nothing (RunStage::kZeroSource).
+std::string_view ZeroSourceMessage();
+
+}  // namespace synthfactors

@@ -1,0 +1,123 @@
+#include "batch.h"
+
+#include <array>
+#include <charconv>
+
+#include <nlohmann/json.hpp>
+
+#include "result_json.h"
+
+namespace synthfactors::cli {
+namespace {
+
+using Json = nlohmann::json;
+
+struct Member {
+  std::string_view name;
+  std::string RunInputs::*field;
+};
+
+constexpr std::array<Member, 5> kMembers = {{
+    {"rf_out", &RunInputs::rf_out},
+    {"mult", &RunInputs::mult},
+    {"ref", &RunInputs::ref},
+    {"min_fc", &RunInputs::min_fc},
+    {"max_fc", &RunInputs::max_fc},
+}};
+
+template <typename Number>
+std::string ShortestText(Number value) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
+std::optional<std::string> MemberText(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::string:
+      return value.get<std::string>();
+    case Json::value_t::number_integer:
+      return ShortestText(value.get<std::int64_t>());
+    case Json::value_t::number_unsigned:
+      return ShortestText(value.get<std::uint64_t>());
+    case Json::value_t::number_float:
+      return ShortestText(value.get<double>());
+    default:
+      return std::nullopt;
+  }
+}
+
+bool IsBlank(std::string_view line) {
+  return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// nlohmann's messages start with "[json.exception.parse_error.101] ".
+std::string WithoutExceptionTag(std::string_view what) {
+  if (!what.empty() && what.front() == '[') {
+    const auto close = what.find("] ");
+    if (close != std::string_view::npos) what.remove_prefix(close + 2);
+  }
+  return std::string(what);
+}
+
+}  // namespace
+
+std::optional<RunInputs> ReadBatchLine(std::string_view line,
+                                       std::string& error) {
+  Json object;
+  try {
+    object = Json::parse(line);
+  } catch (const Json::parse_error& e) {
+    error = "not valid JSON: " + WithoutExceptionTag(e.what());
+    return std::nullopt;
+  }
+  if (!object.is_object()) {
+    error = "not a JSON object: each line must be an object such as "
+            "{\"rf_out\": \"1000\"}";
+    return std::nullopt;
+  }
+
+  RunInputs inputs = StartInputs();
+  for (const auto& [key, value] : object.items()) {
+    const Member* member = nullptr;
+    for (const Member& m : kMembers) {
+      if (m.name == key) member = &m;
+    }
+    if (member == nullptr) {
+      error = "unknown member \"" + key +
+              "\": the members are rf_out, mult, ref, min_fc and max_fc";
+      return std::nullopt;
+    }
+    std::optional<std::string> text = MemberText(value);
+    if (!text) {
+      error = "member \"" + key + "\" must be a string or a number";
+      return std::nullopt;
+    }
+    inputs.*(member->field) = std::move(*text);
+  }
+  return inputs;
+}
+
+bool RunBatch(std::istream& in, std::ostream& out,
+              std::string_view decimal_symbol) {
+  bool all_read = true;
+  std::string line;
+  for (std::int64_t number = 1; std::getline(in, line); ++number) {
+    if (IsBlank(line)) continue;
+    std::string error;
+    const std::optional<RunInputs> inputs = ReadBatchLine(line, error);
+    if (inputs) {
+      out << JsonLine(ResultToJson(RunOnce(*inputs, decimal_symbol)));
+    } else {
+      all_read = false;
+      nlohmann::ordered_json answer;
+      answer["line"] = number;
+      answer["error"] = error;
+      out << JsonLine(answer);
+    }
+    out << '\n' << std::flush;
+  }
+  return all_read;
+}
+
+}  // namespace synthfactors::cli

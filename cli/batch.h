@@ -1,0 +1,28 @@
+// The batch mode: JSON Lines in, one result object per line out.
+#pragma once
+
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "run_result.h"
+
+namespace synthfactors::cli {
+
+// Reads one batch line: an object whose optional members rf_out, mult, ref,
+// min_fc and max_fc are strings (taken as typed) or numbers (taken as their
+// shortest round-trip text); a missing member takes its start text. Returns
+// the inputs, or puts into `error` why the line is not such an object.
+std::optional<RunInputs> ReadBatchLine(std::string_view line,
+                                       std::string& error);
+
+// Answers every line of `in` on `out`, in order, flushing after each: a
+// result object, or {"line": K, "error": "..."} for a line that cannot be
+// read (K counts from 1, blank lines included). Blank lines are skipped.
+// Returns false when any line could not be read.
+bool RunBatch(std::istream& in, std::ostream& out,
+              std::string_view decimal_symbol);
+
+}  // namespace synthfactors::cli

@@ -1,0 +1,20 @@
+// A run's result as one JSON object, in the order the README documents:
+// rf_out, mult, ref, min_fc, max_fc, rf_source, report, exact, r, n,
+// comparison_khz, error_hz, error_ppb, fault, message.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "run_result.h"
+
+namespace synthfactors::cli {
+
+nlohmann::ordered_json ResultToJson(const RunResult& result);
+
+// One line of compact JSON, without the line break. Bytes that are not UTF-8
+// are replaced by U+FFFD rather than failing the output.
+std::string JsonLine(const nlohmann::ordered_json& value);
+
+}  // namespace synthfactors::cli

@@ -1,0 +1,29 @@
+// The channel sweep: the GO action at every point of a FROM:TO:STEP grid of
+// RF output frequencies, the other inputs the same for every point.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "run_result.h"
+#include "sweep_range.h"
+
+namespace synthfactors::cli {
+
+enum class SweepFormat { kCsv, kJsonLines };
+
+inline constexpr std::string_view kSweepCsvHeader =
+    "rf_out,rf_source,r,n,r_hex,n_hex,comparison_khz,error_hz,error_ppb,exact,"
+    "fault";
+
+// One CSV row (without line break) for a run, in the header's order. Numbers
+// are shortest round-trip texts; a value the run did not reach is empty.
+std::string SweepCsvRow(const RunResult& result);
+
+// Writes the header (CSV only) and one line per point, in order.
+void RunSweep(const SweepRange& range, const RunInputs& others,
+              std::string_view decimal_symbol, SweepFormat format,
+              std::ostream& out);
+
+}  // namespace synthfactors::cli

@@ -1,0 +1,222 @@
+// The command-line program end to end, run as a separate process.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "process.h"
+
+namespace synthfactors {
+namespace {
+
+using testing::ProcessResult;
+using Json = nlohmann::json;
+
+ProcessResult Cli(std::vector<std::string> args, const std::string& input = "",
+                  std::vector<std::string> env = {"LC_ALL=C"}) {
+  args.insert(args.begin(), SYNTHFACTORS_CLI_PATH);
+  return testing::RunProcess(args, input, env);
+}
+
+std::vector<Json> JsonLines(const std::string& text) {
+  std::vector<Json> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    lines.push_back(Json::parse(text.substr(start, end - start)));
+  }
+  EXPECT_EQ(start, text.size()) << "output does not end with a line break";
+  return lines;
+}
+
+TEST(CliPlain, PrintsTheSourceFrequencyAndTheReport) {
+  const ProcessResult r = Cli({"--rf-out", "1000"});
+  EXPECT_EQ(0, r.exit_code);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(
+      "RF Source Frequency 1000 MHz\n\nReference / 100\nRF   / 10000\n"
+      "Comparison freq  100.kHz\nNo Error\n\nHex divider values \n"
+      "R  0x64  N  0x2710\n",
+      r.out);
+}
+
+TEST(CliPlain, ReadsEveryInputAsTheWindowWould) {
+  const ProcessResult r = Cli({"--rf-out", " 1234.5678 MHz", "--ref", "13",
+                               "--min-fc", "10", "--max-fc=200", "--mult", "1"});
+  EXPECT_EQ(0, r.exit_code);
+  EXPECT_NE(std::string::npos,
+            r.out.find("Comparison freq  11.37358kHz\nError  4.024Hz        3* 10^-9\n"));
+  EXPECT_EQ(0, Cli({"--rf-out", "-5"}).exit_code);  // a negative value, not an option
+}
+
+TEST(CliPlain, AnEarlyEndPrintsWhatWasWrittenAndTheMessage) {
+  const ProcessResult swapped =
+      Cli({"--rf-out", "1000", "--min-fc", "100", "--max-fc", "5"});
+  EXPECT_EQ(1, swapped.exit_code);
+  EXPECT_EQ("RF Source Frequency 1000 MHz\n", swapped.out);
+  EXPECT_NE(std::string::npos, swapped.err.find("no divider pair fits"));
+
+  const ProcessResult big_n = Cli({"--rf-out", "3e8"});
+  EXPECT_EQ(1, big_n.exit_code);
+  EXPECT_EQ("RF Source Frequency 300000000 MHz\n\nReference / 100\n"
+            "RF   / 3000000000\nComparison freq  100.kHz\nNo Error\n",
+            big_n.out);
+  EXPECT_NE(std::string::npos, big_n.err.find("N does not fit in 32 bits"));
+
+  const ProcessResult empty = Cli({});
+  EXPECT_EQ(1, empty.exit_code);
+  EXPECT_EQ("", empty.out);
+  EXPECT_NE(std::string::npos, empty.err.find("nothing to calculate"));
+}
+
+TEST(CliPlain, UsageErrorsHelpAndVersion) {
+  const ProcessResult unknown = Cli({"--frequency", "1"});
+  EXPECT_EQ(2, unknown.exit_code);
+  EXPECT_NE(std::string::npos, unknown.err.find("--frequency"));
+  EXPECT_EQ(2, Cli({"--rf-out"}).exit_code);
+  EXPECT_EQ(2, Cli({"--batch", "--rf-out", "1"}).exit_code);
+
+  const ProcessResult help = Cli({"--help"});
+  EXPECT_EQ(0, help.exit_code);
+  EXPECT_NE(std::string::npos, help.out.find("--sweep"));
+  const ProcessResult version = Cli({"--version"});
+  EXPECT_EQ(0, version.exit_code);
+  EXPECT_EQ(0u, version.out.find("synthfactors-cli "));
+}
+
+TEST(CliJson, OneObjectWithEveryField) {
+  const ProcessResult r = Cli({"--rf-out", "1000.001", "--json"});
+  EXPECT_EQ(0, r.exit_code);
+  const std::vector<Json> lines = JsonLines(r.out);
+  ASSERT_EQ(1u, lines.size());
+  const Json& j = lines[0];
+  EXPECT_EQ("1000.001", j["rf_out"]);
+  EXPECT_EQ("1", j["mult"]);
+  EXPECT_EQ("10", j["ref"]);
+  EXPECT_EQ("5", j["min_fc"]);
+  EXPECT_EQ("100", j["max_fc"]);
+  EXPECT_EQ(" 1000.001", j["rf_source"]);
+  EXPECT_EQ("Reference / 2000\r\nRF   / 200000\r\nComparison freq  5.kHz\r\n"
+            "Error  -1000.Hz        -1000* 10^-9\r\n\r\nHex divider values \r\n"
+            "R  0x7D0  N  0x30D40",
+            j["report"]);
+  EXPECT_EQ(false, j["exact"]);
+  EXPECT_EQ(2000, j["r"]);
+  EXPECT_EQ(200000, j["n"]);
+  EXPECT_EQ(5.0, j["comparison_khz"]);
+  EXPECT_NEAR(-1000, j["error_hz"].get<double>(), 1e-3);
+  EXPECT_NEAR(-1000, j["error_ppb"].get<double>(), 1e-2);
+  EXPECT_TRUE(j["fault"].is_null());
+  EXPECT_TRUE(j["message"].is_null());
+  std::vector<std::string> keys;
+  const auto in_order = nlohmann::ordered_json::parse(r.out);
+  for (const auto& item : in_order.items()) keys.push_back(item.key());
+  EXPECT_EQ((std::vector<std::string>{"rf_out", "mult", "ref", "min_fc", "max_fc",
+                                      "rf_source", "report", "exact", "r", "n",
+                                      "comparison_khz", "error_hz", "error_ppb",
+                                      "fault", "message"}),
+            keys);
+}
+
+TEST(CliJson, AFaultLeavesNullsWhereTheRunDidNotGet) {
+  const ProcessResult r = Cli({"--rf-out", "1000", "--mult", "0", "--json"});
+  EXPECT_EQ(1, r.exit_code);
+  const Json j = JsonLines(r.out).at(0);
+  EXPECT_EQ("", j["rf_source"]);
+  EXPECT_EQ("", j["report"]);
+  EXPECT_TRUE(j["exact"].is_null());
+  EXPECT_TRUE(j["r"].is_null());
+  EXPECT_EQ("division by zero", j["fault"]);
+  EXPECT_NE(std::string::npos,
+            j["message"].get<std::string>().find("multiplication factor is 0"));
+
+  const Json no_pair =
+      JsonLines(Cli({"--rf-out", "1000", "--min-fc", "100", "--max-fc", "5",
+                     "--json"}).out).at(0);
+  EXPECT_EQ(" 1000", no_pair["rf_source"]);
+  EXPECT_EQ(false, no_pair["exact"]);
+  EXPECT_EQ(0, no_pair["r"]);
+  EXPECT_TRUE(no_pair["comparison_khz"].is_null());
+  EXPECT_EQ("division by zero", no_pair["fault"]);
+}
+
+TEST(CliBatch, AnswersEveryLineInOrderAndReportsUnreadableOnes) {
+  const ProcessResult r = Cli(
+      {"--batch"},
+      "{\"rf_out\": \"1000\"}\n"
+      "\n"
+      "{\"rf_out\": 1000.001, \"max_fc\": 100}\n"
+      "not json\n"
+      "[1, 2]\n"
+      "{\"rf_out\": \"1000\", \"color\": \"red\"}\n"
+      "{\"rf_out\": true}\n"
+      "{\"rf_out\": \"1000\", \"mult\": \"0\"}\r\n"
+      "\xff\xfe\n"
+      "{\"rf_out\": \"10000\", \"mult\": 4}");
+  EXPECT_EQ(1, r.exit_code);
+  const std::vector<Json> lines = JsonLines(r.out);
+  ASSERT_EQ(9u, lines.size());
+  EXPECT_TRUE(lines[0]["report"].get<std::string>().ends_with(
+      "\r\nR  0x64  N  0x2710"));
+  EXPECT_EQ("1000.001", lines[1]["rf_out"]);
+  EXPECT_EQ(2000, lines[1]["r"]);
+  EXPECT_EQ(4, lines[2]["line"]);
+  EXPECT_NE(std::string::npos, lines[2]["error"].get<std::string>().find("not valid JSON"));
+  EXPECT_EQ(5, lines[3]["line"]);
+  EXPECT_EQ(6, lines[4]["line"]);
+  EXPECT_NE(std::string::npos, lines[4]["error"].get<std::string>().find("color"));
+  EXPECT_EQ(7, lines[5]["line"]);
+  EXPECT_EQ("division by zero", lines[6]["fault"]);
+  EXPECT_EQ(9, lines[7]["line"]);
+  EXPECT_EQ(" 2500", lines[8]["rf_source"]);
+}
+
+TEST(CliBatch, AllLinesReadableExitsZero) {
+  const ProcessResult r = Cli({"--batch"}, "{}\n{\"rf_out\":\"1000\"}\n");
+  EXPECT_EQ(0, r.exit_code);
+  const std::vector<Json> lines = JsonLines(r.out);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ("", lines[0]["rf_source"]);  // RF Output empty: nothing to do
+  EXPECT_TRUE(lines[0]["fault"].is_null());
+}
+
+TEST(CliSweep, CsvWithExactGridTexts) {
+  const ProcessResult r = Cli({"--sweep", "10368:10368.1:0.025", "--mult", "4"});
+  EXPECT_EQ(0, r.exit_code);
+  EXPECT_EQ(
+      "rf_out,rf_source,r,n,r_hex,n_hex,comparison_khz,error_hz,error_ppb,exact,fault\n"
+      "10368, 2592,100,25920,64,6540,100,0,0,true,\n",
+      r.out.substr(0, r.out.find('\n', 88) + 1));
+  EXPECT_NE(std::string::npos, r.out.find("\n10368.025, 2592.00625,"));
+  EXPECT_NE(std::string::npos, r.out.find("\n10368.1, 2592.025,"));
+  EXPECT_EQ(6, std::count(r.out.begin(), r.out.end(), '\n'));
+}
+
+TEST(CliSweep, JsonLinesAndFaultingPoints) {
+  const ProcessResult r = Cli({"--sweep", "-1:1:1", "--json"});
+  EXPECT_EQ(0, r.exit_code);
+  const std::vector<Json> lines = JsonLines(r.out);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ("-1", lines[0]["rf_out"]);
+  EXPECT_EQ("0", lines[1]["rf_out"]);
+  EXPECT_EQ("", lines[1]["rf_source"]);
+  EXPECT_EQ("1", lines[2]["rf_out"]);
+}
+
+TEST(CliSweep, BadRangesAreUsageErrors) {
+  for (const char* range : {"1:2", "a:b:c", "1:2:0", "1:2:-1", "2:1:1",
+                            "0:10000000:1", "1e3:2e3:1", ""}) {
+    const ProcessResult r = Cli({"--sweep", range});
+    EXPECT_EQ(2, r.exit_code) << range;
+    EXPECT_EQ("", r.out) << range;
+    EXPECT_NE(std::string::npos, r.err.find("--sweep")) << range;
+  }
+}
+
+TEST(CliLocale, DecimalSymbolFollowsTheEnvironment) {
+  const ProcessResult c = Cli({"--rf-out", "1234.5678", "--ref", "13", "--min-fc",
+                               "10", "--max-fc", "200"},
+                              "", {"LC_ALL=C", "LC_NUMERIC=de_DE.UTF-8"});
+  EXPECT_NE(std::string::npos, c.out.find("11.37358kHz"));
+}
+
+}  // namespace
+}  // namespace synthfactors

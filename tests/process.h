@@ -1,0 +1,21 @@
+// Runs a program as a child process with a given standard input and
+// environment, and collects what it wrote and how it ended.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace synthfactors::testing {
+
+struct ProcessResult {
+  std::string out;
+  std::string err;
+  int exit_code = -1;  // -1 when killed by a signal
+};
+
+// `env` entries ("NAME=value") are added to the current environment.
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         const std::string& input = "",
+                         const std::vector<std::string>& env = {});
+
+}  // namespace synthfactors::testing

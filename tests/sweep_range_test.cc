@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "sweep_range.h"
+
+namespace synthfactors::cli {
+namespace {
+
+SweepRange Parsed(std::string_view text) {
+  std::string error;
+  const auto range = SweepRange::Parse(text, error);
+  EXPECT_TRUE(range) << text << ": " << error;
+  return range.value_or(SweepRange());
+}
+
+std::string ErrorOf(std::string_view text) {
+  std::string error;
+  EXPECT_FALSE(SweepRange::Parse(text, error)) << text;
+  return error;
+}
+
+TEST(SweepRange, PointsAreExactDecimals) {
+  const SweepRange range = Parsed("10368:10370:0.025");
+  EXPECT_EQ(81, range.PointCount());
+  EXPECT_EQ("10368", range.PointText(0));
+  EXPECT_EQ("10368.025", range.PointText(1));
+  EXPECT_EQ("10368.1", range.PointText(4));
+  EXPECT_EQ("10370", range.PointText(80));
+}
+
+TEST(SweepRange, SignsZeroAndLeadingPoints) {
+  const SweepRange range = Parsed("-.5:+.5:.25");
+  EXPECT_EQ(5, range.PointCount());
+  EXPECT_EQ("-0.5", range.PointText(0));
+  EXPECT_EQ("-0.25", range.PointText(1));
+  EXPECT_EQ("0", range.PointText(2));
+  EXPECT_EQ("0.5", range.PointText(4));
+  EXPECT_EQ(1, Parsed("7:7:1").PointCount());
+}
+
+TEST(SweepRange, ToIsIncludedOnlyWhenOnTheGrid) {
+  EXPECT_EQ(3, Parsed("1:1.29:0.1").PointCount());
+  EXPECT_EQ(4, Parsed("1:1.3:0.1").PointCount());
+}
+
+TEST(SweepRange, CountLimitAndDigitLimit) {
+  EXPECT_EQ(10'000'000, Parsed("0:9999999:1").PointCount());
+  EXPECT_NE(std::string::npos, ErrorOf("0:10000000:1").find("10000000 points"));
+  const std::string thirty(30, '9');
+  EXPECT_EQ(thirty, Parsed(thirty + ":" + thirty + ":1").PointText(0));
+  EXPECT_NE(std::string::npos, ErrorOf("1" + thirty + ":1:1").find("30 digits"));
+  // The largest grid stays within 128 bits.
+  const SweepRange wide = Parsed("-" + thirty + ":" + thirty + ":" + "2" + std::string(23, '0'));
+  EXPECT_EQ(10'000'000, wide.PointCount());
+  EXPECT_EQ("999999800000000000000000000001", wide.PointText(9'999'999));
+}
+
+TEST(SweepRange, MalformedRanges) {
+  for (const char* text : {"", "1", "1:2", "1:2:3:4", "a:2:1", "1:2:", "1::1",
+                           "1e3:2e3:1", "1 :2:1", "--1:2:1", "1.2.3:4:1"}) {
+    EXPECT_NE(std::string::npos, ErrorOf(text).find("FROM:TO:STEP")) << text;
+  }
+  EXPECT_NE(std::string::npos, ErrorOf("1:2:0").find("STEP must be greater than 0"));
+  EXPECT_NE(std::string::npos, ErrorOf("1:2:-0.5").find("STEP must be greater than 0"));
+  EXPECT_NE(std::string::npos, ErrorOf("2:1:1").find("TO must not be below FROM"));
+}
+
+}  // namespace
+}  // namespace synthfactors::cli
