@@ -11,6 +11,7 @@ PACKAGES=(
   cmake make g++ pkgconf
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
+  qt6-base-dev qt6-qpa-plugins libqt6test6 fonts-liberation desktop-file-utils
 )
 
 missing_packages() {

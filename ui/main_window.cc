@@ -1,0 +1,175 @@
+#include "main_window.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app_icon.h"
+#include "control_table.h"
+#include "fault_message.h"
+
+namespace synthfactors::ui {
+namespace {
+
+// The report's font, with faces found on Linux desktops after the first.
+// 16 pixels is its 12 points at the 96 dpi the layout is drawn for.
+QFont ReportFont() {
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
+                    "Arimo", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(16);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+// A small sans-serif face in which every caption fits its label.
+QFont ControlFont() {
+  QFont font;
+  font.setFamilies({"Liberation Sans", "Arimo", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(10);
+  return font;
+}
+
+// A push button that Enter and Return click as well as Space, as on the
+// desktops this calculator's users come from; it is still no default button.
+class PushButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      click();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
+
+QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
+  const QString text = QString::fromUtf8(spec.text.data(),
+                                         static_cast<qsizetype>(spec.text.size()));
+  switch (spec.kind) {
+    case ControlKind::kLabel:
+      return new QLabel(text, parent);
+    case ControlKind::kTextBox:
+      return new QLineEdit(text, parent);
+    case ControlKind::kMultiLineTextBox: {
+      auto* box = new QPlainTextEdit(text, parent);
+      box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      box->setWordWrapMode(QTextOption::WordWrap);
+      box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      box->setTabChangesFocus(true);
+      box->setFont(ReportFont());
+      return box;
+    }
+    case ControlKind::kPushButton: {
+      auto* button = new PushButton(text, parent);
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      return button;
+    }
+  }
+  return nullptr;
+}
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(FromUtf8(kWindowTitle));
+  setWindowIcon(QIcon(QPixmap::fromImage(AppIconImage())));
+  resize(ToPixels(kClientWidthTwips), ToPixels(kClientHeightTwips));
+  setFont(ControlFont());
+  buildControls();
+  setTabOrder();
+
+  decimal_symbol_ = QLocale::system().decimalPoint().toStdString();
+  present_fault_ = [this](const QString& message) {
+    QMessageBox::warning(this, FromUtf8(kWindowTitle), message);
+  };
+  connect(static_cast<QPushButton*>(control("GO")), &QPushButton::clicked, this,
+          &MainWindow::onGoClicked);
+  control(kFirstFocus)->setFocus();
+}
+
+void MainWindow::buildControls() {
+  for (const ControlSpec& spec : kControls) {
+    QWidget* widget = MakeControl(spec, this);
+    widget->setObjectName(FromUtf8(spec.name));
+    widget->setGeometry(ToPixels(spec.left), ToPixels(spec.top),
+                        ToPixels(spec.width), ToPixels(spec.height));
+    controls_[spec.name] = widget;
+  }
+}
+
+// Tab follows the tab indexes of the focusable controls; labels take none.
+void MainWindow::setTabOrder() {
+  std::vector<const ControlSpec*> order;
+  for (const ControlSpec& spec : kControls) {
+    if (spec.kind != ControlKind::kLabel) order.push_back(&spec);
+  }
+  std::sort(order.begin(), order.end(), [](auto* a, auto* b) {
+    return a->tab_index < b->tab_index;
+  });
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget::setTabOrder(control(order[i - 1]->name), control(order[i]->name));
+  }
+}
+
+void MainWindow::setFaultPresenter(FaultPresenter presenter) {
+  present_fault_ = std::move(presenter);
+}
+
+QWidget* MainWindow::control(std::string_view name) const {
+  const auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+std::string MainWindow::Text(Box box) const {
+  QWidget* widget = control(BoxName(box));
+  if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+    return line->text().toStdString();
+  }
+  // The report box keeps "\n" between lines; the calculation sees "\r\n".
+  QString text = static_cast<QPlainTextEdit*>(widget)->toPlainText();
+  return text.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
+}
+
+void MainWindow::SetText(Box box, std::string text) {
+  QWidget* widget = control(BoxName(box));
+  QString value = QString::fromStdString(text);
+  if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+    line->setText(value);
+    return;
+  }
+  value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  static_cast<QPlainTextEdit*>(widget)->setPlainText(value);
+}
+
+void MainWindow::onGoClicked() {
+  try {
+    OnGoClick(*this);
+  } catch (const ArithmeticFault& fault) {
+    present_fault_(QString::fromStdString(FaultMessage(fault.kind(), state_.Stage)));
+  } catch (const std::bad_alloc&) {
+    present_fault_(QStringLiteral("Out of memory: an input text is too long."));
+  }
+}
+
+}  // namespace synthfactors::ui

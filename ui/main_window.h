@@ -1,0 +1,52 @@
+// The program's one window: five input boxes, the GO button, the RF source
+// box and the report box. A click of GO runs the GO action on the window's
+// boxes; nothing else is wired.
+#pragma once
+
+#include <functional>
+#include <map>
+
+#include <QWidget>
+
+#include "go_action.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace synthfactors::ui {
+
+class MainWindow : public QWidget, public TextBoxes {
+  Q_OBJECT
+
+ public:
+  // Shows the message of a run that ended in a fault.
+  using FaultPresenter = std::function<void(const QString& message)>;
+
+  explicit MainWindow(QWidget* parent = nullptr);
+
+  // By default a warning box titled like the window; tests observe it here.
+  void setFaultPresenter(FaultPresenter presenter);
+
+  // The control of the given name (as in the control table), or nullptr.
+  QWidget* control(std::string_view name) const;
+
+  // TextBoxes: the GO action's view of the window.
+  std::string Text(Box box) const override;
+  void SetText(Box box, std::string text) override;
+  SearchState& State() override { return state_; }
+  std::string_view DecimalSymbol() const override { return decimal_symbol_; }
+
+ private slots:
+  void onGoClicked();
+
+ private:
+  void buildControls();
+  void setTabOrder();
+
+  std::map<std::string_view, QWidget*> controls_;
+  SearchState state_;
+  std::string decimal_symbol_;
+  FaultPresenter present_fault_;
+};
+
+}  // namespace synthfactors::ui
