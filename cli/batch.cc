@@ -60,6 +60,33 @@ std::string WithoutExceptionTag(std::string_view what) {
   return std::string(what);
 }
 
+enum class LineRead { kLine, kTooLong, kEnd };
+
+// Reads up to the next line feed, keeping at most kMaxBatchLine bytes; the
+// rest of a longer line is read and dropped, so memory stays bounded.
+LineRead ReadLine(std::istream& in, std::string& line) {
+  line.clear();
+  std::streambuf* buffer = in.rdbuf();
+  bool any = false;
+  bool too_long = false;
+  for (;;) {
+    const int c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      if (!any) return LineRead::kEnd;
+      break;
+    }
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < kMaxBatchLine) {
+      line += static_cast<char>(c);
+    } else {
+      too_long = true;
+    }
+  }
+  return too_long ? LineRead::kTooLong : LineRead::kLine;
+}
+
 }  // namespace
 
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
@@ -67,7 +94,7 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
   Json object;
   try {
     object = Json::parse(line);
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {  // parse errors, numbers beyond range
     error = "not valid JSON: " + WithoutExceptionTag(e.what());
     return std::nullopt;
   }
@@ -102,10 +129,15 @@ bool RunBatch(std::istream& in, std::ostream& out,
               std::string_view decimal_symbol) {
   bool all_read = true;
   std::string line;
-  for (std::int64_t number = 1; std::getline(in, line); ++number) {
-    if (IsBlank(line)) continue;
-    std::string error;
-    const std::optional<RunInputs> inputs = ReadBatchLine(line, error);
+  for (std::int64_t number = 1;; ++number) {
+    const LineRead read = ReadLine(in, line);
+    if (read == LineRead::kEnd) break;
+    std::string error = "line longer than 1 MiB: a batch line holds five short texts";
+    std::optional<RunInputs> inputs;
+    if (read == LineRead::kLine) {
+      if (IsBlank(line)) continue;
+      inputs = ReadBatchLine(line, error);
+    }
     if (inputs) {
       out << JsonLine(ResultToJson(RunOnce(*inputs, decimal_symbol)));
     } else {

@@ -18,6 +18,9 @@ namespace synthfactors::cli {
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error);
 
+// Lines longer than this are answered with an error without being kept.
+inline constexpr std::size_t kMaxBatchLine = 1 << 20;
+
 // Answers every line of `in` on `out`, in order, flushing after each: a
 // result object, or {"line": K, "error": "..."} for a line that cannot be
 // read (K counts from 1, blank lines included). Blank lines are skipped.

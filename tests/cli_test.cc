@@ -169,6 +169,17 @@ TEST(CliBatch, AnswersEveryLineInOrderAndReportsUnreadableOnes) {
   EXPECT_EQ(" 2500", lines[8]["rf_source"]);
 }
 
+TEST(CliBatch, NumbersBeyondTheDoubleRangeAreUnreadableLines) {
+  const ProcessResult r =
+      Cli({"--batch"}, "{\"rf_out\":100E10000.01}\n{\"rf_out\":\"1e999\"}\n");
+  EXPECT_EQ(1, r.exit_code);
+  const std::vector<Json> lines = JsonLines(r.out);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(1, lines[0]["line"]);
+  EXPECT_NE(std::string::npos, lines[0]["error"].get<std::string>().find("not valid JSON"));
+  EXPECT_EQ("overflow", lines[1]["fault"]);  // as text it is read like the window
+}
+
 TEST(CliBatch, AllLinesReadableExitsZero) {
   const ProcessResult r = Cli({"--batch"}, "{}\n{\"rf_out\":\"1000\"}\n");
   EXPECT_EQ(0, r.exit_code);

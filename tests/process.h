@@ -11,6 +11,7 @@ struct ProcessResult {
   std::string out;
   std::string err;
   int exit_code = -1;  // -1 when killed by a signal
+  long peak_memory_kib = 0;  // the child's peak resident set
 };
 
 // `env` entries ("NAME=value") are added to the current environment.

@@ -119,7 +119,7 @@ void MainWindow::buildControls() {
 }
 
 // Tab follows the tab indexes of the focusable controls; labels take none.
-void MainWindow::setTabOrder() {
+void MainWindow::setTabOrder() const {
   std::vector<const ControlSpec*> order;
   for (const ControlSpec& spec : kControls) {
     if (spec.kind != ControlKind::kLabel) order.push_back(&spec);

@@ -41,7 +41,7 @@ class MainWindow : public QWidget, public TextBoxes {
 
  private:
   void buildControls();
-  void setTabOrder();
+  void setTabOrder() const;
 
   std::map<std::string_view, QWidget*> controls_;
   SearchState state_;

@@ -1,0 +1,219 @@
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "divider_search.h"
+#include "numeric_text.h"
+
+namespace synthfactors {
+namespace {
+
+std::string Text(double value) {
+  std::ostringstream out;
+  out.precision(17);
+  out << value;
+  return out.str();
+}
+
+struct Search {
+  SearchState state;
+  bool exact = false;
+  std::optional<FaultKind> fault;
+};
+
+Search Searched(double src, double ref, double lower, double upper) {
+  Search s;
+  s.state.SrcFreq = src;
+  s.state.RefFreq = ref;
+  try {
+    s.exact = RunDividerSearch(s.state, Text(lower), Text(upper));
+  } catch (const ArithmeticFault& fault) {
+    s.fault = fault.kind();
+  }
+  return s;
+}
+
+// A plain second reading of the search rules: every admitted candidate is
+// collected, then the smallest difference wins, the smallest R on ties.
+struct Reference {
+  bool exact = false;
+  std::int32_t best_r = 0;
+  double best_n = 0;
+  std::optional<FaultKind> fault;
+};
+
+Reference ReferenceSearch(double src, double ref, double lower, double upper) {
+  struct Candidate {
+    std::int32_t r;
+    double n, diff;
+  };
+  std::vector<Candidate> admitted;
+  Reference out;
+  auto overflowed = [&](double v) {
+    if (std::isinf(v)) out.fault = FaultKind::kOverflow;
+    return std::isinf(v);
+  };
+  for (std::int32_t r = 1; r <= 1'000'000; ++r) {
+    const double fcomp = ref / r;
+    const double khz = 1000 * fcomp;
+    if (overflowed(khz)) return out;
+    if (khz < lower) break;
+    if (!(khz <= upper)) continue;
+    if (fcomp == 0) {
+      out.fault = src == 0 ? FaultKind::kInvalidOperation : FaultKind::kDivisionByZero;
+      return out;
+    }
+    const double quotient = src / fcomp;
+    if (overflowed(quotient)) return out;
+    const double n = std::floor(quotient + 0.5);
+    const double actual = n > 0 ? src / n : src;
+    const double diff = actual - fcomp;
+    if (overflowed(diff)) return out;
+    admitted.push_back({r, n, std::fabs(diff)});
+    if (std::fabs(diff) < 1e-15) {
+      out.exact = true;
+      break;
+    }
+  }
+  // In order of rising R, so keeping only strictly smaller differences
+  // leaves the smallest R among equals.
+  double best = 99999999;
+  for (const Candidate& c : admitted) {
+    if (c.diff < best) {
+      best = c.diff;
+      out.best_r = c.r;
+      out.best_n = c.n;
+    }
+  }
+  return out;
+}
+
+TEST(DividerSearch, WorkedExamples) {
+  const Search exact = Searched(1000, 10, 5, 100);
+  EXPECT_TRUE(exact.exact);
+  EXPECT_EQ(100, exact.state.BestR);
+  EXPECT_EQ(10000, exact.state.BestN);
+  EXPECT_EQ(100, exact.state.RTrial);
+  EXPECT_EQ(0.1, exact.state.FComp);
+  EXPECT_EQ(0.1, exact.state.FCompAct);
+
+  const Search near = Searched(1000.001, 10, 5, 100);
+  EXPECT_FALSE(near.exact);
+  EXPECT_EQ(2000, near.state.BestR);
+  EXPECT_EQ(200000, near.state.BestN);
+  EXPECT_EQ(2001, near.state.RTrial);  // stopped by the lower limit
+  EXPECT_NEAR(5.0e-9, near.state.BestDiff, 1e-10);
+
+  const Search odd = Searched(1234.5678, 13, 10, 200);
+  EXPECT_EQ(1143, odd.state.BestR);
+  EXPECT_EQ(108547, odd.state.BestN);
+}
+
+TEST(DividerSearch, LimitsAreInclusive) {
+  // R = 100 gives exactly 100 kHz, R = 2000 exactly 5 kHz.
+  EXPECT_EQ(100, Searched(1000, 10, 100, 100).state.BestR);
+  const Search last = Searched(1000.001, 10, 5, 5);
+  EXPECT_EQ(2000, last.state.BestR);
+  EXPECT_EQ(2001, last.state.RTrial);
+}
+
+TEST(DividerSearch, NoCandidateAdmitted) {
+  const Search swapped = Searched(1000, 10, 100, 5);
+  EXPECT_EQ(0, swapped.state.BestR);
+  EXPECT_EQ(0, swapped.state.BestN);
+  EXPECT_EQ(101, swapped.state.RTrial);  // 99.0099 kHz < 100 stops it
+  const Search open = Searched(1000, 10, -1, -2);
+  EXPECT_EQ(0, open.state.BestR);
+  EXPECT_EQ(1'000'000, open.state.RTrial);  // ran out
+  const Search above = Searched(1000, 10, 20000, 1e9);
+  EXPECT_EQ(0, above.state.BestR);
+  EXPECT_EQ(1, above.state.RTrial);
+}
+
+TEST(DividerSearch, ZeroReference) {
+  const Search positive_lower = Searched(1000, 0, 1, 100);
+  EXPECT_FALSE(positive_lower.fault);
+  EXPECT_EQ(0, positive_lower.state.BestR);
+  EXPECT_EQ(1, positive_lower.state.RTrial);
+  EXPECT_EQ(FaultKind::kDivisionByZero, Searched(1000, 0, 0, 0).fault);
+  EXPECT_EQ(FaultKind::kDivisionByZero, Searched(1000, 0, -5, 100).fault);
+  const Search negative_upper = Searched(1000, 0, -5, -1);
+  EXPECT_FALSE(negative_upper.fault);
+  EXPECT_EQ(0, negative_upper.state.BestR);
+}
+
+TEST(DividerSearch, FeedbackDividerRounding) {
+  // Only R = 1 (FComp 1 MHz) is admitted; N is SrcFreq rounded, halves up.
+  EXPECT_EQ(3, Searched(2.5, 1, 1000, 1000).state.NTrial);
+  EXPECT_EQ(-2, Searched(-2.5, 1, 1000, 1000).state.NTrial);
+  EXPECT_EQ(2, Searched(std::nextafter(2.5, 0.0), 1, 1000, 1000).state.NTrial);
+  // Just below one half, the sum with 0.5 rounds to 1.
+  EXPECT_EQ(1, Searched(0.49999999999999994, 1, 1000, 1000).state.NTrial);
+  EXPECT_EQ(0, Searched(0.4999999999999999, 1, 1000, 1000).state.NTrial);
+}
+
+TEST(DividerSearch, NegativeSourceIsComparedAsItStands) {
+  const Search s = Searched(-5, 10, 5, 100);
+  EXPECT_FALSE(s.fault);
+  EXPECT_EQ(2000, s.state.BestR);  // |-5 - FComp| is smallest at the lowest FComp
+  EXPECT_EQ(-1000, s.state.BestN);
+  EXPECT_EQ(-5, s.state.FCompAct);
+}
+
+TEST(DividerSearch, OverflowEndsTheSearch) {
+  EXPECT_EQ(FaultKind::kOverflow, Searched(1000, 1e306, 0, 1e308).fault);
+  EXPECT_EQ(FaultKind::kOverflow, Searched(1e308, 1e-10, 0, 1e308).fault);
+  // The difference of the largest source and a large FComp.
+  EXPECT_EQ(FaultKind::kOverflow,
+            Searched(-std::numeric_limits<double>::max(), 1e300, 0, 1e304).fault);
+}
+
+TEST(DividerSearch, AgreesWithAPlainReadingOnRandomInputs) {
+  std::mt19937_64 random(20261208);
+  auto uniform = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  };
+  auto pick = [&](int n) { return static_cast<int>(random() % n); };
+  int long_runs = 0;
+  for (int i = 0; i < 3000; ++i) {
+    double ref = std::vector<double>{10, 13, 8, uniform(0.001, 1000), 0, -10,
+                                     1e-300, uniform(1, 100)}[pick(8)];
+    double src = std::vector<double>{uniform(1, 20000), std::round(uniform(1, 20000)),
+                                     -uniform(1, 1000), uniform(1e-9, 1e-3),
+                                     (std::round(uniform(0, 100000)) + 0.5) * 0.5}[pick(5)];
+    if (pick(4) == 0) src = std::nextafter(src, 0.0);
+    double lower = std::vector<double>{uniform(1, 1000), uniform(0.1, 10), 5, 0, -1}[pick(5)];
+    double upper = std::vector<double>{uniform(1, 10000), 100, lower, lower - 1, 1e15}[pick(5)];
+    if (pick(3) == 0) {  // a limit exactly at some candidate's frequency
+      const double at = 1000 * (ref / (1 + pick(500)));
+      (pick(2) ? lower : upper) = at;
+    }
+    const bool long_run = !(lower > 0) && ref > 0 && upper >= 0;
+    if (long_run && ++long_runs > 15) continue;
+    if (ref > 0 && lower > 0 && 1000 * ref / lower > 200000) lower = 1000 * ref / 200000;
+
+    const Search s = Searched(src, ref, lower, upper);
+    const Reference r = ReferenceSearch(src, ref, ParseLeadingNumber(Text(lower)),
+                                        ParseLeadingNumber(Text(upper)));
+    SCOPED_TRACE("src " + Text(src) + " ref " + Text(ref) + " limits " + Text(lower) +
+                 " " + Text(upper));
+    ASSERT_EQ(r.fault.has_value(), s.fault.has_value());
+    if (r.fault) {
+      EXPECT_EQ(FaultKindName(*r.fault), FaultKindName(*s.fault));
+      continue;
+    }
+    ASSERT_EQ(r.exact, s.exact);
+    ASSERT_EQ(r.best_r, s.state.BestR);
+    ASSERT_EQ(r.best_n, s.state.BestN);
+    ASSERT_EQ(r.exact, IsExactMatch(s.state));
+  }
+}
+
+}  // namespace
+}  // namespace synthfactors
