@@ -1,6 +1,10 @@
 #include "sweep.h"
 
+#include <algorithm>
 #include <charconv>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "arithmetic_fault.h"
 #include "result_json.h"
@@ -64,15 +68,41 @@ std::string SweepCsvRow(const RunResult& result) {
 
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
-              std::ostream& out) {
+              std::ostream& out, int threads) {
+  if (threads <= 0) {
+    threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  }
+  // Each thread takes a run of consecutive points and writes them into its
+  // own text; the texts are then written in order.
+  constexpr std::int64_t kPointsPerRun = 512;
+  auto write_points = [&](std::int64_t first, std::int64_t last, std::string& text) {
+    RunInputs inputs = others;
+    for (std::int64_t i = first; i < last; ++i) {
+      inputs.rf_out = range.PointText(i);
+      const RunResult result = RunOnce(inputs, decimal_symbol);
+      text += format == SweepFormat::kCsv ? SweepCsvRow(result)
+                                          : JsonLine(ResultToJson(result));
+      text += '\n';
+    }
+  };
+
   if (format == SweepFormat::kCsv) out << kSweepCsvHeader << '\n';
-  RunInputs inputs = others;
-  for (std::int64_t i = 0; i < range.PointCount(); ++i) {
-    inputs.rf_out = range.PointText(i);
-    const RunResult result = RunOnce(inputs, decimal_symbol);
-    out << (format == SweepFormat::kCsv ? SweepCsvRow(result)
-                                        : JsonLine(ResultToJson(result)))
-        << '\n';
+  const std::int64_t count = range.PointCount();
+  std::vector<std::string> texts(static_cast<std::size_t>(threads));
+  for (std::int64_t block = 0; block < count; block += kPointsPerRun * threads) {
+    std::vector<std::jthread> workers;
+    for (int t = 1; t < threads; ++t) {
+      const std::int64_t first = std::min(count, block + kPointsPerRun * t);
+      const std::int64_t last = std::min(count, first + kPointsPerRun);
+      if (first == last) break;
+      workers.emplace_back(write_points, first, last, std::ref(texts[t]));
+    }
+    write_points(block, std::min(count, block + kPointsPerRun), texts[0]);
+    workers.clear();  // joins
+    for (std::string& text : texts) {
+      out << text;
+      text.clear();
+    }
   }
   out << std::flush;
 }

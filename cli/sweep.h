@@ -21,9 +21,12 @@ inline constexpr std::string_view kSweepCsvHeader =
 // are shortest round-trip texts; a value the run did not reach is empty.
 std::string SweepCsvRow(const RunResult& result);
 
-// Writes the header (CSV only) and one line per point, in order.
+// Writes the header (CSV only) and one line per point, in order. The points
+// are shared among `threads` threads (0: one per core) a block at a time, so
+// memory stays bounded however long the sweep; each point's run is the same
+// as on one thread, so the output is too.
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
-              std::ostream& out);
+              std::ostream& out, int threads = 0);
 
 }  // namespace synthfactors::cli

@@ -1,5 +1,9 @@
+#include <algorithm>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
+#include "sweep.h"
 #include "sweep_range.h"
 
 namespace synthfactors::cli {
@@ -62,6 +66,28 @@ TEST(SweepRange, MalformedRanges) {
   EXPECT_NE(std::string::npos, ErrorOf("1:2:0").find("STEP must be greater than 0"));
   EXPECT_NE(std::string::npos, ErrorOf("1:2:-0.5").find("STEP must be greater than 0"));
   EXPECT_NE(std::string::npos, ErrorOf("2:1:1").find("TO must not be below FROM"));
+}
+
+}  // namespace
+}  // namespace synthfactors::cli
+
+namespace synthfactors::cli {
+namespace {
+
+TEST(Sweep, ThreadsChangeNothingInTheOutput) {
+  std::string error;
+  const auto range = SweepRange::Parse("10368:10393.6:0.0125", error);  // 2049 points
+  RunInputs others = StartInputs();
+  others.mult = "4";
+  for (const SweepFormat format : {SweepFormat::kCsv, SweepFormat::kJsonLines}) {
+    std::ostringstream one, three;
+    RunSweep(*range, others, ".", format, one, 1);
+    RunSweep(*range, others, ".", format, three, 3);
+    const std::string text = one.str();
+    EXPECT_EQ(text, three.str());
+    EXPECT_EQ(2049 + (format == SweepFormat::kCsv ? 1 : 0),
+              std::count(text.begin(), text.end(), '\n'));
+  }
 }
 
 }  // namespace

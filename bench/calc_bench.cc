@@ -1,0 +1,159 @@
+// Benchmarks of the calculation and the command line's sweep.
+#include <cmath>
+#include <cstdint>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include <benchmark/benchmark.h>
+
+#include "checked_arithmetic.h"
+#include "divider_search.h"
+#include "memory_boxes.h"
+#include "numeric_text.h"
+#include "sweep.h"
+
+namespace synthfactors {
+namespace {
+
+// The worst case: all 1,000,000 candidates admitted, no exact match.
+constexpr double kWorstSource = 3141592.653589793;
+constexpr double kWorstReference = 1e9;
+
+void BM_SearchWorstCase(benchmark::State& state) {
+  SearchState s;
+  for (auto _ : state) {
+    s.SrcFreq = kWorstSource;
+    s.RefFreq = kWorstReference;
+    benchmark::DoNotOptimize(RunDividerSearch(s, "0", "1e15"));
+  }
+  state.counters["candidates"] = s.RTrial;
+}
+BENCHMARK(BM_SearchWorstCase)->Unit(benchmark::kMillisecond);
+
+// The same arithmetic as a bare loop: no fault checks, no state record.
+// Only here to show what the divisions alone cost.
+void BM_SearchFloor(benchmark::State& state) {
+  for (auto _ : state) {
+    const double src = kWorstSource;
+    const double ref = kWorstReference;
+    benchmark::DoNotOptimize(src);
+    double best_diff = 99999999, best_n = 0;
+    std::int32_t best_r = 0;
+    for (std::int32_t r = 1; r <= 1'000'000; ++r) {
+      const double fcomp = ref / r;
+      const double khz = 1000 * fcomp;
+      if (khz < 0) break;
+      if (!(khz <= 1e15)) continue;
+      const double n = Floor(src / fcomp + 0.5);
+      const double act = n > 0 ? src / n : src;
+      const double diff = std::fabs(act - fcomp);
+      if (diff < best_diff) {
+        best_diff = diff;
+        best_r = r;
+        best_n = n;
+      }
+      if (diff < 1e-15) break;
+    }
+    benchmark::DoNotOptimize(best_r);
+    benchmark::DoNotOptimize(best_n);
+  }
+}
+BENCHMARK(BM_SearchFloor)->Unit(benchmark::kMillisecond);
+
+MemoryBoxes Boxes(const char* rf_out, const char* ref = "10", const char* min_fc = "5",
+                  const char* max_fc = "100") {
+  MemoryBoxes boxes;
+  boxes.SetText(Box::RFOut, rf_out);
+  boxes.SetText(Box::Ref, ref);
+  boxes.SetText(Box::MinFC, min_fc);
+  boxes.SetText(Box::MaxFC, max_fc);
+  return boxes;
+}
+
+// A typical click: the whole action, search included.
+void BM_GoActionTypical(benchmark::State& state, const char* rf_out, const char* ref,
+                        const char* min_fc, const char* max_fc) {
+  MemoryBoxes boxes = Boxes(rf_out, ref, min_fc, max_fc);
+  for (auto _ : state) OnGoClick(boxes);
+}
+BENCHMARK_CAPTURE(BM_GoActionTypical, near_1000_001, "1000.001", "10", "5", "100")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GoActionTypical, odd_1234_5678, "1234.5678", "13", "10", "200")
+    ->Unit(benchmark::kMicrosecond);
+
+// The action beyond its search: RF Output 1000 needs 100 candidates; the
+// search alone is timed beside it.
+void BM_GoActionExact1000(benchmark::State& state) {
+  MemoryBoxes boxes = Boxes("1000");
+  for (auto _ : state) OnGoClick(boxes);
+}
+BENCHMARK(BM_GoActionExact1000);
+
+void BM_SearchExact1000(benchmark::State& state) {
+  SearchState s;
+  s.SrcFreq = 1000;
+  s.RefFreq = 10;
+  for (auto _ : state) benchmark::DoNotOptimize(RunDividerSearch(s, "5", "100"));
+}
+BENCHMARK(BM_SearchExact1000);
+
+void BM_ParseLeadingNumber(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(ParseLeadingNumber(" 1234.5678 MHz"));
+}
+BENCHMARK(BM_ParseLeadingNumber);
+
+void BM_ParseLeadingNumber1MB(benchmark::State& state) {
+  std::string text(1 << 20, ' ');
+  text += "1000";
+  for (auto _ : state) benchmark::DoNotOptimize(ParseLeadingNumber(text));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ParseLeadingNumber1MB)->Unit(benchmark::kMicrosecond);
+
+void BM_NumberToSignedText(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(NumberToSignedText(1234.5678));
+}
+BENCHMARK(BM_NumberToSignedText);
+
+void BM_FormatDigitMask(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(FormatDigitMask(11.373578302712161, "#####.#####", "."));
+  }
+}
+BENCHMARK(BM_FormatDigitMask);
+
+void BM_ToHexText(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(ToHexText(108547));
+}
+BENCHMARK(BM_ToHexText);
+
+// Discards what is written, as fast as it can.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// 100,000 channels from 10 GHz in 25 kHz steps, multiplier 4, typical limits.
+void BM_Sweep100k(benchmark::State& state) {
+  std::string error;
+  const auto range = cli::SweepRange::Parse("10000:12499.975:0.025", error);
+  cli::RunInputs others = cli::StartInputs();
+  others.mult = "4";
+  NullBuffer null;
+  std::ostream out(&null);
+  const int threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    cli::RunSweep(*range, others, ".", cli::SweepFormat::kCsv, out, threads);
+  }
+  state.counters["points/s"] = benchmark::Counter(
+      static_cast<double>(range->PointCount()) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Sweep100k)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace synthfactors
+
+BENCHMARK_MAIN();
