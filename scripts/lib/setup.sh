@@ -15,7 +15,7 @@ PACKAGES=(
 )
 
 # Fuzzing with libFuzzer, and the static analysers.
-CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck)
+CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck dpkg-dev lintian man-db)
 
 missing_packages() {
   local pkg
@@ -91,4 +91,53 @@ run_lint() {
   (cd "$ROOT" && cppcheck --std=c++20 --language=c++ -I calc -I cli -I build/ci/cli -I ui \
     --enable=warning,performance,portability --error-exitcode=1 --inline-suppr --quiet \
     --suppress=missingIncludeSystem --suppress=missingInclude $sources)
+}
+
+# build_package: the release build packed as build/package/synthfactors_*.deb;
+# prints the path of the package.
+build_package() {
+  build_preset package >/dev/null
+  (cd "$ROOT" && cpack --preset package >/dev/null)
+  ls "$ROOT"/build/package/synthfactors_*.deb
+}
+
+# check_package DEB: unpacks the package into a scratch root and checks that
+# every file is where the desktop, manual and completion conventions expect,
+# runs lintian (errors fail, warnings are shown) and the unpacked program.
+check_package() {
+  local deb=$1 root file
+  root=$(mktemp -d)
+  dpkg -x "$deb" "$root"
+  for file in \
+      usr/bin/synthfactors \
+      usr/bin/synthfactors-cli \
+      usr/share/applications/synthfactors.desktop \
+      usr/share/icons/hicolor/32x32/apps/synthfactors.png \
+      usr/share/man/man1/synthfactors.1.gz \
+      usr/share/man/man1/synthfactors-cli.1.gz \
+      usr/share/bash-completion/completions/synthfactors-cli \
+      usr/share/doc/synthfactors/copyright \
+      usr/share/doc/synthfactors/changelog.gz; do
+    [ -f "$root/$file" ] || { echo "package lacks /$file" >&2; return 1; }
+  done
+  desktop-file-validate "$root/usr/share/applications/synthfactors.desktop"
+  for file in "$root"/usr/share/man/man1/*.gz; do
+    if LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$file" \
+        2>&1 >/dev/null | grep -v 'root privileges' | grep .; then
+      echo "manual page $(basename "$file") has warnings" >&2
+      return 1
+    fi
+  done
+  if command -v lintian >/dev/null; then
+    lintian --fail-on error "$deb" 2>&1 | grep -v 'root privileges' || true
+    lintian --fail-on error "$deb" >/dev/null 2>&1 || { echo "lintian found errors" >&2; return 1; }
+  else
+    echo "lintian is not installed here: skipped"
+  fi
+  local expected actual
+  expected=$'RF Source Frequency 1000 MHz\n\nReference / 100\nRF   / 10000\nComparison freq  100.kHz\nNo Error\n\nHex divider values \nR  0x64  N  0x2710'
+  actual=$(LC_ALL=C "$root/usr/bin/synthfactors-cli" --rf-out 1000)
+  [ "$actual" = "$expected" ] || { echo "the packaged synthfactors-cli printed:" >&2; echo "$actual" >&2; return 1; }
+  echo "package $(basename "$deb"): files, manual pages, lintian and the program are right"
+  rm -rf "$root"
 }
