@@ -57,10 +57,10 @@ class PushButton : public QPushButton {
   }
 };
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
-  const QString text = QString::fromUtf8(spec.text.data(),
-                                         static_cast<qsizetype>(spec.text.size()));
-  switch (spec.kind) {
+QWidget* MakeControl(const ControlSpec& entry, QWidget* parent) {
+  const QString text = QString::fromUtf8(entry.text.data(),
+                                         static_cast<qsizetype>(entry.text.size()));
+  switch (entry.kind) {
     case ControlKind::kLabel:
       return new QLabel(text, parent);
     case ControlKind::kTextBox:
@@ -109,20 +109,20 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 }
 
 void MainWindow::buildControls() {
-  for (const ControlSpec& spec : kControls) {
-    QWidget* widget = MakeControl(spec, this);
-    widget->setObjectName(FromUtf8(spec.name));
-    widget->setGeometry(ToPixels(spec.left), ToPixels(spec.top),
-                        ToPixels(spec.width), ToPixels(spec.height));
-    controls_[spec.name] = widget;
+  for (const ControlSpec& entry : kControls) {
+    QWidget* widget = MakeControl(entry, this);
+    widget->setObjectName(FromUtf8(entry.name));
+    widget->setGeometry(ToPixels(entry.left), ToPixels(entry.top),
+                        ToPixels(entry.width), ToPixels(entry.height));
+    controls_[entry.name] = widget;
   }
 }
 
 // Tab follows the tab indexes of the focusable controls; labels take none.
 void MainWindow::setTabOrder() const {
   std::vector<const ControlSpec*> order;
-  for (const ControlSpec& spec : kControls) {
-    if (spec.kind != ControlKind::kLabel) order.push_back(&spec);
+  for (const ControlSpec& entry : kControls) {
+    if (entry.kind != ControlKind::kLabel) order.push_back(&entry);
   }
   std::sort(order.begin(), order.end(), [](auto* a, auto* b) {
     return a->tab_index < b->tab_index;
