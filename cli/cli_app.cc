@@ -1,6 +1,6 @@
 #include "cli_app.h"
 
-#include <iostream>
+#include <ostream>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -100,7 +100,7 @@ int RunCommandLine(int argc, const char* const* argv, std::istream& in,
   if (batch) {
     return RunBatch(in, out, decimal_symbol) ? kExitComplete : kExitIncomplete;
   }
-  if (!sweep.empty() || sweep_option->count() > 0) {
+  if (sweep_option->count() > 0) {
     std::string error;
     const auto range = SweepRange::Parse(sweep, error);
     if (!range) {
