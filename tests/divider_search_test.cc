@@ -172,6 +172,14 @@ TEST(DividerSearch, OverflowEndsTheSearch) {
   // The difference of the largest source and a large FComp.
   EXPECT_EQ(FaultKind::kOverflow,
             Searched(-std::numeric_limits<double>::max(), 1e300, 0, 1e304).fault);
+  // The same at R = 10, the first candidate under the upper limit: the state
+  // shows that candidate as far as it got.
+  const Search later = Searched(-std::numeric_limits<double>::max(), 1e300, 0, 1e302);
+  EXPECT_EQ(FaultKind::kOverflow, later.fault);
+  EXPECT_EQ(10, later.state.RTrial);
+  EXPECT_EQ(1e299, later.state.FComp);
+  EXPECT_EQ(-std::numeric_limits<double>::max(), later.state.FCompAct);
+  EXPECT_EQ(0, later.state.BestR);
 }
 
 TEST(DividerSearch, AgreesWithAPlainReadingOnRandomInputs) {
