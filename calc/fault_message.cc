@@ -57,7 +57,7 @@ std::string FaultMessage(FaultKind kind, RunStage where) {
       return message + std::string(cause.division);
     }
     if (cause.overflow.ends_with('.')) return message + std::string(cause.overflow);
-    return message + Capitalised(cause.overflow) + std::string(kBeyondRange);
+    return message + std::string(cause.overflow) + std::string(kBeyondRange);
   }
   return message + "the calculation could not be completed.";
 }
