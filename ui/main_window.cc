@@ -57,9 +57,12 @@ class PushButton : public QPushButton {
   }
 };
 
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QWidget* MakeControl(const ControlSpec& entry, QWidget* parent) {
-  const QString text = QString::fromUtf8(entry.text.data(),
-                                         static_cast<qsizetype>(entry.text.size()));
+  const QString text = FromUtf8(entry.text);
   switch (entry.kind) {
     case ControlKind::kLabel:
       return new QLabel(text, parent);
@@ -83,10 +86,6 @@ QWidget* MakeControl(const ControlSpec& entry, QWidget* parent) {
     }
   }
   return nullptr;
-}
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
