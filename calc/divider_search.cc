@@ -9,7 +9,6 @@ namespace synthfactors {
 namespace {
 
 constexpr double kNoDiffYet = 99999999;
-constexpr double kKilo = 1000;  // the limits are in kHz, FComp in MHz
 
 // The limits, each read from its text the first time it is needed.
 struct Limits {
@@ -25,19 +24,19 @@ enum class Step { kNext, kStopLower, kExact };
 Step CheckedStep(SearchState& s, std::int32_t r, Limits& limits) {
   s.RTrial = r;
   s.FComp = Div(s.RefFreq, r);
-  const double fcomp_khz = Mul(kKilo, s.FComp);
+  const double fcomp_khz = Mul(kKiloHertzPerMegahertz, s.FComp);
   if (!limits.lower_read) {
-    s.Stage = RunStage::kReadLowerLimit;
+    s.Phase = SearchPhase::kReadLowerLimit;
     limits.lower = ParseLeadingNumber(limits.lower_text);
     limits.lower_read = true;
-    s.Stage = RunStage::kSearch;
+    s.Phase = SearchPhase::kCandidates;
   }
   if (fcomp_khz < limits.lower) return Step::kStopLower;
   if (!limits.upper_read) {
-    s.Stage = RunStage::kReadUpperLimit;
+    s.Phase = SearchPhase::kReadUpperLimit;
     limits.upper = ParseLeadingNumber(limits.upper_text);
     limits.upper_read = true;
-    s.Stage = RunStage::kSearch;
+    s.Phase = SearchPhase::kCandidates;
   }
   if (!(fcomp_khz <= limits.upper)) return Step::kNext;
 
@@ -78,6 +77,7 @@ struct Working {
 
 bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
                       std::string_view max_fc_text) {
+  s.Phase = SearchPhase::kCandidates;
   s.BestDiff = kNoDiffYet;
   s.BestN = 0;
   s.BestR = 0;
@@ -97,7 +97,7 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
   Working w(s);
   for (std::int32_t r = 2; r <= kLastRTrial; ++r) {
     const double fcomp = ref / r;
-    const double fcomp_khz = kKilo * fcomp;
+    const double fcomp_khz = kKiloHertzPerMegahertz * fcomp;
     double q = 0, n = 0, act = 0, diff = 0;
     bool finite = std::isfinite(fcomp_khz);
     if (finite) {

@@ -16,21 +16,13 @@
 
 namespace synthfactors {
 
-// How far a run of the GO action has got; the front end reads it to explain
-// a fault, and to tell a finished report from a run that had nothing to do.
-enum class RunStage {
-  kReadFactor,       // reading RF Multiplication
-  kReadOutput,       // reading RF Output
-  kSourceFrequency,  // RF Output / RF Multiplication
-  kReadReference,    // reading Ref. Input
-  kReadLowerLimit,   // reading Minimum Fcomp
-  kReadUpperLimit,   // reading Maximum Fcomp
-  kSearch,           // the divider search arithmetic
-  kErrorFigures,     // the error of the chosen pair
-  kReport,           // lines 1-4 of the report
-  kHexValues,        // R and N in hexadecimal
-  kZeroSource,       // ended early: the source frequency is 0
-  kDone,             // the report is complete
+// Which part of the search is running; the GO action reads it to tell where
+// a fault inside the search arose.
+enum class SearchPhase {
+  kReadLowerLimit,  // reading Minimum Fcomp, at the first candidate
+  kReadUpperLimit,  // reading Maximum Fcomp, at the first candidate admitted
+                    // by the lower limit
+  kCandidates,      // the arithmetic of the candidates
 };
 
 // The working values of a run. Owned by the window and kept from one run to
@@ -48,10 +40,12 @@ struct SearchState {
   double BestN = 0;      // chosen N, whole
   double FreqErr = 0;    // MHz: synthesised minus wanted output frequency
   double RelErr = 0;     // FreqErr relative to the output frequency
-  RunStage Stage = RunStage::kDone;
+  SearchPhase Phase = SearchPhase::kCandidates;
 };
 
 inline constexpr std::int32_t kLastRTrial = 1'000'000;
+// The limits and the shown comparison frequency are in kHz, FComp in MHz.
+inline constexpr double kKiloHertzPerMegahertz = 1000;
 inline constexpr double kExactBelow = 1e-15;  // MHz
 
 // Whether the last search stopped on an exact match: only then is BestDiff

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "arithmetic_fault.h"
-#include "divider_search.h"
+#include "go_action.h"
 
 namespace synthfactors {
 

@@ -1,5 +1,7 @@
 #include "go_action.h"
 
+#include <cmath>
+
 #include "checked_arithmetic.h"
 #include "numeric_text.h"
 
@@ -14,10 +16,15 @@ constexpr std::string_view kKiloHertz = "kHz";
 constexpr std::string_view kNoError = "No Error";
 constexpr std::string_view kErrorLine = "Error  ";
 constexpr std::string_view kHertz = "Hz        ";
-constexpr std::string_view kPartsPerBillion = "* 10^-9";
+constexpr std::string_view kPartsPerBillionUnit = "* 10^-9";
 constexpr std::string_view kHexHeading = "Hex divider values ";
 constexpr std::string_view kHexR = "R  0x";
 constexpr std::string_view kHexN = "  N  0x";
+
+// The report's scales: the search works in MHz, the report shows kHz (with
+// kKiloHertzPerMegahertz), Hz and parts per 10^9.
+constexpr double kHertzPerMegahertz = 1000000;
+constexpr double kPartsPerBillion = 1000000000;
 
 constexpr std::string_view kWholeMask = "#######";
 constexpr std::string_view kKiloHertzMask = "#####.#####";
@@ -35,58 +42,62 @@ std::string Join(const Pieces&... pieces) {
   return out;
 }
 
+std::optional<double> IfFinite(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
 }  // namespace
-
-std::string_view BoxName(Box box) {
-  constexpr std::array<std::string_view, kAllBoxes.size()> kNames = {
-      "RFOut", "RFMult", "Ref", "MinFC", "MaxFC", "RFund", "DivDisp"};
-  return kNames[static_cast<std::size_t>(box)];
-}
-
-std::string_view StartText(Box box) {
-  constexpr std::array<std::string_view, kAllBoxes.size()> kStartTexts = {
-      "", "1", "10", "5", "100", "", ""};
-  return kStartTexts[static_cast<std::size_t>(box)];
-}
 
 void OnGoClick(TextBoxes& boxes) {
   SearchState& s = boxes.State();
+  RunRecord& record = boxes.Record();
+  record = RunRecord{};
   const std::string_view point = boxes.DecimalSymbol();
 
-  s.Stage = RunStage::kReadFactor;
+  record.Stage = RunStage::kReadFactor;
   const double m = Read(boxes, Box::RFMult);
-  s.Stage = RunStage::kReadOutput;
+  record.Stage = RunStage::kReadOutput;
   const double o = Read(boxes, Box::RFOut);
 
-  s.Stage = RunStage::kSourceFrequency;
+  record.Stage = RunStage::kSourceFrequency;
   s.SrcFreq = Div(o, m);
   if (s.SrcFreq == 0) {
-    s.Stage = RunStage::kZeroSource;
+    record.Stage = RunStage::kZeroSource;
     return;
   }
   boxes.SetText(Box::RFund, NumberToSignedText(s.SrcFreq));
 
-  s.Stage = RunStage::kReadReference;
+  record.Stage = RunStage::kReadReference;
   s.RefFreq = Read(boxes, Box::Ref);
 
+  record.Stage = RunStage::kSearch;
   const bool exact = RunDividerSearch(s, boxes.Text(Box::MinFC),
                                       boxes.Text(Box::MaxFC));
+  record.Exact = exact;
 
   // The multiplication factor is read again for each use, as typed.
-  s.Stage = RunStage::kErrorFigures;
+  record.Stage = RunStage::kErrorFigures;
   s.FreqErr = Mul(Sub(Mul(Div(s.RefFreq, s.BestR), s.BestN), s.SrcFreq),
                   Read(boxes, Box::RFMult));
   s.RelErr = Div(Div(s.FreqErr, s.SrcFreq), Read(boxes, Box::RFMult));
+  // Worked out whether or not line 4 shows them; line 4 checks them itself.
+  const double error_hz = s.FreqErr * kHertzPerMegahertz;
+  const double error_ppb = s.RelErr * kPartsPerBillion;
+  record.ErrorHz = IfFinite(error_hz);
+  record.ErrorPpb = IfFinite(error_ppb);
 
-  s.Stage = RunStage::kReport;
+  record.Stage = RunStage::kReport;
+  const double comparison_khz =
+      Div(Mul(s.RefFreq, kKiloHertzPerMegahertz), s.BestR);
+  record.ComparisonKHz = comparison_khz;
   boxes.SetText(
       Box::DivDisp,
       Join(kReferenceLine, FormatDigitMask(s.BestR, kWholeMask, point),
            kLineBreak, kFeedbackLine, FormatDigitMask(s.BestN, kWholeMask, point),
            kLineBreak, kComparisonLine,
-           FormatDigitMask(Div(Mul(s.RefFreq, 1000), s.BestR), kKiloHertzMask,
-                           point),
-           kKiloHertz, kLineBreak));
+           FormatDigitMask(comparison_khz, kKiloHertzMask, point), kKiloHertz,
+           kLineBreak));
 
   if (exact) {
     boxes.SetText(Box::DivDisp, Join(boxes.Text(Box::DivDisp), kNoError));
@@ -94,18 +105,31 @@ void OnGoClick(TextBoxes& boxes) {
     boxes.SetText(
         Box::DivDisp,
         Join(boxes.Text(Box::DivDisp), kErrorLine,
-             FormatDigitMask(Mul(s.FreqErr, 1000000), kHertzMask, point),
+             FormatDigitMask(CheckedResult(error_hz), kHertzMask, point),
              kHertz,
-             FormatDigitMask(Mul(s.RelErr, 1000000000), kPartsMask, point),
-             kPartsPerBillion));
+             FormatDigitMask(CheckedResult(error_ppb), kPartsMask, point),
+             kPartsPerBillionUnit));
   }
 
-  s.Stage = RunStage::kHexValues;
+  record.Stage = RunStage::kHexValues;
   boxes.SetText(Box::DivDisp,
                 Join(boxes.Text(Box::DivDisp), kLineBreak, kLineBreak,
                      kHexHeading, kLineBreak, kHexR, ToHexText(s.BestR), kHexN,
                      ToHexText(s.BestN)));
-  s.Stage = RunStage::kDone;
+  record.Stage = RunStage::kDone;
+}
+
+RunStage EndStage(const RunRecord& record, const SearchState& state) {
+  if (record.Stage != RunStage::kSearch) return record.Stage;
+  switch (state.Phase) {
+    case SearchPhase::kReadLowerLimit:
+      return RunStage::kReadLowerLimit;
+    case SearchPhase::kReadUpperLimit:
+      return RunStage::kReadUpperLimit;
+    case SearchPhase::kCandidates:
+      break;
+  }
+  return RunStage::kSearch;
 }
 
 }  // namespace synthfactors

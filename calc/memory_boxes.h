@@ -26,16 +26,20 @@ class MemoryBoxes final : public TextBoxes {
     written_[Index(box)] = true;
   }
   SearchState& State() override { return state_; }
+  RunRecord& Record() override { return record_; }
   std::string_view DecimalSymbol() const override { return decimal_symbol_; }
 
   bool Written(Box box) const { return written_[Index(box)]; }
   const SearchState& State() const { return state_; }
+  const RunRecord& Record() const { return record_; }
+  RunStage EndStage() const { return synthfactors::EndStage(record_, state_); }
 
  private:
   static std::size_t Index(Box box) { return static_cast<std::size_t>(box); }
   std::array<std::string, kAllBoxes.size()> texts_;
   std::array<bool, kAllBoxes.size()> written_{};
   SearchState state_;
+  RunRecord record_;
   std::string decimal_symbol_ = ".";
 };
 

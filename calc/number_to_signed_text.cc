@@ -16,6 +16,65 @@ void AppendWithoutTrailingZeros(std::string& out, std::string_view digits) {
   out += digits;
 }
 
+// The significant digits of a positive finite value, rounded to `count`,
+// and the decimal exponent of the first. to_chars rounds an exact tie to
+// even; this rounds it away from zero, as the digit masks do.
+struct Digits {
+  std::string digits;
+  int exponent = 0;
+};
+
+Digits Scientific(double magnitude, int count) {
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                 std::chars_format::scientific, count - 1)
+                       .ptr;
+  const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+  const std::size_t e_pos = text.find('e');
+  Digits out;
+  out.digits += text[0];
+  if (e_pos > 1) out.digits += text.substr(2, e_pos - 2);
+  const char* exp_text = text.data() + e_pos + 1;
+  if (*exp_text == '+') ++exp_text;
+  std::from_chars(exp_text, end, out.exponent);
+  return out;
+}
+
+// Whether `magnitude` lies exactly halfway between two values of `count`
+// significant digits. Such a value has exactly count + 1 significant digits,
+// the last a 5, and its exact expansion (at most 767 digits) ends there.
+bool IsExactTie(double magnitude, int count) {
+  if (Scientific(magnitude, count + 1).digits.back() != '5') return false;
+  char buffer[800];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                 std::chars_format::scientific, 780)
+                       .ptr;
+  const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+  const std::string_view fraction = text.substr(2, text.find('e') - 2);
+  const auto tie_digit = static_cast<std::size_t>(count - 1);
+  return fraction[tie_digit] == '5' &&
+         fraction.find_first_not_of('0', tie_digit + 1) == std::string_view::npos;
+}
+
+Digits RoundedHalfAway(double magnitude, int count) {
+  Digits out = Scientific(magnitude, count);
+  if (!IsExactTie(magnitude, count)) return out;
+  // to_chars went to even; away from zero is the larger neighbour.
+  const Digits below = Scientific(magnitude, count + 1);
+  out.digits = below.digits.substr(0, static_cast<std::size_t>(count));
+  out.exponent = below.exponent;
+  std::size_t i = out.digits.size();
+  while (i > 0 && out.digits[i - 1] == '9') out.digits[--i] = '0';
+  if (i == 0) {
+    out.digits.insert(out.digits.begin(), '1');
+    out.digits.pop_back();
+    ++out.exponent;
+  } else {
+    ++out.digits[i - 1];
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string NumberToSignedText(double value) {
@@ -24,21 +83,9 @@ std::string NumberToSignedText(double value) {
   if (std::isinf(value)) return out + "INF";
   if (value == 0) return out + "0";
 
-  // d.dddddddddddddde±x: 15 significant digits, correctly rounded.
-  char buffer[32];
-  const auto end =
-      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                    std::chars_format::scientific, kSignificantDigits - 1)
-          .ptr;
-  const std::string_view scientific(buffer, end - buffer);
-  const std::size_t e_pos = scientific.find('e');
-  std::string digits;  // the 15 digits without the point
-  digits += scientific[0];
-  digits += scientific.substr(2, e_pos - 2);
-  int exponent = 0;
-  const char* exp_text = scientific.data() + e_pos + 1;
-  if (*exp_text == '+') ++exp_text;
-  std::from_chars(exp_text, end, exponent);
+  const Digits rounded = RoundedHalfAway(std::fabs(value), kSignificantDigits);
+  const std::string& digits = rounded.digits;
+  const int exponent = rounded.exponent;
 
   if (exponent < -4 || exponent >= kSignificantDigits) {
     out += digits[0];

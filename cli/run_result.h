@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "arithmetic_fault.h"
-#include "divider_search.h"
+#include "go_action.h"
 
 namespace synthfactors::cli {
 
@@ -31,8 +31,7 @@ struct RunResult {
   std::optional<bool> exact;
   std::optional<double> r;
   std::optional<double> n;
-  // Set once the error figures are known; computed as the report computes
-  // them, left empty where the value is beyond the double range.
+  // The figures as the GO action computed them (see RunRecord).
   std::optional<double> comparison_khz;
   std::optional<double> error_hz;
   std::optional<double> error_ppb;

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const synthfactors::ArithmeticFault&) {
     faulted = true;
   }
-  const RunStage stage = boxes.State().Stage;
+  const RunStage stage = boxes.EndStage();
   const std::string source = boxes.Text(Box::RFund);
   const std::string report = boxes.Text(Box::DivDisp);
 

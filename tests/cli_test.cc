@@ -7,13 +7,13 @@
 namespace synthfactors {
 namespace {
 
-using testing::ProcessResult;
+using child_process::ProcessResult;
 using Json = nlohmann::json;
 
 ProcessResult Cli(std::vector<std::string> args, const std::string& input = "",
                   std::vector<std::string> env = {"LC_ALL=C"}) {
   args.insert(args.begin(), SYNTHFACTORS_CLI_PATH);
-  return testing::RunProcess(args, input, env);
+  return child_process::RunProcess(args, input, env);
 }
 
 std::vector<Json> JsonLines(const std::string& text) {
@@ -222,11 +222,19 @@ TEST(CliSweep, BadRangesAreUsageErrors) {
   }
 }
 
-TEST(CliLocale, DecimalSymbolFollowsTheEnvironment) {
-  const ProcessResult c = Cli({"--rf-out", "1234.5678", "--ref", "13", "--min-fc",
-                               "10", "--max-fc", "200"},
-                              "", {"LC_ALL=C", "LC_NUMERIC=de_DE.UTF-8"});
-  EXPECT_NE(std::string::npos, c.out.find("11.37358kHz"));
+// scripts/test generates the German locale; without it these fail.
+TEST(CliLocale, TheReportTakesTheLocaleDecimalSymbolTheSourceKeepsThePoint) {
+  const std::vector<std::string> args = {"--rf-out", "1234.5678", "--ref", "13",
+                                         "--min-fc", "10", "--max-fc", "200"};
+  const std::string german =
+      "RF Source Frequency 1234.5678 MHz\n\nReference / 1143\nRF   / 108547\n"
+      "Comparison freq  11,37358kHz\nError  4,024Hz        3* 10^-9\n\n"
+      "Hex divider values \nR  0x477  N  0x1A803\n";
+  EXPECT_EQ(german, Cli(args, "", {"LC_ALL=de_DE.UTF-8"}).out);
+  EXPECT_EQ(german, Cli(args, "", {"LC_ALL=", "LC_NUMERIC=de_DE.UTF-8"}).out);
+  // LC_ALL overrides LC_NUMERIC.
+  EXPECT_NE(std::string::npos,
+            Cli(args, "", {"LC_ALL=C", "LC_NUMERIC=de_DE.UTF-8"}).out.find("11.37358kHz"));
 }
 
 }  // namespace

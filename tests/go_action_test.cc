@@ -82,7 +82,7 @@ TEST(OnGoClick, WorkedExamplesCharacterForCharacter) {
     EXPECT_FALSE(out.fault) << c.in.rf_out;
     EXPECT_EQ(c.rf_source, out.boxes.Text(Box::RFund));
     EXPECT_EQ(c.report, out.boxes.Text(Box::DivDisp));
-    EXPECT_EQ(RunStage::kDone, out.boxes.State().Stage);
+    EXPECT_EQ(RunStage::kDone, out.boxes.EndStage());
   }
 }
 
@@ -128,7 +128,7 @@ TEST(OnGoClick, NothingChangesWhenTheSourceFrequencyIsZero) {
     EXPECT_FALSE(out.fault);
     EXPECT_EQ("old source", out.boxes.Text(Box::RFund));
     EXPECT_EQ("old report", out.boxes.Text(Box::DivDisp));
-    EXPECT_EQ(RunStage::kZeroSource, out.boxes.State().Stage);
+    EXPECT_EQ(RunStage::kZeroSource, out.boxes.EndStage());
   }
 }
 
@@ -140,7 +140,7 @@ TEST(OnGoClick, FaultsLeaveTheTextsWrittenBeforeThem) {
     std::string rf_source;
     std::string report;  // "old report" when the report was not reached
   } cases[] = {
-      // Step 2: the factor.
+      // Faults before the source frequency is shown change nothing.
       {{"1000", "0"}, FaultKind::kDivisionByZero, RunStage::kSourceFrequency,
        "old source", "old report"},
       {{"1000", "x"}, FaultKind::kDivisionByZero, RunStage::kSourceFrequency,
@@ -151,12 +151,15 @@ TEST(OnGoClick, FaultsLeaveTheTextsWrittenBeforeThem) {
        "old source", "old report"},
       {{"1e999"}, FaultKind::kOverflow, RunStage::kReadOutput, "old source",
        "old report"},
-      // Step 6: a zero reference with the limits around zero.
+      // A fault in the search keeps the old report: a zero reference with
+      // the limits around zero, or a limit beyond the double range.
       {{"1000", "1", "0", "0", "100"}, FaultKind::kDivisionByZero,
        RunStage::kSearch, " 1000", "old report"},
       {{"1000", "1", "10", "1e400"}, FaultKind::kOverflow,
        RunStage::kReadLowerLimit, " 1000", "old report"},
-      // Step 7: no pair chosen.
+      {{"1000", "1", "10", "5", "1e400"}, FaultKind::kOverflow,
+       RunStage::kReadUpperLimit, " 1000", "old report"},
+      // No pair chosen: the error figures divide by zero.
       {{"1000", "1", "10", "100", "5"}, FaultKind::kDivisionByZero,
        RunStage::kErrorFigures, " 1000", "old report"},
       {{"1000", "1", "10", "20000", "1e9"}, FaultKind::kDivisionByZero,
@@ -165,7 +168,7 @@ TEST(OnGoClick, FaultsLeaveTheTextsWrittenBeforeThem) {
        RunStage::kErrorFigures, " 1000", "old report"},
       {{"1000", "1", "0", "-1", "-0.5"}, FaultKind::kInvalidOperation,
        RunStage::kErrorFigures, " 1000", "old report"},
-      // Step 11: N beyond 32 bits.
+      // N beyond 32 bits: the report ends after its fourth line.
       {{"1.1e7", "1", "10", "0.001", "5"}, FaultKind::kOverflow,
        RunStage::kHexValues, " 11000000",
        Report({"Reference / 2000", "RF   / 2200000000",
@@ -181,7 +184,7 @@ TEST(OnGoClick, FaultsLeaveTheTextsWrittenBeforeThem) {
                  " limits " + c.in.min_fc + ".." + c.in.max_fc);
     ASSERT_TRUE(out.fault);
     EXPECT_EQ(FaultKindName(c.kind), FaultKindName(*out.fault));
-    EXPECT_EQ(c.where, out.boxes.State().Stage);
+    EXPECT_EQ(c.where, out.boxes.EndStage());
     EXPECT_EQ(c.rf_source, out.boxes.Text(Box::RFund));
     EXPECT_EQ(c.report, out.boxes.Text(Box::DivDisp));
   }

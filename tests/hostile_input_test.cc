@@ -54,7 +54,7 @@ TEST(HostileInput, HugeBatchLineIsRefusedAndTheOthersAnswered) {
     for (int i = 0; i < 100; ++i) file << block;
     file << "\"}\n\x01\x02\xff\n{\"rf_out\":\"\xff\xfe\"}\n{\"rf_out\":\"1000.001\"}\n";
   }
-  const testing::ProcessResult r = testing::RunProcess(
+  const child_process::ProcessResult r = child_process::RunProcess(
       {"/bin/sh", "-c", std::string("exec ") + SYNTHFACTORS_CLI_PATH + " --batch < " + path},
       "", {"LC_ALL=C"});
   std::remove(path.c_str());
@@ -75,7 +75,7 @@ TEST(HostileInput, HugeBatchLineIsRefusedAndTheOthersAnswered) {
 }
 
 TEST(HostileInput, ControlCharactersAndNonAsciiInTheCommandLine) {
-  const testing::ProcessResult r = testing::RunProcess(
+  const child_process::ProcessResult r = child_process::RunProcess(
       {SYNTHFACTORS_CLI_PATH, "--rf-out", "1000\x01", "--mult", "\xff", "--ref",
        "\xe2\x80\x8b" "10", "--json"},
       "", {"LC_ALL=C"});

@@ -109,6 +109,14 @@ TEST(NumberToSignedText, FifteenSignificantDigits) {
   EXPECT_EQ(" 10368.025", NumberToSignedText(10368.025));
 }
 
+TEST(NumberToSignedText, ExactHalvesRoundAwayFromZero) {
+  EXPECT_EQ(" 537929379328387", NumberToSignedText(537929379328386.5));
+  EXPECT_EQ("-537929379328387", NumberToSignedText(-537929379328386.5));
+  EXPECT_EQ(" 537929379328386", NumberToSignedText(537929379328386.4375));
+  EXPECT_EQ(" 1E+15", NumberToSignedText(999999999999999.5));  // the carry
+  EXPECT_EQ(" 1.00000000000001", NumberToSignedText(1.000000000000005));  // above the tie
+}
+
 TEST(NumberToSignedText, ExponentFormOutsideTheFixedRange) {
   EXPECT_EQ(" 1E+15", NumberToSignedText(1e15));
   EXPECT_EQ(" 1E+15", NumberToSignedText(999999999999999.9));

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace synthfactors::testing {
+namespace synthfactors::child_process {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::string& input,
@@ -84,4 +84,4 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
   return result;
 }
 
-}  // namespace synthfactors::testing
+}  // namespace synthfactors::child_process

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace synthfactors::testing {
+namespace synthfactors::child_process {
 
 struct ProcessResult {
   std::string out;
@@ -19,4 +19,4 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::string& input = "",
                          const std::vector<std::string>& env = {});
 
-}  // namespace synthfactors::testing
+}  // namespace synthfactors::child_process

@@ -61,7 +61,7 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QWidget* MakeControl(const ControlSpec& entry, QWidget* parent) {
+QWidget* MakeControl(const ControlEntry& entry, QWidget* parent) {
   const QString text = FromUtf8(entry.text);
   switch (entry.kind) {
     case ControlKind::kLabel:
@@ -102,25 +102,29 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   present_fault_ = [this](const QString& message) {
     QMessageBox::warning(this, FromUtf8(kWindowTitle), message);
   };
-  connect(static_cast<QPushButton*>(control("GO")), &QPushButton::clicked, this,
-          &MainWindow::onGoClicked);
+  connect(go_, &QPushButton::clicked, this, &MainWindow::onGoClicked);
   control(kFirstFocus)->setFocus();
 }
 
 void MainWindow::buildControls() {
-  for (const ControlSpec& entry : kControls) {
+  for (const ControlEntry& entry : kControls) {
     QWidget* widget = MakeControl(entry, this);
     widget->setObjectName(FromUtf8(entry.name));
-    widget->setGeometry(ToPixels(entry.left), ToPixels(entry.top),
-                        ToPixels(entry.width), ToPixels(entry.height));
-    controls_[entry.name] = widget;
+    widget->setGeometry(ToPixels(entry.rect.left), ToPixels(entry.rect.top),
+                        ToPixels(entry.rect.width), ToPixels(entry.rect.height));
+    if (entry.box) {
+      boxes_[Index(*entry.box)] = widget;
+      line_boxes_[Index(*entry.box)] = qobject_cast<QLineEdit*>(widget);
+      if (auto* report = qobject_cast<QPlainTextEdit*>(widget)) report_ = report;
+    }
+    if (auto* button = qobject_cast<QPushButton*>(widget)) go_ = button;
   }
 }
 
 // Tab follows the tab indexes of the focusable controls; labels take none.
 void MainWindow::setTabOrder() const {
-  std::vector<const ControlSpec*> order;
-  for (const ControlSpec& entry : kControls) {
+  std::vector<const ControlEntry*> order;
+  for (const ControlEntry& entry : kControls) {
     if (entry.kind != ControlKind::kLabel) order.push_back(&entry);
   }
   std::sort(order.begin(), order.end(), [](auto* a, auto* b) {
@@ -136,36 +140,32 @@ void MainWindow::setFaultPresenter(FaultPresenter presenter) {
 }
 
 QWidget* MainWindow::control(std::string_view name) const {
-  const auto it = controls_.find(name);
-  return it == controls_.end() ? nullptr : it->second;
+  return findChild<QWidget*>(FromUtf8(name), Qt::FindDirectChildrenOnly);
 }
 
 std::string MainWindow::Text(Box box) const {
-  QWidget* widget = control(BoxName(box));
-  if (auto* line = qobject_cast<QLineEdit*>(widget)) {
-    return line->text().toStdString();
-  }
+  if (QLineEdit* line = line_boxes_[Index(box)]) return line->text().toStdString();
   // The report box keeps "\n" between lines; the calculation sees "\r\n".
-  QString text = static_cast<QPlainTextEdit*>(widget)->toPlainText();
+  QString text = report_->toPlainText();
   return text.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
 }
 
 void MainWindow::SetText(Box box, std::string text) {
-  QWidget* widget = control(BoxName(box));
   QString value = QString::fromStdString(text);
-  if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+  if (QLineEdit* line = line_boxes_[Index(box)]) {
     line->setText(value);
     return;
   }
   value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  static_cast<QPlainTextEdit*>(widget)->setPlainText(value);
+  report_->setPlainText(value);
 }
 
 void MainWindow::onGoClicked() {
   try {
     OnGoClick(*this);
   } catch (const ArithmeticFault& fault) {
-    present_fault_(QString::fromStdString(FaultMessage(fault.kind(), state_.Stage)));
+    present_fault_(QString::fromStdString(
+        FaultMessage(fault.kind(), EndStage(record_, state_))));
   } catch (const std::bad_alloc&) {
     present_fault_(QStringLiteral("Out of memory: an input text is too long."));
   }

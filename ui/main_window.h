@@ -3,8 +3,8 @@
 // boxes; nothing else is wired.
 #pragma once
 
+#include <array>
 #include <functional>
-#include <map>
 
 #include <QWidget>
 
@@ -12,6 +12,7 @@
 
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace synthfactors::ui {
 
@@ -29,22 +30,30 @@ class MainWindow : public QWidget, public TextBoxes {
 
   // The control of the given name (as in the control table), or nullptr.
   QWidget* control(std::string_view name) const;
+  QWidget* control(Box box) const { return boxes_[Index(box)]; }
 
   // TextBoxes: the GO action's view of the window.
   std::string Text(Box box) const override;
   void SetText(Box box, std::string text) override;
   SearchState& State() override { return state_; }
+  RunRecord& Record() override { return record_; }
   std::string_view DecimalSymbol() const override { return decimal_symbol_; }
 
  private slots:
   void onGoClicked();
 
  private:
+  static std::size_t Index(Box box) { return static_cast<std::size_t>(box); }
   void buildControls();
   void setTabOrder() const;
 
-  std::map<std::string_view, QWidget*> controls_;
+  // The GO action's boxes: one-line boxes, and the report box.
+  std::array<QWidget*, kAllBoxes.size()> boxes_{};
+  std::array<QLineEdit*, kAllBoxes.size()> line_boxes_{};
+  QPlainTextEdit* report_ = nullptr;
+  QPushButton* go_ = nullptr;
   SearchState state_;
+  RunRecord record_;
   std::string decimal_symbol_;
   FaultPresenter present_fault_;
 };
