@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "io_failure.h"
 #include "result_json.h"
 
 namespace synthfactors::cli {
@@ -60,6 +61,31 @@ std::string WithoutExceptionTag(std::string_view what) {
   return std::string(what);
 }
 
+// Deeper lines are refused as soon as the parser reaches this depth, so a
+// line of nested brackets costs no memory.
+constexpr int kMaxNesting = 64;
+
+struct TooDeep {};
+
+Json ParseShallow(std::string_view line) {
+  return Json::parse(line, [](int depth, Json::parse_event_t event, Json&) {
+    if ((event == Json::parse_event_t::object_start ||
+         event == Json::parse_event_t::array_start) &&
+        depth >= kMaxNesting) {
+      throw TooDeep{};
+    }
+    return true;
+  });
+}
+
+int NextByte(std::streambuf& buffer) {
+  try {
+    return buffer.sbumpc();
+  } catch (const std::ios_base::failure&) {
+    throw ReadFailure(SystemReason("standard input could not be read"));
+  }
+}
+
 enum class LineRead { kLine, kTooLong, kEnd };
 
 // Reads up to the next line feed, keeping at most kMaxBatchLine bytes; the
@@ -70,7 +96,7 @@ LineRead ReadLine(std::istream& in, std::string& line) {
   bool any = false;
   bool too_long = false;
   for (;;) {
-    const int c = buffer->sbumpc();
+    const int c = NextByte(*buffer);
     if (c == std::char_traits<char>::eof()) {
       in.setstate(std::ios::eofbit);
       if (!any) return LineRead::kEnd;
@@ -91,11 +117,21 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error) {
+  // The parser would take a NUL byte for the end of the text; JSON allows
+  // none, not even inside a string.
+  if (const auto nul = line.find('\0'); nul != std::string_view::npos) {
+    error = "not valid JSON: a NUL byte at column " + std::to_string(nul + 1);
+    return std::nullopt;
+  }
   Json object;
   try {
-    object = Json::parse(line);
+    object = ParseShallow(line);
   } catch (const Json::exception& e) {  // parse errors, numbers beyond range
     error = "not valid JSON: " + WithoutExceptionTag(e.what());
+    return std::nullopt;
+  } catch (const TooDeep&) {
+    error = "nested more than " + std::to_string(kMaxNesting) +
+            " levels deep: a batch line is one flat object";
     return std::nullopt;
   }
   if (!object.is_object()) {
@@ -147,7 +183,8 @@ bool RunBatch(std::istream& in, std::ostream& out,
       answer["error"] = error;
       out << JsonLine(answer);
     }
-    out << '\n' << std::flush;
+    out << '\n';
+    FlushOrThrow(out);
   }
   return all_read;
 }

@@ -24,7 +24,9 @@ inline constexpr std::size_t kMaxBatchLine = 1 << 20;
 // Answers every line of `in` on `out`, in order, flushing after each: a
 // result object, or {"line": K, "error": "..."} for a line that cannot be
 // read (K counts from 1, blank lines included). Blank lines are skipped.
-// Returns false when any line could not be read.
+// Returns false when any line could not be read. Stops at the first failed
+// write (WriteFailure) or read (ReadFailure), every line read before a
+// failed read answered.
 bool RunBatch(std::istream& in, std::ostream& out,
               std::string_view decimal_symbol);
 

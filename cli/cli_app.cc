@@ -1,5 +1,6 @@
 #include "cli_app.h"
 
+#include <cctype>
 #include <ostream>
 #include <string>
 
@@ -7,6 +8,7 @@
 
 #include "batch.h"
 #include "decimal_symbol.h"
+#include "io_failure.h"
 #include "result_json.h"
 #include "run_result.h"
 #include "sweep.h"
@@ -43,15 +45,55 @@ int SingleRun(const RunInputs& inputs, const std::string& decimal_symbol,
   } else {
     PrintPlain(result, out);
   }
-  out.flush();
+  FlushOrThrow(out);
   if (result.Complete()) return kExitComplete;
   err << "synthfactors-cli: " << result.message << '\n';
   return kExitIncomplete;
 }
 
+// An option that takes a value, given as its own word and followed by
+// another option's name ("--rf-out --json"), is missing its value: CLI11
+// would take the name as the value. "--rf-out -1000" and "--rf-out=--x"
+// still pass their texts.
+std::string MissingValue(const CLI::App& app, int argc, const char* const* argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--") break;
+    if (!word.starts_with("--")) continue;
+    const CLI::Option* option = app.get_option_no_throw(std::string(word));
+    if (option == nullptr || option->get_expected_min() < 1) continue;
+    const std::string_view next = argv[i + 1];
+    if (next.size() > 2 && next.starts_with("--") &&
+        std::isalpha(static_cast<unsigned char>(next[2]))) {
+      return std::string(word) + " needs a value, but is followed by the option " +
+             std::string(next);
+    }
+    ++i;  // the value
+  }
+  return "";
+}
+
+int RunModes(int argc, const char* const* argv, std::istream& in,
+             std::ostream& out, std::ostream& err);
+
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::istream& in,
+                   std::ostream& out, std::ostream& err) {
+  try {
+    return RunModes(argc, argv, in, out, err);
+  } catch (const WriteFailure& failure) {
+    err << "synthfactors-cli: cannot write the output: " << failure.what() << '\n';
+    return kExitWriteFailed;
+  } catch (const ReadFailure& failure) {
+    err << "synthfactors-cli: cannot read the input: " << failure.what() << '\n';
+    return kExitReadFailed;
+  }
+}
+
+namespace {
+
+int RunModes(int argc, const char* const* argv, std::istream& in,
                    std::ostream& out, std::ostream& err) {
   CLI::App app{
       "Chooses the reference divider R and feedback divider N of an integer-N "
@@ -89,10 +131,15 @@ int RunCommandLine(int argc, const char* const* argv, std::istream& in,
   batch_flag->excludes(rf_out, mult, ref, min_fc, max_fc, sweep_option);
   sweep_option->excludes(rf_out);
 
+  if (const std::string missing = MissingValue(app, argc, argv); !missing.empty()) {
+    err << missing << "\nRun with --help for more information.\n";
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e, out, err);
+    FlushOrThrow(out);  // --help and --version write there
     return code == 0 ? kExitComplete : kExitUsage;
   }
 
@@ -113,5 +160,7 @@ int RunCommandLine(int argc, const char* const* argv, std::istream& in,
   }
   return SingleRun(inputs, decimal_symbol, json, out, err);
 }
+
+}  // namespace
 
 }  // namespace synthfactors::cli

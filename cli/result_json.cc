@@ -8,11 +8,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Whole numbers up to 2^53 are written without a fraction.
+// Whole numbers within the 64-bit range are written as integers.
 Json Number(const std::optional<double>& value) {
   if (!value) return nullptr;
-  constexpr double kExactWhole = 9007199254740992.0;
-  if (*value == std::floor(*value) && std::fabs(*value) <= kExactWhole) {
+  constexpr double kTwoTo63 = 9223372036854775808.0;
+  if (*value == std::floor(*value) && *value >= -kTwoTo63 && *value < kTwoTo63) {
     return static_cast<std::int64_t>(*value);
   }
   return *value;

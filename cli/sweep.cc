@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arithmetic_fault.h"
+#include "io_failure.h"
 #include "result_json.h"
 #include "to_hex_text.h"
 
@@ -18,6 +19,15 @@ std::string NumberText(const std::optional<double>& value) {
   char buffer[32];
   return std::string(buffer,
                      std::to_chars(buffer, buffer + sizeof buffer, *value).ptr);
+}
+
+// A divider: whole, so written with all its digits and no exponent.
+std::string WholeText(const std::optional<double>& value) {
+  if (!value) return "";
+  char buffer[400];  // the digits of the largest double
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, *value,
+                                           std::chars_format::fixed)
+                                 .ptr);
 }
 
 // The register text, or empty where the value does not fit in 32 bits.
@@ -49,8 +59,8 @@ std::string SweepCsvRow(const RunResult& result) {
   const std::string fields[] = {
       CsvField(result.inputs.rf_out),
       CsvField(result.rf_source.value_or("")),
-      NumberText(result.r),
-      NumberText(result.n),
+      WholeText(result.r),
+      WholeText(result.n),
       HexText(result.r),
       HexText(result.n),
       NumberText(result.comparison_khz),
@@ -103,8 +113,9 @@ void RunSweep(const SweepRange& range, const RunInputs& others,
       out << text;
       text.clear();
     }
+    ThrowIfWriteFailed(out);
   }
-  out << std::flush;
+  FlushOrThrow(out);
 }
 
 }  // namespace synthfactors::cli

@@ -24,7 +24,8 @@ std::string SweepCsvRow(const RunResult& result);
 // Writes the header (CSV only) and one line per point, in order. The points
 // are shared among `threads` threads (0: one per core) a block at a time, so
 // memory stays bounded however long the sweep; each point's run is the same
-// as on one thread, so the output is too.
+// as on one thread, so the output is too. A failed write stops the sweep at
+// once with WriteFailure.
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
               std::ostream& out, int threads = 0);

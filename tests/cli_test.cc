@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "batch.h"
 #include "process.h"
 
 namespace synthfactors {
@@ -9,11 +10,19 @@ namespace {
 
 using child_process::ProcessResult;
 using Json = nlohmann::json;
+using cli::ReadBatchLine;
 
 ProcessResult Cli(std::vector<std::string> args, const std::string& input = "",
                   std::vector<std::string> env = {"LC_ALL=C"}) {
   args.insert(args.begin(), SYNTHFACTORS_CLI_PATH);
   return child_process::RunProcess(args, input, env);
+}
+
+// The program run by bash with `script`, in which "$@" is the program and
+// `args`: for redirections the test harness cannot make itself.
+ProcessResult CliInShell(const std::string& script, std::vector<std::string> args) {
+  args.insert(args.begin(), {"/bin/bash", "-c", script, "bash", SYNTHFACTORS_CLI_PATH});
+  return child_process::RunProcess(args, "", {"LC_ALL=C"});
 }
 
 std::vector<Json> JsonLines(const std::string& text) {
@@ -80,6 +89,43 @@ TEST(CliPlain, UsageErrorsHelpAndVersion) {
   const ProcessResult version = Cli({"--version"});
   EXPECT_EQ(0, version.exit_code);
   EXPECT_EQ(0u, version.out.find("synthfactors-cli "));
+}
+
+TEST(CliPlain, AnOptionNameIsNoValue) {
+  const ProcessResult r = Cli({"--rf-out", "--json"});
+  EXPECT_EQ(2, r.exit_code);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find("--rf-out needs a value"));
+  EXPECT_EQ(2, Cli({"--sweep", "--mult", "4"}).exit_code);
+  EXPECT_EQ(" 1000", JsonLines(Cli({"--json", "--mult", "-1", "--rf-out", "-1000"}).out)
+                         .at(0)["rf_source"]);
+  EXPECT_EQ("--x", JsonLines(Cli({"--rf-out=--x", "--json"}).out).at(0)["rf_out"]);
+}
+
+// SIGPIPE is ignored in the children (the harness ignores it), so a closed
+// pipe shows as a failed write.
+TEST(CliOutput, AFailedWriteEndsTheRunWithStatusThree) {
+  const std::vector<std::vector<std::string>> modes = {
+      {"--rf-out", "1000"}, {"--rf-out", "1000", "--json"}, {"--sweep", "1:2:1"},
+      {"--help"},           {"--version"},                  {"--batch"}};
+  for (const std::string redirect : {">/dev/full", ">&-"}) {
+    for (const auto& mode : modes) {
+      const ProcessResult r = CliInShell("echo {} | \"$@\" " + redirect, mode);
+      EXPECT_EQ(3, r.exit_code) << redirect << " " << mode[0];
+      EXPECT_EQ(0u, r.err.find("synthfactors-cli: cannot write the output: ")) << r.err;
+      EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    }
+  }
+  // Without the stop at the first failed write this would run for minutes.
+  const ProcessResult closed = CliInShell(
+      "\"$@\" | head -c 1 >/dev/null; exit \"${PIPESTATUS[0]}\"",
+      {"--sweep", "0:9999999:1"});
+  EXPECT_EQ(3, closed.exit_code);
+  EXPECT_EQ("synthfactors-cli: cannot write the output: Broken pipe\n", closed.err);
+  const ProcessResult batch = CliInShell(
+      "yes '{\"rf_out\":1000}' | \"$@\" | head -c 1 >/dev/null; exit \"${PIPESTATUS[1]}\"",
+      {"--batch"});
+  EXPECT_EQ(3, batch.exit_code);
 }
 
 TEST(CliJson, OneObjectWithEveryField) {
@@ -169,6 +215,29 @@ TEST(CliBatch, AnswersEveryLineInOrderAndReportsUnreadableOnes) {
   EXPECT_EQ(" 2500", lines[8]["rf_source"]);
 }
 
+TEST(CliBatch, UnreadableStandardInputEndsTheBatchWithStatusFour) {
+  const ProcessResult folder = CliInShell("\"$@\" </tmp", {"--batch"});
+  EXPECT_EQ(4, folder.exit_code);
+  EXPECT_EQ("synthfactors-cli: cannot read the input: Is a directory\n", folder.err);
+  const ProcessResult closed = CliInShell("\"$@\" <&-", {"--batch"});
+  EXPECT_EQ(4, closed.exit_code);
+  EXPECT_EQ("synthfactors-cli: cannot read the input: Bad file descriptor\n", closed.err);
+}
+
+TEST(CliBatch, NulBytesAndDeepNestingAreUnreadableLines) {
+  std::string error;
+  EXPECT_FALSE(ReadBatchLine(std::string("{\"rf_out\":\"1000\"}\0 x", 21), error));
+  EXPECT_EQ("not valid JSON: a NUL byte at column 18", error);
+  EXPECT_FALSE(ReadBatchLine(std::string("{\"rf_out\":\"10\0\"}", 16), error));
+  EXPECT_FALSE(ReadBatchLine(std::string(500000, '['), error));
+  EXPECT_EQ(0u, error.find("nested more than 64 levels deep"));
+  // A member may hold nothing deeper than a number, but depth is no fault of
+  // its own up to the limit.
+  EXPECT_FALSE(ReadBatchLine("{\"rf_out\":" + std::string(63, '[') + std::string(63, ']') + "}",
+                             error));
+  EXPECT_EQ("member \"rf_out\" must be a string or a number", error);
+}
+
 TEST(CliBatch, NumbersBeyondTheDoubleRangeAreUnreadableLines) {
   const ProcessResult r =
       Cli({"--batch"}, "{\"rf_out\":100E10000.01}\n{\"rf_out\":\"1e999\"}\n");
@@ -199,6 +268,13 @@ TEST(CliSweep, CsvWithExactGridTexts) {
   EXPECT_NE(std::string::npos, r.out.find("\n10368.025, 2592.00625,"));
   EXPECT_NE(std::string::npos, r.out.find("\n10368.1, 2592.025,"));
   EXPECT_EQ(6, std::count(r.out.begin(), r.out.end(), '\n'));
+}
+
+TEST(CliSweep, DividersAreWholeNumbersInEveryFormat) {
+  const ProcessResult csv = Cli({"--sweep", "10000000:10000000:1"});
+  EXPECT_NE(std::string::npos, csv.out.find("\n10000000, 10000000,100,100000000,64,5F5E100,"));
+  const Json json = JsonLines(Cli({"--sweep", "10000000:10000000:1", "--json"}).out).at(0);
+  EXPECT_EQ("100000000", json["n"].dump());
 }
 
 TEST(CliSweep, JsonLinesAndFaultingPoints) {

@@ -1,0 +1,33 @@
+// Failed reads and writes of the command-line program. A write that fails (a
+// full disk, a closed pipe or standard output) or a read that fails (standard
+// input a folder, or closed) ends the program with its own exit status and
+// the system's reason; it is never reported as success.
+#pragma once
+
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+
+namespace synthfactors::cli {
+
+class WriteFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;  // what(): the system's reason
+};
+
+class ReadFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The reason for the latest failed system call, e.g. "No space left on
+// device"; `fallback` when the system gave none.
+std::string SystemReason(const char* fallback);
+
+// Throws WriteFailure if any write to `out` has failed so far.
+void ThrowIfWriteFailed(std::ostream& out);
+
+// Flushes `out`, then throws WriteFailure if any write has failed.
+void FlushOrThrow(std::ostream& out);
+
+}  // namespace synthfactors::cli
