@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -64,14 +66,20 @@ QString FromUtf8(std::string_view text) {
 QWidget* MakeControl(const ControlEntry& entry, QWidget* parent) {
   const QString text = FromUtf8(entry.text);
   switch (entry.kind) {
-    case ControlKind::kLabel:
-      return new QLabel(text, parent);
+    case ControlKind::kLabel: {
+      // Captions are drawn from the top of their rectangle, not centred.
+      auto* label = new QLabel(text, parent);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
     case ControlKind::kTextBox:
       return new QLineEdit(text, parent);
     case ControlKind::kMultiLineTextBox: {
       auto* box = new QPlainTextEdit(text, parent);
       box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-      box->setWordWrapMode(QTextOption::WordWrap);
+      // A word wider than the box is broken at its edge: with no scroll
+      // bars, nothing typed or reported may be hidden.
+      box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
       box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       box->setTabChangesFocus(true);
@@ -88,6 +96,29 @@ QWidget* MakeControl(const ControlEntry& entry, QWidget* parent) {
   return nullptr;
 }
 
+// The message of a run that ended early, in a warning box whose text can be
+// selected and copied: Ctrl+C copies the selection, or the whole message
+// when nothing is selected.
+class FaultBox : public QMessageBox {
+ public:
+  FaultBox(const QString& title, const QString& message, QWidget* parent)
+      : QMessageBox(QMessageBox::Warning, title, message, QMessageBox::Ok, parent) {
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Copy)) {
+      const auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      const bool selection = label != nullptr && label->hasSelectedText();
+      QGuiApplication::clipboard()->setText(selection ? label->selectedText() : text());
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+};
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
@@ -100,7 +131,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
   decimal_symbol_ = QLocale::system().decimalPoint().toStdString();
   present_fault_ = [this](const QString& message) {
-    QMessageBox::warning(this, FromUtf8(kWindowTitle), message);
+    FaultBox(FromUtf8(kWindowTitle), message, this).exec();
   };
   connect(go_, &QPushButton::clicked, this, &MainWindow::onGoClicked);
   control(kFirstFocus)->setFocus();

@@ -1,11 +1,16 @@
 // The window driven as a user would, headless (QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
 
 #include <memory>
 
@@ -130,12 +135,70 @@ class MainWindowTest : public QObject {
     QVERIFY(button.horizontalAdvance(go()->text()) < go()->width());
   }
 
+  // The first painted row of each caption is where the text's capitals
+  // begin when it is drawn from the top of the rectangle; centred text in
+  // the 17-pixel labels would start two or three rows lower.
+  void captionsAreDrawnFromTheTopOfTheirRectangles() {
+    for (const Rect& r : kLayout) {
+      auto* label = qobject_cast<QLabel*>(window_->control(r.name));
+      if (label == nullptr) continue;
+      const QImage image = label->grab().toImage();
+      int top = -1;
+      for (int y = 0; y < image.height() && top < 0; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if (qGray(image.pixel(x, y)) < 128) {
+            top = y;
+            break;
+          }
+        }
+      }
+      const QFontMetrics metrics(label->font());
+      QVERIFY2(top >= 0, r.name);
+      QVERIFY2(top <= metrics.ascent() - metrics.capHeight() + 1,
+               qPrintable(QString("%1: first painted row %2").arg(r.name).arg(top)));
+    }
+  }
+
   void reportBoxWrapsWithoutScrollBars() {
     QCOMPARE(report()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     QCOMPARE(report()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(report()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QCOMPARE(report()->wordWrapMode(), QTextOption::WordWrap);
     QCOMPARE(report()->font().weight(), QFont::Normal);
+  }
+
+  // A word wider than the box is broken at its edge, so all of it shows.
+  void aLongWordIsBrokenNotCutOff() {
+    report()->setFocus();
+    QTest::keyClicks(report(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdef");
+    QApplication::processEvents();
+    const QTextLayout* layout = report()->document()->firstBlock().layout();
+    QVERIFY(layout->lineCount() >= 2);
+    const int width = report()->viewport()->width();
+    for (int i = 0; i < layout->lineCount(); ++i) {
+      QVERIFY2(layout->lineAt(i).naturalTextWidth() <= width,
+               qPrintable(QString("line %1 is wider than the box").arg(i)));
+    }
+  }
+
+  // The message box the window shows by default: Ctrl+C copies its message.
+  void theFaultMessageCanBeCopied() {
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    qobject_cast<QLineEdit*>(window.control("RFOut"))->setText("1000");
+    qobject_cast<QLineEdit*>(window.control("MinFC"))->setText("100");
+    qobject_cast<QLineEdit*>(window.control("MaxFC"))->setText("5");
+    QApplication::clipboard()->clear();
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      shown = box->text();
+      QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+      box->accept();
+    });
+    qobject_cast<QPushButton*>(window.control("GO"))->click();
+    QVERIFY(shown.startsWith("Division by zero: no divider pair fits"));
+    QCOMPARE(QApplication::clipboard()->text(), shown);
   }
 
   void focusStartsInRFMultAndTabFollowsTheTabIndexes() {
