@@ -1,5 +1,6 @@
 #include "divider_search.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "checked_arithmetic.h"
@@ -19,12 +20,35 @@ struct Limits {
 
 enum class Step { kNext, kStopLower, kExact };
 
+// Whether an admitted candidate becomes the best pair, and whether it is an
+// exact match; the same rule for every way of running the search.
+template <typename Best>
+Step Judge(double diff, double n, std::int32_t r, const SearchBounds& bounds,
+           Best& best) {
+  if (!bounds.Admits(n)) return Step::kNext;
+  const double abs_diff = std::fabs(diff);
+  if (abs_diff < best.diff) {
+    best.diff = abs_diff;
+    best.r = r;
+    best.n = n;
+  }
+  return abs_diff < kExactBelow ? Step::kExact : Step::kNext;
+}
+
+// The best pair, as a view of the state's fields.
+struct StateBest {
+  double& diff;
+  std::int32_t& r;
+  double& n;
+};
+
 // One candidate, one checked operation at a time, on the state itself: a
 // fault leaves the state exactly as far as the candidate got.
-Step CheckedStep(SearchState& s, std::int32_t r, Limits& limits) {
+Step CheckedStep(SearchState& s, std::int32_t r, Limits& limits,
+                 const SearchBounds& bounds) {
   s.RTrial = r;
-  s.FComp = Div(s.RefFreq, r);
-  const double fcomp_khz = Mul(kKiloHertzPerMegahertz, s.FComp);
+  s.FComp = Checked::Comparison(s.RefFreq, r);
+  const double fcomp_khz = Checked::ComparisonKiloHertz(s.FComp);
   if (!limits.lower_read) {
     s.Phase = SearchPhase::kReadLowerLimit;
     limits.lower = ParseLeadingNumber(limits.lower_text);
@@ -40,26 +64,24 @@ Step CheckedStep(SearchState& s, std::int32_t r, Limits& limits) {
   }
   if (!(fcomp_khz <= limits.upper)) return Step::kNext;
 
-  s.NTrial = Floor(Add(Div(s.SrcFreq, s.FComp), 0.5));
-  s.FCompAct = s.NTrial > 0 ? Div(s.SrcFreq, s.NTrial) : s.SrcFreq;
-  s.FCompDiff = Sub(s.FCompAct, s.FComp);
-  const double diff = std::fabs(s.FCompDiff);
-  if (diff < s.BestDiff) {
-    s.BestDiff = diff;
-    s.BestR = r;
-    s.BestN = s.NTrial;
-  }
-  return diff < kExactBelow ? Step::kExact : Step::kNext;
+  s.NTrial = Checked::Feedback(s.SrcFreq, s.FComp);
+  s.FCompAct = Checked::Implied(s.SrcFreq, s.NTrial);
+  s.FCompDiff = Checked::Difference(s.FCompAct, s.FComp);
+  StateBest best{s.BestDiff, s.BestR, s.BestN};
+  return Judge(s.FCompDiff, s.NTrial, r, bounds, best);
 }
 
 // The working values of the search kept in registers between candidates.
 struct Working {
-  double fcomp, n, act, diff, best_diff, best_n;
-  std::int32_t best_r;
+  double fcomp, n, act, diff;
+  struct {
+    double diff, n;
+    std::int32_t r;
+  } best;
 
   explicit Working(const SearchState& s)
       : fcomp(s.FComp), n(s.NTrial), act(s.FCompAct), diff(s.FCompDiff),
-        best_diff(s.BestDiff), best_n(s.BestN), best_r(s.BestR) {}
+        best{s.BestDiff, s.BestN, s.BestR} {}
 
   void Store(SearchState& s, std::int32_t r) const {
     s.RTrial = r;
@@ -67,37 +89,40 @@ struct Working {
     s.NTrial = n;
     s.FCompAct = act;
     s.FCompDiff = diff;
-    s.BestDiff = best_diff;
-    s.BestR = best_r;
-    s.BestN = best_n;
+    s.BestDiff = best.diff;
+    s.BestR = best.r;
+    s.BestN = best.n;
   }
 };
 
 }  // namespace
 
 bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
-                      std::string_view max_fc_text) {
+                      std::string_view max_fc_text, const SearchBounds& bounds) {
   s.Phase = SearchPhase::kCandidates;
   s.BestDiff = kNoDiffYet;
   s.BestN = 0;
   s.BestR = 0;
+  const std::int32_t first = std::max(bounds.FirstR, 1);
+  const std::int32_t last = std::min(bounds.LastR, kLastRTrial);
+  if (first > last) return false;
 
   // The first candidate reads the limits; the rest run on plain doubles and
   // look for a non-finite result only where one could arise. A candidate
   // that finds one is done again step by step, which raises the fault at
   // the step that caused it.
   Limits limits{min_fc_text, max_fc_text};
-  const Step first = CheckedStep(s, 1, limits);
-  if (first != Step::kNext) return first == Step::kExact;
+  const Step step = CheckedStep(s, first, limits, bounds);
+  if (step != Step::kNext) return step == Step::kExact;
 
   const double src = s.SrcFreq;
   const double ref = s.RefFreq;
   const double lower = limits.lower;
   const double upper = limits.upper;
   Working w(s);
-  for (std::int32_t r = 2; r <= kLastRTrial; ++r) {
-    const double fcomp = ref / r;
-    const double fcomp_khz = kKiloHertzPerMegahertz * fcomp;
+  for (std::int32_t r = first + 1; r <= last; ++r) {
+    const double fcomp = Plain::Comparison(ref, r);
+    const double fcomp_khz = Plain::ComparisonKiloHertz(fcomp);
     double q = 0, n = 0, act = 0, diff = 0;
     bool finite = std::isfinite(fcomp_khz);
     if (finite) {
@@ -108,33 +133,27 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
       }
       if (!(fcomp_khz <= upper)) continue;
       q = src / fcomp;
-      n = Floor(q + 0.5);
-      act = n > 0 ? src / n : src;
-      diff = act - fcomp;
+      n = Plain::Feedback(src, fcomp);
+      act = Plain::Implied(src, n);
+      diff = Plain::Difference(act, fcomp);
       finite = std::isfinite(q) && std::isfinite(diff);
     }
     if (!finite) [[unlikely]] {
       w.Store(s, r - 1);
-      const Step step = CheckedStep(s, r, limits);
-      if (step != Step::kNext) return step == Step::kExact;
+      const Step checked = CheckedStep(s, r, limits, bounds);
+      if (checked != Step::kNext) return checked == Step::kExact;
       w = Working(s);
       continue;
     }
     w.n = n;
     w.act = act;
     w.diff = diff;
-    const double abs_diff = std::fabs(diff);
-    if (abs_diff < w.best_diff) {
-      w.best_diff = abs_diff;
-      w.best_r = r;
-      w.best_n = n;
-    }
-    if (abs_diff < kExactBelow) {
+    if (Judge(diff, n, r, bounds, w.best) == Step::kExact) {
       w.Store(s, r);
       return true;
     }
   }
-  w.Store(s, kLastRTrial);
+  w.Store(s, last);
   return false;
 }
 

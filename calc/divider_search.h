@@ -12,7 +12,10 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string_view>
+
+#include "candidate.h"
 
 namespace synthfactors {
 
@@ -44,9 +47,21 @@ struct SearchState {
 };
 
 inline constexpr std::int32_t kLastRTrial = 1'000'000;
-// The limits and the shown comparison frequency are in kHz, FComp in MHz.
-inline constexpr double kKiloHertzPerMegahertz = 1000;
-inline constexpr double kExactBelow = 1e-15;  // MHz
+
+// Which candidates a search may take, for synthesisers with finite counters:
+// only R from FirstR to LastR are tried (within 1 ... kLastRTrial), and a
+// candidate whose N lies outside MinN ... MaxN is not admitted: it neither
+// becomes the best pair nor stops the search as exact. The defaults leave
+// the search as the window runs it.
+struct SearchBounds {
+  std::int32_t FirstR = 1;
+  std::int32_t LastR = kLastRTrial;
+  double MinN = -std::numeric_limits<double>::infinity();
+  double MaxN = std::numeric_limits<double>::infinity();
+
+  bool Admits(double n) const { return n >= MinN && n <= MaxN; }
+  bool operator==(const SearchBounds&) const = default;
+};
 
 // Whether the last search stopped on an exact match: only then is BestDiff
 // below kExactBelow.
@@ -60,6 +75,7 @@ inline bool IsExactMatch(const SearchState& state) {
 // the lower test. Returns true when it stopped on an exact match. May raise
 // ArithmeticFault; the state is then left as far as the search got.
 bool RunDividerSearch(SearchState& state, std::string_view min_fc_text,
-                      std::string_view max_fc_text);
+                      std::string_view max_fc_text,
+                      const SearchBounds& bounds = SearchBounds{});
 
 }  // namespace synthfactors

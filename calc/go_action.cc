@@ -21,10 +21,8 @@ constexpr std::string_view kHexHeading = "Hex divider values ";
 constexpr std::string_view kHexR = "R  0x";
 constexpr std::string_view kHexN = "  N  0x";
 
-// The report's scales: the search works in MHz, the report shows kHz (with
-// kKiloHertzPerMegahertz), Hz and parts per 10^9.
-constexpr double kHertzPerMegahertz = 1000000;
-constexpr double kPartsPerBillion = 1000000000;
+using CheckedPair = PairFormula<CheckedArithmetic>;
+using PlainPair = PairFormula<PlainArithmetic>;
 
 constexpr std::string_view kWholeMask = "#######";
 constexpr std::string_view kKiloHertzMask = "#####.#####";
@@ -49,7 +47,7 @@ std::optional<double> IfFinite(double value) {
 
 }  // namespace
 
-void OnGoClick(TextBoxes& boxes) {
+void OnGoClick(TextBoxes& boxes, const SearchBounds& bounds) {
   SearchState& s = boxes.State();
   RunRecord& record = boxes.Record();
   record = RunRecord{};
@@ -73,23 +71,22 @@ void OnGoClick(TextBoxes& boxes) {
 
   record.Stage = RunStage::kSearch;
   const bool exact = RunDividerSearch(s, boxes.Text(Box::MinFC),
-                                      boxes.Text(Box::MaxFC));
+                                      boxes.Text(Box::MaxFC), bounds);
   record.Exact = exact;
 
   // The multiplication factor is read again for each use, as typed.
   record.Stage = RunStage::kErrorFigures;
-  s.FreqErr = Mul(Sub(Mul(Div(s.RefFreq, s.BestR), s.BestN), s.SrcFreq),
-                  Read(boxes, Box::RFMult));
-  s.RelErr = Div(Div(s.FreqErr, s.SrcFreq), Read(boxes, Box::RFMult));
+  s.FreqErr = CheckedPair::OutputError(s.RefFreq, s.BestR, s.BestN, s.SrcFreq,
+                                        Read(boxes, Box::RFMult));
+  s.RelErr = CheckedPair::RelativeError(s.FreqErr, s.SrcFreq, Read(boxes, Box::RFMult));
   // Worked out whether or not line 4 shows them; line 4 checks them itself.
-  const double error_hz = s.FreqErr * kHertzPerMegahertz;
-  const double error_ppb = s.RelErr * kPartsPerBillion;
+  const double error_hz = PlainPair::Hertz(s.FreqErr);
+  const double error_ppb = PlainPair::PartsPerBillion(s.RelErr);
   record.ErrorHz = IfFinite(error_hz);
   record.ErrorPpb = IfFinite(error_ppb);
 
   record.Stage = RunStage::kReport;
-  const double comparison_khz =
-      Div(Mul(s.RefFreq, kKiloHertzPerMegahertz), s.BestR);
+  const double comparison_khz = CheckedPair::ComparisonKiloHertz(s.RefFreq, s.BestR);
   record.ComparisonKHz = comparison_khz;
   boxes.SetText(
       Box::DivDisp,

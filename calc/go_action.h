@@ -87,7 +87,9 @@ inline constexpr std::string_view kLineBreak = "\r\n";
 // Runs the action to its end. Raises ArithmeticFault at the faulting step,
 // leaving the texts written before it. Record() is reset at the start and
 // tells afterwards how far the run got (EndStage) and what it computed.
-void OnGoClick(TextBoxes& boxes);
+// The window runs it with the default bounds; the command line's counter
+// ranges narrow the search (see SearchBounds).
+void OnGoClick(TextBoxes& boxes, const SearchBounds& bounds = SearchBounds{});
 
 // Where the latest run ended: kDone after a complete report, kZeroSource
 // when the source frequency was 0 and nothing was written, else the step
