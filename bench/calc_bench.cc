@@ -11,6 +11,7 @@
 #include "divider_search.h"
 #include "memory_boxes.h"
 #include "numeric_text.h"
+#include "planning.h"
 #include "sweep.h"
 
 namespace synthfactors {
@@ -139,7 +140,8 @@ class NullBuffer : public std::streambuf {
 void BM_Sweep100k(benchmark::State& state) {
   std::string error;
   const auto range = cli::SweepRange::Parse("10000:12499.975:0.025", error);
-  const cli::RunInputs others{"", "4", "10", "5", "100"};
+  cli::RunInputs others = cli::StartInputs();
+  others.mult = "4";
   NullBuffer null;
   std::ostream out(&null);
   const int threads = static_cast<int>(state.range(0));
@@ -151,6 +153,22 @@ void BM_Sweep100k(benchmark::State& state) {
       benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Sweep100k)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One R for a plan of 10,000 channels (10 kHz apart) against about 20,000
+// admitted R, none exact on every channel: the pruned choice.
+void BM_CommonR(benchmark::State& state) {
+  std::vector<double> sources;
+  for (int i = 0; i < 10000; ++i) sources.push_back(10000 + i * 0.01);
+  const int threads = static_cast<int>(state.range(0));
+  std::int32_t chosen = 0;
+  for (auto _ : state) {
+    const CommonRChoice choice =
+        ChooseCommonR(sources, 10.0000013, 1, 0.5, 100, SearchBounds{}, threads);
+    chosen = choice.Choice ? choice.Choice->R : 0;
+  }
+  state.counters["R"] = chosen;
+}
+BENCHMARK(BM_CommonR)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace synthfactors

@@ -1,5 +1,6 @@
 #include "fault_message.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -60,6 +61,27 @@ std::string FaultMessage(FaultKind kind, RunStage where) {
     return message + std::string(cause.overflow) + std::string(kBeyondRange);
   }
   return message + "the calculation could not be completed.";
+}
+
+std::string FaultMessage(FaultKind kind, RunStage where, const SearchBounds& bounds) {
+  if (bounds == SearchBounds{} || where != RunStage::kErrorFigures ||
+      kind == FaultKind::kOverflow) {
+    return FaultMessage(kind, where);
+  }
+  auto whole = [](double value) { return std::to_string(static_cast<long long>(value)); };
+  std::string message = Capitalised(FaultKindName(kind)) +
+                        ": no divider pair fits: no reference divider R from " +
+                        std::to_string(std::max(bounds.FirstR, 1)) + " to " +
+                        std::to_string(std::min(bounds.LastR, kLastRTrial)) +
+                        " puts the comparison frequency between Minimum Fcomp and "
+                        "Maximum Fcomp";
+  if (bounds.MinN != SearchBounds{}.MinN || bounds.MaxN != SearchBounds{}.MaxN) {
+    message += " with a feedback divider N from " + whole(bounds.MinN) + " to " +
+               whole(bounds.MaxN);
+  }
+  return message +
+         ". Check the counter ranges, that the minimum is not above the maximum and not "
+         "above 1000 times the reference, and that the reference is not 0.";
 }
 
 std::string_view ZeroSourceMessage() {

@@ -13,6 +13,10 @@ namespace synthfactors {
 // number, so RF Output cannot be divided by it."
 std::string FaultMessage(FaultKind kind, RunStage where);
 
+// The same, for a search narrowed by counter ranges: when no pair fits, the
+// message names the ranges as well as the window.
+std::string FaultMessage(FaultKind kind, RunStage where, const SearchBounds& bounds);
+
 // Why a run that ended without a fault wrote nothing (RunStage::kZeroSource).
 std::string_view ZeroSourceMessage();
 

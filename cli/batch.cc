@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io_failure.h"
+#include "plan_options.h"
 #include "result_json.h"
 
 namespace synthfactors::cli {
@@ -18,13 +19,17 @@ struct Member {
   std::string RunInputs::*field;
 };
 
-constexpr std::array<Member, 5> kMembers = {{
+constexpr std::array<Member, 7> kMembers = {{
     {"rf_out", &RunInputs::rf_out},
     {"mult", &RunInputs::mult},
     {"ref", &RunInputs::ref},
     {"min_fc", &RunInputs::min_fc},
     {"max_fc", &RunInputs::max_fc},
+    {"r_range", &RunInputs::r_range},
+    {"n_range", &RunInputs::n_range},
 }};
+
+bool IsRange(const Member& member) { return member.name.ends_with("_range"); }
 
 template <typename Number>
 std::string ShortestText(Number value) {
@@ -148,8 +153,14 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
     }
     if (member == nullptr) {
       error = "unknown member \"" + key +
-              "\": the members are rf_out, mult, ref, min_fc and max_fc";
+              "\": the members are rf_out, mult, ref, min_fc, max_fc, r_range and n_range";
       return std::nullopt;
+    }
+    if (IsRange(*member)) {
+      if (!value.is_string()) {
+        error = "member \"" + key + "\" must be a string such as \"1:16383\"";
+        return std::nullopt;
+      }
     }
     std::optional<std::string> text = MemberText(value);
     if (!text) {
@@ -158,6 +169,16 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
     }
     inputs.*(member->field) = std::move(*text);
   }
+  std::optional<WholeRange> r_range, n_range;
+  if (object.contains("r_range") &&
+      !(r_range = ParseWholeRange(inputs.r_range, "r_range", true, error))) {
+    return std::nullopt;
+  }
+  if (object.contains("n_range") &&
+      !(n_range = ParseWholeRange(inputs.n_range, "n_range", false, error))) {
+    return std::nullopt;
+  }
+  inputs.bounds = BoundsOf(r_range, n_range);
   return inputs;
 }
 

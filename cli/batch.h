@@ -13,7 +13,9 @@ namespace synthfactors::cli {
 
 // Reads one batch line: an object whose optional members rf_out, mult, ref,
 // min_fc and max_fc are strings (taken as typed) or numbers (taken as their
-// shortest round-trip text); a missing member takes its start text. Returns
+// shortest round-trip text), a missing member taking its start text, and
+// whose optional r_range and n_range are strings "MIN:MAX" as the options
+// --r-range and --n-range take them. Returns
 // the inputs, or puts into `error` why the line is not such an object.
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error);

@@ -9,6 +9,8 @@
 #include "batch.h"
 #include "decimal_symbol.h"
 #include "io_failure.h"
+#include "plan_options.h"
+#include "plan_report.h"
 #include "result_json.h"
 #include "run_result.h"
 #include "sweep.h"
@@ -29,21 +31,27 @@ std::string WithLineFeeds(std::string_view text) {
   return out;
 }
 
-// What the window would show, as lines on a terminal.
-void PrintPlain(const RunResult& result, std::ostream& out) {
+// What the window would show, as lines on a terminal; then the planning
+// figures asked for.
+void PrintPlain(const RunResult& result, std::string_view decimal_symbol,
+                std::ostream& out) {
   if (result.rf_source) {
     out << kSourceCaption << *result.rf_source << " MHz\n";
   }
   if (result.report) out << '\n' << WithLineFeeds(*result.report) << '\n';
+  if (!result.Complete()) return;
+  if (result.plan.fom) out << PhaseNoiseLine(result.phase_noise, decimal_symbol) << '\n';
+  if (result.alternatives) out << '\n' << AlternativesTable(result, decimal_symbol);
 }
 
-int SingleRun(const RunInputs& inputs, const std::string& decimal_symbol,
-              bool json, std::ostream& out, std::ostream& err) {
-  const RunResult result = RunOnce(inputs, decimal_symbol);
+int SingleRun(const RunInputs& inputs, const PlanOptions& plan,
+              const std::string& decimal_symbol, bool json, std::ostream& out,
+              std::ostream& err) {
+  const RunResult result = RunOnce(inputs, decimal_symbol, plan);
   if (json) {
     out << JsonLine(ResultToJson(result)) << '\n';
   } else {
-    PrintPlain(result, out);
+    PrintPlain(result, decimal_symbol, out);
   }
   FlushOrThrow(out);
   if (result.Complete()) return kExitComplete;
@@ -127,9 +135,29 @@ int RunModes(int argc, const char* const* argv, std::istream& in,
                      "Run every RF output frequency FROM, FROM+STEP, ... TO (MHz); "
                      "CSV, or JSON Lines with --json")
           ->type_name("FROM:TO:STEP");
+  std::string alternatives, fom;
+  bool common_r = false;
+  auto* r_range = app.add_option("--r-range", inputs.r_range,
+                                 "Try only reference dividers R from MIN to MAX")
+                      ->type_name("MIN:MAX");
+  auto* n_range = app.add_option("--n-range", inputs.n_range,
+                                 "Admit only feedback dividers N from MIN to MAX")
+                      ->type_name("MIN:MAX");
+  auto* alternatives_option =
+      app.add_option("--alternatives", alternatives,
+                     "Also list up to K admitted pairs, exact ones first, then by output error")
+          ->type_name("K");
+  auto* fom_option =
+      app.add_option("--fom", fom,
+                     "PLL figure of merit, dBc/Hz: adds the in-band phase noise of each pair")
+          ->type_name("DBC");
+  auto* common_r_flag = app.add_flag(
+      "--common-r", common_r, "With --sweep: one reference divider R for every channel");
   app.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
-  batch_flag->excludes(rf_out, mult, ref, min_fc, max_fc, sweep_option);
-  sweep_option->excludes(rf_out);
+  batch_flag->excludes(rf_out, mult, ref, min_fc, max_fc, sweep_option, r_range, n_range,
+                       alternatives_option, fom_option, common_r_flag);
+  sweep_option->excludes(rf_out, alternatives_option, fom_option);
+  common_r_flag->needs(sweep_option);
 
   if (const std::string missing = MissingValue(app, argc, argv); !missing.empty()) {
     err << missing << "\nRun with --help for more information.\n";
@@ -143,22 +171,50 @@ int RunModes(int argc, const char* const* argv, std::istream& in,
     return code == 0 ? kExitComplete : kExitUsage;
   }
 
+  auto usage_error = [&err](const std::string& message) {
+    err << message << "\nRun with --help for more information.\n";
+    return kExitUsage;
+  };
+  std::string error;
+  std::optional<WholeRange> r_bounds, n_bounds;
+  if (r_range->count() > 0 &&
+      !(r_bounds = ParseWholeRange(inputs.r_range, "--r-range", true, error))) {
+    return usage_error(error);
+  }
+  if (n_range->count() > 0 &&
+      !(n_bounds = ParseWholeRange(inputs.n_range, "--n-range", false, error))) {
+    return usage_error(error);
+  }
+  inputs.bounds = BoundsOf(r_bounds, n_bounds);
+  PlanOptions plan;
+  if (alternatives_option->count() > 0) {
+    const std::optional<int> count = ParseAlternativeCount(alternatives, "--alternatives", error);
+    if (!count) return usage_error(error);
+    plan.alternatives = *count;
+  }
+  if (fom_option->count() > 0 && !(plan.fom = ParseFigureOfMerit(fom, "--fom", error))) {
+    return usage_error(error);
+  }
+
   const std::string decimal_symbol = DecimalSymbolFromEnvironment();
   if (batch) {
     return RunBatch(in, out, decimal_symbol) ? kExitComplete : kExitIncomplete;
   }
   if (sweep_option->count() > 0) {
-    std::string error;
     const auto range = SweepRange::Parse(sweep, error);
-    if (!range) {
-      err << error << "\nRun with --help for more information.\n";
-      return kExitUsage;
+    if (!range) return usage_error(error);
+    const SweepFormat format = json ? SweepFormat::kJsonLines : SweepFormat::kCsv;
+    if (common_r) {
+      if (!RunCommonRSweep(*range, inputs, decimal_symbol, format, out, err, error)) {
+        err << "synthfactors-cli: " << error << '\n';
+        return kExitIncomplete;
+      }
+      return kExitComplete;
     }
-    RunSweep(*range, inputs, decimal_symbol,
-             json ? SweepFormat::kJsonLines : SweepFormat::kCsv, out);
+    RunSweep(*range, inputs, decimal_symbol, format, out);
     return kExitComplete;
   }
-  return SingleRun(inputs, decimal_symbol, json, out, err);
+  return SingleRun(inputs, plan, decimal_symbol, json, out, err);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "numeric_text.h"
+
 namespace synthfactors::cli {
 namespace {
 
@@ -24,6 +26,38 @@ Json OrNull(const std::optional<T>& value) {
   return *value;
 }
 
+std::string HexOrEmpty(double value) {
+  try {
+    return ToHexText(value);
+  } catch (const ArithmeticFault&) {
+    return "";
+  }
+}
+
+Json AlternativesJson(const RunResult& result) {
+  Json list = Json::array();
+  int rank = 1;
+  for (const RankedPair& pair : *result.alternatives) {
+    Json row;
+    row["rank"] = rank++;
+    row["r"] = pair.R;
+    row["n"] = Number(pair.N);
+    row["comparison_khz"] = pair.ComparisonKHz;
+    row["error_hz"] = pair.ErrorHz;
+    row["error_ppb"] = pair.ErrorPpb;
+    row["exact"] = pair.Exact;
+    const std::string n_hex = HexOrEmpty(pair.N);
+    row["r_hex"] = HexOrEmpty(pair.R);
+    row["n_hex"] = n_hex.empty() ? Json(nullptr) : Json(n_hex);
+    if (result.plan.fom) {
+      row["phase_noise_dbc_hz"] = OrNull(InBandPhaseNoise(
+          *result.plan.fom, pair.ComparisonKHz, pair.N, ParseLeadingNumber(result.inputs.mult)));
+    }
+    list.push_back(std::move(row));
+  }
+  return list;
+}
+
 }  // namespace
 
 Json ResultToJson(const RunResult& result) {
@@ -33,6 +67,8 @@ Json ResultToJson(const RunResult& result) {
   out["ref"] = result.inputs.ref;
   out["min_fc"] = result.inputs.min_fc;
   out["max_fc"] = result.inputs.max_fc;
+  if (!result.inputs.r_range.empty()) out["r_range"] = result.inputs.r_range;
+  if (!result.inputs.n_range.empty()) out["n_range"] = result.inputs.n_range;
   out["rf_source"] = result.rf_source.value_or("");
   out["report"] = result.report.value_or("");
   out["exact"] = OrNull(result.exact);
@@ -44,6 +80,10 @@ Json ResultToJson(const RunResult& result) {
   out["fault"] = result.fault ? Json(std::string(FaultKindName(*result.fault)))
                               : Json(nullptr);
   out["message"] = result.message.empty() ? Json(nullptr) : Json(result.message);
+  if (result.plan.fom) out["phase_noise_dbc_hz"] = OrNull(result.phase_noise);
+  if (result.plan.alternatives > 0) {
+    out["alternatives"] = result.alternatives ? AlternativesJson(result) : Json(nullptr);
+  }
   return out;
 }
 

@@ -1,6 +1,8 @@
 // A run's result as one JSON object, in the order the README documents:
 // rf_out, mult, ref, min_fc, max_fc, rf_source, report, exact, r, n,
-// comparison_khz, error_hz, error_ppb, fault, message.
+// comparison_khz, error_hz, error_ppb, fault, message; r_range and n_range
+// after max_fc when given, phase_noise_dbc_hz and alternatives at the end
+// when asked for.
 #pragma once
 
 #include <string>

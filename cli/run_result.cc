@@ -2,16 +2,43 @@
 
 #include "fault_message.h"
 #include "memory_boxes.h"
+#include "numeric_text.h"
 
 namespace synthfactors::cli {
 
 RunInputs StartInputs() {
-  return {std::string(StartText(Box::RFOut)), std::string(StartText(Box::RFMult)),
-          std::string(StartText(Box::Ref)), std::string(StartText(Box::MinFC)),
-          std::string(StartText(Box::MaxFC))};
+  RunInputs inputs;
+  inputs.rf_out = StartText(Box::RFOut);
+  inputs.mult = StartText(Box::RFMult);
+  inputs.ref = StartText(Box::Ref);
+  inputs.min_fc = StartText(Box::MinFC);
+  inputs.max_fc = StartText(Box::MaxFC);
+  return inputs;
 }
 
-RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol) {
+namespace {
+
+// The alternatives of a run whose search has finished. The limits are read
+// as the search read them; one it never needed may not be readable.
+std::optional<std::vector<RankedPair>> Alternatives(const RunInputs& inputs,
+                                                    const SearchState& s, int count) {
+  try {
+    PlanInputs plan{s.SrcFreq,
+                    s.RefFreq,
+                    ParseLeadingNumber(inputs.mult),
+                    ParseLeadingNumber(inputs.min_fc),
+                    ParseLeadingNumber(inputs.max_fc),
+                    inputs.bounds};
+    return RankedAlternatives(plan, count);
+  } catch (const ArithmeticFault&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
+                  const PlanOptions& plan) {
   MemoryBoxes boxes{std::string(decimal_symbol)};
   boxes.SetText(Box::RFOut, inputs.rf_out);
   boxes.SetText(Box::RFMult, inputs.mult);
@@ -22,10 +49,10 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol) {
   RunResult result;
   result.inputs = inputs;
   try {
-    OnGoClick(boxes);
+    OnGoClick(boxes, inputs.bounds);
   } catch (const ArithmeticFault& fault) {
     result.fault = fault.kind();
-    result.message = FaultMessage(fault.kind(), boxes.EndStage());
+    result.message = FaultMessage(fault.kind(), boxes.EndStage(), inputs.bounds);
   }
 
   const SearchState& s = boxes.State();
@@ -42,6 +69,15 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol) {
   result.comparison_khz = record.ComparisonKHz;
   result.error_hz = record.ErrorHz;
   result.error_ppb = record.ErrorPpb;
+
+  result.plan = plan;
+  if (plan.fom && record.ComparisonKHz && result.n) {
+    result.phase_noise = InBandPhaseNoise(*plan.fom, *record.ComparisonKHz, *result.n,
+                                          ParseLeadingNumber(inputs.mult));
+  }
+  if (plan.alternatives > 0 && record.Exact) {
+    result.alternatives = Alternatives(inputs, s, plan.alternatives);
+  }
   return result;
 }
 

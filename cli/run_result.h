@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "arithmetic_fault.h"
 #include "go_action.h"
+#include "planning.h"
 
 namespace synthfactors::cli {
 
@@ -17,6 +19,16 @@ struct RunInputs {
   std::string ref;
   std::string min_fc;
   std::string max_fc;
+  // The counter ranges as given ("" when not), and the bounds they set.
+  std::string r_range;
+  std::string n_range;
+  SearchBounds bounds;
+};
+
+// What a run reports beyond the window's texts, asked for by options.
+struct PlanOptions {
+  int alternatives = 0;       // 0: none asked for
+  std::optional<double> fom;  // dBc/Hz at 1 Hz comparison frequency
 };
 
 // The window's start texts.
@@ -37,11 +49,16 @@ struct RunResult {
   std::optional<double> error_ppb;
   std::optional<FaultKind> fault;
   std::string message;  // the fault message, or why nothing was calculated
+  PlanOptions plan;
+  std::optional<double> phase_noise;  // of the chosen pair, with plan.fom
+  // With plan.alternatives, once the search has finished.
+  std::optional<std::vector<RankedPair>> alternatives;
 
   bool Complete() const { return stage == RunStage::kDone; }
 };
 
 // Runs the action once, starting from fresh boxes and a fresh search state.
-RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol);
+RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
+                  const PlanOptions& plan = PlanOptions{});
 
 }  // namespace synthfactors::cli

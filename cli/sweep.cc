@@ -1,5 +1,7 @@
 #include "sweep.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <charconv>
 #include <functional>
@@ -7,7 +9,10 @@
 #include <vector>
 
 #include "arithmetic_fault.h"
+#include "fault_message.h"
 #include "io_failure.h"
+#include "numeric_text.h"
+#include "planning.h"
 #include "result_json.h"
 #include "to_hex_text.h"
 
@@ -76,12 +81,17 @@ std::string SweepCsvRow(const RunResult& result) {
   return row;
 }
 
+int UsableProcessors() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
-              std::ostream& out, int threads) {
-  if (threads <= 0) {
-    threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  }
+              std::ostream& out, int threads, std::string_view first_line) {
+  if (threads <= 0) threads = UsableProcessors();
+  if (!first_line.empty()) out << first_line << '\n';
   // Each thread takes a run of consecutive points and writes them into its
   // own text; the texts are then written in order.
   constexpr std::int64_t kPointsPerRun = 512;
@@ -116,6 +126,88 @@ void RunSweep(const SweepRange& range, const RunInputs& others,
     ThrowIfWriteFailed(out);
   }
   FlushOrThrow(out);
+}
+
+}  // namespace synthfactors::cli
+
+namespace synthfactors::cli {
+namespace {
+
+std::string Shortest(double value) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+std::string CommonRSentence(const CommonR& choice) {
+  return "common R " + std::to_string(choice.R) + ", comparison " +
+         Shortest(choice.ComparisonKHz) + " kHz, " + std::to_string(choice.ExactChannels) +
+         " of " + std::to_string(choice.Channels) + " channels exact, worst error " +
+         Shortest(choice.WorstErrorHz) + " Hz";
+}
+
+std::string CommonRJson(const CommonR& choice) {
+  nlohmann::ordered_json object;
+  object["common_r"] = choice.R;
+  object["comparison_khz"] = choice.ComparisonKHz;
+  object["exact_channels"] = choice.ExactChannels;
+  object["channels"] = choice.Channels;
+  object["worst_error_hz"] = choice.WorstErrorHz;
+  return JsonLine(object);
+}
+
+}  // namespace
+
+bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
+                     std::string_view decimal_symbol, SweepFormat format,
+                     std::ostream& out, std::ostream& err, std::string& error) {
+  // The inputs as the GO action reads them, in its order.
+  RunStage stage = RunStage::kReadFactor;
+  double mult = 0, ref = 0, lower = 0, upper = 0;
+  std::vector<double> sources;
+  try {
+    mult = ParseLeadingNumber(others.mult);
+    if (mult == 0) {
+      error = FaultMessage(FaultKind::kDivisionByZero, RunStage::kSourceFrequency);
+      return false;
+    }
+    stage = RunStage::kReadReference;
+    ref = ParseLeadingNumber(others.ref);
+    stage = RunStage::kReadLowerLimit;
+    lower = ParseLeadingNumber(others.min_fc);
+    stage = RunStage::kReadUpperLimit;
+    upper = ParseLeadingNumber(others.max_fc);
+  } catch (const ArithmeticFault& fault) {
+    error = FaultMessage(fault.kind(), stage);
+    return false;
+  }
+  sources.reserve(static_cast<std::size_t>(range.PointCount()));
+  for (std::int64_t i = 0; i < range.PointCount(); ++i) {
+    sources.push_back(ParseLeadingNumber(range.PointText(i)) / mult);
+  }
+
+  const CommonRChoice choice =
+      ChooseCommonR(sources, ref, mult, lower, upper, others.bounds, UsableProcessors());
+  if (!choice.Choice) {
+    error = "no one reference divider R serves every channel: ";
+    if (choice.UnreachedChannel) {
+      error += "no R that the window (Minimum Fcomp to Maximum Fcomp) and the counter "
+               "ranges admit reaches the channel " +
+               range.PointText(static_cast<std::int64_t>(*choice.UnreachedChannel)) +
+               " MHz with an N of 1 or more within the N range.";
+    } else {
+      error += "each channel can be reached, but no single R reaches them all.";
+    }
+    return false;
+  }
+
+  const std::string sentence = CommonRSentence(*choice.Choice);
+  err << "synthfactors-cli: " << sentence << '\n';
+  RunInputs with_r = others;
+  with_r.bounds.FirstR = choice.Choice->R;
+  with_r.bounds.LastR = choice.Choice->R;
+  RunSweep(range, with_r, decimal_symbol, format, out, 0,
+           format == SweepFormat::kCsv ? "# " + sentence : CommonRJson(*choice.Choice));
+  return true;
 }
 
 }  // namespace synthfactors::cli

@@ -26,8 +26,22 @@ std::string SweepCsvRow(const RunResult& result);
 // memory stays bounded however long the sweep; each point's run is the same
 // as on one thread, so the output is too. A failed write stops the sweep at
 // once with WriteFailure.
+// `first_line`, when not empty, is written before everything else.
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
-              std::ostream& out, int threads = 0);
+              std::ostream& out, int threads = 0, std::string_view first_line = {});
+
+// The sweep with one reference divider for every channel (ChooseCommonR):
+// the choice is written first, as a comment line ("# common R 1600, ...")
+// before the CSV header or as an object of its own in JSON Lines, and as a
+// sentence to `err`; then every point, run with that R alone. Returns false,
+// writing nothing, with the reason in `error` when no R serves every
+// channel.
+bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
+                     std::string_view decimal_symbol, SweepFormat format,
+                     std::ostream& out, std::ostream& err, std::string& error);
+
+// The processors this process may run on (its affinity mask), at least 1.
+int UsableProcessors();
 
 }  // namespace synthfactors::cli

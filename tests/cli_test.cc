@@ -298,6 +298,77 @@ TEST(CliSweep, BadRangesAreUsageErrors) {
   }
 }
 
+TEST(CliPlanning, NoiseLineAndAlternativesTableAfterTheReport) {
+  const ProcessResult r = Cli({"--rf-out", "1000", "--alternatives", "2", "--fom", "-220"});
+  EXPECT_EQ(0, r.exit_code);
+  EXPECT_NE(std::string::npos,
+            r.out.find("R  0x64  N  0x2710\nIn-band phase noise  -90.0 dBc/Hz\n\n"
+                       "rank    R      N  comparison kHz  error Hz  error ppb  exact  R hex"
+                       "  N hex  phase noise dBc/Hz\n"
+                       "   1  100  10000            100.        0.          0    yes     64"
+                       "   2710               -90.0\n"
+                       "   2  101  10100         99.0099        0.          0    yes     65"
+                       "   2774               -90.0\n"))
+      << r.out;
+
+  const Json j = JsonLines(Cli({"--rf-out", "1000.001", "--alternatives", "3", "--fom", "-220",
+                                "--r-range", "1:1999", "--json"}).out).at(0);
+  EXPECT_EQ("1:1999", j["r_range"]);
+  EXPECT_EQ(1999, j["r"]);
+  ASSERT_EQ(3u, j["alternatives"].size());
+  const Json& first = j["alternatives"][0];
+  EXPECT_EQ(1, first["rank"]);
+  for (const char* key : {"r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex",
+                          "n_hex", "phase_noise_dbc_hz"}) {
+    EXPECT_TRUE(first.contains(key)) << key;
+  }
+  EXPECT_TRUE(j["phase_noise_dbc_hz"].is_number());
+}
+
+TEST(CliPlanning, CommonRSweepReportsItsChoiceFirst) {
+  const std::vector<std::string> plan = {"--sweep", "10368:10368.1:0.025", "--mult", "4",
+                                         "--min-fc", "1"};
+  std::vector<std::string> csv_args = plan;
+  csv_args.push_back("--common-r");
+  const ProcessResult csv = Cli(csv_args);
+  EXPECT_EQ(0, csv.exit_code);
+  EXPECT_EQ(0u, csv.out.find("# common R 1600, comparison 6.25 kHz, 5 of 5 channels exact, "));
+  EXPECT_NE(std::string::npos, csv.out.find("\n10368.1, 2592.025,1600,414724,640,65404,6.25,"));
+  EXPECT_EQ("synthfactors-cli: " + csv.out.substr(2, csv.out.find('\n') - 2) + "\n", csv.err);
+
+  std::vector<std::string> json_args = csv_args;
+  json_args.push_back("--json");
+  const std::vector<Json> lines = JsonLines(Cli(json_args).out);
+  ASSERT_EQ(6u, lines.size());
+  EXPECT_EQ(1600, lines[0]["common_r"]);
+  EXPECT_EQ(5, lines[0]["exact_channels"]);
+  EXPECT_EQ(5, lines[0]["channels"]);
+  EXPECT_EQ(1600, lines[5]["r"]);
+
+  const ProcessResult none = Cli({"--sweep", "0:1:1", "--common-r"});
+  EXPECT_EQ(1, none.exit_code);
+  EXPECT_EQ("", none.out);
+  EXPECT_NE(std::string::npos, none.err.find("reaches the channel 0 MHz"));
+}
+
+TEST(CliPlanning, BadValuesAreUsageErrorsNamingTheOption) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"--r-range", "0:10"}, {"--r-range", "10:5"}, {"--r-range", "1.5:9"},
+      {"--r-range", "7"},    {"--n-range", "9:1"},  {"--n-range", "x:y"},
+      {"--alternatives", "0"}, {"--alternatives", "1001"}, {"--alternatives", "2x"},
+      {"--fom", "low"},      {"--fom", ""}};
+  for (const auto& [option, value] : cases) {
+    const ProcessResult r = Cli({"--rf-out", "1000", option, value});
+    EXPECT_EQ(2, r.exit_code) << option << " " << value;
+    EXPECT_EQ(0u, r.err.find(option)) << r.err;
+  }
+  EXPECT_EQ(2, Cli({"--rf-out", "1000", "--common-r"}).exit_code);
+  EXPECT_EQ(2, Cli({"--sweep", "1:2:1", "--alternatives", "3"}).exit_code);
+  const std::vector<Json> batch =
+      JsonLines(Cli({"--batch"}, "{\"rf_out\":\"1000\",\"r_range\":\"5:1\"}\n").out);
+  EXPECT_EQ(0u, batch.at(0)["error"].get<std::string>().find("r_range takes MIN:MAX"));
+}
+
 // scripts/test generates the German locale; without it these fail.
 TEST(CliLocale, TheReportTakesTheLocaleDecimalSymbolTheSourceKeepsThePoint) {
   const std::vector<std::string> args = {"--rf-out", "1234.5678", "--ref", "13",

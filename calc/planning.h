@@ -1,0 +1,77 @@
+// Planning beyond one click: the pairs a search could also have chosen,
+// ranked; the in-band phase noise of a pair; and one reference divider R for
+// a whole channel plan. Every pair's figures come from the search's
+// candidate formula and the report's pair formula (candidate.h), so a pair
+// shows the same figures here as in a report.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "divider_search.h"
+
+namespace synthfactors {
+
+// The search's inputs as numbers: source and reference in MHz, the
+// multiplication factor, and the limits in kHz.
+struct PlanInputs {
+  double SrcFreq = 0;
+  double RefFreq = 0;
+  double Mult = 1;
+  double LowerKHz = 0;
+  double UpperKHz = 0;
+  SearchBounds Bounds;
+};
+
+// A divider pair and its figures, as the report computes them.
+struct RankedPair {
+  std::int32_t R = 0;
+  double N = 0;
+  double ComparisonKHz = 0;
+  double ErrorHz = 0;
+  double ErrorPpb = 0;
+  bool Exact = false;
+};
+
+inline constexpr int kMaxAlternatives = 1000;
+
+// Up to `count` admitted pairs over the whole window (an exact match does
+// not end the scan; the lower limit does): exact pairs first by R ascending,
+// then the others by |ErrorHz| ascending, ties by R. A candidate whose
+// figures are not finite is left out.
+std::vector<RankedPair> RankedAlternatives(const PlanInputs& in, int count);
+
+// FOM + 10 log10(comparison frequency in Hz) + 20 log10(N) + 20 log10(|m|),
+// in dBc/Hz at the output; empty where a logarithm has no value (N <= 0,
+// m = 0, a comparison frequency <= 0) or the result is not finite.
+std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double n,
+                                       double mult);
+
+// One R for every channel of a plan (source frequencies in MHz).
+struct CommonR {
+  std::int32_t R = 0;
+  double ComparisonKHz = 0;
+  std::int64_t ExactChannels = 0;
+  std::int64_t Channels = 0;
+  double WorstErrorHz = 0;
+};
+
+struct CommonRChoice {
+  std::optional<CommonR> Choice;
+  // When there is no choice: the first channel that no admitted R reaches,
+  // or empty when each can be reached but not all with one R.
+  std::optional<std::size_t> UnreachedChannel;
+};
+
+// Among the R the window and bounds admit, for which every channel's N is
+// at least 1 and within the bounds: the smallest R for which every channel
+// is exact; else the R whose worst |output error| is smallest, ties by the
+// smallest R. An R is dropped as soon as its running worst error exceeds
+// the best so far (unless it is exact on every channel so far). Runs on up
+// to `threads` threads.
+CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref,
+                            double mult, double lower_khz, double upper_khz,
+                            const SearchBounds& bounds, int threads);
+
+}  // namespace synthfactors

@@ -1,0 +1,88 @@
+#include "plan_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "planning.h"
+
+namespace synthfactors::cli {
+namespace {
+
+template <typename Number>
+bool ReadWhole(std::string_view text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted.push_back('"');
+  return quoted;
+}
+
+}  // namespace
+
+std::optional<WholeRange> ParseWholeRange(std::string_view text, std::string_view name,
+                                          bool positive, std::string& error) {
+  const std::string usage = std::string(name) + " takes MIN:MAX, two whole numbers" +
+                            (positive ? " from 1 up" : "") + " with MIN not above MAX";
+  const std::size_t colon = text.find(':');
+  WholeRange range;
+  if (colon == std::string_view::npos || !ReadWhole(text.substr(0, colon), range.first) ||
+      !ReadWhole(text.substr(colon + 1), range.last)) {
+    error = usage + ", not " + Quoted(text);
+    return std::nullopt;
+  }
+  if (range.first > range.last || (positive && range.first < 1)) {
+    error = usage + ": " + Quoted(text) + " is not";
+    return std::nullopt;
+  }
+  return range;
+}
+
+SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
+                      const std::optional<WholeRange>& n_range) {
+  SearchBounds bounds;
+  if (r_range) {
+    // R beyond the search's last candidate is never tried anyway.
+    constexpr std::int64_t kBeyond = std::int64_t{kLastRTrial} + 1;
+    bounds.FirstR = static_cast<std::int32_t>(std::min(r_range->first, kBeyond));
+    bounds.LastR = static_cast<std::int32_t>(std::min(r_range->last, kBeyond));
+  }
+  if (n_range) {
+    bounds.MinN = static_cast<double>(n_range->first);
+    bounds.MaxN = static_cast<double>(n_range->last);
+  }
+  return bounds;
+}
+
+std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
+                                         std::string& error) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] =
+      std::from_chars(text.data(), end, value, std::chars_format::fixed);
+  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
+    error = std::string(name) +
+            " takes the PLL's figure of merit in dBc/Hz as a decimal number such as "
+            "-220, not " + Quoted(text);
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<int> ParseAlternativeCount(std::string_view text, std::string_view name,
+                                         std::string& error) {
+  int count = 0;
+  if (!ReadWhole(text, count) || count < 1 || count > kMaxAlternatives) {
+    error = std::string(name) + " takes a whole number from 1 to " +
+            std::to_string(kMaxAlternatives) + ", not " + Quoted(text);
+    return std::nullopt;
+  }
+  return count;
+}
+
+}  // namespace synthfactors::cli
