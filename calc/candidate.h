@@ -1,30 +1,21 @@
-// The formula of one candidate of the divider search, written once and used
-// with each kind of arithmetic the search and the planning tools run on:
-// checked doubles (every operation faults instead of giving an infinity or
-// NaN, see checked_arithmetic.h) and plain doubles, whose results the caller
-// checks for being finite.
-//
-// For reference divider r:
-//   FComp    = RefFreq / r                       (MHz)
-//   kHz      = 1000 x FComp                      (compared with the limits)
-//   NTrial   = floor(SrcFreq / FComp + 0.5)      (rounded one operation at
-//                                                 a time, halves up)
-//   FCompAct = SrcFreq / NTrial if NTrial > 0, else SrcFreq
-//   FCompDiff = FCompAct - FComp
+// The candidate formula (candidate_formula.h) and the report's pair formula
+// on scalar doubles: checked (every operation faults instead of giving an
+// infinity or NaN, see checked_arithmetic.h) or plain, whose results the
+// caller checks for being finite.
 #pragma once
 
+#include "candidate_formula.h"
 #include "checked_arithmetic.h"
 
 namespace synthfactors {
 
-// The limits and the shown comparison frequency are in kHz, FComp in MHz.
-inline constexpr double kKiloHertzPerMegahertz = 1000;
-
-// Candidates whose comparison frequencies agree closer than this (MHz) are
-// an exact match.
-inline constexpr double kExactBelow = 1e-15;
-
 struct CheckedArithmetic {
+  using Value = double;
+  static double Constant(double c) { return c; }
+  template <typename Divide>
+  static double IfPositive(double n, Divide divide, double otherwise) {
+    return n > 0 ? divide() : otherwise;
+  }
   static double Add(double a, double b) { return synthfactors::Add(a, b); }
   static double Sub(double a, double b) { return synthfactors::Sub(a, b); }
   static double Mul(double a, double b) { return synthfactors::Mul(a, b); }
@@ -33,26 +24,17 @@ struct CheckedArithmetic {
 };
 
 struct PlainArithmetic {
+  using Value = double;
+  static double Constant(double c) { return c; }
+  template <typename Divide>
+  static double IfPositive(double n, Divide divide, double otherwise) {
+    return n > 0 ? divide() : otherwise;
+  }
   static double Add(double a, double b) { return a + b; }
   static double Sub(double a, double b) { return a - b; }
   static double Mul(double a, double b) { return a * b; }
   static double Div(double a, double b) { return a / b; }
   static double Floor(double x) { return synthfactors::Floor(x); }
-};
-
-template <typename Arithmetic>
-struct CandidateFormula {
-  static double Comparison(double ref, double r) { return Arithmetic::Div(ref, r); }
-  static double ComparisonKiloHertz(double fcomp) {
-    return Arithmetic::Mul(kKiloHertzPerMegahertz, fcomp);
-  }
-  static double Feedback(double src, double fcomp) {
-    return Arithmetic::Floor(Arithmetic::Add(Arithmetic::Div(src, fcomp), 0.5));
-  }
-  static double Implied(double src, double n) {
-    return n > 0 ? Arithmetic::Div(src, n) : src;
-  }
-  static double Difference(double act, double fcomp) { return Arithmetic::Sub(act, fcomp); }
 };
 
 using Checked = CandidateFormula<CheckedArithmetic>;

@@ -5,6 +5,7 @@
 
 #include "checked_arithmetic.h"
 #include "parse_leading_number.h"
+#include "search_kernel.h"
 
 namespace synthfactors {
 namespace {
@@ -95,10 +96,72 @@ struct Working {
   }
 };
 
+struct Kernel {
+  KernelScan scan;
+  int lanes;
+};
+
+Kernel KernelFor(SearchKernel kernel) {
+  switch (kernel) {
+#if SYNTHFACTORS_X86_KERNELS
+    case SearchKernel::kSse2:
+      return {&ScanSse2, kSse2Lanes};
+    case SearchKernel::kAvx2:
+      return {&ScanAvx2, kAvx2Lanes};
+    case SearchKernel::kAvx512:
+      return {&ScanAvx512, kAvx512Lanes};
+#endif
+    default:
+      return {nullptr, 1};
+  }
+}
+
+SearchKernel FastestKernel() {
+  static const SearchKernel fastest = AvailableSearchKernels().back();
+  return fastest;
+}
+
+// One candidate on plain doubles, checking only where a result could stop
+// being finite; a candidate that finds one is done again step by step, which
+// raises the fault at the step that caused it. Stores the state when the
+// search ends here.
+Step PlainStep(SearchState& s, Working& w, std::int32_t r, Limits& limits,
+               const SearchBounds& bounds) {
+  const double fcomp = Plain::Comparison(s.RefFreq, r);
+  const double fcomp_khz = Plain::ComparisonKiloHertz(fcomp);
+  double n = 0, act = 0, diff = 0;
+  bool finite = std::isfinite(fcomp_khz);
+  if (finite) {
+    w.fcomp = fcomp;
+    if (fcomp_khz < limits.lower) {
+      w.Store(s, r);
+      return Step::kStopLower;
+    }
+    if (!(fcomp_khz <= limits.upper)) return Step::kNext;
+    n = Plain::Feedback(s.SrcFreq, fcomp);
+    act = Plain::Implied(s.SrcFreq, n);
+    diff = Plain::Difference(act, fcomp);
+    finite = std::isfinite(n) && std::isfinite(diff);
+  }
+  if (!finite) [[unlikely]] {
+    w.Store(s, r - 1);
+    const Step checked = CheckedStep(s, r, limits, bounds);
+    w = Working(s);
+    return checked;
+  }
+  w.n = n;
+  w.act = act;
+  w.diff = diff;
+  const Step step = Judge(diff, n, r, bounds, w.best);
+  if (step == Step::kExact) w.Store(s, r);
+  return step;
+}
+
 }  // namespace
 
 bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
-                      std::string_view max_fc_text, const SearchBounds& bounds) {
+                      std::string_view max_fc_text, const SearchBounds& bounds,
+                      SearchKernel kernel) {
   s.Phase = SearchPhase::kCandidates;
   s.BestDiff = kNoDiffYet;
   s.BestN = 0;
@@ -107,54 +170,69 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
   const std::int32_t last = std::min(bounds.LastR, kLastRTrial);
   if (first > last) return false;
 
-  // The first candidate reads the limits; the rest run on plain doubles and
-  // look for a non-finite result only where one could arise. A candidate
-  // that finds one is done again step by step, which raises the fault at
-  // the step that caused it.
+  // The first candidate reads the limits, step by step; the rest run on
+  // plain doubles or in vector lanes.
   Limits limits{min_fc_text, max_fc_text};
   const Step step = CheckedStep(s, first, limits, bounds);
   if (step != Step::kNext) return step == Step::kExact;
 
-  const double src = s.SrcFreq;
-  const double ref = s.RefFreq;
-  const double lower = limits.lower;
-  const double upper = limits.upper;
+  const Kernel vector = KernelFor(kernel);
+  const KernelInputs inputs{s.SrcFreq, s.RefFreq, limits.lower, limits.upper,
+                            bounds.MinN, bounds.MaxN};
   Working w(s);
-  for (std::int32_t r = first + 1; r <= last; ++r) {
-    const double fcomp = Plain::Comparison(ref, r);
-    const double fcomp_khz = Plain::ComparisonKiloHertz(fcomp);
-    double q = 0, n = 0, act = 0, diff = 0;
-    bool finite = std::isfinite(fcomp_khz);
-    if (finite) {
-      w.fcomp = fcomp;
-      if (fcomp_khz < lower) {
-        w.Store(s, r);
-        return false;
+  for (std::int32_t r = first + 1; r <= last;) {
+    std::int32_t one_by_one = last;
+    if (vector.scan != nullptr) {
+      // Blocks that need no closer look are passed over; the first that
+      // does (or the tail) is taken one candidate at a time.
+      PassedCandidate passed{};
+      const std::int32_t at = vector.scan(inputs, r, last, w.best.diff, passed);
+      if (at > r) {
+        w.fcomp = passed.fcomp;
+        w.n = passed.n;
+        w.act = passed.act;
+        w.diff = passed.diff;
+        r = at;
       }
-      if (!(fcomp_khz <= upper)) continue;
-      q = src / fcomp;
-      n = Plain::Feedback(src, fcomp);
-      act = Plain::Implied(src, n);
-      diff = Plain::Difference(act, fcomp);
-      finite = std::isfinite(q) && std::isfinite(diff);
+      one_by_one = std::min(last, r + vector.lanes - 1);
     }
-    if (!finite) [[unlikely]] {
-      w.Store(s, r - 1);
-      const Step checked = CheckedStep(s, r, limits, bounds);
-      if (checked != Step::kNext) return checked == Step::kExact;
-      w = Working(s);
-      continue;
-    }
-    w.n = n;
-    w.act = act;
-    w.diff = diff;
-    if (Judge(diff, n, r, bounds, w.best) == Step::kExact) {
-      w.Store(s, r);
-      return true;
+    for (; r <= one_by_one; ++r) {
+      const Step step = PlainStep(s, w, r, limits, bounds);
+      if (step != Step::kNext) return step == Step::kExact;
     }
   }
   w.Store(s, last);
   return false;
+}
+
+bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
+                      std::string_view max_fc_text, const SearchBounds& bounds) {
+  return RunDividerSearch(s, min_fc_text, max_fc_text, bounds, FastestKernel());
+}
+
+std::vector<SearchKernel> AvailableSearchKernels() {
+  std::vector<SearchKernel> kernels = {SearchKernel::kScalar};
+#if SYNTHFACTORS_X86_KERNELS
+  __builtin_cpu_init();
+  kernels.push_back(SearchKernel::kSse2);
+  if (__builtin_cpu_supports("avx2")) kernels.push_back(SearchKernel::kAvx2);
+  if (__builtin_cpu_supports("avx512f")) kernels.push_back(SearchKernel::kAvx512);
+#endif
+  return kernels;
+}
+
+std::string_view SearchKernelName(SearchKernel kernel) {
+  switch (kernel) {
+    case SearchKernel::kScalar:
+      return "scalar";
+    case SearchKernel::kSse2:
+      return "sse2";
+    case SearchKernel::kAvx2:
+      return "avx2";
+    case SearchKernel::kAvx512:
+      return "avx512";
+  }
+  return "scalar";
 }
 
 }  // namespace synthfactors

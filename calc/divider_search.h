@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #include "candidate.h"
 
@@ -77,5 +78,22 @@ inline bool IsExactMatch(const SearchState& state) {
 bool RunDividerSearch(SearchState& state, std::string_view min_fc_text,
                       std::string_view max_fc_text,
                       const SearchBounds& bounds = SearchBounds{});
+
+// How the candidates after the first are evaluated: one at a time on plain
+// doubles, or a block at a time in vector lanes. Every kernel gives the same
+// result and leaves the same state; the fastest the processor has is the
+// default.
+enum class SearchKernel { kScalar, kSse2, kAvx2, kAvx512 };
+
+// The kernels this processor can run, kScalar first, the fastest last.
+std::vector<SearchKernel> AvailableSearchKernels();
+
+// "scalar", "sse2", "avx2" or "avx512".
+std::string_view SearchKernelName(SearchKernel kernel);
+
+// The same search with a chosen kernel, which must be available.
+bool RunDividerSearch(SearchState& state, std::string_view min_fc_text,
+                      std::string_view max_fc_text, const SearchBounds& bounds,
+                      SearchKernel kernel);
 
 }  // namespace synthfactors

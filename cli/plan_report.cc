@@ -22,7 +22,7 @@ std::string OneDecimal(double value, std::string_view decimal_symbol) {
 
 // A mask's text, readable in a column: "." -> "0.", ".5" -> "0.5", "" -> "0".
 std::string Figure(double value, std::string_view mask, std::string_view decimal_symbol) {
-  const std::string text = FormatDigitMask(value, mask, decimal_symbol);
+  std::string text = FormatDigitMask(value, mask, decimal_symbol);
   const std::string_view digits = std::string_view(text).substr(text.starts_with('-') ? 1 : 0);
   if (!digits.empty() && !digits.starts_with(decimal_symbol)) return text;
   std::string padded(text.size() - digits.size(), '-');

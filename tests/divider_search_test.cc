@@ -1,3 +1,4 @@
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -27,16 +28,33 @@ struct Search {
   std::optional<FaultKind> fault;
 };
 
-Search Searched(double src, double ref, double lower, double upper) {
+Search Searched(double src, double ref, double lower, double upper,
+                SearchKernel kernel = SearchKernel::kScalar, SearchBounds bounds = {}) {
   Search s;
   s.state.SrcFreq = src;
   s.state.RefFreq = ref;
   try {
-    s.exact = RunDividerSearch(s.state, Text(lower), Text(upper));
+    s.exact = RunDividerSearch(s.state, Text(lower), Text(upper), bounds, kernel);
   } catch (const ArithmeticFault& fault) {
     s.fault = fault.kind();
   }
   return s;
+}
+
+// Every field the search leaves, bit for bit (a -0 is not a 0).
+void ExpectSameState(const Search& expected, const Search& actual, SearchKernel kernel) {
+  SCOPED_TRACE(std::string(SearchKernelName(kernel)));
+  auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  EXPECT_EQ(expected.fault.has_value(), actual.fault.has_value());
+  EXPECT_EQ(expected.exact, actual.exact);
+  EXPECT_EQ(expected.state.RTrial, actual.state.RTrial);
+  EXPECT_EQ(bits(expected.state.FComp), bits(actual.state.FComp));
+  EXPECT_EQ(bits(expected.state.NTrial), bits(actual.state.NTrial));
+  EXPECT_EQ(bits(expected.state.FCompAct), bits(actual.state.FCompAct));
+  EXPECT_EQ(bits(expected.state.FCompDiff), bits(actual.state.FCompDiff));
+  EXPECT_EQ(bits(expected.state.BestDiff), bits(actual.state.BestDiff));
+  EXPECT_EQ(expected.state.BestR, actual.state.BestR);
+  EXPECT_EQ(bits(expected.state.BestN), bits(actual.state.BestN));
 }
 
 // A plain second reading of the search rules: every admitted candidate is
@@ -211,6 +229,9 @@ TEST(DividerSearch, AgreesWithAPlainReadingOnRandomInputs) {
                                         ParseLeadingNumber(Text(upper)));
     SCOPED_TRACE("src " + Text(src) + " ref " + Text(ref) + " limits " + Text(lower) +
                  " " + Text(upper));
+    for (const SearchKernel kernel : AvailableSearchKernels()) {
+      ExpectSameState(s, Searched(src, ref, lower, upper, kernel), kernel);
+    }
     ASSERT_EQ(r.fault.has_value(), s.fault.has_value());
     if (r.fault) {
       EXPECT_EQ(FaultKindName(*r.fault), FaultKindName(*s.fault));
@@ -220,6 +241,48 @@ TEST(DividerSearch, AgreesWithAPlainReadingOnRandomInputs) {
     ASSERT_EQ(r.best_r, s.state.BestR);
     ASSERT_EQ(r.best_n, s.state.BestN);
     ASSERT_EQ(r.exact, IsExactMatch(s.state));
+  }
+}
+
+// With ref 10 and the limits 5 and 100 kHz, R 1 ... 99 are skipped, R 100
+// is the first admitted (and exact for 1000 MHz), and R 2001 stops the
+// search. Starting the R range one later shifts each of these candidates
+// one lane on, so each lands on every lane of every kernel's blocks.
+TEST(DividerSearch, EveryKernelAtEveryLaneOfABlock) {
+  struct Case {
+    const char* what;
+    double src;
+    std::int32_t at;  // the candidate that must land on each lane
+  } cases[] = {{"exact match", 1000, 100},
+               {"first admitted after skips", 1000.001, 100},
+               {"lower-limit stop", 1000.001, 2001}};
+  for (const Case& c : cases) {
+    for (std::int32_t first = c.at - 20; first < c.at - 11; ++first) {
+      const SearchBounds bounds{first, kLastRTrial, -INFINITY, INFINITY};
+      const Search scalar = Searched(c.src, 10, 5, 100, SearchKernel::kScalar, bounds);
+      SCOPED_TRACE(std::string(c.what) + ", R from " + std::to_string(first));
+      for (const SearchKernel kernel : AvailableSearchKernels()) {
+        ExpectSameState(scalar, Searched(c.src, 10, 5, 100, kernel, bounds), kernel);
+      }
+    }
+  }
+  // An exact pair whose N is out of bounds, on each lane: passed over.
+  for (std::int32_t first = 80; first < 89; ++first) {
+    const SearchBounds bounds{first, kLastRTrial, 10001, 1e9};
+    const Search scalar = Searched(1000, 10, 5, 100, SearchKernel::kScalar, bounds);
+    EXPECT_EQ(101, scalar.state.BestR);
+    for (const SearchKernel kernel : AvailableSearchKernels()) {
+      ExpectSameState(scalar, Searched(1000, 10, 5, 100, kernel, bounds), kernel);
+    }
+  }
+}
+
+TEST(DividerSearch, AFaultInsideAVectorBlockLeavesTheSameState) {
+  // The quotient overflows from R = 10 on, inside the first blocks.
+  for (const SearchKernel kernel : AvailableSearchKernels()) {
+    const Search s = Searched(-std::numeric_limits<double>::max(), 1e300, 0, 1e302, kernel);
+    ExpectSameState(Searched(-std::numeric_limits<double>::max(), 1e300, 0, 1e302), s, kernel);
+    EXPECT_EQ(FaultKind::kOverflow, s.fault);
   }
 }
 
