@@ -141,7 +141,7 @@ void BM_Sweep100k(benchmark::State& state) {
   std::string error;
   const auto range = cli::SweepRange::Parse("10000:12499.975:0.025", error);
   cli::RunInputs others = cli::StartInputs();
-  others.mult = "4";
+  others.mult.assign(1, '4');
   NullBuffer null;
   std::ostream out(&null);
   const int threads = static_cast<int>(state.range(0));

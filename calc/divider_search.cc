@@ -121,27 +121,36 @@ SearchKernel FastestKernel() {
   return fastest;
 }
 
-// One candidate on plain doubles, checking only where a result could stop
-// being finite; a candidate that finds one is done again step by step, which
-// raises the fault at the step that caused it. Stores the state when the
-// search ends here.
-Step PlainStep(SearchState& s, Working& w, std::int32_t r, Limits& limits,
-               const SearchBounds& bounds) {
-  const double fcomp = Plain::Comparison(s.RefFreq, r);
-  const double fcomp_khz = Plain::ComparisonKiloHertz(fcomp);
-  double n = 0, act = 0, diff = 0;
-  bool finite = std::isfinite(fcomp_khz);
+// A candidate's values on plain doubles, as the formula gives them.
+struct PlainValues {
+  double khz, fcomp, n, act, diff;
+};
+
+PlainValues Evaluate(double src, double ref, std::int32_t r) {
+  PlainValues v;
+  v.fcomp = Plain::Comparison(ref, r);
+  v.khz = Plain::ComparisonKiloHertz(v.fcomp);
+  v.n = Plain::Feedback(src, v.fcomp);
+  v.act = Plain::Implied(src, v.n);
+  v.diff = Plain::Difference(v.act, v.fcomp);
+  return v;
+}
+
+// One candidate from its plain values, checking only where a result could
+// stop being finite; a candidate that finds one is done again step by step,
+// which raises the fault at the step that caused it. Stores the state when
+// the search ends here.
+Step PlainStep(SearchState& s, Working& w, std::int32_t r, const PlainValues& v,
+               Limits& limits, const SearchBounds& bounds) {
+  bool finite = std::isfinite(v.khz);
   if (finite) {
-    w.fcomp = fcomp;
-    if (fcomp_khz < limits.lower) {
+    w.fcomp = v.fcomp;
+    if (v.khz < limits.lower) {
       w.Store(s, r);
       return Step::kStopLower;
     }
-    if (!(fcomp_khz <= limits.upper)) return Step::kNext;
-    n = Plain::Feedback(s.SrcFreq, fcomp);
-    act = Plain::Implied(s.SrcFreq, n);
-    diff = Plain::Difference(act, fcomp);
-    finite = std::isfinite(n) && std::isfinite(diff);
+    if (!(v.khz <= limits.upper)) return Step::kNext;
+    finite = std::isfinite(v.n) && std::isfinite(v.diff);
   }
   if (!finite) [[unlikely]] {
     w.Store(s, r - 1);
@@ -149,10 +158,10 @@ Step PlainStep(SearchState& s, Working& w, std::int32_t r, Limits& limits,
     w = Working(s);
     return checked;
   }
-  w.n = n;
-  w.act = act;
-  w.diff = diff;
-  const Step step = Judge(diff, n, r, bounds, w.best);
+  w.n = v.n;
+  w.act = v.act;
+  w.diff = v.diff;
+  const Step step = Judge(v.diff, v.n, r, bounds, w.best);
   if (step == Step::kExact) w.Store(s, r);
   return step;
 }
@@ -181,23 +190,32 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
                             bounds.MinN, bounds.MaxN};
   Working w(s);
   for (std::int32_t r = first + 1; r <= last;) {
-    std::int32_t one_by_one = last;
     if (vector.scan != nullptr) {
       // Blocks that need no closer look are passed over; the first that
-      // does (or the tail) is taken one candidate at a time.
-      PassedCandidate passed{};
-      const std::int32_t at = vector.scan(inputs, r, last, w.best.diff, passed);
-      if (at > r) {
-        w.fcomp = passed.fcomp;
-        w.n = passed.n;
-        w.act = passed.act;
-        w.diff = passed.diff;
-        r = at;
+      // does is taken one candidate at a time from the lanes' values.
+      ScanResult found;
+      vector.scan(inputs, r, last, w.best.diff, found);
+      if (found.passed) {
+        w.fcomp = found.last_fcomp;
+        w.n = found.last_n;
+        w.act = found.last_act;
+        w.diff = found.last_diff;
       }
-      one_by_one = std::min(last, r + vector.lanes - 1);
+      r = found.at;
+      if (found.flagged) {
+        for (int lane = 0; lane < vector.lanes; ++lane, ++r) {
+          const BlockValues& b = found.block;
+          const PlainValues v{b.khz[lane], b.fcomp[lane], b.n[lane], b.act[lane], b.diff[lane]};
+          const Step step = PlainStep(s, w, r, v, limits, bounds);
+          if (step != Step::kNext) return step == Step::kExact;
+        }
+        continue;
+      }
     }
-    for (; r <= one_by_one; ++r) {
-      const Step step = PlainStep(s, w, r, limits, bounds);
+    // The rest (the tail after the last whole block, or every candidate
+    // without a vector kernel), one at a time.
+    for (; r <= last; ++r) {
+      const Step step = PlainStep(s, w, r, Evaluate(s.SrcFreq, s.RefFreq, r), limits, bounds);
       if (step != Step::kNext) return step == Step::kExact;
     }
   }

@@ -18,30 +18,38 @@ struct KernelInputs {
   double min_n, max_n;         // the admitted N
 };
 
-// The last candidate of the blocks a scan passed over.
-struct PassedCandidate {
-  double fcomp, n, act, diff;
-};
-
-// Scans blocks of lanes R = first, first + 1, ... while a whole block lies
-// within `last`. Returns the first R of the first block in which a
-// candidate is not plainly admitted and no better than `best_diff` (a
-// lower-limit stop, an upper-limit skip, a non-finite value, an N outside
-// [min_n, max_n], or |FCompDiff| < best_diff), or the first R it did not
-// scan. When it passed over any block, `passed` holds that block's last
-// candidate.
-using KernelScan = int (*)(const KernelInputs& in, int first, int last, double best_diff,
-                           PassedCandidate& passed);
-
-int ScanSse2(const KernelInputs& in, int first, int last, double best_diff,
-             PassedCandidate& passed);
-int ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
-             PassedCandidate& passed);
-int ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
-               PassedCandidate& passed);
-
 inline constexpr int kSse2Lanes = 2;
 inline constexpr int kAvx2Lanes = 4;
 inline constexpr int kAvx512Lanes = 8;
+
+// The values of a block of candidates, lane by lane.
+struct BlockValues {
+  double khz[kAvx512Lanes], fcomp[kAvx512Lanes], n[kAvx512Lanes], act[kAvx512Lanes],
+      diff[kAvx512Lanes];
+};
+
+// What a scan found.
+struct ScanResult {
+  int at;         // the first R it did not pass over
+  bool passed;    // it passed over a block: `last` holds that block's last lane
+  bool flagged;   // the block from `at` needs a closer look: `block` holds it
+  BlockValues block;
+  double last_fcomp, last_n, last_act, last_diff;
+};
+
+// Scans blocks of lanes R = first, first + 1, ... while a whole block lies
+// within `last`, and stops at the first block in which a candidate is not
+// plainly admitted and no better than `best_diff`: a lower-limit stop, an
+// upper-limit skip, a non-finite value, an N outside [min_n, max_n], or
+// |FCompDiff| < best_diff.
+using KernelScan = void (*)(const KernelInputs& in, int first, int last, double best_diff,
+                            ScanResult& result);
+
+void ScanSse2(const KernelInputs& in, int first, int last, double best_diff,
+              ScanResult& result);
+void ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
+              ScanResult& result);
+void ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
+                ScanResult& result);
 
 }  // namespace synthfactors

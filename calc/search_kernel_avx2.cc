@@ -35,10 +35,18 @@ double LastLane(__m256d x) {
   return _mm_cvtsd_f64(_mm_unpackhi_pd(_mm256_extractf128_pd(x, 1), _mm256_extractf128_pd(x, 1)));
 }
 
+void Store(ScanResult& result, __m256d khz, __m256d fcomp, __m256d n, __m256d act, __m256d diff) {
+  _mm256_storeu_pd(result.block.khz, khz);
+  _mm256_storeu_pd(result.block.fcomp, fcomp);
+  _mm256_storeu_pd(result.block.n, n);
+  _mm256_storeu_pd(result.block.act, act);
+  _mm256_storeu_pd(result.block.diff, diff);
+}
+
 }  // namespace
 
-int ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
-             PassedCandidate& passed) {
+void ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
+             ScanResult& result) {
   constexpr int kLanes = kAvx2Lanes;
   const __m256d src = _mm256_set1_pd(in.src);
   const __m256d ref = _mm256_set1_pd(in.ref);
@@ -51,6 +59,7 @@ int ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
   const __m256d step = _mm256_set1_pd(kLanes);
   __m256d fcomp = _mm256_setzero_pd(), n = fcomp, act = fcomp, diff = fcomp;
   int at = first;
+  result.flagged = false;
   for (; at <= last - (kLanes - 1); at += kLanes, r = _mm256_add_pd(r, step)) {
     const __m256d f = Formula::Comparison(ref, r);
     const __m256d khz = Formula::ComparisonKiloHertz(f);
@@ -64,11 +73,21 @@ int ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
     look = _mm256_or_pd(look, _mm256_cmp_pd(Abs(d), best, _CMP_LT_OQ));
     look = _mm256_or_pd(look, _mm256_cmp_pd(trial, min_n, _CMP_NGE_UQ));
     look = _mm256_or_pd(look, _mm256_cmp_pd(trial, max_n, _CMP_NLE_UQ));
-    if (_mm256_movemask_pd(look) != 0) break;
+    if (_mm256_movemask_pd(look) != 0) {
+      Store(result, khz, f, trial, implied, d);
+      result.flagged = true;
+      break;
+    }
     fcomp = f, n = trial, act = implied, diff = d;
   }
-  if (at > first) passed = {LastLane(fcomp), LastLane(n), LastLane(act), LastLane(diff)};
-  return at;
+  result.at = at;
+  result.passed = at > first;
+  if (result.passed) {
+    result.last_fcomp = LastLane(fcomp);
+    result.last_n = LastLane(n);
+    result.last_act = LastLane(act);
+    result.last_diff = LastLane(diff);
+  }
 }
 
 }  // namespace synthfactors

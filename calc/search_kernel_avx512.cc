@@ -38,10 +38,18 @@ double LastLane(__m512d x) {
   return lanes[kAvx512Lanes - 1];
 }
 
+void Store(ScanResult& result, __m512d khz, __m512d fcomp, __m512d n, __m512d act, __m512d diff) {
+  _mm512_storeu_pd(result.block.khz, khz);
+  _mm512_storeu_pd(result.block.fcomp, fcomp);
+  _mm512_storeu_pd(result.block.n, n);
+  _mm512_storeu_pd(result.block.act, act);
+  _mm512_storeu_pd(result.block.diff, diff);
+}
+
 }  // namespace
 
-int ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
-               PassedCandidate& passed) {
+void ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
+               ScanResult& result) {
   constexpr int kLanes = kAvx512Lanes;
   const __m512d src = _mm512_set1_pd(in.src);
   const __m512d ref = _mm512_set1_pd(in.ref);
@@ -54,6 +62,7 @@ int ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
   const __m512d step = _mm512_set1_pd(kLanes);
   __m512d fcomp = _mm512_setzero_pd(), n = fcomp, act = fcomp, diff = fcomp;
   int at = first;
+  result.flagged = false;
   for (; at <= last - (kLanes - 1); at += kLanes, r = _mm512_add_pd(r, step)) {
     const __m512d f = Formula::Comparison(ref, r);
     const __m512d khz = Formula::ComparisonKiloHertz(f);
@@ -66,11 +75,21 @@ int ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
         _mm512_cmp_pd_mask(_mm512_abs_pd(d), best, _CMP_LT_OQ) |
         _mm512_cmp_pd_mask(trial, min_n, _CMP_NGE_UQ) |
         _mm512_cmp_pd_mask(trial, max_n, _CMP_NLE_UQ);
-    if (look != 0) break;
+    if (look != 0) {
+      Store(result, khz, f, trial, implied, d);
+      result.flagged = true;
+      break;
+    }
     fcomp = f, n = trial, act = implied, diff = d;
   }
-  if (at > first) passed = {LastLane(fcomp), LastLane(n), LastLane(act), LastLane(diff)};
-  return at;
+  result.at = at;
+  result.passed = at > first;
+  if (result.passed) {
+    result.last_fcomp = LastLane(fcomp);
+    result.last_n = LastLane(n);
+    result.last_act = LastLane(act);
+    result.last_diff = LastLane(diff);
+  }
 }
 
 }  // namespace synthfactors

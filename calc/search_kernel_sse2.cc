@@ -46,10 +46,18 @@ __m128d NotFinite(__m128d x) { return _mm_cmpnlt_pd(Abs(x), _mm_set1_pd(__builti
 
 double LastLane(__m128d x) { return _mm_cvtsd_f64(_mm_unpackhi_pd(x, x)); }
 
+void Store(ScanResult& result, __m128d khz, __m128d fcomp, __m128d n, __m128d act, __m128d diff) {
+  _mm_storeu_pd(result.block.khz, khz);
+  _mm_storeu_pd(result.block.fcomp, fcomp);
+  _mm_storeu_pd(result.block.n, n);
+  _mm_storeu_pd(result.block.act, act);
+  _mm_storeu_pd(result.block.diff, diff);
+}
+
 }  // namespace
 
-int ScanSse2(const KernelInputs& in, int first, int last, double best_diff,
-             PassedCandidate& passed) {
+void ScanSse2(const KernelInputs& in, int first, int last, double best_diff,
+             ScanResult& result) {
   constexpr int kLanes = kSse2Lanes;
   const __m128d src = _mm_set1_pd(in.src);
   const __m128d ref = _mm_set1_pd(in.ref);
@@ -62,6 +70,7 @@ int ScanSse2(const KernelInputs& in, int first, int last, double best_diff,
   const __m128d step = _mm_set1_pd(kLanes);
   __m128d fcomp = _mm_setzero_pd(), n = fcomp, act = fcomp, diff = fcomp;
   int at = first;
+  result.flagged = false;
   for (; at <= last - (kLanes - 1); at += kLanes, r = _mm_add_pd(r, step)) {
     const __m128d f = Formula::Comparison(ref, r);
     const __m128d khz = Formula::ComparisonKiloHertz(f);
@@ -75,11 +84,21 @@ int ScanSse2(const KernelInputs& in, int first, int last, double best_diff,
     look = _mm_or_pd(look, _mm_cmplt_pd(Abs(d), best));
     look = _mm_or_pd(look, _mm_cmpnge_pd(trial, min_n));
     look = _mm_or_pd(look, _mm_cmpnle_pd(trial, max_n));
-    if (_mm_movemask_pd(look) != 0) break;
+    if (_mm_movemask_pd(look) != 0) {
+      Store(result, khz, f, trial, implied, d);
+      result.flagged = true;
+      break;
+    }
     fcomp = f, n = trial, act = implied, diff = d;
   }
-  if (at > first) passed = {LastLane(fcomp), LastLane(n), LastLane(act), LastLane(diff)};
-  return at;
+  result.at = at;
+  result.passed = at > first;
+  if (result.passed) {
+    result.last_fcomp = LastLane(fcomp);
+    result.last_n = LastLane(n);
+    result.last_act = LastLane(act);
+    result.last_diff = LastLane(diff);
+  }
 }
 
 }  // namespace synthfactors

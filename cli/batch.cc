@@ -7,6 +7,7 @@
 
 #include "io_failure.h"
 #include "plan_options.h"
+#include "progress.h"
 #include "result_json.h"
 
 namespace synthfactors::cli {
@@ -182,8 +183,9 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
   return inputs;
 }
 
-bool RunBatch(std::istream& in, std::ostream& out,
-              std::string_view decimal_symbol) {
+bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symbol,
+              std::ostream* progress_terminal) {
+  Progress progress(progress_terminal, 0, "lines");
   bool all_read = true;
   std::string line;
   for (std::int64_t number = 1;; ++number) {
@@ -206,6 +208,7 @@ bool RunBatch(std::istream& in, std::ostream& out,
     }
     out << '\n';
     FlushOrThrow(out);
+    progress.Done(number);
   }
   return all_read;
 }

@@ -29,7 +29,8 @@ inline constexpr std::size_t kMaxBatchLine = 1 << 20;
 // Returns false when any line could not be read. Stops at the first failed
 // write (WriteFailure) or read (ReadFailure), every line read before a
 // failed read answered.
-bool RunBatch(std::istream& in, std::ostream& out,
-              std::string_view decimal_symbol);
+// Progress goes to `progress_terminal` when it is not null (see Progress).
+bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symbol,
+              std::ostream* progress_terminal = nullptr);
 
 }  // namespace synthfactors::cli

@@ -11,6 +11,7 @@
 #include "io_failure.h"
 #include "plan_options.h"
 #include "plan_report.h"
+#include "progress.h"
 #include "result_json.h"
 #include "run_result.h"
 #include "sweep.h"
@@ -198,7 +199,8 @@ int RunModes(int argc, const char* const* argv, std::istream& in,
 
   const std::string decimal_symbol = DecimalSymbolFromEnvironment();
   if (batch) {
-    return RunBatch(in, out, decimal_symbol) ? kExitComplete : kExitIncomplete;
+    return RunBatch(in, out, decimal_symbol, Progress::TerminalOrNull(err)) ? kExitComplete
+                                                                          : kExitIncomplete;
   }
   if (sweep_option->count() > 0) {
     const auto range = SweepRange::Parse(sweep, error);
@@ -211,7 +213,7 @@ int RunModes(int argc, const char* const* argv, std::istream& in,
       }
       return kExitComplete;
     }
-    RunSweep(*range, inputs, decimal_symbol, format, out);
+    RunSweep(*range, inputs, decimal_symbol, format, out, 0, {}, Progress::TerminalOrNull(err));
     return kExitComplete;
   }
   return SingleRun(inputs, plan, decimal_symbol, json, out, err);

@@ -11,6 +11,8 @@
 #include "arithmetic_fault.h"
 #include "fault_message.h"
 #include "io_failure.h"
+#include "ordered_pipeline.h"
+#include "progress.h"
 #include "numeric_text.h"
 #include "planning.h"
 #include "result_json.h"
@@ -89,15 +91,21 @@ int UsableProcessors() {
 
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
-              std::ostream& out, int threads, std::string_view first_line) {
+              std::ostream& out, int threads, std::string_view first_line,
+              std::ostream* progress_terminal) {
   if (threads <= 0) threads = UsableProcessors();
   if (!first_line.empty()) out << first_line << '\n';
-  // Each thread takes a run of consecutive points and writes them into its
-  // own text; the texts are then written in order.
-  constexpr std::int64_t kPointsPerRun = 512;
-  auto write_points = [&](std::int64_t first, std::int64_t last, std::string& text) {
+  if (format == SweepFormat::kCsv) out << kSweepCsvHeader << '\n';
+
+  // Blocks of consecutive points; each point's run is the same on any
+  // thread, so the output is the same for any number of threads.
+  constexpr std::int64_t kPointsPerBlock = 256;
+  const std::int64_t count = range.PointCount();
+  const std::int64_t blocks = (count + kPointsPerBlock - 1) / kPointsPerBlock;
+  auto compute = [&](std::int64_t block, std::string& text) {
     RunInputs inputs = others;
-    for (std::int64_t i = first; i < last; ++i) {
+    const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
+    for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
       inputs.rf_out = range.PointText(i);
       const RunResult result = RunOnce(inputs, decimal_symbol);
       text += format == SweepFormat::kCsv ? SweepCsvRow(result)
@@ -105,26 +113,15 @@ void RunSweep(const SweepRange& range, const RunInputs& others,
       text += '\n';
     }
   };
-
-  if (format == SweepFormat::kCsv) out << kSweepCsvHeader << '\n';
-  const std::int64_t count = range.PointCount();
-  std::vector<std::string> texts(static_cast<std::size_t>(threads));
-  for (std::int64_t block = 0; block < count; block += kPointsPerRun * threads) {
-    std::vector<std::jthread> workers;
-    for (int t = 1; t < threads; ++t) {
-      const std::int64_t first = std::min(count, block + kPointsPerRun * t);
-      const std::int64_t last = std::min(count, first + kPointsPerRun);
-      if (first == last) break;
-      workers.emplace_back(write_points, first, last, std::ref(texts[t]));
-    }
-    write_points(block, std::min(count, block + kPointsPerRun), texts[0]);
-    workers.clear();  // joins
-    for (std::string& text : texts) {
-      out << text;
-      text.clear();
-    }
+  Progress progress(progress_terminal, count, "points");
+  std::int64_t done = 0;
+  auto write = [&](const std::string& text) {
+    out << text;
     ThrowIfWriteFailed(out);
-  }
+    done = std::min(count, done + kPointsPerBlock);
+    progress.Done(done);
+  };
+  RunOrdered(blocks, threads, compute, write);
   FlushOrThrow(out);
 }
 
@@ -206,7 +203,8 @@ bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
   with_r.bounds.FirstR = choice.Choice->R;
   with_r.bounds.LastR = choice.Choice->R;
   RunSweep(range, with_r, decimal_symbol, format, out, 0,
-           format == SweepFormat::kCsv ? "# " + sentence : CommonRJson(*choice.Choice));
+           format == SweepFormat::kCsv ? "# " + sentence : CommonRJson(*choice.Choice),
+           Progress::TerminalOrNull(err));
   return true;
 }
 

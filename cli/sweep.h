@@ -22,14 +22,17 @@ inline constexpr std::string_view kSweepCsvHeader =
 std::string SweepCsvRow(const RunResult& result);
 
 // Writes the header (CSV only) and one line per point, in order. The points
-// are shared among `threads` threads (0: one per core) a block at a time, so
-// memory stays bounded however long the sweep; each point's run is the same
-// as on one thread, so the output is too. A failed write stops the sweep at
-// once with WriteFailure.
-// `first_line`, when not empty, is written before everything else.
+// are computed a block at a time by `threads` workers (0: one per usable
+// processor) that stay busy while finished blocks are written, with a
+// bounded number of blocks waiting, so memory stays bounded however long
+// the sweep; each point's run is the same on any thread, so the output is
+// too. A failed write stops the sweep at once with WriteFailure.
+// `first_line`, when not empty, is written before everything else; progress
+// goes to `progress_terminal` when it is not null (see Progress).
 void RunSweep(const SweepRange& range, const RunInputs& others,
               std::string_view decimal_symbol, SweepFormat format,
-              std::ostream& out, int threads = 0, std::string_view first_line = {});
+              std::ostream& out, int threads = 0, std::string_view first_line = {},
+              std::ostream* progress_terminal = nullptr);
 
 // The sweep with one reference divider for every channel (ChooseCommonR):
 // the choice is written first, as a comment line ("# common R 1600, ...")

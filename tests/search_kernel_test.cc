@@ -1,6 +1,6 @@
 // Each vector kernel against the candidate formula on plain doubles: where a
-// scan stops and what it passes on must be what one candidate at a time
-// gives, on every lane, ties of the rounding of N included.
+// scan stops and every value it hands on must be what one candidate at a
+// time gives, on every lane, ties of the rounding of N included.
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -104,17 +104,28 @@ TEST(SearchKernel, StopsWhereOneAtATimeWouldLookAndPassesTheSameValues) {
         if (look) break;
         expected += s.lanes;
       }
-      PassedCandidate passed{};
-      const int at = s.scan(in, first, last, best, passed);
+      ScanResult found;
+      s.scan(in, first, last, best, found);
       SCOPED_TRACE(std::string(SearchKernelName(s.kernel)) + " case " + std::to_string(i));
-      ASSERT_EQ(expected, at);
-      if (at == first) continue;
-      const Values v = Plainly(in, at - 1);
+      ASSERT_EQ(expected, found.at);
       auto bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };
-      ASSERT_EQ(bits(v.fcomp), bits(passed.fcomp));
-      ASSERT_EQ(bits(v.n), bits(passed.n));
-      ASSERT_EQ(bits(v.act), bits(passed.act));
-      ASSERT_EQ(bits(v.diff), bits(passed.diff));
+      ASSERT_EQ(found.at > first, found.passed);
+      if (found.passed) {
+        const Values v = Plainly(in, found.at - 1);
+        ASSERT_EQ(bits(v.fcomp), bits(found.last_fcomp));
+        ASSERT_EQ(bits(v.n), bits(found.last_n));
+        ASSERT_EQ(bits(v.act), bits(found.last_act));
+        ASSERT_EQ(bits(v.diff), bits(found.last_diff));
+      }
+      ASSERT_EQ(found.at + s.lanes - 1 <= last, found.flagged);
+      for (int lane = 0; found.flagged && lane < s.lanes; ++lane) {
+        const Values v = Plainly(in, found.at + lane);
+        ASSERT_EQ(bits(v.khz), bits(found.block.khz[lane]));
+        ASSERT_EQ(bits(v.fcomp), bits(found.block.fcomp[lane]));
+        ASSERT_EQ(bits(v.n), bits(found.block.n[lane]));
+        ASSERT_EQ(bits(v.act), bits(found.block.act[lane]));
+        ASSERT_EQ(bits(v.diff), bits(found.block.diff[lane]));
+      }
     }
   }
 }
