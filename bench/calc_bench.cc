@@ -32,6 +32,47 @@ void BM_SearchWorstCase(benchmark::State& state) {
 }
 BENCHMARK(BM_SearchWorstCase)->Unit(benchmark::kMillisecond);
 
+// The worst case with each kernel the processor has.
+void BM_SearchKernel(benchmark::State& state, SearchKernel kernel) {
+  SearchState s;
+  for (auto _ : state) {
+    s.SrcFreq = kWorstSource;
+    s.RefFreq = kWorstReference;
+    benchmark::DoNotOptimize(RunDividerSearch(s, "0", "1e15", SearchBounds{}, kernel));
+  }
+}
+
+// The worst case one checked operation at a time, the state written at
+// every step: what the search would cost without its fast paths.
+void BM_SearchCheckedOnly(benchmark::State& state) {
+  SearchState s;
+  for (auto _ : state) {
+    s.SrcFreq = kWorstSource;
+    s.RefFreq = kWorstReference;
+    benchmark::DoNotOptimize(s);
+    s.BestDiff = 99999999;
+    for (std::int32_t r = 1; r <= kLastRTrial; ++r) {
+      s.RTrial = r;
+      s.FComp = Checked::Comparison(s.RefFreq, r);
+      const double khz = Checked::ComparisonKiloHertz(s.FComp);
+      if (khz < 0) break;
+      if (!(khz <= 1e15)) continue;
+      s.NTrial = Checked::Feedback(s.SrcFreq, s.FComp);
+      s.FCompAct = Checked::Implied(s.SrcFreq, s.NTrial);
+      s.FCompDiff = Checked::Difference(s.FCompAct, s.FComp);
+      const double diff = std::fabs(s.FCompDiff);
+      if (diff < s.BestDiff) {
+        s.BestDiff = diff;
+        s.BestR = r;
+        s.BestN = s.NTrial;
+      }
+      if (diff < kExactBelow) break;
+      benchmark::ClobberMemory();
+    }
+  }
+}
+BENCHMARK(BM_SearchCheckedOnly)->Unit(benchmark::kMillisecond);
+
 // The same arithmetic as a bare loop: no fault checks, no state record.
 // Only here to show what the divisions alone cost.
 void BM_SearchFloor(benchmark::State& state) {
@@ -173,4 +214,15 @@ BENCHMARK(BM_CommonR)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTim
 }  // namespace
 }  // namespace synthfactors
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  for (const synthfactors::SearchKernel kernel : synthfactors::AvailableSearchKernels()) {
+    benchmark::RegisterBenchmark(
+        ("BM_SearchKernel/" + std::string(synthfactors::SearchKernelName(kernel))).c_str(),
+        synthfactors::BM_SearchKernel, kernel)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

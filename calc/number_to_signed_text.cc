@@ -6,6 +6,8 @@
 #include <system_error>
 #include <string_view>
 
+#include "checked_arithmetic.h"
+
 namespace synthfactors {
 namespace {
 
@@ -44,6 +46,16 @@ Digits Scientific(double magnitude, int count) {
 // significant digits. Such a value has exactly count + 1 significant digits,
 // the last a 5, and its exact expansion (at most 767 digits) ends there.
 bool IsExactTie(double magnitude, int count) {
+  // Below 10^15 a tie at the 15th digit is d.ddd...5 x 10^e with e >= -7
+  // (else 5^(15-e) could not divide its 16 digits), so 2^22 times it is
+  // whole, and it is no whole number itself. Most values fail this cheaply.
+  if (magnitude < 1e15) {
+    constexpr double kTwoTo22 = 4194304.0;
+    const double scaled = magnitude * kTwoTo22;
+    if (magnitude < 1e-8 || Floor(magnitude) == magnitude || Floor(scaled) != scaled) {
+      return false;
+    }
+  }
   if (Scientific(magnitude, count + 1).digits.back() != '5') return false;
   char buffer[800];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
