@@ -33,7 +33,7 @@ constexpr std::array<Member, 7> kMembers = {{
 bool IsRange(const Member& member) { return member.name.ends_with("_range"); }
 
 template <typename Number>
-std::string ShortestText(Number value) {
+std::string ToChars(Number value) {
   char buffer[64];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
   return std::string(buffer, end);
@@ -120,6 +120,10 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 }
 
 }  // namespace
+
+std::string ShortestText(std::int64_t value) { return ToChars(value); }
+std::string ShortestText(std::uint64_t value) { return ToChars(value); }
+std::string ShortestText(double value) { return ToChars(value); }
 
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error) {

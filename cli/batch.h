@@ -1,6 +1,7 @@
 // The batch mode: JSON Lines in, one result object per line out.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -10,6 +11,12 @@
 #include "run_result.h"
 
 namespace synthfactors::cli {
+
+// A number given where a text is read, as its shortest round-trip text:
+// 1000, 1000.001, 1e+16.
+std::string ShortestText(std::int64_t value);
+std::string ShortestText(std::uint64_t value);
+std::string ShortestText(double value);
 
 // Reads one batch line: an object whose optional members rf_out, mult, ref,
 // min_fc and max_fc are strings (taken as typed) or numbers (taken as their

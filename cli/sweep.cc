@@ -154,9 +154,8 @@ std::string CommonRJson(const CommonR& choice) {
 
 }  // namespace
 
-bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
-                     std::string_view decimal_symbol, SweepFormat format,
-                     std::ostream& out, std::ostream& err, std::string& error) {
+std::optional<CommonR> ChoosePlanR(const SweepRange& range, const RunInputs& others,
+                                   std::string& error) {
   // The inputs as the GO action reads them, in its order.
   RunStage stage = RunStage::kReadFactor;
   double mult = 0, ref = 0, lower = 0, upper = 0;
@@ -165,7 +164,7 @@ bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
     mult = ParseLeadingNumber(others.mult);
     if (mult == 0) {
       error = FaultMessage(FaultKind::kDivisionByZero, RunStage::kSourceFrequency);
-      return false;
+      return std::nullopt;
     }
     stage = RunStage::kReadReference;
     ref = ParseLeadingNumber(others.ref);
@@ -175,7 +174,7 @@ bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
     upper = ParseLeadingNumber(others.max_fc);
   } catch (const ArithmeticFault& fault) {
     error = FaultMessage(fault.kind(), stage);
-    return false;
+    return std::nullopt;
   }
   sources.reserve(static_cast<std::size_t>(range.PointCount()));
   for (std::int64_t i = 0; i < range.PointCount(); ++i) {
@@ -194,16 +193,23 @@ bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
     } else {
       error += "each channel can be reached, but no single R reaches them all.";
     }
-    return false;
+    return std::nullopt;
   }
+  return choice.Choice;
+}
 
-  const std::string sentence = CommonRSentence(*choice.Choice);
+bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
+                     std::string_view decimal_symbol, SweepFormat format,
+                     std::ostream& out, std::ostream& err, std::string& error) {
+  const std::optional<CommonR> chosen = ChoosePlanR(range, others, error);
+  if (!chosen) return false;
+  const std::string sentence = CommonRSentence(*chosen);
   err << "synthfactors-cli: " << sentence << '\n';
   RunInputs with_r = others;
-  with_r.bounds.FirstR = choice.Choice->R;
-  with_r.bounds.LastR = choice.Choice->R;
+  with_r.bounds.FirstR = chosen->R;
+  with_r.bounds.LastR = chosen->R;
   RunSweep(range, with_r, decimal_symbol, format, out, 0,
-           format == SweepFormat::kCsv ? "# " + sentence : CommonRJson(*choice.Choice),
+           format == SweepFormat::kCsv ? "# " + sentence : CommonRJson(*chosen),
            Progress::TerminalOrNull(err));
   return true;
 }

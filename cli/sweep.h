@@ -2,6 +2,7 @@
 // RF output frequencies, the other inputs the same for every point.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -43,6 +44,11 @@ void RunSweep(const SweepRange& range, const RunInputs& others,
 bool RunCommonRSweep(const SweepRange& range, const RunInputs& others,
                      std::string_view decimal_symbol, SweepFormat format,
                      std::ostream& out, std::ostream& err, std::string& error);
+
+// The one R of RunCommonRSweep, without writing anything; empty, with the
+// reason in `error`, when no R serves every channel.
+std::optional<CommonR> ChoosePlanR(const SweepRange& range, const RunInputs& others,
+                                   std::string& error);
 
 // The processors this process may run on (its affinity mask), at least 1.
 int UsableProcessors();

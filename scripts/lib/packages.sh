@@ -8,10 +8,11 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev qt6-qpa-plugins libqt6test6 fonts-liberation desktop-file-utils
   locales
+  pybind11-dev python3-dev python3-numpy python3-pytest
 )
 
 # Fuzzing with libFuzzer, the static analysers and the package check.
-CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck dpkg-dev lintian man-db)
+CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck dpkg-dev lintian man-db appstream)
 
 # The locale whose decimal comma the tests check the report against.
 TEST_LOCALE=de_DE.UTF-8

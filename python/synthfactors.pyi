@@ -1,0 +1,39 @@
+"""Exact divider calculation for integer-N PLL synthesisers."""
+
+from typing import Any, Optional, Sequence, Union
+
+import numpy
+
+Input = Union[str, int, float]
+Range = Union[str, Sequence[int], None]
+
+def run(
+    rf_out: Input,
+    mult: Input = "1",
+    ref: Input = "10",
+    min_fc: Input = "5",
+    max_fc: Input = "100",
+    *,
+    r_range: Range = None,
+    n_range: Range = None,
+    alternatives: int = 0,
+    fom: Optional[Union[str, float]] = None,
+    decimal_symbol: str = ".",
+) -> dict[str, Any]:
+    """The fields of ``synthfactors-cli --json`` for one RF output (MHz)."""
+
+def sweep(
+    start: Input,
+    stop: Input,
+    step: Input,
+    mult: Input = "1",
+    ref: Input = "10",
+    min_fc: Input = "5",
+    max_fc: Input = "100",
+    *,
+    r_range: Range = None,
+    n_range: Range = None,
+    common_r: bool = False,
+    decimal_symbol: str = ".",
+) -> dict[str, Union[numpy.ndarray, dict[str, Any]]]:
+    """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays."""

@@ -1,0 +1,136 @@
+"""The Python module against the command line: the same fields, values and texts."""
+
+import csv
+import io
+import json
+import math
+import os
+import random
+import subprocess
+
+import pytest
+
+import synthfactors
+
+CLI = os.environ["SYNTHFACTORS_CLI"]
+
+
+def cli(*args, stdin=None):
+    done = subprocess.run([CLI, *args], input=stdin, capture_output=True, text=True,
+                          env={**os.environ, "LC_ALL": "C"}, check=False)
+    return done
+
+
+def random_inputs(count):
+    rng = random.Random(20261208)
+    outputs = ["1000", "1000.001", "1234.5678", " 10368.025 MHz", "3e8", "-5", "", "abc",
+               "1e999", 2782.972, 10000, 1e16, 0.1]
+    for _ in range(count):
+        inputs = {
+            "rf_out": rng.choice(outputs) if rng.random() < 0.4
+            else round(rng.uniform(-100, 30000), rng.randint(0, 7)),
+            "mult": rng.choice(["1", "4", 4, "0", "2.5", -3]),
+            "ref": rng.choice(["10", 13, "0", "26", 38.4]),
+            "min_fc": rng.choice(["5", 10, "0", "-1", "0.5"]),
+            "max_fc": rng.choice(["100", 200, "5", "1000"]),
+        }
+        if rng.random() < 0.3:
+            inputs["r_range"] = rng.choice(["1:1999", "50:16383", "1:1000000"])
+        if rng.random() < 0.3:
+            inputs["n_range"] = rng.choice(["1:65535", "240:2147483647", "-5:5"])
+        yield inputs
+
+
+def test_run_equals_the_command_line_json_field_by_field():
+    cases = list(random_inputs(300))
+    batch = "".join(json.dumps(case) + "\n" for case in cases)
+    answers = [json.loads(line) for line in cli("--batch", stdin=batch).stdout.splitlines()]
+    assert len(answers) == len(cases)
+    for case, answer in zip(cases, answers):
+        args = {k: v for k, v in case.items() if k not in ("rf_out", "r_range", "n_range")}
+        got = synthfactors.run(case["rf_out"], **args, r_range=case.get("r_range"),
+                               n_range=case.get("n_range"))
+        assert list(got) == list(answer), case
+        assert got == answer, case
+
+
+@pytest.mark.parametrize("options", [
+    ["--alternatives", "5", "--fom", "-220"],
+    ["--alternatives", "1000", "--r-range", "1:1999"],
+    ["--fom", "-231.5", "--n-range", "10001:20000"],
+])
+def test_planning_options_equal_the_command_line(options):
+    for rf_out in ["1000", "1000.001", "1234.5678"]:
+        answer = json.loads(cli("--rf-out", rf_out, "--json", *options).stdout)
+        keywords = {}
+        for name, value in zip(options[::2], options[1::2]):
+            key = name[2:].replace("-", "_")
+            keywords[key] = int(value) if key == "alternatives" else value
+        assert synthfactors.run(rf_out, **keywords) == answer
+
+
+def test_worked_examples():
+    assert synthfactors.run("1000")["report"] == (
+        "Reference / 100\r\nRF   / 10000\r\nComparison freq  100.kHz\r\nNo Error\r\n\r\n"
+        "Hex divider values \r\nR  0x64  N  0x2710")
+    odd = synthfactors.run("1234.5678", ref="13", min_fc="10", max_fc="200", decimal_symbol=",")
+    assert odd["rf_source"] == " 1234.5678"
+    assert "Comparison freq  11,37358kHz\r\nError  4,024Hz        3* 10^-9" in odd["report"]
+    fault = synthfactors.run("1000", mult="0")
+    assert fault["fault"] == "division by zero"
+    assert fault["message"].startswith("Division by zero: the RF multiplication factor is 0")
+
+
+def csv_columns(text):
+    rows = list(csv.DictReader(io.StringIO(text)))
+    return {key: [row[key] for row in rows] for key in rows[0]}
+
+
+@pytest.mark.parametrize("grid,options", [
+    (("-1", "3", "0.5"), {}),
+    (("10368", "10370", "0.025"), {"mult": "4"}),
+    (("10000000", "10000010", "5"), {"min_fc": "0.001"}),
+])
+def test_sweep_equals_the_command_line_csv(grid, options):
+    flags = [f for key, value in options.items() for f in ("--" + key.replace("_", "-"), value)]
+    expected = csv_columns(cli("--sweep", ":".join(grid), *flags).stdout)
+    got = synthfactors.sweep(*grid, **options)
+    assert list(got) == list(expected)
+    for key in ("rf_out", "rf_source", "r_hex", "n_hex", "fault"):
+        assert list(got[key]) == expected[key], key
+    for key in ("r", "n"):
+        assert got[key].dtype.name == "int64"
+        assert [str(v) if text else "" for v, text in zip(got[key], expected[key])] == expected[key]
+    for key in ("comparison_khz", "error_hz", "error_ppb"):
+        assert got[key].dtype.name == "float64"
+        for value, text in zip(got[key], expected[key]):
+            assert (math.isnan(value) and text == "") or value == float(text), key
+    assert [("true" if e else "false") if t else "" for e, t in zip(got["exact"], expected["exact"])] \
+        == expected["exact"]
+
+
+def test_one_r_for_the_plan():
+    got = synthfactors.sweep("10368", "10368.1", "0.025", mult=4, min_fc=1, common_r=True)
+    summary = json.loads(cli("--sweep", "10368:10368.1:0.025", "--mult", "4", "--min-fc", "1",
+                             "--common-r", "--json").stdout.splitlines()[0])
+    assert got["common_r"] == summary
+    assert list(got["r"]) == [1600] * 5
+    with pytest.raises(ValueError, match="no one reference divider R serves every channel"):
+        synthfactors.sweep(0, 1, 1, common_r=True)
+
+
+def test_bad_arguments_say_what_the_command_line_says():
+    with pytest.raises(TypeError):
+        synthfactors.run(True)
+    with pytest.raises(TypeError):
+        synthfactors.run(["1000"])
+    with pytest.raises(ValueError) as error:
+        synthfactors.run("1000", r_range="5:1")
+    assert str(error.value) == ('r_range takes MIN:MAX, two whole numbers from 1 up with MIN '
+                                'not above MAX: "5:1" is not')
+    with pytest.raises(ValueError, match="alternatives takes a whole number from 1 to 1000"):
+        synthfactors.run("1000", alternatives=1001)
+    with pytest.raises(ValueError, match="fom takes"):
+        synthfactors.run("1000", fom="low")
+    with pytest.raises(ValueError, match="--sweep"):
+        synthfactors.sweep("2", "1", "1")
