@@ -7,13 +7,7 @@
 namespace synthfactors::cli {
 
 RunInputs StartInputs() {
-  RunInputs inputs;
-  inputs.rf_out = StartText(Box::RFOut);
-  inputs.mult = StartText(Box::RFMult);
-  inputs.ref = StartText(Box::Ref);
-  inputs.min_fc = StartText(Box::MinFC);
-  inputs.max_fc = StartText(Box::MaxFC);
-  return inputs;
+  return RunInputs{};
 }
 
 namespace {

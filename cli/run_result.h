@@ -12,13 +12,14 @@
 
 namespace synthfactors::cli {
 
-// The five input texts, read exactly as the window reads its boxes.
+// The five input texts, read exactly as the window reads its boxes; they
+// start as the window's start texts.
 struct RunInputs {
-  std::string rf_out;
-  std::string mult;
-  std::string ref;
-  std::string min_fc;
-  std::string max_fc;
+  std::string rf_out{StartText(Box::RFOut)};
+  std::string mult{StartText(Box::RFMult)};
+  std::string ref{StartText(Box::Ref)};
+  std::string min_fc{StartText(Box::MinFC)};
+  std::string max_fc{StartText(Box::MaxFC)};
   // The counter ranges as given ("" when not), and the bounds they set.
   std::string r_range;
   std::string n_range;

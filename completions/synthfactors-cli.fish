@@ -1,0 +1,17 @@
+# fish completion for synthfactors-cli
+complete -c synthfactors-cli -f
+complete -c synthfactors-cli -l rf-out -r -d 'RF output frequency, MHz'
+complete -c synthfactors-cli -l mult -r -d 'RF multiplication factor'
+complete -c synthfactors-cli -l ref -r -d 'Reference input frequency, MHz'
+complete -c synthfactors-cli -l min-fc -r -d 'Lowest allowed comparison frequency, kHz'
+complete -c synthfactors-cli -l max-fc -r -d 'Highest allowed comparison frequency, kHz'
+complete -c synthfactors-cli -l json -d 'Write JSON'
+complete -c synthfactors-cli -l batch -d 'Read JSON Lines of inputs from standard input'
+complete -c synthfactors-cli -l sweep -r -d 'Run every RF output FROM:TO:STEP (MHz)'
+complete -c synthfactors-cli -l r-range -r -d 'Try only R from MIN to MAX (MIN:MAX)'
+complete -c synthfactors-cli -l n-range -r -d 'Admit only N from MIN to MAX (MIN:MAX)'
+complete -c synthfactors-cli -l alternatives -r -d 'Also list up to K ranked pairs'
+complete -c synthfactors-cli -l fom -r -d 'PLL figure of merit, dBc/Hz'
+complete -c synthfactors-cli -l common-r -d 'With --sweep: one R for every channel'
+complete -c synthfactors-cli -l help -d 'Show the options'
+complete -c synthfactors-cli -l version -d 'Show the version'
