@@ -9,32 +9,30 @@
 
 namespace synthfactors {
 
-struct CheckedArithmetic {
+// What the two scalar kinds share: the value, constants, the choice of the
+// implied frequency, and Floor (which cannot fault).
+struct ScalarArithmetic {
   using Value = double;
   static double Constant(double c) { return c; }
   template <typename Divide>
   static double IfPositive(double n, Divide divide, double otherwise) {
     return n > 0 ? divide() : otherwise;
   }
+  static double Floor(double x) { return synthfactors::Floor(x); }
+};
+
+struct CheckedArithmetic : ScalarArithmetic {
   static double Add(double a, double b) { return synthfactors::Add(a, b); }
   static double Sub(double a, double b) { return synthfactors::Sub(a, b); }
   static double Mul(double a, double b) { return synthfactors::Mul(a, b); }
   static double Div(double a, double b) { return synthfactors::Div(a, b); }
-  static double Floor(double x) { return synthfactors::Floor(x); }
 };
 
-struct PlainArithmetic {
-  using Value = double;
-  static double Constant(double c) { return c; }
-  template <typename Divide>
-  static double IfPositive(double n, Divide divide, double otherwise) {
-    return n > 0 ? divide() : otherwise;
-  }
+struct PlainArithmetic : ScalarArithmetic {
   static double Add(double a, double b) { return a + b; }
   static double Sub(double a, double b) { return a - b; }
   static double Mul(double a, double b) { return a * b; }
   static double Div(double a, double b) { return a / b; }
-  static double Floor(double x) { return synthfactors::Floor(x); }
 };
 
 using Checked = CandidateFormula<CheckedArithmetic>;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "numeric_text.h"
+#include "result_json.h"
 
 namespace synthfactors::cli {
 namespace {
@@ -29,14 +30,6 @@ std::string Figure(double value, std::string_view mask, std::string_view decimal
   padded.push_back('0');
   padded.append(digits);
   return padded;
-}
-
-std::string Hex(double value) {
-  try {
-    return ToHexText(value);
-  } catch (const ArithmeticFault&) {
-    return "-";
-  }
 }
 
 }  // namespace
@@ -63,8 +56,8 @@ std::string AlternativesTable(const RunResult& result, std::string_view decimal_
         Figure(pair.ErrorHz, "######.###", decimal_symbol),
         Figure(pair.ErrorPpb, "########", decimal_symbol),
         pair.Exact ? "yes" : "no",
-        Hex(pair.R),
-        Hex(pair.N)};
+        HexTextOrEmpty(pair.R),
+        HexTextOrEmpty(pair.N)};
     if (noise) {
       const std::optional<double> value =
           InBandPhaseNoise(*result.plan.fom, pair.ComparisonKHz, pair.N, mult);

@@ -26,14 +26,6 @@ Json OrNull(const std::optional<T>& value) {
   return *value;
 }
 
-std::string HexOrEmpty(double value) {
-  try {
-    return ToHexText(value);
-  } catch (const ArithmeticFault&) {
-    return "";
-  }
-}
-
 Json AlternativesJson(const RunResult& result) {
   Json list = Json::array();
   int rank = 1;
@@ -46,8 +38,8 @@ Json AlternativesJson(const RunResult& result) {
     row["error_hz"] = pair.ErrorHz;
     row["error_ppb"] = pair.ErrorPpb;
     row["exact"] = pair.Exact;
-    const std::string n_hex = HexOrEmpty(pair.N);
-    row["r_hex"] = HexOrEmpty(pair.R);
+    const std::string n_hex = HexTextOrEmpty(pair.N);
+    row["r_hex"] = HexTextOrEmpty(pair.R);
     row["n_hex"] = n_hex.empty() ? Json(nullptr) : Json(n_hex);
     if (result.plan.fom) {
       row["phase_noise_dbc_hz"] = OrNull(InBandPhaseNoise(
@@ -59,6 +51,15 @@ Json AlternativesJson(const RunResult& result) {
 }
 
 }  // namespace
+
+std::string HexTextOrEmpty(const std::optional<double>& value) {
+  if (!value) return "";
+  try {
+    return ToHexText(*value);
+  } catch (const ArithmeticFault&) {
+    return "";
+  }
+}
 
 Json ResultToJson(const RunResult& result) {
   Json out;

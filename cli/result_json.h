@@ -15,6 +15,10 @@ namespace synthfactors::cli {
 
 nlohmann::ordered_json ResultToJson(const RunResult& result);
 
+// A divider's register text, or "" where there is none or it does not fit
+// in 32 bits.
+std::string HexTextOrEmpty(const std::optional<double>& value);
+
 // One line of compact JSON, without the line break. Bytes that are not UTF-8
 // are replaced by U+FFFD rather than failing the output.
 std::string JsonLine(const nlohmann::ordered_json& value);

@@ -37,16 +37,6 @@ std::string WholeText(const std::optional<double>& value) {
                                  .ptr);
 }
 
-// The register text, or empty where the value does not fit in 32 bits.
-std::string HexText(const std::optional<double>& value) {
-  if (!value) return "";
-  try {
-    return ToHexText(*value);
-  } catch (const ArithmeticFault&) {
-    return "";
-  }
-}
-
 // RFC 4180: a field with a comma, quote or line break is quoted.
 std::string CsvField(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -68,8 +58,8 @@ std::string SweepCsvRow(const RunResult& result) {
       CsvField(result.rf_source.value_or("")),
       WholeText(result.r),
       WholeText(result.n),
-      HexText(result.r),
-      HexText(result.n),
+      HexTextOrEmpty(result.r),
+      HexTextOrEmpty(result.n),
       NumberText(result.comparison_khz),
       NumberText(result.error_hz),
       NumberText(result.error_ppb),

@@ -140,15 +140,6 @@ struct Row {
   bool exact = false;
 };
 
-std::string Hex(const std::optional<double>& value) {
-  if (!value) return "";
-  try {
-    return ToHexText(*value);
-  } catch (const ArithmeticFault&) {
-    return "";
-  }
-}
-
 std::int64_t Whole(const std::optional<double>& value) {
   constexpr double kTwoTo63 = 9223372036854775808.0;
   if (!value || !(*value >= -kTwoTo63 && *value < kTwoTo63)) return 0;
@@ -161,8 +152,8 @@ Row RowOf(const RunResult& result) {
   row.rf_source = result.rf_source.value_or("");
   row.r = Whole(result.r);
   row.n = Whole(result.n);
-  row.r_hex = Hex(result.r);
-  row.n_hex = Hex(result.n);
+  row.r_hex = cli::HexTextOrEmpty(result.r);
+  row.n_hex = cli::HexTextOrEmpty(result.n);
   row.comparison_khz = result.comparison_khz.value_or(NAN);
   row.error_hz = result.error_hz.value_or(NAN);
   row.error_ppb = result.error_ppb.value_or(NAN);
