@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <ostream>
-#include <string>
 
 namespace synthfactors::cli {
 
@@ -29,14 +28,13 @@ void Progress::Done(std::int64_t done) {
   showing_ = true;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const double rate = static_cast<double>(done) / seconds;
-  std::string line = "\r" + std::to_string(done);
-  if (total_ > 0) line += " of " + std::to_string(total_);
-  line += " " + std::string(unit_) + ", " + std::to_string(std::llround(rate)) + "/s";
+  *terminal_ << '\r' << done;
+  if (total_ > 0) *terminal_ << " of " << total_;
+  *terminal_ << ' ' << unit_ << ", " << std::llround(rate) << "/s";
   if (total_ > 0 && rate > 0) {
-    line += ", " + std::to_string(std::llround(static_cast<double>(total_ - done) / rate)) +
-            " s left";
+    *terminal_ << ", " << std::llround(static_cast<double>(total_ - done) / rate) << " s left";
   }
-  *terminal_ << line << "\033[K" << std::flush;
+  *terminal_ << "\033[K" << std::flush;
 }
 
 }  // namespace synthfactors::cli
