@@ -38,6 +38,21 @@ struct PlainArithmetic : ScalarArithmetic {
 using Checked = CandidateFormula<CheckedArithmetic>;
 using Plain = CandidateFormula<PlainArithmetic>;
 
+// Every value of a candidate on plain doubles, as the formula gives them.
+struct CandidateValues {
+  double khz, fcomp, n, act, diff;
+};
+
+inline CandidateValues EvaluatePlain(double src, double ref, double r) {
+  CandidateValues v;
+  v.fcomp = Plain::Comparison(ref, r);
+  v.khz = Plain::ComparisonKiloHertz(v.fcomp);
+  v.n = Plain::Feedback(src, v.fcomp);
+  v.act = Plain::Implied(src, v.n);
+  v.diff = Plain::Difference(v.act, v.fcomp);
+  return v;
+}
+
 // The report's scales beside kHz: Hz and parts per 10^9.
 inline constexpr double kHertzPerMegahertz = 1000000;
 inline constexpr double kPartsPerBillion = 1000000000;

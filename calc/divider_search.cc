@@ -121,26 +121,11 @@ SearchKernel FastestKernel() {
   return fastest;
 }
 
-// A candidate's values on plain doubles, as the formula gives them.
-struct PlainValues {
-  double khz, fcomp, n, act, diff;
-};
-
-PlainValues Evaluate(double src, double ref, std::int32_t r) {
-  PlainValues v;
-  v.fcomp = Plain::Comparison(ref, r);
-  v.khz = Plain::ComparisonKiloHertz(v.fcomp);
-  v.n = Plain::Feedback(src, v.fcomp);
-  v.act = Plain::Implied(src, v.n);
-  v.diff = Plain::Difference(v.act, v.fcomp);
-  return v;
-}
-
 // One candidate from its plain values, checking only where a result could
 // stop being finite; a candidate that finds one is done again step by step,
 // which raises the fault at the step that caused it. Stores the state when
 // the search ends here.
-Step PlainStep(SearchState& s, Working& w, std::int32_t r, const PlainValues& v,
+Step PlainStep(SearchState& s, Working& w, std::int32_t r, const CandidateValues& v,
                Limits& limits, const SearchBounds& bounds) {
   bool finite = std::isfinite(v.khz);
   if (finite) {
@@ -205,7 +190,7 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
       if (found.flagged) {
         for (int lane = 0; lane < vector.lanes; ++lane, ++r) {
           const BlockValues& b = found.block;
-          const PlainValues v{b.khz[lane], b.fcomp[lane], b.n[lane], b.act[lane], b.diff[lane]};
+          const CandidateValues v{b.khz[lane], b.fcomp[lane], b.n[lane], b.act[lane], b.diff[lane]};
           const Step step = PlainStep(s, w, r, v, limits, bounds);
           if (step != Step::kNext) return step == Step::kExact;
         }
@@ -215,7 +200,7 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
     // The rest (the tail after the last whole block, or every candidate
     // without a vector kernel), one at a time.
     for (; r <= last; ++r) {
-      const Step step = PlainStep(s, w, r, Evaluate(s.SrcFreq, s.RefFreq, r), limits, bounds);
+      const Step step = PlainStep(s, w, r, EvaluatePlain(s.SrcFreq, s.RefFreq, r), limits, bounds);
       if (step != Step::kNext) return step == Step::kExact;
     }
   }

@@ -26,7 +26,7 @@ SearchBounds Bounds(std::int32_t first_r, std::int32_t last_r, double min_n, dou
 }
 
 TEST(CounterRanges, NarrowTheSearchWithoutChangingItsRules) {
-  // The seed's own choice, R 2000, is outside the range.
+  // R 2000, the choice without ranges, is outside the range.
   const cli::RunResult r = RunOnce(Inputs("1000.001", Bounds(1, 1999, -INFINITY, INFINITY)), ".");
   EXPECT_TRUE(r.Complete());
   EXPECT_EQ(1999, r.r);

@@ -18,21 +18,11 @@ namespace {
 
 #if defined(__x86_64__)
 
-struct Values {
-  double khz, fcomp, n, act, diff;
-};
-
-Values Plainly(const KernelInputs& in, int r) {
-  Values v;
-  v.fcomp = Plain::Comparison(in.ref, r);
-  v.khz = Plain::ComparisonKiloHertz(v.fcomp);
-  v.n = Plain::Feedback(in.src, v.fcomp);
-  v.act = Plain::Implied(in.src, v.n);
-  v.diff = Plain::Difference(v.act, v.fcomp);
-  return v;
+CandidateValues Plainly(const KernelInputs& in, int r) {
+  return EvaluatePlain(in.src, in.ref, r);
 }
 
-bool NeedsALook(const KernelInputs& in, const Values& v, double best_diff) {
+bool NeedsALook(const KernelInputs& in, const CandidateValues& v, double best_diff) {
   return !(v.khz >= in.lower) || !(v.khz <= in.upper) || !std::isfinite(v.n) ||
          !std::isfinite(v.diff) || std::fabs(v.diff) < best_diff || !(v.n >= in.min_n) ||
          !(v.n <= in.max_n);
@@ -111,7 +101,7 @@ TEST(SearchKernel, StopsWhereOneAtATimeWouldLookAndPassesTheSameValues) {
       auto bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };
       ASSERT_EQ(found.at > first, found.passed);
       if (found.passed) {
-        const Values v = Plainly(in, found.at - 1);
+        const CandidateValues v = Plainly(in, found.at - 1);
         ASSERT_EQ(bits(v.fcomp), bits(found.last_fcomp));
         ASSERT_EQ(bits(v.n), bits(found.last_n));
         ASSERT_EQ(bits(v.act), bits(found.last_act));
@@ -119,7 +109,7 @@ TEST(SearchKernel, StopsWhereOneAtATimeWouldLookAndPassesTheSameValues) {
       }
       ASSERT_EQ(found.at + s.lanes - 1 <= last, found.flagged);
       for (int lane = 0; found.flagged && lane < s.lanes; ++lane) {
-        const Values v = Plainly(in, found.at + lane);
+        const CandidateValues v = Plainly(in, found.at + lane);
         ASSERT_EQ(bits(v.khz), bits(found.block.khz[lane]));
         ASSERT_EQ(bits(v.fcomp), bits(found.block.fcomp[lane]));
         ASSERT_EQ(bits(v.n), bits(found.block.n[lane]));
