@@ -8,11 +8,12 @@
 #include <benchmark/benchmark.h>
 
 #include "checked_arithmetic.h"
+#include "common_r.h"
 #include "divider_search.h"
 #include "memory_boxes.h"
 #include "numeric_text.h"
 #include "planning.h"
-#include "sweep.h"
+#include "sweep_writer.h"
 
 namespace synthfactors {
 namespace {
@@ -117,7 +118,7 @@ MemoryBoxes Boxes(const char* rf_out, const char* ref = "10", const char* min_fc
 void BM_GoActionTypical(benchmark::State& state, const char* rf_out, const char* ref,
                         const char* min_fc, const char* max_fc) {
   MemoryBoxes boxes = Boxes(rf_out, ref, min_fc, max_fc);
-  for (auto _ : state) OnGoClick(boxes);
+  for (auto _ : state) boxes.Go();
 }
 BENCHMARK_CAPTURE(BM_GoActionTypical, near_1000_001, "1000.001", "10", "5", "100")
     ->Unit(benchmark::kMicrosecond);
@@ -128,7 +129,7 @@ BENCHMARK_CAPTURE(BM_GoActionTypical, odd_1234_5678, "1234.5678", "13", "10", "2
 // search alone is timed beside it.
 void BM_GoActionExact1000(benchmark::State& state) {
   MemoryBoxes boxes = Boxes("1000");
-  for (auto _ : state) OnGoClick(boxes);
+  for (auto _ : state) boxes.Go();
 }
 BENCHMARK(BM_GoActionExact1000);
 
@@ -180,14 +181,14 @@ class NullBuffer : public std::streambuf {
 // 100,000 channels from 10 GHz in 25 kHz steps, multiplier 4, typical limits.
 void BM_Sweep100k(benchmark::State& state) {
   std::string error;
-  const auto range = cli::SweepRange::Parse("10000:12499.975:0.025", error);
-  cli::RunInputs others = cli::StartInputs();
+  const auto range = runner::SweepRange::Parse("10000:12499.975:0.025", error);
+  runner::RunInputs others;
   others.mult.assign(1, '4');
   NullBuffer null;
   std::ostream out(&null);
   const int threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    cli::RunSweep(*range, others, ".", cli::SweepFormat::kCsv, out, threads);
+    cli::WriteSweep(*range, others, ".", cli::SweepFormat::kCsv, out, threads);
   }
   state.counters["points/s"] = benchmark::Counter(
       static_cast<double>(range->PointCount()) * static_cast<double>(state.iterations()),
@@ -203,8 +204,8 @@ void BM_CommonR(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(0));
   std::int32_t chosen = 0;
   for (auto _ : state) {
-    const CommonRChoice choice =
-        ChooseCommonR(sources, 10.0000013, 1, 0.5, 100, SearchBounds{}, threads);
+    const runner::CommonRChoice choice =
+        runner::ChooseCommonR(sources, 10.0000013, 1, 0.5, 100, SearchBounds{}, threads);
     chosen = choice.Choice ? choice.Choice->R : 0;
   }
   state.counters["R"] = chosen;

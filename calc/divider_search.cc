@@ -10,6 +10,10 @@
 namespace synthfactors {
 namespace {
 
+// BestDiff before any candidate is judged. It is a finite value, not
+// infinity, because the window has always started from it: the state shows
+// it after a search that admitted nothing, and a candidate whose difference
+// is not below it (possible only with absurd frequencies) is never chosen.
 constexpr double kNoDiffYet = 99999999;
 
 // The limits, each read from its text the first time it is needed.
@@ -160,8 +164,8 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
   s.BestDiff = kNoDiffYet;
   s.BestN = 0;
   s.BestR = 0;
-  const std::int32_t first = std::max(bounds.FirstR, 1);
-  const std::int32_t last = std::min(bounds.LastR, kLastRTrial);
+  const std::int32_t first = bounds.FirstTriedR();
+  const std::int32_t last = bounds.LastTriedR();
   if (first > last) return false;
 
   // The first candidate reads the limits, step by step; the rest run on

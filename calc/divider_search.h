@@ -61,6 +61,9 @@ struct SearchBounds {
   double MaxN = std::numeric_limits<double>::infinity();
 
   bool Admits(double n) const { return n >= MinN && n <= MaxN; }
+  // The R actually tried: FirstR ... LastR within 1 ... kLastRTrial.
+  std::int32_t FirstTriedR() const { return FirstR < 1 ? 1 : FirstR; }
+  std::int32_t LastTriedR() const { return LastR > kLastRTrial ? kLastRTrial : LastR; }
   bool operator==(const SearchBounds&) const = default;
 };
 

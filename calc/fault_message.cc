@@ -1,6 +1,5 @@
 #include "fault_message.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -30,17 +29,32 @@ constexpr std::array<Cause, 10> kCauses = {{
      "the reference frequency is 0, so every comparison frequency is 0 and no "
      "feedback divider N can be found.",
      "a comparison frequency or divider in the search "},
-    {RunStage::kErrorFigures,
-     "no divider pair fits: no reference divider R from 1 to 1000000 puts the "
-     "comparison frequency between Minimum Fcomp and Maximum Fcomp. Check that "
-     "the minimum is not above the maximum and not above 1000 times the "
-     "reference, and that the reference is not 0.",
-     "the output error of the chosen divider pair "},
+    {RunStage::kErrorFigures, "", "the output error of the chosen divider pair "},
     {RunStage::kReport, "", "a figure of the report "},
     {RunStage::kHexValues, "",
      "N does not fit in 32 bits: the feedback divider N is outside the range "
      "of a signed 32-bit register, so the hexadecimal values cannot be shown."},
 }};
+
+// No pair fitted: the R tried, and the N admitted when they are bounded.
+std::string NoPairFits(const SearchBounds& bounds) {
+  auto whole = [](double value) { return std::to_string(static_cast<long long>(value)); };
+  std::string message = "no divider pair fits: no reference divider R from " +
+                        std::to_string(bounds.FirstTriedR()) + " to " +
+                        std::to_string(bounds.LastTriedR()) +
+                        " puts the comparison frequency between Minimum Fcomp and "
+                        "Maximum Fcomp";
+  const bool n_bounded =
+      bounds.MinN != SearchBounds{}.MinN || bounds.MaxN != SearchBounds{}.MaxN;
+  if (n_bounded) {
+    message += " with a feedback divider N from " + whole(bounds.MinN) + " to " +
+               whole(bounds.MaxN);
+  }
+  return message + ". Check " +
+         (bounds == SearchBounds{} ? "" : "the counter ranges, ") +
+         "that the minimum is not above the maximum and not above 1000 times the "
+         "reference, and that the reference is not 0.";
+}
 
 std::string Capitalised(std::string_view text) {
   std::string out(text);
@@ -51,7 +65,14 @@ std::string Capitalised(std::string_view text) {
 }  // namespace
 
 std::string FaultMessage(FaultKind kind, RunStage where) {
+  return FaultMessage(kind, where, SearchBounds{});
+}
+
+std::string FaultMessage(FaultKind kind, RunStage where, const SearchBounds& bounds) {
   std::string message = Capitalised(FaultKindName(kind)) + ": ";
+  if (where == RunStage::kErrorFigures && kind != FaultKind::kOverflow) {
+    return message + NoPairFits(bounds);
+  }
   for (const Cause& cause : kCauses) {
     if (cause.where != where) continue;
     if (kind != FaultKind::kOverflow && !cause.division.empty()) {
@@ -61,27 +82,6 @@ std::string FaultMessage(FaultKind kind, RunStage where) {
     return message + std::string(cause.overflow) + std::string(kBeyondRange);
   }
   return message + "the calculation could not be completed.";
-}
-
-std::string FaultMessage(FaultKind kind, RunStage where, const SearchBounds& bounds) {
-  if (bounds == SearchBounds{} || where != RunStage::kErrorFigures ||
-      kind == FaultKind::kOverflow) {
-    return FaultMessage(kind, where);
-  }
-  auto whole = [](double value) { return std::to_string(static_cast<long long>(value)); };
-  std::string message = Capitalised(FaultKindName(kind)) +
-                        ": no divider pair fits: no reference divider R from " +
-                        std::to_string(std::max(bounds.FirstR, 1)) + " to " +
-                        std::to_string(std::min(bounds.LastR, kLastRTrial)) +
-                        " puts the comparison frequency between Minimum Fcomp and "
-                        "Maximum Fcomp";
-  if (bounds.MinN != SearchBounds{}.MinN || bounds.MaxN != SearchBounds{}.MaxN) {
-    message += " with a feedback divider N from " + whole(bounds.MinN) + " to " +
-               whole(bounds.MaxN);
-  }
-  return message +
-         ". Check the counter ranges, that the minimum is not above the maximum and not "
-         "above 1000 times the reference, and that the reference is not 0.";
 }
 
 std::string_view ZeroSourceMessage() {

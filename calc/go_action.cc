@@ -24,11 +24,6 @@ constexpr std::string_view kHexN = "  N  0x";
 using CheckedPair = PairFormula<CheckedArithmetic>;
 using PlainPair = PairFormula<PlainArithmetic>;
 
-constexpr std::string_view kWholeMask = "#######";
-constexpr std::string_view kKiloHertzMask = "#####.#####";
-constexpr std::string_view kHertzMask = "######.###";
-constexpr std::string_view kPartsMask = "########";
-
 double Read(const TextBoxes& boxes, Box box) {
   return ParseLeadingNumber(boxes.Text(box));
 }
@@ -47,14 +42,15 @@ std::optional<double> IfFinite(double value) {
 
 }  // namespace
 
-void OnGoClick(TextBoxes& boxes, const SearchBounds& bounds) {
-  SearchState& s = boxes.State();
-  RunRecord& record = boxes.Record();
+void OnGoClick(TextBoxes& boxes, GoActionState& state, const SearchBounds& bounds) {
+  SearchState& s = state.Search;
+  RunRecord& record = state.Record;
   record = RunRecord{};
   const std::string_view point = boxes.DecimalSymbol();
 
   record.Stage = RunStage::kReadFactor;
   const double m = Read(boxes, Box::RFMult);
+  record.Factor = m;
   record.Stage = RunStage::kReadOutput;
   const double o = Read(boxes, Box::RFOut);
 
@@ -72,6 +68,7 @@ void OnGoClick(TextBoxes& boxes, const SearchBounds& bounds) {
   record.Stage = RunStage::kSearch;
   const bool exact = RunDividerSearch(s, boxes.Text(Box::MinFC),
                                       boxes.Text(Box::MaxFC), bounds);
+  record.SearchFinished = true;
   record.Exact = exact;
 
   // The multiplication factor is read again for each use, as typed.
@@ -90,8 +87,8 @@ void OnGoClick(TextBoxes& boxes, const SearchBounds& bounds) {
   record.ComparisonKHz = comparison_khz;
   boxes.SetText(
       Box::DivDisp,
-      Join(kReferenceLine, FormatDigitMask(s.BestR, kWholeMask, point),
-           kLineBreak, kFeedbackLine, FormatDigitMask(s.BestN, kWholeMask, point),
+      Join(kReferenceLine, FormatDigitMask(s.BestR, kDividerMask, point),
+           kLineBreak, kFeedbackLine, FormatDigitMask(s.BestN, kDividerMask, point),
            kLineBreak, kComparisonLine,
            FormatDigitMask(comparison_khz, kKiloHertzMask, point), kKiloHertz,
            kLineBreak));
@@ -116,9 +113,9 @@ void OnGoClick(TextBoxes& boxes, const SearchBounds& bounds) {
   record.Stage = RunStage::kDone;
 }
 
-RunStage EndStage(const RunRecord& record, const SearchState& state) {
-  if (record.Stage != RunStage::kSearch) return record.Stage;
-  switch (state.Phase) {
+RunStage EndStage(const GoActionState& state) {
+  if (state.Record.Stage != RunStage::kSearch) return state.Record.Stage;
+  switch (state.Search.Phase) {
     case SearchPhase::kReadLowerLimit:
       return RunStage::kReadLowerLimit;
     case SearchPhase::kReadUpperLimit:

@@ -1,6 +1,6 @@
-// TextBoxes kept in memory: the seven boxes without a window, for the command
-// line, the tests and the benchmarks. A box that the run never wrote can be
-// told from one it wrote.
+// TextBoxes kept in memory: the seven boxes without a window, for the runs
+// without one, the tests and the benchmarks, with the action's state beside
+// them. A box that the run never wrote can be told from one it wrote.
 #pragma once
 
 #include <array>
@@ -25,21 +25,21 @@ class MemoryBoxes final : public TextBoxes {
     texts_[Index(box)] = std::move(text);
     written_[Index(box)] = true;
   }
-  SearchState& State() override { return state_; }
-  RunRecord& Record() override { return record_; }
   std::string_view DecimalSymbol() const override { return decimal_symbol_; }
 
+  // Runs the GO action on these boxes and their state.
+  void Go(const SearchBounds& bounds = SearchBounds{}) { OnGoClick(*this, action_, bounds); }
+
   bool Written(Box box) const { return written_[Index(box)]; }
-  const SearchState& State() const { return state_; }
-  const RunRecord& Record() const { return record_; }
-  RunStage EndStage() const { return synthfactors::EndStage(record_, state_); }
+  const SearchState& State() const { return action_.Search; }
+  const RunRecord& Record() const { return action_.Record; }
+  RunStage EndStage() const { return synthfactors::EndStage(action_); }
 
  private:
   static std::size_t Index(Box box) { return static_cast<std::size_t>(box); }
   std::array<std::string, kAllBoxes.size()> texts_;
   std::array<bool, kAllBoxes.size()> written_{};
-  SearchState state_;
-  RunRecord record_;
+  GoActionState action_;
   std::string decimal_symbol_ = ".";
 };
 

@@ -1,21 +1,13 @@
 #include "planning.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <limits>
 #include <queue>
-#include <thread>
 
 namespace synthfactors {
 namespace {
 
 using PlainPairFormula = PairFormula<PlainArithmetic>;
-
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-std::int32_t FirstR(const SearchBounds& bounds) { return std::max(bounds.FirstR, 1); }
-std::int32_t LastR(const SearchBounds& bounds) { return std::min(bounds.LastR, kLastRTrial); }
 
 // Calls admit(r, fcomp) for every R the window admits, in order, until the
 // lower limit stops it or the bounds end. A comparison frequency beyond the
@@ -23,7 +15,7 @@ std::int32_t LastR(const SearchBounds& bounds) { return std::min(bounds.LastR, k
 template <typename Admit>
 void ForEachAdmittedR(double ref, double lower_khz, double upper_khz,
                       const SearchBounds& bounds, Admit admit) {
-  for (std::int32_t r = FirstR(bounds), last = LastR(bounds); r <= last; ++r) {
+  for (std::int32_t r = bounds.FirstTriedR(), last = bounds.LastTriedR(); r <= last; ++r) {
     const double fcomp = Plain::Comparison(ref, r);
     const double fcomp_khz = Plain::ComparisonKiloHertz(fcomp);
     if (!std::isfinite(fcomp_khz)) continue;
@@ -98,136 +90,55 @@ std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double
   return noise;
 }
 
-namespace {
+std::vector<AdmittedR> AdmittedDividers(double ref, double lower_khz, double upper_khz,
+                                        const SearchBounds& bounds) {
+  std::vector<AdmittedR> admitted;
+  ForEachAdmittedR(ref, lower_khz, upper_khz, bounds,
+                   [&](std::int32_t r, double fcomp) { admitted.push_back({r, fcomp}); });
+  return admitted;
+}
 
-struct PlanTrial {
-  bool reaches_all = false;  // every channel has an admitted N
-  bool exact_all = false;
-  double worst_hz = 0;
-  std::int64_t exact = 0;
-};
-
-// One R over the channels, dropped (reaches_all false) as soon as a channel
-// cannot be reached, or its worst error exceeds `drop_above` while it is not
-// exact on every channel so far.
-PlanTrial TryR(const std::vector<double>& sources, double ref, double mult,
-               const SearchBounds& bounds, std::int32_t r, double fcomp,
-               double drop_above) {
-  PlanTrial trial;
+CommonRTrial TryCommonR(const std::vector<double>& sources, double ref, double mult,
+                        const SearchBounds& bounds, const AdmittedR& admitted,
+                        double drop_above) {
+  CommonRTrial trial;
   bool exact_so_far = true;
   for (const double src : sources) {
-    const double n = Plain::Feedback(src, fcomp);
+    const double n = Plain::Feedback(src, admitted.FComp);
     if (!(n >= 1) || !bounds.Admits(n)) return trial;
-    const double diff = Plain::Difference(Plain::Implied(src, n), fcomp);
-    const double error_hz =
-        std::fabs(PlainPairFormula::Hertz(PlainPairFormula::OutputError(ref, r, n, src, mult)));
+    const double diff = Plain::Difference(Plain::Implied(src, n), admitted.FComp);
+    const double error_hz = std::fabs(
+        PlainPairFormula::Hertz(PlainPairFormula::OutputError(ref, admitted.R, n, src, mult)));
     if (!std::isfinite(diff) || !std::isfinite(error_hz)) return trial;
     if (std::fabs(diff) < kExactBelow) {
-      ++trial.exact;
+      ++trial.ExactChannels;
     } else {
       exact_so_far = false;
     }
-    trial.worst_hz = std::max(trial.worst_hz, error_hz);
-    if (!exact_so_far && trial.worst_hz > drop_above) return trial;
+    trial.WorstErrorHz = std::max(trial.WorstErrorHz, error_hz);
+    if (!exact_so_far && trial.WorstErrorHz > drop_above) return trial;
   }
-  trial.reaches_all = true;
-  trial.exact_all = exact_so_far;
+  trial.ReachesAll = true;
+  trial.ExactAll = exact_so_far;
   return trial;
 }
 
-bool SomeRReaches(double src, const std::vector<std::pair<std::int32_t, double>>& admitted,
+bool SomeRReaches(double source, const std::vector<AdmittedR>& admitted,
                   const SearchBounds& bounds) {
   for (const auto& [r, fcomp] : admitted) {
-    const double n = Plain::Feedback(src, fcomp);
+    const double n = Plain::Feedback(source, fcomp);
     if (n >= 1 && bounds.Admits(n) &&
-        std::isfinite(Plain::Difference(Plain::Implied(src, n), fcomp))) {
+        std::isfinite(Plain::Difference(Plain::Implied(source, n), fcomp))) {
       return true;
     }
   }
   return false;
 }
 
-}  // namespace
-
-CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref,
-                            double mult, double lower_khz, double upper_khz,
-                            const SearchBounds& bounds, int threads) {
-  std::vector<std::pair<std::int32_t, double>> admitted;
-  ForEachAdmittedR(ref, lower_khz, upper_khz, bounds,
-                   [&](std::int32_t r, double fcomp) { admitted.emplace_back(r, fcomp); });
-
-  // R are handed out in rising blocks; the first R exact on every channel
-  // ends the work of blocks after it, and the best worst error so far drops
-  // the others early.
-  constexpr std::size_t kBlock = 16;
-  const std::size_t none = admitted.size();
-  std::atomic<std::size_t> next{0};
-  std::atomic<std::size_t> first_exact{none};
-  std::atomic<double> best_worst{kInfinity};
-  struct Best {
-    std::size_t index;
-    PlanTrial trial;
-  };
-  std::vector<std::optional<Best>> bests(static_cast<std::size_t>(std::max(threads, 1)));
-
-  auto work = [&](std::size_t worker) {
-    for (;;) {
-      const std::size_t begin = next.fetch_add(kBlock);
-      if (begin >= admitted.size() || begin > first_exact.load()) return;
-      const std::size_t end = std::min(begin + kBlock, admitted.size());
-      for (std::size_t i = begin; i < end; ++i) {
-        const auto [r, fcomp] = admitted[i];
-        const PlanTrial trial =
-            TryR(sources, ref, mult, bounds, r, fcomp, best_worst.load());
-        if (!trial.reaches_all) continue;
-        if (trial.exact_all) {
-          std::size_t seen = first_exact.load();
-          while (i < seen && !first_exact.compare_exchange_weak(seen, i)) {
-          }
-          return;  // later R of this block cannot come first
-        }
-        std::optional<Best>& best = bests[worker];
-        if (!best || trial.worst_hz < best->trial.worst_hz) best = Best{i, trial};
-        double seen = best_worst.load();
-        while (trial.worst_hz < seen && !best_worst.compare_exchange_weak(seen, trial.worst_hz)) {
-        }
-      }
-    }
-  };
-  {
-    std::vector<std::jthread> pool;
-    for (std::size_t t = 1; t < bests.size(); ++t) pool.emplace_back(work, t);
-    work(0);
-  }
-
-  CommonRChoice out;
-  std::optional<Best> chosen;
-  if (first_exact.load() != none) {
-    const std::size_t i = first_exact.load();
-    chosen = Best{i, TryR(sources, ref, mult, bounds, admitted[i].first, admitted[i].second,
-                          kInfinity)};
-  } else {
-    for (const std::optional<Best>& best : bests) {
-      if (!best) continue;
-      if (!chosen || best->trial.worst_hz < chosen->trial.worst_hz ||
-          (best->trial.worst_hz == chosen->trial.worst_hz && best->index < chosen->index)) {
-        chosen = best;
-      }
-    }
-  }
-  if (chosen) {
-    const auto [r, fcomp] = admitted[chosen->index];
-    out.Choice = CommonR{r, PlainPairFormula::ComparisonKiloHertz(ref, r), chosen->trial.exact,
-                         static_cast<std::int64_t>(sources.size()), chosen->trial.worst_hz};
-    return out;
-  }
-  for (std::size_t c = 0; c < sources.size(); ++c) {
-    if (!SomeRReaches(sources[c], admitted, bounds)) {
-      out.UnreachedChannel = c;
-      break;
-    }
-  }
-  return out;
+CommonR CommonRFigures(double ref, std::int32_t r, const CommonRTrial& trial,
+                       std::int64_t channels) {
+  return CommonR{r, PlainPairFormula::ComparisonKiloHertz(ref, r), trial.ExactChannels,
+                 channels, trial.WorstErrorHz};
 }
 
 }  // namespace synthfactors

@@ -48,7 +48,10 @@ std::vector<RankedPair> RankedAlternatives(const PlanInputs& in, int count);
 std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double n,
                                        double mult);
 
-// One R for every channel of a plan (source frequencies in MHz).
+// One R for every channel of a plan: among the R the window and the bounds
+// admit, for which every channel's N is at least 1 and within the bounds,
+// the smallest R exact on every channel; else the R whose worst |output
+// error| is smallest, ties by the smallest R.
 struct CommonR {
   std::int32_t R = 0;
   double ComparisonKHz = 0;
@@ -57,21 +60,40 @@ struct CommonR {
   double WorstErrorHz = 0;
 };
 
-struct CommonRChoice {
-  std::optional<CommonR> Choice;
-  // When there is no choice: the first channel that no admitted R reaches,
-  // or empty when each can be reached but not all with one R.
-  std::optional<std::size_t> UnreachedChannel;
+// An R that the window and the bounds admit, with its comparison frequency
+// in MHz.
+struct AdmittedR {
+  std::int32_t R = 0;
+  double FComp = 0;
 };
 
-// Among the R the window and bounds admit, for which every channel's N is
-// at least 1 and within the bounds: the smallest R for which every channel
-// is exact; else the R whose worst |output error| is smallest, ties by the
-// smallest R. An R is dropped as soon as its running worst error exceeds
-// the best so far (unless it is exact on every channel so far). Runs on up
-// to `threads` threads.
-CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref,
-                            double mult, double lower_khz, double upper_khz,
-                            const SearchBounds& bounds, int threads);
+// Every admitted R, in rising order: R = FirstTriedR ... until the lower
+// limit stops it or the bounds end. A comparison frequency beyond the double
+// range, which would end a search in a fault, is passed over.
+std::vector<AdmittedR> AdmittedDividers(double ref, double lower_khz, double upper_khz,
+                                        const SearchBounds& bounds);
+
+// How one R serves the channels of a plan (source frequencies in MHz).
+struct CommonRTrial {
+  bool ReachesAll = false;  // every channel has an N of 1 or more within the bounds
+  bool ExactAll = false;
+  double WorstErrorHz = 0;  // the largest |output error|
+  std::int64_t ExactChannels = 0;
+};
+
+// The trial stops early (ReachesAll false) at the first channel the R
+// cannot reach, or as soon as its worst error exceeds `drop_above` while it
+// is not exact on every channel so far.
+CommonRTrial TryCommonR(const std::vector<double>& sources, double ref, double mult,
+                        const SearchBounds& bounds, const AdmittedR& admitted,
+                        double drop_above);
+
+// Whether any of the admitted R reaches the channel.
+bool SomeRReaches(double source, const std::vector<AdmittedR>& admitted,
+                  const SearchBounds& bounds);
+
+// The summary of a chosen R.
+CommonR CommonRFigures(double ref, std::int32_t r, const CommonRTrial& trial,
+                       std::int64_t channels);
 
 }  // namespace synthfactors

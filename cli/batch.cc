@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io_failure.h"
+#include "number_text.h"
 #include "plan_options.h"
 #include "progress.h"
 #include "result_json.h"
@@ -15,9 +16,15 @@ namespace {
 
 using Json = nlohmann::json;
 
+using runner::RunInputs;
+using runner::ShortestText;
+
+// The members a line may have: the five input texts and the two counter
+// ranges.
 struct Member {
   std::string_view name;
-  std::string RunInputs::*field;
+  std::string RunInputs::*text = nullptr;
+  std::optional<std::string> RunInputs::*range = nullptr;
 };
 
 constexpr std::array<Member, 7> kMembers = {{
@@ -26,18 +33,9 @@ constexpr std::array<Member, 7> kMembers = {{
     {"ref", &RunInputs::ref},
     {"min_fc", &RunInputs::min_fc},
     {"max_fc", &RunInputs::max_fc},
-    {"r_range", &RunInputs::r_range},
-    {"n_range", &RunInputs::n_range},
+    {"r_range", nullptr, &RunInputs::r_range},
+    {"n_range", nullptr, &RunInputs::n_range},
 }};
-
-bool IsRange(const Member& member) { return member.name.ends_with("_range"); }
-
-template <typename Number>
-std::string ToChars(Number value) {
-  char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
-}
 
 std::optional<std::string> MemberText(const Json& value) {
   switch (value.type()) {
@@ -121,10 +119,6 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 
 }  // namespace
 
-std::string ShortestText(std::int64_t value) { return ToChars(value); }
-std::string ShortestText(std::uint64_t value) { return ToChars(value); }
-std::string ShortestText(double value) { return ToChars(value); }
-
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error) {
   // The parser would take a NUL byte for the end of the text; JSON allows
@@ -150,7 +144,7 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
     return std::nullopt;
   }
 
-  RunInputs inputs = StartInputs();
+  RunInputs inputs;
   for (const auto& [key, value] : object.items()) {
     const Member* member = nullptr;
     for (const Member& m : kMembers) {
@@ -161,29 +155,22 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
               "\": the members are rf_out, mult, ref, min_fc, max_fc, r_range and n_range";
       return std::nullopt;
     }
-    if (IsRange(*member)) {
+    if (member->range != nullptr) {
       if (!value.is_string()) {
         error = "member \"" + key + "\" must be a string such as \"1:16383\"";
         return std::nullopt;
       }
+      inputs.*(member->range) = value.get<std::string>();
+      continue;
     }
     std::optional<std::string> text = MemberText(value);
     if (!text) {
       error = "member \"" + key + "\" must be a string or a number";
       return std::nullopt;
     }
-    inputs.*(member->field) = std::move(*text);
+    inputs.*(member->text) = std::move(*text);
   }
-  std::optional<WholeRange> r_range, n_range;
-  if (object.contains("r_range") &&
-      !(r_range = ParseWholeRange(inputs.r_range, "r_range", true, error))) {
-    return std::nullopt;
-  }
-  if (object.contains("n_range") &&
-      !(n_range = ParseWholeRange(inputs.n_range, "n_range", false, error))) {
-    return std::nullopt;
-  }
-  inputs.bounds = BoundsOf(r_range, n_range);
+  if (!runner::ReadCounterRanges(inputs, "r_range", "n_range", error)) return std::nullopt;
   return inputs;
 }
 
@@ -202,7 +189,7 @@ bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symb
       inputs = ReadBatchLine(line, error);
     }
     if (inputs) {
-      out << JsonLine(ResultToJson(RunOnce(*inputs, decimal_symbol)));
+      out << JsonLine(ResultToJson(runner::RunOnce(*inputs, decimal_symbol)));
     } else {
       all_read = false;
       nlohmann::ordered_json answer;

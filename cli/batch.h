@@ -8,15 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "run_result.h"
+#include "run.h"
 
 namespace synthfactors::cli {
-
-// A number given where a text is read, as its shortest round-trip text:
-// 1000, 1000.001, 1e+16.
-std::string ShortestText(std::int64_t value);
-std::string ShortestText(std::uint64_t value);
-std::string ShortestText(double value);
 
 // Reads one batch line: an object whose optional members rf_out, mult, ref,
 // min_fc and max_fc are strings (taken as typed) or numbers (taken as their
@@ -24,7 +18,7 @@ std::string ShortestText(double value);
 // whose optional r_range and n_range are strings "MIN:MAX" as the options
 // --r-range and --n-range take them. Returns
 // the inputs, or puts into `error` why the line is not such an object.
-std::optional<RunInputs> ReadBatchLine(std::string_view line,
+std::optional<runner::RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error);
 
 // Lines longer than this are answered with an error without being kept.

@@ -1,75 +1,142 @@
 #include "cli_app.h"
 
 #include <cctype>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "batch.h"
+#include "common_r_writer.h"
 #include "decimal_symbol.h"
 #include "io_failure.h"
+#include "plain_output.h"
 #include "plan_options.h"
-#include "plan_report.h"
 #include "progress.h"
 #include "result_json.h"
-#include "run_result.h"
-#include "sweep.h"
+#include "run.h"
+#include "sweep_range.h"
+#include "sweep_writer.h"
 #include "version.h"
 
 namespace synthfactors::cli {
 namespace {
 
-constexpr std::string_view kSourceCaption = "RF Source Frequency";
+// The command line as given: option texts, before any is checked.
+struct Request {
+  runner::RunInputs inputs;
+  bool json = false;
+  bool batch = false;
+  bool common_r = false;
+  std::optional<std::string> sweep;
+  std::optional<std::string> alternatives;
+  std::optional<std::string> fom;
+};
 
-std::string WithLineFeeds(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
+// The request once checked: every value read.
+struct CheckedRequest {
+  runner::RunInputs inputs;
+  runner::PlanOptions plan;
+  std::optional<runner::SweepRange> sweep;
+};
+
+// The options, read into `request`. CLI11 fills the plain fields; the
+// options whose presence matters are kept as optional texts.
+class Options {
+ public:
+  explicit Options(Request& request) : request_(request) { Declare(); }
+
+  // An option that takes a value, given as its own word and followed by
+  // another option's name ("--rf-out --json"), is missing its value: CLI11
+  // would take the name as the value. "--rf-out -1000" and "--rf-out=--x"
+  // still pass their texts. Returns the complaint, or "".
+  std::string MissingValue(int argc, const char* const* argv) const;
+
+  // Parses; --help and --version end the parse with CLI::Success.
+  void Parse(int argc, const char* const* argv);
+
+  int Exit(const CLI::ParseError& error, std::ostream& out, std::ostream& err) {
+    return app_.exit(error, out, err);
   }
-  return out;
+
+ private:
+  void Declare();
+  CLI::Option* Optional(const std::string& name, std::optional<std::string>& value,
+                        std::string& text, const std::string& help, const std::string& type);
+
+  Request& request_;
+  CLI::App app_{
+      "Chooses the reference divider R and feedback divider N of an integer-N "
+      "synthesiser for a wanted RF output frequency.",
+      "synthfactors-cli"};
+  // Texts of the options whose presence counts.
+  std::string r_range_, n_range_, sweep_, alternatives_, fom_;
+  struct OptionalText {
+    CLI::Option* option;
+    const std::string* text;
+    std::optional<std::string>* target;
+  };
+  std::vector<OptionalText> optional_;
+};
+
+CLI::Option* Options::Optional(const std::string& name, std::optional<std::string>& value,
+                               std::string& text, const std::string& help,
+                               const std::string& type) {
+  CLI::Option* option = app_.add_option(name, text, help)->type_name(type);
+  optional_.push_back({option, &text, &value});
+  return option;
 }
 
-// What the window would show, as lines on a terminal; then the planning
-// figures asked for.
-void PrintPlain(const RunResult& result, std::string_view decimal_symbol,
-                std::ostream& out) {
-  if (result.rf_source) {
-    out << kSourceCaption << *result.rf_source << " MHz\n";
-  }
-  if (result.report) out << '\n' << WithLineFeeds(*result.report) << '\n';
-  if (!result.Complete()) return;
-  if (result.plan.fom) out << PhaseNoiseLine(result.phase_noise, decimal_symbol) << '\n';
-  if (result.alternatives) out << '\n' << AlternativesTable(result, decimal_symbol);
+void Options::Declare() {
+  runner::RunInputs& in = request_.inputs;
+  auto* rf_out = app_.add_option("--rf-out", in.rf_out, "RF output frequency, MHz")
+                     ->type_name("TEXT");
+  auto* mult = app_.add_option("--mult", in.mult,
+                               "RF multiplication factor (output = source x factor)")
+                   ->type_name("TEXT")->capture_default_str();
+  auto* ref = app_.add_option("--ref", in.ref, "Reference input frequency, MHz")
+                  ->type_name("TEXT")->capture_default_str();
+  auto* min_fc = app_.add_option("--min-fc", in.min_fc,
+                                 "Lowest allowed comparison frequency, kHz")
+                     ->type_name("TEXT")->capture_default_str();
+  auto* max_fc = app_.add_option("--max-fc", in.max_fc,
+                                 "Highest allowed comparison frequency, kHz")
+                     ->type_name("TEXT")->capture_default_str();
+  app_.add_flag("--json", request_.json, "Write the result as a JSON object");
+  auto* batch = app_.add_flag(
+      "--batch", request_.batch,
+      "Read JSON Lines of inputs from standard input; write one result per line");
+  auto* sweep = Optional("--sweep", request_.sweep, sweep_,
+                         "Run every RF output frequency FROM, FROM+STEP, ... TO (MHz); "
+                         "CSV, or JSON Lines with --json",
+                         "FROM:TO:STEP");
+  auto* r_range = Optional("--r-range", in.r_range, r_range_,
+                           "Try only reference dividers R from MIN to MAX", "MIN:MAX");
+  auto* n_range = Optional("--n-range", in.n_range, n_range_,
+                           "Admit only feedback dividers N from MIN to MAX", "MIN:MAX");
+  auto* alternatives = Optional(
+      "--alternatives", request_.alternatives, alternatives_,
+      "Also list up to K admitted pairs, exact ones first, then by output error", "K");
+  auto* fom = Optional("--fom", request_.fom, fom_,
+                       "PLL figure of merit, dBc/Hz: adds the in-band phase noise of each pair",
+                       "DBC");
+  auto* common_r = app_.add_flag("--common-r", request_.common_r,
+                                 "With --sweep: one reference divider R for every channel");
+  app_.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
+  batch->excludes(rf_out, mult, ref, min_fc, max_fc, sweep, r_range, n_range, alternatives,
+                  fom, common_r);
+  sweep->excludes(rf_out, alternatives, fom);
+  common_r->needs(sweep);
 }
 
-int SingleRun(const RunInputs& inputs, const PlanOptions& plan,
-              const std::string& decimal_symbol, bool json, std::ostream& out,
-              std::ostream& err) {
-  const RunResult result = RunOnce(inputs, decimal_symbol, plan);
-  if (json) {
-    out << JsonLine(ResultToJson(result)) << '\n';
-  } else {
-    PrintPlain(result, decimal_symbol, out);
-  }
-  FlushOrThrow(out);
-  if (result.Complete()) return kExitComplete;
-  err << "synthfactors-cli: " << result.message << '\n';
-  return kExitIncomplete;
-}
-
-// An option that takes a value, given as its own word and followed by
-// another option's name ("--rf-out --json"), is missing its value: CLI11
-// would take the name as the value. "--rf-out -1000" and "--rf-out=--x"
-// still pass their texts.
-std::string MissingValue(const CLI::App& app, int argc, const char* const* argv) {
+std::string Options::MissingValue(int argc, const char* const* argv) const {
   for (int i = 1; i + 1 < argc; ++i) {
     const std::string_view word = argv[i];
     if (word == "--") break;
     if (!word.starts_with("--")) continue;
-    const CLI::Option* option = app.get_option_no_throw(std::string(word));
+    const CLI::Option* option = app_.get_option_no_throw(std::string(word));
     if (option == nullptr || option->get_expected_min() < 1) continue;
     const std::string_view next = argv[i + 1];
     if (next.size() > 2 && next.starts_with("--") &&
@@ -82,8 +149,102 @@ std::string MissingValue(const CLI::App& app, int argc, const char* const* argv)
   return "";
 }
 
-int RunModes(int argc, const char* const* argv, std::istream& in,
-             std::ostream& out, std::ostream& err);
+void Options::Parse(int argc, const char* const* argv) {
+  app_.parse(argc, argv);
+  for (const OptionalText& optional : optional_) {
+    if (optional.option->count() > 0) *optional.target = *optional.text;
+  }
+}
+
+// Reads every value of the request; false, with the reason, at the first
+// that is wrong.
+bool Check(const Request& request, CheckedRequest& checked, std::string& error) {
+  checked.inputs = request.inputs;
+  if (!runner::ReadCounterRanges(checked.inputs, "--r-range", "--n-range", error)) return false;
+  if (request.alternatives) {
+    const std::optional<int> count =
+        runner::ParseAlternativeCount(*request.alternatives, "--alternatives", error);
+    if (!count) return false;
+    checked.plan.alternatives = *count;
+  }
+  if (request.fom && !(checked.plan.fom = runner::ParseFigureOfMerit(*request.fom, "--fom", error))) {
+    return false;
+  }
+  if (request.sweep && !(checked.sweep = runner::SweepRange::Parse(*request.sweep, error))) {
+    return false;
+  }
+  return true;
+}
+
+int UsageError(std::ostream& err, const std::string& message) {
+  err << message << "\nRun with --help for more information.\n";
+  return kExitUsage;
+}
+
+int RunSingle(const CheckedRequest& request, const std::string& decimal_symbol, bool json,
+              std::ostream& out, std::ostream& err) {
+  const runner::RunResult result = runner::RunOnce(request.inputs, decimal_symbol, request.plan);
+  if (json) {
+    out << JsonLine(ResultToJson(result)) << '\n';
+  } else {
+    WritePlain(result, decimal_symbol, out);
+  }
+  FlushOrThrow(out);
+  if (result.Complete()) return kExitComplete;
+  err << "synthfactors-cli: " << result.message << '\n';
+  return kExitIncomplete;
+}
+
+int RunBatchMode(const std::string& decimal_symbol, std::istream& in, std::ostream& out,
+                 std::ostream& err) {
+  return RunBatch(in, out, decimal_symbol, Progress::TerminalOrNull(err)) ? kExitComplete
+                                                                        : kExitIncomplete;
+}
+
+int RunSweepMode(const CheckedRequest& request, const std::string& decimal_symbol,
+                 SweepFormat format, std::ostream& out, std::ostream& err) {
+  WriteSweep(*request.sweep, request.inputs, decimal_symbol, format, out, 0, {},
+             Progress::TerminalOrNull(err));
+  return kExitComplete;
+}
+
+int RunCommonRMode(const CheckedRequest& request, const std::string& decimal_symbol,
+                   SweepFormat format, std::ostream& out, std::ostream& err) {
+  std::string error;
+  if (!WriteCommonRSweep(*request.sweep, request.inputs, decimal_symbol, format, out, err,
+                         error)) {
+    err << "synthfactors-cli: " << error << '\n';
+    return kExitIncomplete;
+  }
+  return kExitComplete;
+}
+
+int RunModes(int argc, const char* const* argv, std::istream& in, std::ostream& out,
+             std::ostream& err) {
+  Request request;
+  Options options(request);
+  if (const std::string missing = options.MissingValue(argc, argv); !missing.empty()) {
+    return UsageError(err, missing);
+  }
+  try {
+    options.Parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = options.Exit(e, out, err);
+    FlushOrThrow(out);  // --help and --version write there
+    return code == 0 ? kExitComplete : kExitUsage;
+  }
+  CheckedRequest checked;
+  if (std::string error; !Check(request, checked, error)) return UsageError(err, error);
+
+  const std::string decimal_symbol = DecimalSymbolFromEnvironment();
+  const SweepFormat format = request.json ? SweepFormat::kJsonLines : SweepFormat::kCsv;
+  if (request.batch) return RunBatchMode(decimal_symbol, in, out, err);
+  if (checked.sweep && request.common_r) {
+    return RunCommonRMode(checked, decimal_symbol, format, out, err);
+  }
+  if (checked.sweep) return RunSweepMode(checked, decimal_symbol, format, out, err);
+  return RunSingle(checked, decimal_symbol, request.json, out, err);
+}
 
 }  // namespace
 
@@ -99,126 +260,5 @@ int RunCommandLine(int argc, const char* const* argv, std::istream& in,
     return kExitReadFailed;
   }
 }
-
-namespace {
-
-int RunModes(int argc, const char* const* argv, std::istream& in,
-                   std::ostream& out, std::ostream& err) {
-  CLI::App app{
-      "Chooses the reference divider R and feedback divider N of an integer-N "
-      "synthesiser for a wanted RF output frequency.",
-      "synthfactors-cli"};
-  RunInputs inputs = StartInputs();
-  bool json = false;
-  bool batch = false;
-  std::string sweep;
-
-  auto* rf_out = app.add_option("--rf-out", inputs.rf_out,
-                                "RF output frequency, MHz")
-                     ->type_name("TEXT");
-  auto* mult = app.add_option("--mult", inputs.mult,
-                              "RF multiplication factor (output = source x factor)")
-                   ->type_name("TEXT")->capture_default_str();
-  auto* ref = app.add_option("--ref", inputs.ref, "Reference input frequency, MHz")
-                  ->type_name("TEXT")->capture_default_str();
-  auto* min_fc = app.add_option("--min-fc", inputs.min_fc,
-                                "Lowest allowed comparison frequency, kHz")
-                     ->type_name("TEXT")->capture_default_str();
-  auto* max_fc = app.add_option("--max-fc", inputs.max_fc,
-                                "Highest allowed comparison frequency, kHz")
-                     ->type_name("TEXT")->capture_default_str();
-  app.add_flag("--json", json, "Write the result as a JSON object");
-  auto* batch_flag = app.add_flag(
-      "--batch", batch,
-      "Read JSON Lines of inputs from standard input; write one result per line");
-  auto* sweep_option =
-      app.add_option("--sweep", sweep,
-                     "Run every RF output frequency FROM, FROM+STEP, ... TO (MHz); "
-                     "CSV, or JSON Lines with --json")
-          ->type_name("FROM:TO:STEP");
-  std::string alternatives, fom;
-  bool common_r = false;
-  auto* r_range = app.add_option("--r-range", inputs.r_range,
-                                 "Try only reference dividers R from MIN to MAX")
-                      ->type_name("MIN:MAX");
-  auto* n_range = app.add_option("--n-range", inputs.n_range,
-                                 "Admit only feedback dividers N from MIN to MAX")
-                      ->type_name("MIN:MAX");
-  auto* alternatives_option =
-      app.add_option("--alternatives", alternatives,
-                     "Also list up to K admitted pairs, exact ones first, then by output error")
-          ->type_name("K");
-  auto* fom_option =
-      app.add_option("--fom", fom,
-                     "PLL figure of merit, dBc/Hz: adds the in-band phase noise of each pair")
-          ->type_name("DBC");
-  auto* common_r_flag = app.add_flag(
-      "--common-r", common_r, "With --sweep: one reference divider R for every channel");
-  app.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
-  batch_flag->excludes(rf_out, mult, ref, min_fc, max_fc, sweep_option, r_range, n_range,
-                       alternatives_option, fom_option, common_r_flag);
-  sweep_option->excludes(rf_out, alternatives_option, fom_option);
-  common_r_flag->needs(sweep_option);
-
-  if (const std::string missing = MissingValue(app, argc, argv); !missing.empty()) {
-    err << missing << "\nRun with --help for more information.\n";
-    return kExitUsage;
-  }
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e, out, err);
-    FlushOrThrow(out);  // --help and --version write there
-    return code == 0 ? kExitComplete : kExitUsage;
-  }
-
-  auto usage_error = [&err](const std::string& message) {
-    err << message << "\nRun with --help for more information.\n";
-    return kExitUsage;
-  };
-  std::string error;
-  std::optional<WholeRange> r_bounds, n_bounds;
-  if (r_range->count() > 0 &&
-      !(r_bounds = ParseWholeRange(inputs.r_range, "--r-range", true, error))) {
-    return usage_error(error);
-  }
-  if (n_range->count() > 0 &&
-      !(n_bounds = ParseWholeRange(inputs.n_range, "--n-range", false, error))) {
-    return usage_error(error);
-  }
-  inputs.bounds = BoundsOf(r_bounds, n_bounds);
-  PlanOptions plan;
-  if (alternatives_option->count() > 0) {
-    const std::optional<int> count = ParseAlternativeCount(alternatives, "--alternatives", error);
-    if (!count) return usage_error(error);
-    plan.alternatives = *count;
-  }
-  if (fom_option->count() > 0 && !(plan.fom = ParseFigureOfMerit(fom, "--fom", error))) {
-    return usage_error(error);
-  }
-
-  const std::string decimal_symbol = DecimalSymbolFromEnvironment();
-  if (batch) {
-    return RunBatch(in, out, decimal_symbol, Progress::TerminalOrNull(err)) ? kExitComplete
-                                                                          : kExitIncomplete;
-  }
-  if (sweep_option->count() > 0) {
-    const auto range = SweepRange::Parse(sweep, error);
-    if (!range) return usage_error(error);
-    const SweepFormat format = json ? SweepFormat::kJsonLines : SweepFormat::kCsv;
-    if (common_r) {
-      if (!RunCommonRSweep(*range, inputs, decimal_symbol, format, out, err, error)) {
-        err << "synthfactors-cli: " << error << '\n';
-        return kExitIncomplete;
-      }
-      return kExitComplete;
-    }
-    RunSweep(*range, inputs, decimal_symbol, format, out, 0, {}, Progress::TerminalOrNull(err));
-    return kExitComplete;
-  }
-  return SingleRun(inputs, plan, decimal_symbol, json, out, err);
-}
-
-}  // namespace
 
 }  // namespace synthfactors::cli

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool faulted = false;
   try {
-    synthfactors::OnGoClick(boxes);
+    boxes.Go();
   } catch (const synthfactors::ArithmeticFault&) {
     faulted = true;
   }

@@ -4,29 +4,30 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "arithmetic_fault.h"
-#include "batch.h"
+#include "common_r.h"
+#include "number_text.h"
 #include "plan_options.h"
-#include "result_json.h"
-#include "run_result.h"
+#include "result_fields.h"
+#include "run.h"
 #include "sweep.h"
 #include "sweep_range.h"
-#include "to_hex_text.h"
 
 namespace py = pybind11;
 
 namespace synthfactors::python {
 namespace {
 
-using cli::RunInputs;
-using cli::RunResult;
+using runner::FieldKind;
+using runner::FieldValue;
+using runner::RunInputs;
+using runner::RunResult;
 
 // An input as the command line reads it: a str as typed, an int or float as
 // its shortest round-trip text (as --batch takes JSON numbers).
@@ -37,72 +38,68 @@ std::string InputText(const py::handle& value, const char* name) {
   }
   if (py::isinstance<py::int_>(value)) {
     try {
-      return cli::ShortestText(value.cast<std::int64_t>());
+      return runner::ShortestText(value.cast<std::int64_t>());
     } catch (const py::cast_error&) {
     }
     try {
-      return cli::ShortestText(value.cast<std::uint64_t>());
+      return runner::ShortestText(value.cast<std::uint64_t>());
     } catch (const py::cast_error&) {
     }
-    return cli::ShortestText(value.cast<double>());
+    return runner::ShortestText(value.cast<double>());
   }
   if (py::isinstance<py::float_>(value)) {
     const double number = value.cast<double>();
     if (!std::isfinite(number)) {
       throw py::value_error(std::string(name) + " must be a finite number");
     }
-    return cli::ShortestText(number);
+    return runner::ShortestText(number);
   }
   throw py::type_error(std::string(name) + " must be a str, int or float, not " +
                        std::string(py::str(value.get_type().attr("__name__"))));
 }
 
-// "A:B", or a pair of ints; None for no range.
-std::optional<cli::WholeRange> RangeOf(const py::object& value, const char* name, bool positive,
-                                       std::string& text) {
+// "A:B", or a pair of numbers; None for no range.
+std::optional<std::string> RangeText(const py::object& value, const char* name) {
   if (value.is_none()) return std::nullopt;
-  if (py::isinstance<py::str>(value)) {
-    text = value.cast<std::string>();
-  } else if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
     const py::sequence pair = value;
     if (pair.size() != 2) throw py::value_error(std::string(name) + " takes (MIN, MAX)");
-    text = InputText(pair[0], name) + ":" + InputText(pair[1], name);
-  } else {
-    throw py::type_error(std::string(name) + " must be a str \"MIN:MAX\" or a (MIN, MAX) pair");
+    return InputText(pair[0], name) + ":" + InputText(pair[1], name);
   }
-  std::string error;
-  std::optional<cli::WholeRange> range = cli::ParseWholeRange(text, name, positive, error);
-  if (!range) throw py::value_error(error);
-  return range;
+  throw py::type_error(std::string(name) + " must be a str \"MIN:MAX\" or a (MIN, MAX) pair");
 }
 
 RunInputs Inputs(const py::object& rf_out, const py::object& mult, const py::object& ref,
                  const py::object& min_fc, const py::object& max_fc,
                  const py::object& r_range, const py::object& n_range) {
-  RunInputs inputs = cli::StartInputs();
+  RunInputs inputs;
   inputs.rf_out = InputText(rf_out, "rf_out");
   inputs.mult = InputText(mult, "mult");
   inputs.ref = InputText(ref, "ref");
   inputs.min_fc = InputText(min_fc, "min_fc");
   inputs.max_fc = InputText(max_fc, "max_fc");
-  const auto r = RangeOf(r_range, "r_range", true, inputs.r_range);
-  const auto n = RangeOf(n_range, "n_range", false, inputs.n_range);
-  inputs.bounds = cli::BoundsOf(r, n);
+  inputs.r_range = RangeText(r_range, "r_range");
+  inputs.n_range = RangeText(n_range, "n_range");
+  std::string error;
+  if (!runner::ReadCounterRanges(inputs, "r_range", "n_range", error)) {
+    throw py::value_error(error);
+  }
   return inputs;
 }
 
-cli::PlanOptions Plan(int alternatives, const py::object& fom) {
-  cli::PlanOptions plan;
+runner::PlanOptions Plan(int alternatives, const py::object& fom) {
+  runner::PlanOptions plan;
   std::string error;
   if (alternatives != 0) {
     const auto count =
-        cli::ParseAlternativeCount(std::to_string(alternatives), "alternatives", error);
+        runner::ParseAlternativeCount(std::to_string(alternatives), "alternatives", error);
     if (!count) throw py::value_error(error);
     plan.alternatives = *count;
   }
   if (!fom.is_none()) {
     if (py::isinstance<py::str>(fom)) {
-      plan.fom = cli::ParseFigureOfMerit(fom.cast<std::string>(), "fom", error);
+      plan.fom = runner::ParseFigureOfMerit(fom.cast<std::string>(), "fom", error);
       if (!plan.fom) throw py::value_error(error);
     } else if (py::isinstance<py::int_>(fom) || py::isinstance<py::float_>(fom)) {
       if (py::isinstance<py::bool_>(fom)) throw py::type_error("fom must be a number");
@@ -116,82 +113,119 @@ cli::PlanOptions Plan(int alternatives, const py::object& fom) {
   return plan;
 }
 
-py::object Run(const py::object& rf_out, const py::object& mult, const py::object& ref,
-               const py::object& min_fc, const py::object& max_fc, const py::object& r_range,
-               const py::object& n_range, int alternatives, const py::object& fom,
-               const std::string& decimal_symbol) {
+// A field's value as the command line's JSON gives it to json.loads: whole
+// numbers within 64 bits as int, other numbers as float, a number that JSON
+// cannot hold (infinite, NaN) as None.
+py::object PythonValue(FieldKind kind, const FieldValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeUTF8(text->data(), static_cast<py::ssize_t>(text->size()), "replace"));
+  }
+  if (const auto* flag = std::get_if<bool>(&value)) return py::bool_(*flag);
+  if (const auto* number = std::get_if<double>(&value)) {
+    if (!std::isfinite(*number)) return py::none();
+    if (kind == FieldKind::kWhole) {
+      if (const auto whole = runner::AsInt64(*number)) return py::int_(*whole);
+    }
+    return py::float_(*number);
+  }
+  return py::none();
+}
+
+template <typename Record, std::size_t N>
+py::dict FieldsDict(const std::array<runner::Field<Record>, N>& fields, const Record& record,
+                    const RunResult& owner) {
+  py::dict dict;
+  for (const auto& field : fields) {
+    if (!runner::IsPresent(field, owner)) continue;
+    const FieldValue value = field.read(record);
+    py::str name(field.name.data(), field.name.size());
+    if (field.kind != FieldKind::kList || std::holds_alternative<std::monostate>(value)) {
+      dict[name] = PythonValue(field.kind, value);
+      continue;
+    }
+    py::list list;
+    for (const runner::Alternative& alternative : *owner.alternatives) {
+      list.append(FieldsDict(runner::kAlternativeFields, alternative, owner));
+    }
+    dict[name] = list;
+  }
+  return dict;
+}
+
+py::dict Run(const py::object& rf_out, const py::object& mult, const py::object& ref,
+             const py::object& min_fc, const py::object& max_fc, const py::object& r_range,
+             const py::object& n_range, int alternatives, const py::object& fom,
+             const std::string& decimal_symbol) {
   const RunInputs inputs = Inputs(rf_out, mult, ref, min_fc, max_fc, r_range, n_range);
-  const cli::PlanOptions plan = Plan(alternatives, fom);
-  std::string line;
+  const runner::PlanOptions plan = Plan(alternatives, fom);
+  RunResult result;
   {
     py::gil_scoped_release release;
-    line = cli::JsonLine(cli::ResultToJson(cli::RunOnce(inputs, decimal_symbol, plan)));
+    result = runner::RunOnce(inputs, decimal_symbol, plan);
   }
-  // The very text the command line writes, read back: the same fields and
-  // values, by construction.
-  return py::module_::import("json").attr("loads")(line);
+  return FieldsDict(runner::kResultFields, result, result);
 }
 
-// One point of a sweep, as its CSV row holds it.
-struct Row {
-  std::string rf_out, rf_source, r_hex, n_hex, fault;
-  std::int64_t r = 0, n = 0;
-  double comparison_khz = NAN, error_hz = NAN, error_ppb = NAN;
-  bool exact = false;
+// A sweep's column while the workers fill it: one value per point, of the
+// kind of its field. Texts are kept until the end, when NumPy takes them.
+struct SweepColumn {
+  const runner::ResultField* field;
+  std::vector<std::string> texts;
+  std::vector<double> numbers;
+  std::vector<std::int64_t> wholes;
+  std::vector<std::uint8_t> flags;  // bytes, not vector<bool>'s shared bits
 };
 
-std::int64_t Whole(const std::optional<double>& value) {
-  constexpr double kTwoTo63 = 9223372036854775808.0;
-  if (!value || !(*value >= -kTwoTo63 && *value < kTwoTo63)) return 0;
-  return static_cast<std::int64_t>(*value);
+// The column's value for a point: "" for an empty text, 0 for an empty or
+// too large divider, NaN for an empty number, false for an empty flag.
+void Store(SweepColumn& column, std::size_t index, const FieldValue& value) {
+  switch (column.field->kind) {
+    case FieldKind::kText:
+      if (const auto* text = std::get_if<std::string>(&value)) column.texts[index] = *text;
+      break;
+    case FieldKind::kWhole:
+      if (const auto* number = std::get_if<double>(&value)) {
+        column.wholes[index] = runner::AsInt64(*number).value_or(0);
+      }
+      break;
+    case FieldKind::kNumber:
+      if (const auto* number = std::get_if<double>(&value)) column.numbers[index] = *number;
+      break;
+    case FieldKind::kFlag:
+      if (const auto* flag = std::get_if<bool>(&value)) column.flags[index] = *flag ? 1 : 0;
+      break;
+    case FieldKind::kList:
+      break;
+  }
 }
 
-Row RowOf(const RunResult& result) {
-  Row row;
-  row.rf_out = result.inputs.rf_out;
-  row.rf_source = result.rf_source.value_or("");
-  row.r = Whole(result.r);
-  row.n = Whole(result.n);
-  row.r_hex = cli::HexTextOrEmpty(result.r);
-  row.n_hex = cli::HexTextOrEmpty(result.n);
-  row.comparison_khz = result.comparison_khz.value_or(NAN);
-  row.error_hz = result.error_hz.value_or(NAN);
-  row.error_ppb = result.error_ppb.value_or(NAN);
-  row.exact = result.exact.value_or(false);
-  row.fault = result.fault ? std::string(FaultKindName(*result.fault)) : "";
-  return row;
+template <typename T>
+py::array_t<T> NumPyArray(const std::vector<T>& values) {
+  py::array_t<T> array(static_cast<py::ssize_t>(values.size()));
+  std::copy(values.begin(), values.end(), array.mutable_data());
+  return array;
 }
 
-std::vector<Row> Rows(const cli::SweepRange& range, const RunInputs& others,
-                      const std::string& decimal_symbol) {
-  const std::int64_t count = range.PointCount();
-  std::vector<Row> rows(static_cast<std::size_t>(count));
-  const int threads = cli::UsableProcessors();
-  auto work = [&](int t) {
-    RunInputs inputs = others;
-    for (std::int64_t i = t; i < count; i += threads) {
-      inputs.rf_out = range.PointText(i);
-      rows[static_cast<std::size_t>(i)] = RowOf(cli::RunOnce(inputs, decimal_symbol));
+py::object NumPyColumn(const SweepColumn& column) {
+  switch (column.field->kind) {
+    case FieldKind::kText: {
+      py::list texts(column.texts.size());
+      for (std::size_t i = 0; i < column.texts.size(); ++i) texts[i] = py::str(column.texts[i]);
+      return py::module_::import("numpy").attr("array")(texts, py::arg("dtype") = "str");
     }
-  };
-  std::vector<std::jthread> pool;
-  for (int t = 1; t < threads; ++t) pool.emplace_back(work, t);
-  work(0);
-  return rows;
-}
-
-template <typename T, typename Field>
-py::array_t<T> Column(const std::vector<Row>& rows, Field field) {
-  py::array_t<T> column(static_cast<py::ssize_t>(rows.size()));
-  auto out = column.template mutable_unchecked<1>();
-  for (std::size_t i = 0; i < rows.size(); ++i) out(static_cast<py::ssize_t>(i)) = rows[i].*field;
-  return column;
-}
-
-py::object TextColumn(const std::vector<Row>& rows, std::string Row::*field) {
-  py::list texts(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) texts[i] = py::str(rows[i].*field);
-  return py::module_::import("numpy").attr("array")(texts, py::arg("dtype") = "str");
+    case FieldKind::kWhole:
+      return NumPyArray(column.wholes);
+    case FieldKind::kNumber:
+      return NumPyArray(column.numbers);
+    case FieldKind::kFlag:
+    case FieldKind::kList:
+      break;
+  }
+  py::array_t<bool> flags(static_cast<py::ssize_t>(column.flags.size()));
+  std::transform(column.flags.begin(), column.flags.end(), flags.mutable_data(),
+                 [](std::uint8_t flag) { return flag != 0; });
+  return flags;
 }
 
 py::dict Sweep(const py::object& start, const py::object& stop, const py::object& step,
@@ -202,43 +236,53 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   const std::string grid = InputText(start, "start") + ":" + InputText(stop, "stop") + ":" +
                            InputText(step, "step");
   std::string error;
-  const std::optional<cli::SweepRange> range = cli::SweepRange::Parse(grid, error);
+  const std::optional<runner::SweepRange> range = runner::SweepRange::Parse(grid, error);
   if (!range) throw py::value_error(error);
 
+  const auto count = static_cast<std::size_t>(range->PointCount());
+  std::vector<SweepColumn> columns;
+  for (const std::size_t index : runner::kSweepColumns) {
+    SweepColumn& column = columns.emplace_back();
+    column.field = &runner::kResultFields[index];
+    switch (column.field->kind) {
+      case FieldKind::kText: column.texts.resize(count); break;
+      case FieldKind::kWhole: column.wholes.resize(count); break;
+      case FieldKind::kNumber: column.numbers.resize(count, NAN); break;
+      default: column.flags.resize(count); break;
+    }
+  }
   std::optional<CommonR> chosen;
-  std::vector<Row> rows;
   {
     py::gil_scoped_release release;
     if (common_r) {
-      chosen = cli::ChoosePlanR(*range, others, error);
+      chosen = runner::ChoosePlanR(*range, others, error);
       if (chosen) others.bounds.FirstR = others.bounds.LastR = chosen->R;
     }
-    if (!common_r || chosen) rows = Rows(*range, others, decimal_symbol);
+    if (!common_r || chosen) {
+      runner::SweepEveryPoint(*range, others, decimal_symbol,
+                              [&](std::int64_t point, const RunResult& result) {
+                                for (SweepColumn& column : columns) {
+                                  Store(column, static_cast<std::size_t>(point),
+                                        column.field->read(result));
+                                }
+                              });
+    }
   }
   if (common_r && !chosen) throw py::value_error(error);
 
-  py::dict columns;
-  columns["rf_out"] = TextColumn(rows, &Row::rf_out);
-  columns["rf_source"] = TextColumn(rows, &Row::rf_source);
-  columns["r"] = Column<std::int64_t>(rows, &Row::r);
-  columns["n"] = Column<std::int64_t>(rows, &Row::n);
-  columns["r_hex"] = TextColumn(rows, &Row::r_hex);
-  columns["n_hex"] = TextColumn(rows, &Row::n_hex);
-  columns["comparison_khz"] = Column<double>(rows, &Row::comparison_khz);
-  columns["error_hz"] = Column<double>(rows, &Row::error_hz);
-  columns["error_ppb"] = Column<double>(rows, &Row::error_ppb);
-  columns["exact"] = Column<bool>(rows, &Row::exact);
-  columns["fault"] = TextColumn(rows, &Row::fault);
+  py::dict result;
+  for (const SweepColumn& column : columns) {
+    result[py::str(column.field->name.data(), column.field->name.size())] = NumPyColumn(column);
+  }
   if (chosen) {
     py::dict summary;
-    summary["common_r"] = chosen->R;
-    summary["comparison_khz"] = chosen->ComparisonKHz;
-    summary["exact_channels"] = chosen->ExactChannels;
-    summary["channels"] = chosen->Channels;
-    summary["worst_error_hz"] = chosen->WorstErrorHz;
-    columns["common_r"] = summary;
+    for (const auto& field : runner::kCommonRFields) {
+      summary[py::str(field.name.data(), field.name.size())] =
+          PythonValue(field.kind, field.read(*chosen));
+    }
+    result["common_r"] = summary;
   }
-  return columns;
+  return result;
 }
 
 constexpr const char* kRunDoc = R"(Chooses R and N for one RF output frequency, as synthfactors-cli --json.

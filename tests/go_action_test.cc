@@ -32,7 +32,7 @@ Outcome Click(const Inputs& in, MemoryBoxes boxes = MemoryBoxes()) {
   boxes.SetText(Box::MaxFC, in.max_fc);
   Outcome out{std::move(boxes), std::nullopt};
   try {
-    OnGoClick(out.boxes);
+    out.boxes.Go();
   } catch (const ArithmeticFault& fault) {
     out.fault = fault.kind();
   }

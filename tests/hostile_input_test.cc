@@ -19,7 +19,7 @@ std::optional<FaultKind> ClickWith(Box box, const std::string& text, MemoryBoxes
   boxes.SetText(Box::RFOut, "1000");
   boxes.SetText(box, text);
   try {
-    OnGoClick(boxes);
+    boxes.Go();
   } catch (const ArithmeticFault& fault) {
     return fault.kind();
   }

@@ -4,18 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include "common_r.h"
 #include "memory_boxes.h"
 #include "planning.h"
-#include "run_result.h"
+#include "run.h"
 
 namespace synthfactors {
 namespace {
 
-using cli::RunInputs;
-using cli::RunOnce;
+using runner::ChooseCommonR;
+using runner::CommonRChoice;
+using runner::RunInputs;
+using runner::RunOnce;
+using runner::RunResult;
 
 RunInputs Inputs(std::string rf_out, SearchBounds bounds = {}) {
-  RunInputs in = cli::StartInputs();
+  RunInputs in;
   in.rf_out = std::move(rf_out);
   in.bounds = bounds;
   return in;
@@ -27,17 +31,17 @@ SearchBounds Bounds(std::int32_t first_r, std::int32_t last_r, double min_n, dou
 
 TEST(CounterRanges, NarrowTheSearchWithoutChangingItsRules) {
   // R 2000, the choice without ranges, is outside the range.
-  const cli::RunResult r = RunOnce(Inputs("1000.001", Bounds(1, 1999, -INFINITY, INFINITY)), ".");
+  const RunResult r = RunOnce(Inputs("1000.001", Bounds(1, 1999, -INFINITY, INFINITY)), ".");
   EXPECT_TRUE(r.Complete());
   EXPECT_EQ(1999, r.r);
   EXPECT_EQ(199900, r.n);
   // An exact pair whose N is out of range neither wins nor stops the search:
   // R 100 (N 10000) is passed over for R 101 (N 10100), exact too.
-  const cli::RunResult n = RunOnce(Inputs("1000", Bounds(1, kLastRTrial, 10001, 20000)), ".");
+  const RunResult n = RunOnce(Inputs("1000", Bounds(1, kLastRTrial, 10001, 20000)), ".");
   EXPECT_EQ(101, n.r);
   EXPECT_EQ(true, n.exact);
   // No R at all: the message names the ranges.
-  const cli::RunResult none = RunOnce(Inputs("1000", Bounds(3000, 4000, 1, 99)), ".");
+  const RunResult none = RunOnce(Inputs("1000", Bounds(3000, 4000, 1, 99)), ".");
   EXPECT_NE(std::string::npos,
             none.message.find("no reference divider R from 3000 to 4000 puts the comparison "
                               "frequency between Minimum Fcomp and Maximum Fcomp with a "
@@ -54,10 +58,10 @@ TEST(CounterRanges, TheWidestRangesChangeNothingWhereNIsPositive) {
     in.mult = std::to_string(1 + static_cast<int>(random() % 8));
     in.min_fc = std::to_string(random() % 20);
     in.max_fc = std::to_string(50 + random() % 500);
-    const cli::RunResult plain = RunOnce(in, ".");
+    const RunResult plain = RunOnce(in, ".");
     if (!plain.n || *plain.n < 1) continue;
     in.bounds = widest;
-    const cli::RunResult bounded = RunOnce(in, ".");
+    const RunResult bounded = RunOnce(in, ".");
     EXPECT_EQ(plain.report, bounded.report) << in.rf_out;
     EXPECT_EQ(plain.rf_source, bounded.rf_source);
     ++compared;
@@ -86,7 +90,7 @@ TEST(Alternatives, ExactPairsFirstByRThenByOutputError) {
     EXPECT_TRUE(a < b || (a == b && near[i - 1].R < near[i].R)) << i;
   }
   // The first is the report's own pair here, with the report's figures.
-  const cli::RunResult run = [] {
+  const RunResult run = [] {
     RunInputs in = Inputs("1234.5678");
     in.ref = "13", in.min_fc = "10", in.max_fc = "200";
     return RunOnce(in, ".");

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "sweep.h"
 #include "sweep_range.h"
+#include "sweep_writer.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::runner {
 namespace {
 
 SweepRange Parsed(std::string_view text) {
@@ -69,20 +69,23 @@ TEST(SweepRange, MalformedRanges) {
 }
 
 }  // namespace
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner
 
 namespace synthfactors::cli {
 namespace {
 
+using runner::RunInputs;
+using runner::SweepRange;
+
 TEST(Sweep, ThreadsChangeNothingInTheOutput) {
   std::string error;
   const auto range = SweepRange::Parse("10368:10393.6:0.0125", error);  // 2049 points
-  RunInputs others = StartInputs();
+  RunInputs others;
   others.mult = "4";
   for (const SweepFormat format : {SweepFormat::kCsv, SweepFormat::kJsonLines}) {
     std::ostringstream one, three;
-    RunSweep(*range, others, ".", format, one, 1);
-    RunSweep(*range, others, ".", format, three, 3);
+    WriteSweep(*range, others, ".", format, one, 1);
+    WriteSweep(*range, others, ".", format, three, 3);
     const std::string text = one.str();
     EXPECT_EQ(text, three.str());
     EXPECT_EQ(2049 + (format == SweepFormat::kCsv ? 1 : 0),

@@ -193,10 +193,10 @@ void MainWindow::SetText(Box box, std::string text) {
 
 void MainWindow::onGoClicked() {
   try {
-    OnGoClick(*this);
+    OnGoClick(*this, action_);
   } catch (const ArithmeticFault& fault) {
     present_fault_(QString::fromStdString(
-        FaultMessage(fault.kind(), EndStage(record_, state_))));
+        FaultMessage(fault.kind(), EndStage(action_))));
   } catch (const std::bad_alloc&) {
     present_fault_(QStringLiteral("Out of memory: an input text is too long."));
   }

@@ -35,8 +35,6 @@ class MainWindow : public QWidget, public TextBoxes {
   // TextBoxes: the GO action's view of the window.
   std::string Text(Box box) const override;
   void SetText(Box box, std::string text) override;
-  SearchState& State() override { return state_; }
-  RunRecord& Record() override { return record_; }
   std::string_view DecimalSymbol() const override { return decimal_symbol_; }
 
  private slots:
@@ -52,8 +50,7 @@ class MainWindow : public QWidget, public TextBoxes {
   std::array<QLineEdit*, kAllBoxes.size()> line_boxes_{};
   QPlainTextEdit* report_ = nullptr;
   QPushButton* go_ = nullptr;
-  SearchState state_;
-  RunRecord record_;
+  GoActionState action_;  // the search state and record, kept between clicks
   std::string decimal_symbol_;
   FaultPresenter present_fault_;
 };

@@ -1,6 +1,7 @@
-// The planning options' values: counter ranges ("A:B", whole numbers) and
-// the figure of merit. The same readers serve the options and the batch
-// members, so both refuse the same texts with the same words.
+// The planning options' values: counter ranges ("A:B", whole numbers), the
+// figure of merit and the number of alternatives. The command line, its
+// batch members and the Python module read them here, so all refuse the
+// same texts with the same words.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,9 @@
 #include <string_view>
 
 #include "divider_search.h"
+#include "run.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::runner {
 
 struct WholeRange {
   std::int64_t first = 0;
@@ -26,6 +28,13 @@ std::optional<WholeRange> ParseWholeRange(std::string_view text, std::string_vie
 SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
                       const std::optional<WholeRange>& n_range);
 
+// Reads the counter ranges of `inputs`, each where given, into its bounds;
+// false, with the reason in `error` naming the range as `r_name` or
+// `n_name`, when one is not a range. R ranges start at 1; N ranges may
+// start anywhere.
+bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_view n_name,
+                       std::string& error);
+
 // A finite decimal number such as "-220" or "-221.5"; else empty, with a
 // message naming `name` in `error`.
 std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
@@ -35,4 +44,4 @@ std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view
 std::optional<int> ParseAlternativeCount(std::string_view text, std::string_view name,
                                          std::string& error);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner

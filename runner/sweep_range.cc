@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-namespace synthfactors::cli {
+namespace synthfactors::runner {
 namespace {
 
 constexpr int kMaxDigits = 30;
@@ -120,4 +120,4 @@ std::string SweepRange::PointText(std::int64_t index) const {
   return text;
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner

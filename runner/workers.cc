@@ -1,5 +1,9 @@
-#include "ordered_pipeline.h"
+#include "workers.h"
 
+#include <sched.h>
+
+
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -8,7 +12,34 @@
 #include <thread>
 #include <vector>
 
-namespace synthfactors::cli {
+namespace synthfactors::runner {
+
+int UsableProcessors() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void OnWorkers(int workers, const std::function<void(int worker)>& work) {
+  if (workers < 1) workers = UsableProcessors();
+  std::mutex mutex;
+  std::exception_ptr failure;
+  auto guarded = [&](int worker) {
+    try {
+      work(worker);
+    } catch (...) {
+      const std::lock_guard lock(mutex);
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  {
+    std::vector<std::jthread> pool;
+    pool.reserve(static_cast<std::size_t>(workers - 1));
+    for (int t = 1; t < workers; ++t) pool.emplace_back(guarded, t);
+    guarded(0);
+  }  // joins
+  if (failure) std::rethrow_exception(failure);
+}
 
 void RunOrdered(std::int64_t blocks, int workers,
                 const std::function<void(std::int64_t, std::string&)>& compute,
@@ -29,10 +60,16 @@ void RunOrdered(std::int64_t blocks, int workers,
   std::condition_variable changed;
   std::int64_t written = 0;  // blocks handed to write()
   bool stop = false;
-  std::exception_ptr failure;
   std::atomic<std::int64_t> next{0};
+  auto halt = [&] {
+    {
+      const std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+  };
 
-  auto work = [&] {
+  auto compute_blocks = [&] {
     std::string text;
     for (;;) {
       const std::int64_t block = next.fetch_add(1);
@@ -41,11 +78,8 @@ void RunOrdered(std::int64_t blocks, int workers,
       try {
         compute(block, text);
       } catch (...) {
-        const std::lock_guard lock(mutex);
-        if (!failure) failure = std::current_exception();
-        stop = true;
-        changed.notify_all();
-        return;
+        halt();
+        throw;
       }
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return stop || block < written + ring; });
@@ -55,40 +89,35 @@ void RunOrdered(std::int64_t blocks, int workers,
       changed.notify_all();
     }
   };
-
-  std::vector<std::jthread> pool;
-  pool.reserve(static_cast<std::size_t>(workers));
-  for (int t = 0; t < workers; ++t) pool.emplace_back(work);
-  auto halt = [&] {
-    {
-      const std::lock_guard lock(mutex);
-      stop = true;
-    }
-    changed.notify_all();
-    pool.clear();  // joins
-  };
-
-  try {
+  auto write_blocks = [&] {
     for (std::int64_t block = 0; block < blocks; ++block) {
       std::string text;
       {
         std::unique_lock lock(mutex);
         auto& slot = slots[static_cast<std::size_t>(block % ring)];
         changed.wait(lock, [&] { return stop || slot.has_value(); });
-        if (!slot) break;  // a worker failed
+        if (!slot) return;  // a worker failed
         text = std::move(*slot);
         slot.reset();
         written = block + 1;
       }
       changed.notify_all();
-      write(text);
+      try {
+        write(text);
+      } catch (...) {
+        halt();
+        throw;
+      }
     }
-  } catch (...) {
-    halt();
-    throw;
-  }
-  halt();
-  if (failure) std::rethrow_exception(failure);
+  };
+  // Worker 0, the calling thread, writes; the others compute.
+  OnWorkers(workers + 1, [&](int worker) {
+    if (worker == 0) {
+      write_blocks();
+    } else {
+      compute_blocks();
+    }
+  });
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner

@@ -1,4 +1,4 @@
-#include "plan_report.h"
+#include "plain_output.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "numeric_text.h"
-#include "result_json.h"
+#include "result_fields.h"
 
 namespace synthfactors::cli {
 namespace {
@@ -32,36 +32,56 @@ std::string Figure(double value, std::string_view mask, std::string_view decimal
   return padded;
 }
 
+std::string WithLineFeeds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+std::string RegisterOrEmpty(double value) { return runner::RegisterText(value).value_or(""); }
+
 }  // namespace
+
+void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol,
+                std::ostream& out) {
+  if (result.rf_source) out << "RF Source Frequency" << *result.rf_source << " MHz\n";
+  if (result.report) out << '\n' << WithLineFeeds(*result.report) << '\n';
+  if (!result.Complete()) return;
+  if (result.plan.fom) out << PhaseNoiseLine(result.phase_noise, decimal_symbol) << '\n';
+  if (result.alternatives) out << '\n' << AlternativesTable(result, decimal_symbol);
+}
 
 std::string PhaseNoiseLine(const std::optional<double>& noise, std::string_view decimal_symbol) {
   if (!noise) return "In-band phase noise  none: it needs N of 1 or more and a factor other than 0";
   return "In-band phase noise  " + OneDecimal(*noise, decimal_symbol) + " dBc/Hz";
 }
 
-std::string AlternativesTable(const RunResult& result, std::string_view decimal_symbol) {
+std::string AlternativesTable(const runner::RunResult& result, std::string_view decimal_symbol) {
   std::vector<std::string> header = {"rank",     "R",         "N",     "comparison kHz",
                                      "error Hz", "error ppb", "exact", "R hex", "N hex"};
   const bool noise = result.plan.fom.has_value();
   if (noise) header.emplace_back("phase noise dBc/Hz");
   std::vector<std::vector<std::string>> rows = {header};
-  const double mult = ParseLeadingNumber(result.inputs.mult);
-  int rank = 1;
-  for (const RankedPair& pair : *result.alternatives) {
+  for (const runner::Alternative& alternative : *result.alternatives) {
+    const RankedPair& pair = alternative.pair;
     std::vector<std::string> row = {
-        std::to_string(rank++),
-        FormatDigitMask(pair.R, "#######", decimal_symbol),
-        Figure(pair.N, "#######", decimal_symbol),
-        Figure(pair.ComparisonKHz, "#####.#####", decimal_symbol),
-        Figure(pair.ErrorHz, "######.###", decimal_symbol),
-        Figure(pair.ErrorPpb, "########", decimal_symbol),
+        std::to_string(alternative.rank),
+        FormatDigitMask(pair.R, kDividerMask, decimal_symbol),
+        Figure(pair.N, kDividerMask, decimal_symbol),
+        Figure(pair.ComparisonKHz, kKiloHertzMask, decimal_symbol),
+        Figure(pair.ErrorHz, kHertzMask, decimal_symbol),
+        Figure(pair.ErrorPpb, kPartsMask, decimal_symbol),
         pair.Exact ? "yes" : "no",
-        HexTextOrEmpty(pair.R),
-        HexTextOrEmpty(pair.N)};
+        RegisterOrEmpty(pair.R),
+        RegisterOrEmpty(pair.N)};
     if (noise) {
-      const std::optional<double> value =
-          InBandPhaseNoise(*result.plan.fom, pair.ComparisonKHz, pair.N, mult);
-      row.push_back(value ? OneDecimal(*value, decimal_symbol) : "-");
+      row.push_back(alternative.phase_noise
+                        ? OneDecimal(*alternative.phase_noise, decimal_symbol)
+                        : "-");
     }
     rows.push_back(std::move(row));
   }

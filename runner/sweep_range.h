@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace synthfactors::cli {
+namespace synthfactors::runner {
 
 // GCC's 128-bit integers hold 30-digit values times 10 million points.
 __extension__ typedef __int128 Int128;
@@ -41,4 +41,4 @@ class SweepRange {
   std::int64_t count_ = 0;
 };
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner

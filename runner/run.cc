@@ -1,32 +1,40 @@
-#include "run_result.h"
+#include "run.h"
 
 #include "fault_message.h"
 #include "memory_boxes.h"
 #include "numeric_text.h"
 
-namespace synthfactors::cli {
-
-RunInputs StartInputs() {
-  return RunInputs{};
-}
-
+namespace synthfactors::runner {
 namespace {
 
 // The alternatives of a run whose search has finished. The limits are read
 // as the search read them; one it never needed may not be readable.
-std::optional<std::vector<RankedPair>> Alternatives(const RunInputs& inputs,
-                                                    const SearchState& s, int count) {
+std::optional<std::vector<Alternative>> Alternatives(const RunInputs& inputs,
+                                                     const SearchState& s, double factor,
+                                                     const PlanOptions& plan) {
+  std::vector<RankedPair> ranked;
   try {
-    PlanInputs plan{s.SrcFreq,
-                    s.RefFreq,
-                    ParseLeadingNumber(inputs.mult),
-                    ParseLeadingNumber(inputs.min_fc),
-                    ParseLeadingNumber(inputs.max_fc),
-                    inputs.bounds};
-    return RankedAlternatives(plan, count);
+    const PlanInputs in{s.SrcFreq,
+                        s.RefFreq,
+                        factor,
+                        ParseLeadingNumber(inputs.min_fc),
+                        ParseLeadingNumber(inputs.max_fc),
+                        inputs.bounds};
+    ranked = RankedAlternatives(in, plan.alternatives);
   } catch (const ArithmeticFault&) {
     return std::nullopt;
   }
+  std::vector<Alternative> alternatives;
+  alternatives.reserve(ranked.size());
+  for (const RankedPair& pair : ranked) {
+    Alternative& alternative = alternatives.emplace_back();
+    alternative.rank = static_cast<int>(alternatives.size());
+    alternative.pair = pair;
+    if (plan.fom) {
+      alternative.phase_noise = InBandPhaseNoise(*plan.fom, pair.ComparisonKHz, pair.N, factor);
+    }
+  }
+  return alternatives;
 }
 
 }  // namespace
@@ -42,8 +50,9 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
 
   RunResult result;
   result.inputs = inputs;
+  result.plan = plan;
   try {
-    OnGoClick(boxes, inputs.bounds);
+    boxes.Go(inputs.bounds);
   } catch (const ArithmeticFault& fault) {
     result.fault = fault.kind();
     result.message = FaultMessage(fault.kind(), boxes.EndStage(), inputs.bounds);
@@ -55,8 +64,9 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   if (result.stage == RunStage::kZeroSource) result.message = ZeroSourceMessage();
   if (boxes.Written(Box::RFund)) result.rf_source = boxes.Text(Box::RFund);
   if (boxes.Written(Box::DivDisp)) result.report = boxes.Text(Box::DivDisp);
-  result.exact = record.Exact;
-  if (record.Exact) {
+  result.factor = record.Factor;
+  if (record.SearchFinished) {
+    result.exact = record.Exact;
     result.r = s.BestR;
     result.n = s.BestN;
   }
@@ -64,15 +74,14 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   result.error_hz = record.ErrorHz;
   result.error_ppb = record.ErrorPpb;
 
-  result.plan = plan;
   if (plan.fom && record.ComparisonKHz && result.n) {
-    result.phase_noise = InBandPhaseNoise(*plan.fom, *record.ComparisonKHz, *result.n,
-                                          ParseLeadingNumber(inputs.mult));
+    result.phase_noise =
+        InBandPhaseNoise(*plan.fom, *record.ComparisonKHz, *result.n, *record.Factor);
   }
-  if (plan.alternatives > 0 && record.Exact) {
-    result.alternatives = Alternatives(inputs, s, plan.alternatives);
+  if (plan.alternatives > 0 && record.SearchFinished) {
+    result.alternatives = Alternatives(inputs, s, *record.Factor, plan);
   }
   return result;
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner

@@ -6,7 +6,7 @@
 
 #include "planning.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::runner {
 namespace {
 
 template <typename Number>
@@ -59,6 +59,19 @@ SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
   return bounds;
 }
 
+bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_view n_name,
+                       std::string& error) {
+  std::optional<WholeRange> r_range, n_range;
+  if (inputs.r_range && !(r_range = ParseWholeRange(*inputs.r_range, r_name, true, error))) {
+    return false;
+  }
+  if (inputs.n_range && !(n_range = ParseWholeRange(*inputs.n_range, n_name, false, error))) {
+    return false;
+  }
+  inputs.bounds = BoundsOf(r_range, n_range);
+  return true;
+}
+
 std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
                                          std::string& error) {
   double value = 0;
@@ -85,4 +98,4 @@ std::optional<int> ParseAlternativeCount(std::string_view text, std::string_view
   return count;
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::runner

@@ -1,0 +1,34 @@
+// A channel sweep written as CSV or JSON Lines, one line per point in order.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "run.h"
+#include "sweep_range.h"
+
+namespace synthfactors::cli {
+
+enum class SweepFormat { kCsv, kJsonLines };
+
+// The CSV header: the names of the sweep's columns (result_fields.h).
+std::string SweepCsvHeader();
+
+// One CSV row (without line break) for a run, in the header's order. Numbers
+// are shortest round-trip texts, dividers all their digits; a value the run
+// did not reach is empty.
+std::string SweepCsvRow(const runner::RunResult& result);
+
+// Writes the header (CSV only) and one line per point, in order, the points
+// computed by `threads` workers (0: one per usable processor); the output
+// is the same for any number. A failed write stops the sweep at once with
+// WriteFailure. `first_line`, when not empty, is written before everything
+// else; progress goes to `progress_terminal` when it is not null (see
+// Progress).
+void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
+                std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
+                int threads = 0, std::string_view first_line = {},
+                std::ostream* progress_terminal = nullptr);
+
+}  // namespace synthfactors::cli

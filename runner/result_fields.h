@@ -1,0 +1,173 @@
+// The fields of a result: the one list that the JSON object, the CSV of a
+// sweep, the Python module's run() dict and sweep() columns (and any other
+// table of results) walk, so each field has one name and one reading.
+//
+//   - kResultFields, in the order of the JSON object; a field marked
+//     in_object is in the object (and the run() dict), and `present` says
+//     whether it is there for a result (only with an option); nullptr:
+//     always.
+//   - kSweepColumns: the columns of a sweep, in their order, as indexes
+//     into kResultFields.
+//   - kAlternativeFields: the objects of the "alternatives" list.
+//   - kCommonRFields: the summary of the one R of a plan.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "planning.h"
+#include "run.h"
+
+namespace synthfactors::runner {
+
+enum class FieldKind {
+  kText,    // a text
+  kNumber,  // a double, written as its shortest round-trip text
+  kWhole,   // a whole double (a divider, a count): written with all its digits,
+            // and as an integer where it fits in 64 bits
+  kFlag,    // true or false
+  kList,    // the ranked alternatives: a list of kAlternativeFields objects
+};
+
+// A field's value in one result: empty (JSON null, an empty CSV field), a
+// text, a number or a flag. A kList field reads as empty or as true.
+using FieldValue = std::variant<std::monostate, std::string, double, bool>;
+
+template <typename Record>
+struct Field {
+  std::string_view name;
+  FieldKind kind;
+  FieldValue (*read)(const Record&);
+  bool (*present)(const RunResult&) = nullptr;
+  bool in_object = true;
+};
+
+using ResultField = Field<RunResult>;
+
+// A divider's register text, or empty where it does not fit in a signed
+// 32-bit register.
+std::optional<std::string> RegisterText(double value);
+
+// Whether a field is in the object of `result`.
+template <typename Record>
+bool IsPresent(const Field<Record>& field, const RunResult& result) {
+  return field.in_object && (field.present == nullptr || field.present(result));
+}
+
+namespace field_read {
+
+template <typename T>
+FieldValue Maybe(const std::optional<T>& value) {
+  if (!value) return {};
+  return *value;
+}
+inline FieldValue Text(std::string_view text) { return std::string(text); }
+inline FieldValue TextOrEmpty(std::string_view text) {
+  if (text.empty()) return {};
+  return std::string(text);
+}
+inline FieldValue Register(const std::optional<double>& value) {
+  if (!value) return {};
+  return Maybe(RegisterText(*value));
+}
+inline FieldValue Fault(const std::optional<FaultKind>& fault) {
+  if (!fault) return {};
+  return std::string(FaultKindName(*fault));
+}
+
+}  // namespace field_read
+
+inline constexpr std::array<ResultField, 21> kResultFields = {{
+    {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
+    {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
+    {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
+    {"min_fc", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.min_fc); }},
+    {"max_fc", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.max_fc); }},
+    {"r_range", FieldKind::kText,
+     [](const RunResult& r) { return field_read::Maybe(r.inputs.r_range); },
+     [](const RunResult& r) { return r.inputs.r_range.has_value(); }},
+    {"n_range", FieldKind::kText,
+     [](const RunResult& r) { return field_read::Maybe(r.inputs.n_range); },
+     [](const RunResult& r) { return r.inputs.n_range.has_value(); }},
+    {"rf_source", FieldKind::kText,
+     [](const RunResult& r) { return field_read::Text(r.rf_source.value_or("")); }},
+    {"report", FieldKind::kText,
+     [](const RunResult& r) { return field_read::Text(r.report.value_or("")); }},
+    {"exact", FieldKind::kFlag, [](const RunResult& r) { return field_read::Maybe(r.exact); }},
+    {"r", FieldKind::kWhole, [](const RunResult& r) { return field_read::Maybe(r.r); }},
+    {"n", FieldKind::kWhole, [](const RunResult& r) { return field_read::Maybe(r.n); }},
+    {"r_hex", FieldKind::kText, [](const RunResult& r) { return field_read::Register(r.r); },
+     nullptr, false},
+    {"n_hex", FieldKind::kText, [](const RunResult& r) { return field_read::Register(r.n); },
+     nullptr, false},
+    {"comparison_khz", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.comparison_khz); }},
+    {"error_hz", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.error_hz); }},
+    {"error_ppb", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.error_ppb); }},
+    {"fault", FieldKind::kText, [](const RunResult& r) { return field_read::Fault(r.fault); }},
+    {"message", FieldKind::kText,
+     [](const RunResult& r) { return field_read::TextOrEmpty(r.message); }},
+    {"phase_noise_dbc_hz", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.phase_noise); },
+     [](const RunResult& r) { return r.plan.fom.has_value(); }},
+    {"alternatives", FieldKind::kList,
+     [](const RunResult& r) -> FieldValue {
+       if (!r.alternatives) return {};
+       return true;
+     },
+     [](const RunResult& r) { return r.plan.alternatives > 0; }},
+}};
+
+constexpr std::size_t FieldIndex(std::string_view name) {
+  for (std::size_t i = 0; i < kResultFields.size(); ++i) {
+    if (kResultFields[i].name == name) return i;
+  }
+  throw "no such result field";  // at compile time: the table lacks the name
+}
+
+inline constexpr std::array<std::size_t, 11> kSweepColumns = {
+    FieldIndex("rf_out"),   FieldIndex("rf_source"),      FieldIndex("r"),
+    FieldIndex("n"),        FieldIndex("r_hex"),          FieldIndex("n_hex"),
+    FieldIndex("comparison_khz"), FieldIndex("error_hz"), FieldIndex("error_ppb"),
+    FieldIndex("exact"),    FieldIndex("fault")};
+
+using AlternativeField = Field<Alternative>;
+
+inline constexpr std::array<AlternativeField, 10> kAlternativeFields = {{
+    {"rank", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return double(a.rank); }},
+    {"r", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return double(a.pair.R); }},
+    {"n", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return a.pair.N; }},
+    {"comparison_khz", FieldKind::kNumber,
+     [](const Alternative& a) -> FieldValue { return a.pair.ComparisonKHz; }},
+    {"error_hz", FieldKind::kNumber, [](const Alternative& a) -> FieldValue { return a.pair.ErrorHz; }},
+    {"error_ppb", FieldKind::kNumber,
+     [](const Alternative& a) -> FieldValue { return a.pair.ErrorPpb; }},
+    {"exact", FieldKind::kFlag, [](const Alternative& a) -> FieldValue { return a.pair.Exact; }},
+    {"r_hex", FieldKind::kText,
+     [](const Alternative& a) { return field_read::Register(double(a.pair.R)); }},
+    {"n_hex", FieldKind::kText, [](const Alternative& a) { return field_read::Register(a.pair.N); }},
+    {"phase_noise_dbc_hz", FieldKind::kNumber,
+     [](const Alternative& a) { return field_read::Maybe(a.phase_noise); },
+     [](const RunResult& r) { return r.plan.fom.has_value(); }},
+}};
+
+using CommonRField = Field<CommonR>;
+
+inline constexpr std::array<CommonRField, 5> kCommonRFields = {{
+    {"common_r", FieldKind::kWhole, [](const CommonR& c) -> FieldValue { return double(c.R); }},
+    {"comparison_khz", FieldKind::kNumber,
+     [](const CommonR& c) -> FieldValue { return c.ComparisonKHz; }},
+    {"exact_channels", FieldKind::kWhole,
+     [](const CommonR& c) -> FieldValue { return double(c.ExactChannels); }},
+    {"channels", FieldKind::kWhole, [](const CommonR& c) -> FieldValue { return double(c.Channels); }},
+    {"worst_error_hz", FieldKind::kNumber,
+     [](const CommonR& c) -> FieldValue { return c.WorstErrorHz; }},
+}};
+
+}  // namespace synthfactors::runner

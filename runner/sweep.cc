@@ -1,0 +1,65 @@
+#include "sweep.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "workers.h"
+
+namespace synthfactors::runner {
+namespace {
+
+// Points per block: enough to keep the hand-over between threads rare.
+constexpr std::int64_t kPointsPerBlock = 256;
+
+std::int64_t BlockCount(std::int64_t points) {
+  return (points + kPointsPerBlock - 1) / kPointsPerBlock;
+}
+
+}  // namespace
+
+RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs& others,
+                   std::string_view decimal_symbol, const PlanOptions& plan) {
+  RunInputs inputs = others;
+  inputs.rf_out = range.PointText(index);
+  return RunOnce(inputs, decimal_symbol, plan);
+}
+
+void SweepInOrder(const SweepRange& range, const RunInputs& others,
+                  std::string_view decimal_symbol,
+                  const std::function<void(const RunResult&, std::string&)>& append,
+                  const std::function<void(const std::string&, std::int64_t)>& write,
+                  int threads) {
+  if (threads <= 0) threads = UsableProcessors();
+  const std::int64_t count = range.PointCount();
+  auto compute = [&](std::int64_t block, std::string& text) {
+    const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
+    for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
+      append(RunPoint(range, i, others, decimal_symbol), text);
+    }
+  };
+  std::int64_t done = 0;
+  auto write_block = [&](const std::string& text) {
+    done = std::min(count, done + kPointsPerBlock);
+    write(text, done);
+  };
+  RunOrdered(BlockCount(count), threads, compute, write_block);
+}
+
+void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
+                     std::string_view decimal_symbol,
+                     const std::function<void(std::int64_t, const RunResult&)>& each,
+                     int threads) {
+  const std::int64_t count = range.PointCount();
+  const std::int64_t blocks = BlockCount(count);
+  std::atomic<std::int64_t> next{0};
+  OnWorkers(threads, [&](int) {
+    for (std::int64_t block; (block = next.fetch_add(1)) < blocks;) {
+      const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
+      for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
+        each(i, RunPoint(range, i, others, decimal_symbol));
+      }
+    }
+  });
+}
+
+}  // namespace synthfactors::runner

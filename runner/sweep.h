@@ -1,0 +1,41 @@
+// The channel sweep: the GO action at every point of a FROM:TO:STEP grid of
+// RF output frequencies, the other inputs the same for every point, on the
+// usable processors. Each point's run is the same on any thread, so what
+// the faces make of it is the same for any number of threads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "run.h"
+#include "sweep_range.h"
+
+namespace synthfactors::runner {
+
+// Point `index` of the grid, with the other inputs of `others`.
+RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs& others,
+                   std::string_view decimal_symbol, const PlanOptions& plan = PlanOptions{});
+
+// For output in order: blocks of consecutive points are run on `threads`
+// workers (0: one per usable processor); append(result, text) adds a
+// point's text to its block's (on a worker), and write(text, points_done)
+// gets each block's text in order on the calling thread. Memory stays
+// bounded however long the sweep. When write throws, no further block is
+// started and the exception goes on to the caller.
+void SweepInOrder(const SweepRange& range, const RunInputs& others,
+                  std::string_view decimal_symbol,
+                  const std::function<void(const RunResult&, std::string&)>& append,
+                  const std::function<void(const std::string&, std::int64_t)>& write,
+                  int threads = 0);
+
+// For results kept by point: each(index, result) is called once for every
+// point, on any of `threads` workers (0: one per usable processor), in no
+// particular order.
+void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
+                     std::string_view decimal_symbol,
+                     const std::function<void(std::int64_t, const RunResult&)>& each,
+                     int threads = 0);
+
+}  // namespace synthfactors::runner
