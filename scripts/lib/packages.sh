@@ -12,7 +12,7 @@ PACKAGES=(
 )
 
 # Fuzzing with libFuzzer, the static analysers and the package check.
-CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck dpkg-dev lintian man-db appstream)
+CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck pyflakes3 dpkg-dev lintian man-db appstream)
 
 # The locale whose decimal comma the tests check the report against.
 TEST_LOCALE=de_DE.UTF-8
