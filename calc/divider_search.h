@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -59,6 +61,9 @@ struct SearchBounds {
   std::int32_t LastR = kLastRTrial;
   double MinN = -std::numeric_limits<double>::infinity();
   double MaxN = std::numeric_limits<double>::infinity();
+  // The N range as the user wrote it, for messages: MinN and MaxN are the
+  // doubles that admit the same whole N, and may read differently.
+  std::optional<std::pair<std::int64_t, std::int64_t>> GivenN;
 
   bool Admits(double n) const { return n >= MinN && n <= MaxN; }
   // The R actually tried: FirstR ... LastR within 1 ... kLastRTrial.

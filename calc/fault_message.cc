@@ -1,6 +1,7 @@
 #include "fault_message.h"
 
 #include <array>
+#include <charconv>
 #include <string_view>
 
 namespace synthfactors {
@@ -38,7 +39,13 @@ constexpr std::array<Cause, 10> kCauses = {{
 
 // No pair fitted: the R tried, and the N admitted when they are bounded.
 std::string NoPairFits(const SearchBounds& bounds) {
-  auto whole = [](double value) { return std::to_string(static_cast<long long>(value)); };
+  // A bound as its whole digits; a double this far out is whole.
+  auto whole = [](double value) {
+    char buffer[400];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value,
+                                             std::chars_format::fixed)
+                                   .ptr);
+  };
   std::string message = "no divider pair fits: no reference divider R from " +
                         std::to_string(bounds.FirstTriedR()) + " to " +
                         std::to_string(bounds.LastTriedR()) +
@@ -46,7 +53,10 @@ std::string NoPairFits(const SearchBounds& bounds) {
                         "Maximum Fcomp";
   const bool n_bounded =
       bounds.MinN != SearchBounds{}.MinN || bounds.MaxN != SearchBounds{}.MaxN;
-  if (n_bounded) {
+  if (bounds.GivenN) {
+    message += " with a feedback divider N from " + std::to_string(bounds.GivenN->first) +
+               " to " + std::to_string(bounds.GivenN->second);
+  } else if (n_bounded) {
     message += " with a feedback divider N from " + whole(bounds.MinN) + " to " +
                whole(bounds.MaxN);
   }

@@ -8,7 +8,7 @@
 #include "io_failure.h"
 #include "number_text.h"
 #include "plan_options.h"
-#include "progress.h"
+#include "interrupt.h"
 #include "result_json.h"
 
 namespace synthfactors::cli {
@@ -175,12 +175,15 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
 }
 
 bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symbol,
-              std::ostream* progress_terminal) {
-  Progress progress(progress_terminal, 0, "lines");
+              runner::WorkControl* control) {
+  runner::Ticker ticker(control, 0, "lines");
   bool all_read = true;
   std::string line;
   for (std::int64_t number = 1;; ++number) {
-    const LineRead read = ReadLine(in, line);
+    const LineRead read = [&] {
+      const WaitingForInput waiting;
+      return ReadLine(in, line);
+    }();
     if (read == LineRead::kEnd) break;
     std::string error = "line longer than 1 MiB: a batch line holds five short texts";
     std::optional<RunInputs> inputs;
@@ -199,7 +202,7 @@ bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symb
     }
     out << '\n';
     FlushOrThrow(out);
-    progress.Done(number);
+    ticker.Tick(number);
   }
   return all_read;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "run.h"
+#include "work_control.h"
 
 namespace synthfactors::cli {
 
@@ -30,8 +31,9 @@ inline constexpr std::size_t kMaxBatchLine = 1 << 20;
 // Returns false when any line could not be read. Stops at the first failed
 // write (WriteFailure) or read (ReadFailure), every line read before a
 // failed read answered.
-// Progress goes to `progress_terminal` when it is not null (see Progress).
+// With a control, it ticks with the lines answered, and a stop ends the
+// batch after a whole answer with WorkStopped.
 bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symbol,
-              std::ostream* progress_terminal = nullptr);
+              runner::WorkControl* control = nullptr);
 
 }  // namespace synthfactors::cli

@@ -11,6 +11,7 @@
 #include "batch.h"
 #include "common_r_writer.h"
 #include "decimal_symbol.h"
+#include "interrupt.h"
 #include "io_failure.h"
 #include "plain_output.h"
 #include "plan_options.h"
@@ -20,6 +21,7 @@
 #include "sweep_range.h"
 #include "sweep_writer.h"
 #include "version.h"
+#include "work_control.h"
 
 namespace synthfactors::cli {
 namespace {
@@ -195,28 +197,59 @@ int RunSingle(const CheckedRequest& request, const std::string& decimal_symbol, 
   return kExitIncomplete;
 }
 
+// A long run watched: progress on the terminal, and Ctrl+C stops it after
+// whole rows, with kExitInterrupted.
+template <typename Run>
+int Watched(std::ostream& out, std::ostream& err, Run run) {
+  std::string stopped;
+  int code = kExitComplete;
+  {
+    const InterruptCatcher catcher;
+    Progress progress(Progress::TerminalOrNull(err));
+    runner::WorkControl control;
+    control.on_tick = [&](std::int64_t done, std::int64_t total, std::string_view unit) {
+      progress.Done(done, total, unit);
+      if (InterruptCatcher::Requested()) control.Stop();
+    };
+    try {
+      code = run(&control);
+    } catch (const runner::WorkStopped& where) {
+      stopped = where.what();
+    }
+  }  // the progress line is cleared
+  if (stopped.empty()) return code;
+  FlushOrThrow(out);
+  err << "synthfactors-cli: interrupted after " << stopped << '\n';
+  return kExitInterrupted;
+}
+
 int RunBatchMode(const std::string& decimal_symbol, std::istream& in, std::ostream& out,
                  std::ostream& err) {
-  return RunBatch(in, out, decimal_symbol, Progress::TerminalOrNull(err)) ? kExitComplete
-                                                                        : kExitIncomplete;
+  return Watched(out, err, [&](runner::WorkControl* control) {
+    return RunBatch(in, out, decimal_symbol, control) ? kExitComplete : kExitIncomplete;
+  });
 }
 
 int RunSweepMode(const CheckedRequest& request, const std::string& decimal_symbol,
                  SweepFormat format, std::ostream& out, std::ostream& err) {
-  WriteSweep(*request.sweep, request.inputs, decimal_symbol, format, out, 0, {},
-             Progress::TerminalOrNull(err));
-  return kExitComplete;
+  return Watched(out, err, [&](runner::WorkControl* control) {
+    WriteSweep(*request.sweep, request.inputs, decimal_symbol, format, out, 0, {}, control);
+    return kExitComplete;
+  });
 }
 
 int RunCommonRMode(const CheckedRequest& request, const std::string& decimal_symbol,
                    SweepFormat format, std::ostream& out, std::ostream& err) {
-  std::string error;
-  if (!WriteCommonRSweep(*request.sweep, request.inputs, decimal_symbol, format, out, err,
-                         error)) {
-    err << "synthfactors-cli: " << error << '\n';
-    return kExitIncomplete;
-  }
-  return kExitComplete;
+  runner::PlanR plan;
+  const int code = Watched(out, err, [&](runner::WorkControl* control) {
+    plan = WriteCommonRSweep(*request.sweep, request.inputs, decimal_symbol, format, out, err,
+                             control);
+    return kExitComplete;
+  });
+  if (code != kExitComplete || plan.choice) return code;
+  if (plan.too_large) return UsageError(err, "--common-r: " + plan.error);
+  err << "synthfactors-cli: " << plan.error << '\n';
+  return kExitIncomplete;
 }
 
 int RunModes(int argc, const char* const* argv, std::istream& in, std::ostream& out,

@@ -1,8 +1,6 @@
 #include "common_r_writer.h"
 
-#include "common_r.h"
 #include "number_text.h"
-#include "progress.h"
 #include "result_json.h"
 
 namespace synthfactors::cli {
@@ -17,20 +15,23 @@ std::string CommonRSentence(const CommonR& choice) {
 
 }  // namespace
 
-bool WriteCommonRSweep(const runner::SweepRange& range, const runner::RunInputs& others,
-                       std::string_view decimal_symbol, SweepFormat format,
-                       std::ostream& out, std::ostream& err, std::string& error) {
-  const std::optional<CommonR> chosen = runner::ChoosePlanR(range, others, error);
-  if (!chosen) return false;
-  const std::string sentence = CommonRSentence(*chosen);
+runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
+                                const runner::RunInputs& others,
+                                std::string_view decimal_symbol, SweepFormat format,
+                                std::ostream& out, std::ostream& err,
+                                runner::WorkControl* control) {
+  runner::PlanR plan = runner::ChoosePlanR(range, others, control);
+  if (!plan.choice) return plan;
+  const std::string sentence = CommonRSentence(*plan.choice);
   err << "synthfactors-cli: " << sentence << '\n';
   runner::RunInputs with_r = others;
-  with_r.bounds.FirstR = chosen->R;
-  with_r.bounds.LastR = chosen->R;
+  with_r.bounds.FirstR = plan.choice->R;
+  with_r.bounds.LastR = plan.choice->R;
   WriteSweep(range, with_r, decimal_symbol, format, out, 0,
-             format == SweepFormat::kCsv ? "# " + sentence : JsonLine(CommonRToJson(*chosen)),
-             Progress::TerminalOrNull(err));
-  return true;
+             format == SweepFormat::kCsv ? "# " + sentence
+                                         : JsonLine(CommonRToJson(*plan.choice)),
+             control);
+  return plan;
 }
 
 }  // namespace synthfactors::cli

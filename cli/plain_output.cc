@@ -42,6 +42,12 @@ std::string WithLineFeeds(std::string_view text) {
   return out;
 }
 
+// Characters, not bytes: a decimal symbol may take more than one byte.
+std::size_t Width(std::string_view text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
 std::string RegisterOrEmpty(double value) { return runner::RegisterText(value).value_or(""); }
 
 }  // namespace
@@ -50,7 +56,9 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
                 std::ostream& out) {
   if (result.rf_source) out << "RF Source Frequency" << *result.rf_source << " MHz\n";
   if (result.report) out << '\n' << WithLineFeeds(*result.report) << '\n';
-  if (!result.Complete()) return;
+  // The planning figures follow the report whenever it shows a pair, also
+  // when a later step (N too large for a register) ended the run.
+  if (!result.report) return;
   if (result.plan.fom) out << PhaseNoiseLine(result.phase_noise, decimal_symbol) << '\n';
   if (result.alternatives) out << '\n' << AlternativesTable(result, decimal_symbol);
 }
@@ -87,14 +95,14 @@ std::string AlternativesTable(const runner::RunResult& result, std::string_view 
   }
   std::vector<std::size_t> widths(header.size(), 0);
   for (const auto& row : rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
   }
   std::string table;
   for (const auto& row : rows) {
     std::string line;
     for (std::size_t c = 0; c < row.size(); ++c) {
       if (c > 0) line += "  ";
-      line.append(widths[c] - row[c].size(), ' ');
+      line.append(widths[c] - Width(row[c]), ' ');
       line += row[c];
     }
     table += line + '\n';

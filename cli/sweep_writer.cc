@@ -2,7 +2,6 @@
 
 #include "io_failure.h"
 #include "number_text.h"
-#include "progress.h"
 #include "result_fields.h"
 #include "result_json.h"
 #include "sweep.h"
@@ -59,20 +58,18 @@ std::string SweepCsvRow(const runner::RunResult& result) {
 
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
                 std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
-                int threads, std::string_view first_line, std::ostream* progress_terminal) {
+                int threads, std::string_view first_line, runner::WorkControl* control) {
   if (!first_line.empty()) out << first_line << '\n';
   if (format == SweepFormat::kCsv) out << SweepCsvHeader() << '\n';
   auto append = [format](const runner::RunResult& result, std::string& text) {
     text += format == SweepFormat::kCsv ? SweepCsvRow(result) : JsonLine(ResultToJson(result));
     text += '\n';
   };
-  Progress progress(progress_terminal, range.PointCount(), "points");
-  auto write = [&](const std::string& text, std::int64_t done) {
+  auto write = [&](const std::string& text, std::int64_t) {
     out << text;
     ThrowIfWriteFailed(out);
-    progress.Done(done);
   };
-  runner::SweepInOrder(range, others, decimal_symbol, append, write, threads);
+  runner::SweepInOrder(range, others, decimal_symbol, append, write, threads, control);
   FlushOrThrow(out);
 }
 

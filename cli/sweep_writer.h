@@ -7,6 +7,7 @@
 
 #include "run.h"
 #include "sweep_range.h"
+#include "work_control.h"
 
 namespace synthfactors::cli {
 
@@ -24,11 +25,11 @@ std::string SweepCsvRow(const runner::RunResult& result);
 // computed by `threads` workers (0: one per usable processor); the output
 // is the same for any number. A failed write stops the sweep at once with
 // WriteFailure. `first_line`, when not empty, is written before everything
-// else; progress goes to `progress_terminal` when it is not null (see
-// Progress).
+// else. With a control, it ticks after every block written, and a stop ends
+// the sweep after whole lines with WorkStopped.
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
                 std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
                 int threads = 0, std::string_view first_line = {},
-                std::ostream* progress_terminal = nullptr);
+                runner::WorkControl* control = nullptr);
 
 }  // namespace synthfactors::cli

@@ -4,20 +4,19 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "arguments.h"
 #include "common_r.h"
 #include "number_text.h"
 #include "plan_options.h"
 #include "result_fields.h"
 #include "run.h"
 #include "sweep.h"
+#include "sweep_columns.h"
 #include "sweep_range.h"
+#include "work_control.h"
 
 namespace py = pybind11;
 
@@ -29,46 +28,10 @@ using runner::FieldValue;
 using runner::RunInputs;
 using runner::RunResult;
 
-// An input as the command line reads it: a str as typed, an int or float as
-// its shortest round-trip text (as --batch takes JSON numbers).
-std::string InputText(const py::handle& value, const char* name) {
-  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
-  if (py::isinstance<py::bool_>(value)) {
-    throw py::type_error(std::string(name) + " must be a str, int or float, not bool");
-  }
-  if (py::isinstance<py::int_>(value)) {
-    try {
-      return runner::ShortestText(value.cast<std::int64_t>());
-    } catch (const py::cast_error&) {
-    }
-    try {
-      return runner::ShortestText(value.cast<std::uint64_t>());
-    } catch (const py::cast_error&) {
-    }
-    return runner::ShortestText(value.cast<double>());
-  }
-  if (py::isinstance<py::float_>(value)) {
-    const double number = value.cast<double>();
-    if (!std::isfinite(number)) {
-      throw py::value_error(std::string(name) + " must be a finite number");
-    }
-    return runner::ShortestText(number);
-  }
-  throw py::type_error(std::string(name) + " must be a str, int or float, not " +
-                       std::string(py::str(value.get_type().attr("__name__"))));
-}
-
-// "A:B", or a pair of numbers; None for no range.
-std::optional<std::string> RangeText(const py::object& value, const char* name) {
-  if (value.is_none()) return std::nullopt;
-  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
-  if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
-    const py::sequence pair = value;
-    if (pair.size() != 2) throw py::value_error(std::string(name) + " takes (MIN, MAX)");
-    return InputText(pair[0], name) + ":" + InputText(pair[1], name);
-  }
-  throw py::type_error(std::string(name) + " must be a str \"MIN:MAX\" or a (MIN, MAX) pair");
-}
+// The grid's words in the module's errors.
+constexpr runner::GridWords kSweepWords = {
+    "", "start", "stop", "step",
+    "start, stop and step must be decimal numbers in MHz, such as 10368, 10370 and 0.025"};
 
 RunInputs Inputs(const py::object& rf_out, const py::object& mult, const py::object& ref,
                  const py::object& min_fc, const py::object& max_fc,
@@ -86,31 +49,6 @@ RunInputs Inputs(const py::object& rf_out, const py::object& mult, const py::obj
     throw py::value_error(error);
   }
   return inputs;
-}
-
-runner::PlanOptions Plan(int alternatives, const py::object& fom) {
-  runner::PlanOptions plan;
-  std::string error;
-  if (alternatives != 0) {
-    const auto count =
-        runner::ParseAlternativeCount(std::to_string(alternatives), "alternatives", error);
-    if (!count) throw py::value_error(error);
-    plan.alternatives = *count;
-  }
-  if (!fom.is_none()) {
-    if (py::isinstance<py::str>(fom)) {
-      plan.fom = runner::ParseFigureOfMerit(fom.cast<std::string>(), "fom", error);
-      if (!plan.fom) throw py::value_error(error);
-    } else if (py::isinstance<py::int_>(fom) || py::isinstance<py::float_>(fom)) {
-      if (py::isinstance<py::bool_>(fom)) throw py::type_error("fom must be a number");
-      const double value = fom.cast<double>();
-      if (!std::isfinite(value)) throw py::value_error("fom must be a finite number");
-      plan.fom = value;
-    } else {
-      throw py::type_error("fom must be a number or None");
-    }
-  }
-  return plan;
 }
 
 // A field's value as the command line's JSON gives it to json.loads: whole
@@ -139,7 +77,7 @@ py::dict FieldsDict(const std::array<runner::Field<Record>, N>& fields, const Re
   for (const auto& field : fields) {
     if (!runner::IsPresent(field, owner)) continue;
     const FieldValue value = field.read(record);
-    py::str name(field.name.data(), field.name.size());
+    const py::str name(field.name.data(), field.name.size());
     if (field.kind != FieldKind::kList || std::holds_alternative<std::monostate>(value)) {
       dict[name] = PythonValue(field.kind, value);
       continue;
@@ -155,130 +93,93 @@ py::dict FieldsDict(const std::array<runner::Field<Record>, N>& fields, const Re
 
 py::dict Run(const py::object& rf_out, const py::object& mult, const py::object& ref,
              const py::object& min_fc, const py::object& max_fc, const py::object& r_range,
-             const py::object& n_range, int alternatives, const py::object& fom,
-             const std::string& decimal_symbol) {
+             const py::object& n_range, const py::object& alternatives, const py::object& fom,
+             const py::object& decimal_symbol) {
   const RunInputs inputs = Inputs(rf_out, mult, ref, min_fc, max_fc, r_range, n_range);
-  const runner::PlanOptions plan = Plan(alternatives, fom);
+  runner::PlanOptions plan;
+  plan.alternatives = AlternativeCount(alternatives);
+  plan.fom = FigureOfMerit(fom);
+  const std::string symbol = DecimalSymbol(decimal_symbol);
   RunResult result;
   {
     py::gil_scoped_release release;
-    result = runner::RunOnce(inputs, decimal_symbol, plan);
+    result = runner::RunOnce(inputs, symbol, plan);
   }
   return FieldsDict(runner::kResultFields, result, result);
 }
 
-// A sweep's column while the workers fill it: one value per point, of the
-// kind of its field. Texts are kept until the end, when NumPy takes them.
-struct SweepColumn {
-  const runner::ResultField* field;
-  std::vector<std::string> texts;
-  std::vector<double> numbers;
-  std::vector<std::int64_t> wholes;
-  std::vector<std::uint8_t> flags;  // bytes, not vector<bool>'s shared bits
-};
-
-// The column's value for a point: "" for an empty text, 0 for an empty or
-// too large divider, NaN for an empty number, false for an empty flag.
-void Store(SweepColumn& column, std::size_t index, const FieldValue& value) {
-  switch (column.field->kind) {
-    case FieldKind::kText:
-      if (const auto* text = std::get_if<std::string>(&value)) column.texts[index] = *text;
-      break;
-    case FieldKind::kWhole:
-      if (const auto* number = std::get_if<double>(&value)) {
-        column.wholes[index] = runner::AsInt64(*number).value_or(0);
+// Long work without the GIL that Ctrl+C stops: a few times a second the
+// calling thread takes the GIL back to let Python see its signals; a
+// KeyboardInterrupt (or another handler's exception) stops the workers and
+// is raised once they have returned.
+class SignalWatch {
+ public:
+  SignalWatch() {
+    control_.on_tick = [this](std::int64_t, std::int64_t, std::string_view) {
+      const py::gil_scoped_acquire acquire;
+      if (PyErr_CheckSignals() != 0) {
+        raised_ = py::error_already_set();
+        control_.Stop();
       }
-      break;
-    case FieldKind::kNumber:
-      if (const auto* number = std::get_if<double>(&value)) column.numbers[index] = *number;
-      break;
-    case FieldKind::kFlag:
-      if (const auto* flag = std::get_if<bool>(&value)) column.flags[index] = *flag ? 1 : 0;
-      break;
-    case FieldKind::kList:
-      break;
+    };
   }
-}
-
-template <typename T>
-py::array_t<T> NumPyArray(const std::vector<T>& values) {
-  py::array_t<T> array(static_cast<py::ssize_t>(values.size()));
-  std::copy(values.begin(), values.end(), array.mutable_data());
-  return array;
-}
-
-py::object NumPyColumn(const SweepColumn& column) {
-  switch (column.field->kind) {
-    case FieldKind::kText: {
-      py::list texts(column.texts.size());
-      for (std::size_t i = 0; i < column.texts.size(); ++i) texts[i] = py::str(column.texts[i]);
-      return py::module_::import("numpy").attr("array")(texts, py::arg("dtype") = "str");
-    }
-    case FieldKind::kWhole:
-      return NumPyArray(column.wholes);
-    case FieldKind::kNumber:
-      return NumPyArray(column.numbers);
-    case FieldKind::kFlag:
-    case FieldKind::kList:
-      break;
+  runner::WorkControl* control() { return &control_; }
+  // With the GIL, after a WorkStopped.
+  [[noreturn]] void Raise() {
+    if (raised_) throw *raised_;
+    throw py::value_error("the sweep was stopped");
   }
-  py::array_t<bool> flags(static_cast<py::ssize_t>(column.flags.size()));
-  std::transform(column.flags.begin(), column.flags.end(), flags.mutable_data(),
-                 [](std::uint8_t flag) { return flag != 0; });
-  return flags;
-}
+
+ private:
+  runner::WorkControl control_;
+  std::optional<py::error_already_set> raised_;
+};
 
 py::dict Sweep(const py::object& start, const py::object& stop, const py::object& step,
                const py::object& mult, const py::object& ref, const py::object& min_fc,
                const py::object& max_fc, const py::object& r_range, const py::object& n_range,
-               bool common_r, const std::string& decimal_symbol) {
+               const py::object& common_r, const py::object& decimal_symbol) {
   RunInputs others = Inputs(py::str(""), mult, ref, min_fc, max_fc, r_range, n_range);
-  const std::string grid = InputText(start, "start") + ":" + InputText(stop, "stop") + ":" +
-                           InputText(step, "step");
+  const bool one_r = Flag(common_r, "common_r");
+  const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
-  const std::optional<runner::SweepRange> range = runner::SweepRange::Parse(grid, error);
+  const std::optional<runner::SweepRange> range = runner::SweepRange::FromParts(
+      ExactText(start, "start"), ExactText(stop, "stop"), ExactText(step, "step"), kSweepWords,
+      error);
   if (!range) throw py::value_error(error);
 
-  const auto count = static_cast<std::size_t>(range->PointCount());
-  std::vector<SweepColumn> columns;
-  for (const std::size_t index : runner::kSweepColumns) {
-    SweepColumn& column = columns.emplace_back();
-    column.field = &runner::kResultFields[index];
-    switch (column.field->kind) {
-      case FieldKind::kText: column.texts.resize(count); break;
-      case FieldKind::kWhole: column.wholes.resize(count); break;
-      case FieldKind::kNumber: column.numbers.resize(count, NAN); break;
-      default: column.flags.resize(count); break;
-    }
-  }
-  std::optional<CommonR> chosen;
+  SweepColumns columns(static_cast<std::size_t>(range->PointCount()));
+  SignalWatch watch;
+  runner::PlanR plan;
+  bool stopped = false;
   {
     py::gil_scoped_release release;
-    if (common_r) {
-      chosen = runner::ChoosePlanR(*range, others, error);
-      if (chosen) others.bounds.FirstR = others.bounds.LastR = chosen->R;
-    }
-    if (!common_r || chosen) {
-      runner::SweepEveryPoint(*range, others, decimal_symbol,
-                              [&](std::int64_t point, const RunResult& result) {
-                                for (SweepColumn& column : columns) {
-                                  Store(column, static_cast<std::size_t>(point),
-                                        column.field->read(result));
-                                }
-                              });
+    try {
+      if (one_r) {
+        plan = runner::ChoosePlanR(*range, others, watch.control());
+        if (plan.choice) others.bounds.FirstR = others.bounds.LastR = plan.choice->R;
+      }
+      if (!one_r || plan.choice) {
+        runner::SweepEveryPoint(
+            *range, others, symbol,
+            [&](std::int64_t point, const RunResult& result) {
+              columns.Store(static_cast<std::size_t>(point), result);
+            },
+            0, watch.control());
+      }
+    } catch (const runner::WorkStopped&) {
+      stopped = true;
     }
   }
-  if (common_r && !chosen) throw py::value_error(error);
+  if (stopped) watch.Raise();
+  if (one_r && !plan.choice) throw py::value_error(plan.error);
 
-  py::dict result;
-  for (const SweepColumn& column : columns) {
-    result[py::str(column.field->name.data(), column.field->name.size())] = NumPyColumn(column);
-  }
-  if (chosen) {
+  py::dict result = columns.Finish();
+  if (plan.choice) {
     py::dict summary;
     for (const auto& field : runner::kCommonRFields) {
       summary[py::str(field.name.data(), field.name.size())] =
-          PythonValue(field.kind, field.read(*chosen));
+          PythonValue(field.kind, field.read(*plan.choice));
     }
     result["common_r"] = summary;
   }

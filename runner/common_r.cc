@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <limits>
 
 #include "arithmetic_fault.h"
 #include "fault_message.h"
+#include "number_text.h"
 #include "numeric_text.h"
 #include "workers.h"
 
@@ -19,11 +21,46 @@ struct Best {
   CommonRTrial trial;
 };
 
+bool Stopped(const WorkControl* control) { return control != nullptr && control->Stopped(); }
+
+// The first channel that no admitted R reaches, if any; channels are handed
+// out in rising blocks, and blocks after one that holds such a channel are
+// passed over.
+std::optional<std::size_t> FirstUnreached(const std::vector<double>& sources,
+                                          const std::vector<AdmittedR>& admitted,
+                                          const SearchBounds& bounds, int threads,
+                                          WorkControl* control) {
+  constexpr std::size_t kBlock = 16;
+  const std::size_t none = sources.size();
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> first{none};
+  std::atomic<std::int64_t> checked{0};
+  OnWorkersTicking(threads, control, static_cast<std::int64_t>(sources.size()), "channels",
+         [&] { return checked.load(); },
+         [&](int) {
+           for (;;) {
+             const std::size_t begin = next.fetch_add(kBlock);
+             if (begin >= sources.size() || begin > first.load() || Stopped(control)) return;
+             const std::size_t end = std::min(begin + kBlock, sources.size());
+             for (std::size_t c = begin; c < end; ++c) {
+               if (SomeRReaches(sources[c], admitted, bounds)) continue;
+               std::size_t seen = first.load();
+               while (c < seen && !first.compare_exchange_weak(seen, c)) {
+               }
+               break;
+             }
+             checked += static_cast<std::int64_t>(end - begin);
+           }
+         });
+  if (first.load() == none) return std::nullopt;
+  return first.load();
+}
+
 }  // namespace
 
 CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref, double mult,
                             double lower_khz, double upper_khz, const SearchBounds& bounds,
-                            int threads) {
+                            int threads, WorkControl* control) {
   if (threads <= 0) threads = UsableProcessors();
   const std::vector<AdmittedR> admitted = AdmittedDividers(ref, lower_khz, upper_khz, bounds);
 
@@ -35,32 +72,38 @@ CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref, doub
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> first_exact{none};
   std::atomic<double> best_worst{kInfinity};
+  std::atomic<std::int64_t> tried{0};
   std::vector<std::optional<Best>> bests(static_cast<std::size_t>(threads));
 
-  OnWorkers(threads, [&](int worker) {
-    for (;;) {
-      const std::size_t begin = next.fetch_add(kBlock);
-      if (begin >= admitted.size() || begin > first_exact.load()) return;
-      const std::size_t end = std::min(begin + kBlock, admitted.size());
-      for (std::size_t i = begin; i < end; ++i) {
-        const CommonRTrial trial =
-            TryCommonR(sources, ref, mult, bounds, admitted[i], best_worst.load());
-        if (!trial.ReachesAll) continue;
-        if (trial.ExactAll) {
-          std::size_t seen = first_exact.load();
-          while (i < seen && !first_exact.compare_exchange_weak(seen, i)) {
-          }
-          return;  // later R of this block cannot come first
-        }
-        std::optional<Best>& best = bests[static_cast<std::size_t>(worker)];
-        if (!best || trial.WorstErrorHz < best->trial.WorstErrorHz) best = Best{i, trial};
-        double seen = best_worst.load();
-        while (trial.WorstErrorHz < seen &&
-               !best_worst.compare_exchange_weak(seen, trial.WorstErrorHz)) {
-        }
-      }
-    }
-  });
+  OnWorkersTicking(threads, control, static_cast<std::int64_t>(admitted.size()),
+         "reference dividers", [&] { return tried.load(); },
+         [&](int worker) {
+           for (;;) {
+             const std::size_t begin = next.fetch_add(kBlock);
+             if (begin >= admitted.size() || begin > first_exact.load() || Stopped(control)) {
+               return;
+             }
+             const std::size_t end = std::min(begin + kBlock, admitted.size());
+             tried += static_cast<std::int64_t>(end - begin);
+             for (std::size_t i = begin; i < end; ++i) {
+               const CommonRTrial trial =
+                   TryCommonR(sources, ref, mult, bounds, admitted[i], best_worst.load());
+               if (!trial.ReachesAll) continue;
+               if (trial.ExactAll) {
+                 std::size_t seen = first_exact.load();
+                 while (i < seen && !first_exact.compare_exchange_weak(seen, i)) {
+                 }
+                 return;  // later R of this block cannot come first
+               }
+               std::optional<Best>& best = bests[static_cast<std::size_t>(worker)];
+               if (!best || trial.WorstErrorHz < best->trial.WorstErrorHz) best = Best{i, trial};
+               double seen = best_worst.load();
+               while (trial.WorstErrorHz < seen &&
+                      !best_worst.compare_exchange_weak(seen, trial.WorstErrorHz)) {
+               }
+             }
+           }
+         });
 
   std::optional<Best> chosen;
   if (first_exact.load() != none) {
@@ -82,25 +125,20 @@ CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref, doub
                                 static_cast<std::int64_t>(sources.size()));
     return out;
   }
-  for (std::size_t c = 0; c < sources.size(); ++c) {
-    if (!SomeRReaches(sources[c], admitted, bounds)) {
-      out.UnreachedChannel = c;
-      break;
-    }
-  }
+  out.UnreachedChannel = FirstUnreached(sources, admitted, bounds, threads, control);
   return out;
 }
 
-std::optional<CommonR> ChoosePlanR(const SweepRange& range, const RunInputs& others,
-                                   std::string& error) {
+PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, WorkControl* control) {
+  PlanR plan;
   // The inputs as the GO action reads them, in its order.
   RunStage stage = RunStage::kReadFactor;
   double mult = 0, ref = 0, lower = 0, upper = 0;
   try {
     mult = ParseLeadingNumber(others.mult);
     if (mult == 0) {
-      error = FaultMessage(FaultKind::kDivisionByZero, RunStage::kSourceFrequency);
-      return std::nullopt;
+      plan.error = FaultMessage(FaultKind::kDivisionByZero, RunStage::kSourceFrequency);
+      return plan;
     }
     stage = RunStage::kReadReference;
     ref = ParseLeadingNumber(others.ref);
@@ -109,27 +147,42 @@ std::optional<CommonR> ChoosePlanR(const SweepRange& range, const RunInputs& oth
     stage = RunStage::kReadUpperLimit;
     upper = ParseLeadingNumber(others.max_fc);
   } catch (const ArithmeticFault& fault) {
-    error = FaultMessage(fault.kind(), stage);
-    return std::nullopt;
+    plan.error = FaultMessage(fault.kind(), stage);
+    return plan;
   }
+
+  const double channels = static_cast<double>(range.PointCount());
+  const double dividers =
+      static_cast<double>(AdmittedDividers(ref, lower, upper, others.bounds).size());
+  if (channels * dividers > kMaxCommonRTrials) {
+    plan.too_large = true;
+    plan.error = "one R for " + std::to_string(range.PointCount()) + " channels against " +
+                 ShortestText(static_cast<std::int64_t>(dividers)) +
+                 " admitted reference dividers means " + WholeText(channels * dividers) +
+                 " trials, more than the " + WholeText(kMaxCommonRTrials) +
+                 " allowed: use fewer channels, a narrower comparison window or an R range";
+    return plan;
+  }
+
   std::vector<double> sources;
   sources.reserve(static_cast<std::size_t>(range.PointCount()));
   for (std::int64_t i = 0; i < range.PointCount(); ++i) {
     sources.push_back(ParseLeadingNumber(range.PointText(i)) / mult);
   }
-
-  const CommonRChoice choice = ChooseCommonR(sources, ref, mult, lower, upper, others.bounds);
-  if (choice.Choice) return choice.Choice;
-  error = "no one reference divider R serves every channel: ";
+  const CommonRChoice choice =
+      ChooseCommonR(sources, ref, mult, lower, upper, others.bounds, 0, control);
+  plan.choice = choice.Choice;
+  if (choice.Choice) return plan;
+  plan.error = "no one reference divider R serves every channel: ";
   if (choice.UnreachedChannel) {
-    error += "no R that the window (Minimum Fcomp to Maximum Fcomp) and the counter "
-             "ranges admit reaches the channel " +
-             range.PointText(static_cast<std::int64_t>(*choice.UnreachedChannel)) +
-             " MHz with an N of 1 or more within the N range.";
+    plan.error += "no R that the window (Minimum Fcomp to Maximum Fcomp) and the counter "
+                  "ranges admit reaches the channel " +
+                  range.PointText(static_cast<std::int64_t>(*choice.UnreachedChannel)) +
+                  " MHz with an N of 1 or more within the N range.";
   } else {
-    error += "each channel can be reached, but no single R reaches them all.";
+    plan.error += "each channel can be reached, but no single R reaches them all.";
   }
-  return std::nullopt;
+  return plan;
 }
 
 }  // namespace synthfactors::runner

@@ -10,6 +10,7 @@
 #include "planning.h"
 #include "run.h"
 #include "sweep_range.h"
+#include "work_control.h"
 
 namespace synthfactors::runner {
 
@@ -20,16 +21,32 @@ struct CommonRChoice {
   std::optional<std::size_t> UnreachedChannel;
 };
 
+// The most channel-and-R trials a plan may ask for: channels x admitted R.
+// The choice tries each admitted R on the channels, and when no R serves
+// them all, each channel against the R to name one in the message; at this
+// bound the worst case takes about a minute on two processors.
+inline constexpr double kMaxCommonRTrials = 5e10;
+
 // Source frequencies in MHz; the limits in kHz. Runs on `threads` workers
 // (0: one per usable processor); the choice is the same for any number.
+// With a control, the calling thread only watches: it ticks with the R
+// tried (then the channels checked, when no R serves them all), and throws
+// WorkStopped once the workers have returned from a stop.
 CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref, double mult,
                             double lower_khz, double upper_khz, const SearchBounds& bounds,
-                            int threads = 0);
+                            int threads = 0, WorkControl* control = nullptr);
 
 // The one R for the channels of `range` with the other inputs of `others`,
-// read as the GO action reads them; empty, with the reason in `error`, when
-// an input cannot be read or no R serves every channel.
-std::optional<CommonR> ChoosePlanR(const SweepRange& range, const RunInputs& others,
-                                   std::string& error);
+// read as the GO action reads them.
+struct PlanR {
+  std::optional<CommonR> choice;
+  // Without a choice: why, in words.
+  std::string error;
+  // ... and whether it is because the plan asks for more than
+  // kMaxCommonRTrials trials, which is refused before any is made.
+  bool too_large = false;
+};
+PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others,
+                  WorkControl* control = nullptr);
 
 }  // namespace synthfactors::runner

@@ -26,9 +26,13 @@ std::string Quoted(std::string_view text) {
 }  // namespace
 
 std::optional<WholeRange> ParseWholeRange(std::string_view text, std::string_view name,
-                                          bool positive, std::string& error) {
-  const std::string usage = std::string(name) + " takes MIN:MAX, two whole numbers" +
-                            (positive ? " from 1 up" : "") + " with MIN not above MAX";
+                                          const std::optional<WholeRange>& limits,
+                                          std::string& error) {
+  const std::string usage =
+      std::string(name) + " takes MIN:MAX, two whole numbers" +
+      (limits ? " from " + std::to_string(limits->first) + " to " + std::to_string(limits->last)
+              : "") +
+      " with MIN not above MAX";
   const std::size_t colon = text.find(':');
   WholeRange range;
   if (colon == std::string_view::npos || !ReadWhole(text.substr(0, colon), range.first) ||
@@ -36,25 +40,43 @@ std::optional<WholeRange> ParseWholeRange(std::string_view text, std::string_vie
     error = usage + ", not " + Quoted(text);
     return std::nullopt;
   }
-  if (range.first > range.last || (positive && range.first < 1)) {
+  if (range.first > range.last ||
+      (limits && (range.first < limits->first || range.last > limits->last))) {
     error = usage + ": " + Quoted(text) + " is not";
     return std::nullopt;
   }
   return range;
 }
 
+namespace {
+
+constexpr double kTwoTo63 = 9223372036854775808.0;
+
+// The smallest double not below `value`, and the largest not above it.
+double DoubleAtLeast(std::int64_t value) {
+  const double d = static_cast<double>(value);
+  if (d < kTwoTo63 && static_cast<std::int64_t>(d) < value) return std::nextafter(d, kTwoTo63);
+  return d;
+}
+double DoubleAtMost(std::int64_t value) {
+  const double d = static_cast<double>(value);
+  if (d >= kTwoTo63 || static_cast<std::int64_t>(d) > value) return std::nextafter(d, -kTwoTo63);
+  return d;
+}
+
+}  // namespace
+
 SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
                       const std::optional<WholeRange>& n_range) {
   SearchBounds bounds;
   if (r_range) {
-    // R beyond the search's last candidate is never tried anyway.
-    constexpr std::int64_t kBeyond = std::int64_t{kLastRTrial} + 1;
-    bounds.FirstR = static_cast<std::int32_t>(std::min(r_range->first, kBeyond));
-    bounds.LastR = static_cast<std::int32_t>(std::min(r_range->last, kBeyond));
+    bounds.FirstR = static_cast<std::int32_t>(std::clamp<std::int64_t>(r_range->first, 1, kLastRTrial));
+    bounds.LastR = static_cast<std::int32_t>(std::clamp<std::int64_t>(r_range->last, 1, kLastRTrial));
   }
   if (n_range) {
-    bounds.MinN = static_cast<double>(n_range->first);
-    bounds.MaxN = static_cast<double>(n_range->last);
+    bounds.MinN = DoubleAtLeast(n_range->first);
+    bounds.MaxN = DoubleAtMost(n_range->last);
+    bounds.GivenN = {n_range->first, n_range->last};
   }
   return bounds;
 }
@@ -62,10 +84,10 @@ SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
 bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_view n_name,
                        std::string& error) {
   std::optional<WholeRange> r_range, n_range;
-  if (inputs.r_range && !(r_range = ParseWholeRange(*inputs.r_range, r_name, true, error))) {
+  if (inputs.r_range && !(r_range = ParseWholeRange(*inputs.r_range, r_name, kRRangeLimits, error))) {
     return false;
   }
-  if (inputs.n_range && !(n_range = ParseWholeRange(*inputs.n_range, n_name, false, error))) {
+  if (inputs.n_range && !(n_range = ParseWholeRange(*inputs.n_range, n_name, std::nullopt, error))) {
     return false;
   }
   inputs.bounds = BoundsOf(r_range, n_range);

@@ -19,19 +19,25 @@ struct WholeRange {
   std::int64_t last = 0;
 };
 
-// "A:B" with whole numbers A <= B (and A >= 1 when `positive`); else empty,
-// with a message naming `name` in `error`.
-std::optional<WholeRange> ParseWholeRange(std::string_view text, std::string_view name,
-                                          bool positive, std::string& error);
+// The R a range may name: those the search can try.
+inline constexpr WholeRange kRRangeLimits = {1, kLastRTrial};
 
-// The search bounds of an R range and an N range, each optional.
+// "A:B" with whole numbers A <= B (both within `limits` when given); else
+// empty, with a message naming `name` in `error`.
+std::optional<WholeRange> ParseWholeRange(std::string_view text, std::string_view name,
+                                          const std::optional<WholeRange>& limits,
+                                          std::string& error);
+
+// The search bounds of an R range and an N range, each optional. The N
+// bounds admit exactly the whole N of the range (a bound beyond 2^53 is the
+// nearest double inside it), and keep the range as given for messages.
 SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
                       const std::optional<WholeRange>& n_range);
 
 // Reads the counter ranges of `inputs`, each where given, into its bounds;
 // false, with the reason in `error` naming the range as `r_name` or
-// `n_name`, when one is not a range. R ranges start at 1; N ranges may
-// start anywhere.
+// `n_name`, when one is not a range. R ranges lie within kRRangeLimits; N
+// ranges may lie anywhere.
 bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_view n_name,
                        std::string& error);
 

@@ -28,7 +28,7 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
                   std::string_view decimal_symbol,
                   const std::function<void(const RunResult&, std::string&)>& append,
                   const std::function<void(const std::string&, std::int64_t)>& write,
-                  int threads) {
+                  int threads, WorkControl* control) {
   if (threads <= 0) threads = UsableProcessors();
   const std::int64_t count = range.PointCount();
   auto compute = [&](std::int64_t block, std::string& text) {
@@ -38,9 +38,11 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
     }
   };
   std::int64_t done = 0;
+  Ticker ticker(control, count, "points");
   auto write_block = [&](const std::string& text) {
     done = std::min(count, done + kPointsPerBlock);
     write(text, done);
+    ticker.Tick(done, done == count);
   };
   RunOrdered(BlockCount(count), threads, compute, write_block);
 }
@@ -48,18 +50,22 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
 void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
                      std::string_view decimal_symbol,
                      const std::function<void(std::int64_t, const RunResult&)>& each,
-                     int threads) {
+                     int threads, WorkControl* control) {
   const std::int64_t count = range.PointCount();
   const std::int64_t blocks = BlockCount(count);
   std::atomic<std::int64_t> next{0};
-  OnWorkers(threads, [&](int) {
+  std::atomic<std::int64_t> done{0};
+  auto work = [&](int) {
     for (std::int64_t block; (block = next.fetch_add(1)) < blocks;) {
+      if (control != nullptr && control->Stopped()) return;
       const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
       for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
         each(i, RunPoint(range, i, others, decimal_symbol));
       }
+      done += last - block * kPointsPerBlock;
     }
-  });
+  };
+  OnWorkersTicking(threads, control, count, "points", [&] { return done.load(); }, work);
 }
 
 }  // namespace synthfactors::runner

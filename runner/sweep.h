@@ -11,6 +11,7 @@
 
 #include "run.h"
 #include "sweep_range.h"
+#include "work_control.h"
 
 namespace synthfactors::runner {
 
@@ -23,19 +24,23 @@ RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs&
 // point's text to its block's (on a worker), and write(text, points_done)
 // gets each block's text in order on the calling thread. Memory stays
 // bounded however long the sweep. When write throws, no further block is
-// started and the exception goes on to the caller.
+// started and the exception goes on to the caller. With a control, the
+// calling thread ticks after each block written, and a stop ends the sweep
+// after whole blocks with WorkStopped.
 void SweepInOrder(const SweepRange& range, const RunInputs& others,
                   std::string_view decimal_symbol,
                   const std::function<void(const RunResult&, std::string&)>& append,
                   const std::function<void(const std::string&, std::int64_t)>& write,
-                  int threads = 0);
+                  int threads = 0, WorkControl* control = nullptr);
 
 // For results kept by point: each(index, result) is called once for every
 // point, on any of `threads` workers (0: one per usable processor), in no
-// particular order.
+// particular order. With a control, the workers have threads of their own
+// while the calling thread ticks with the points done; a stop ends the
+// sweep with WorkStopped once they have returned.
 void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
                      std::string_view decimal_symbol,
                      const std::function<void(std::int64_t, const RunResult&)>& each,
-                     int threads = 0);
+                     int threads = 0, WorkControl* control = nullptr);
 
 }  // namespace synthfactors::runner

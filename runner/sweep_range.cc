@@ -55,40 +55,45 @@ std::optional<SweepRange> SweepRange::Parse(std::string_view text,
   const auto first = text.find(':');
   const auto second =
       first == std::string_view::npos ? first : text.find(':', first + 1);
-  std::array<std::optional<Decimal>, 3> parts;
-  if (second != std::string_view::npos &&
-      text.find(':', second + 1) == std::string_view::npos) {
-    parts = {ReadDecimal(text.substr(0, first)),
-             ReadDecimal(text.substr(first + 1, second - first - 1)),
-             ReadDecimal(text.substr(second + 1))};
-  }
-  if (!parts[0] || !parts[1] || !parts[2]) {
-    error = "--sweep takes FROM:TO:STEP, three decimal numbers in MHz, "
-            "for example 10368:10370:0.025";
+  if (second == std::string_view::npos ||
+      text.find(':', second + 1) != std::string_view::npos) {
+    error = kSweepOptionWords.usage;
     return std::nullopt;
   }
+  return FromParts(text.substr(0, first), text.substr(first + 1, second - first - 1),
+                   text.substr(second + 1), kSweepOptionWords, error);
+}
+
+std::optional<SweepRange> SweepRange::FromParts(std::string_view from_text,
+                                                std::string_view to_text,
+                                                std::string_view step_text,
+                                                const GridWords& words, std::string& error) {
+  const std::array<std::optional<Decimal>, 3> parts = {
+      ReadDecimal(from_text), ReadDecimal(to_text), ReadDecimal(step_text)};
+  if (!parts[0] || !parts[1] || !parts[2]) {
+    error = words.usage;
+    return std::nullopt;
+  }
+  auto fail = [&](const std::string& reason) {
+    error = std::string(words.prefix) + reason;
+    return std::nullopt;
+  };
+  const std::string from_word(words.from), to_word(words.to), step_word(words.step);
 
   const int scale = std::max({parts[0]->scale, parts[1]->scale, parts[2]->scale});
   const auto from = Scaled(*parts[0], scale);
   const auto to = Scaled(*parts[1], scale);
   const auto step = Scaled(*parts[2], scale);
   if (!from || !to || !step) {
-    error = "--sweep: FROM, TO and STEP may have at most 30 digits each";
-    return std::nullopt;
+    return fail(from_word + ", " + to_word + " and " + step_word +
+                " may have at most 30 digits each");
   }
-  if (*step <= 0) {
-    error = "--sweep: STEP must be greater than 0";
-    return std::nullopt;
-  }
-  if (*to < *from) {
-    error = "--sweep: TO must not be below FROM";
-    return std::nullopt;
-  }
+  if (*step <= 0) return fail(step_word + " must be greater than 0");
+  if (*to < *from) return fail(to_word + " must not be below " + from_word);
   const Int128 steps = (*to - *from) / *step;
   if (steps >= kMaxSweepPoints) {
-    error = "--sweep: the range has more than 10000000 points; "
-            "use a larger STEP or a shorter range";
-    return std::nullopt;
+    return fail("the range has more than 10000000 points; use a larger " + step_word +
+                " or a shorter range");
   }
 
   SweepRange range;

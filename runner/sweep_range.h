@@ -23,11 +23,29 @@ __extension__ typedef unsigned __int128 UInt128;
 
 inline constexpr std::int64_t kMaxSweepPoints = 10'000'000;
 
+// How a face names the grid and its three numbers in its messages.
+struct GridWords {
+  std::string_view prefix;           // before each message, as "--sweep: "
+  std::string_view from, to, step;   // the three numbers, as "FROM"
+  std::string_view usage;            // the whole message for a text that is not a grid
+};
+
+// The command line's words: "--sweep: STEP must be greater than 0".
+inline constexpr GridWords kSweepOptionWords = {
+    "--sweep: ", "FROM", "TO", "STEP",
+    "--sweep takes FROM:TO:STEP, three decimal numbers in MHz, for example "
+    "10368:10370:0.025"};
+
 class SweepRange {
  public:
-  // The range, or nullopt with the reason in `error`.
+  // "FROM:TO:STEP", or nullopt with the reason in `error`, in the command
+  // line's words.
   static std::optional<SweepRange> Parse(std::string_view text,
                                          std::string& error);
+  // The three numbers apart, the reason in `words`.
+  static std::optional<SweepRange> FromParts(std::string_view from, std::string_view to,
+                                             std::string_view step, const GridWords& words,
+                                             std::string& error);
 
   std::int64_t PointCount() const { return count_; }
   // Point i (0 <= i < PointCount()) as the shortest exact decimal text:

@@ -41,6 +41,63 @@ void OnWorkers(int workers, const std::function<void(int worker)>& work) {
   if (failure) std::rethrow_exception(failure);
 }
 
+void OnWorkersWatched(int workers, const std::function<void(int worker)>& work,
+                      WorkControl& control, const std::function<void()>& watch) {
+  if (workers < 1) workers = UsableProcessors();
+  std::mutex mutex;
+  std::condition_variable finished_one;
+  int finished = 0;
+  std::exception_ptr failure;
+  auto run = [&](int worker) {
+    std::exception_ptr thrown;
+    try {
+      work(worker);
+    } catch (...) {
+      thrown = std::current_exception();
+    }
+    const std::lock_guard lock(mutex);
+    if (thrown && !failure) failure = thrown;
+    ++finished;
+    finished_one.notify_all();
+  };
+  std::exception_ptr watch_failure;
+  {
+    std::vector<std::jthread> pool;
+    pool.reserve(static_cast<std::size_t>(workers));
+    for (int t = 0; t < workers; ++t) pool.emplace_back(run, t);
+    for (;;) {
+      {
+        std::unique_lock lock(mutex);
+        if (finished_one.wait_for(lock, WorkControl::kTickPeriod,
+                                  [&] { return finished == workers; })) {
+          break;
+        }
+      }
+      try {
+        watch();
+      } catch (...) {
+        watch_failure = std::current_exception();
+        control.Stop();
+        break;
+      }
+    }
+  }  // joins
+  if (watch_failure) std::rethrow_exception(watch_failure);
+  if (failure) std::rethrow_exception(failure);
+}
+
+void OnWorkersTicking(int workers, WorkControl* control, std::int64_t total,
+                      std::string_view unit, const std::function<std::int64_t()>& done,
+                      const std::function<void(int worker)>& work) {
+  if (control == nullptr) {
+    OnWorkers(workers, work);
+    return;
+  }
+  Ticker ticker(control, total, unit);
+  OnWorkersWatched(workers, work, *control, [&] { ticker.Tick(done()); });
+  ticker.Tick(done(), true);
+}
+
 void RunOrdered(std::int64_t blocks, int workers,
                 const std::function<void(std::int64_t, std::string&)>& compute,
                 const std::function<void(const std::string&)>& write) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "work_control.h"
+
 namespace synthfactors::runner {
 
 // The processors this process may run on (its affinity mask), at least 1.
@@ -16,6 +18,22 @@ int UsableProcessors();
 // UsableProcessors(). An exception thrown by a worker reaches the caller
 // after all have returned.
 void OnWorkers(int workers, const std::function<void(int worker)>& work);
+
+// Like OnWorkers, but every worker runs on a thread of its own while the
+// calling thread watches: it calls watch() about every
+// WorkControl::kTickPeriod until all have returned. When watch() throws,
+// `control` is stopped (the workers are expected to notice), and the
+// exception reaches the caller once all have returned.
+void OnWorkersWatched(int workers, const std::function<void(int worker)>& work,
+                      WorkControl& control, const std::function<void()>& watch);
+
+// Without a control, OnWorkers. With one, OnWorkersWatched, ticking with
+// done() of `total` `unit`, and once more at the end, which throws
+// WorkStopped after a stop.
+void OnWorkersTicking(int workers, WorkControl* control, std::int64_t total,
+                      std::string_view unit,
+                      const std::function<std::int64_t()>& done,
+                      const std::function<void(int worker)>& work);
 
 // Blocks of work computed on several threads and written strictly in order.
 // compute(block, text) fills `text` for block 0 ... blocks - 1 (on any of

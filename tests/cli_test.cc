@@ -2,8 +2,18 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+
 #include "batch.h"
+#include "plain_output.h"
 #include "process.h"
+#include "progress.h"
+#include "run.h"
 
 namespace synthfactors {
 namespace {
@@ -362,11 +372,116 @@ TEST(CliPlanning, BadValuesAreUsageErrorsNamingTheOption) {
     EXPECT_EQ(2, r.exit_code) << option << " " << value;
     EXPECT_EQ(0u, r.err.find(option)) << r.err;
   }
+  EXPECT_EQ(2, Cli({"--rf-out", "1000", "--r-range", "1000001:2000000"}).exit_code);
+  EXPECT_EQ(2, Cli({"--rf-out", "1000", "--r-range", "1:2147483647"}).exit_code);
   EXPECT_EQ(2, Cli({"--rf-out", "1000", "--common-r"}).exit_code);
   EXPECT_EQ(2, Cli({"--sweep", "1:2:1", "--alternatives", "3"}).exit_code);
   const std::vector<Json> batch =
       JsonLines(Cli({"--batch"}, "{\"rf_out\":\"1000\",\"r_range\":\"5:1\"}\n").out);
   EXPECT_EQ(0u, batch.at(0)["error"].get<std::string>().find("r_range takes MIN:MAX"));
+}
+
+TEST(CliPlanning, TheMessageNamesTheNRangeAsGiven) {
+  for (const std::string range : {"4294967296:9223372036854775807",
+                                  "-9223372036854775808:-9223372036854775000"}) {
+    const ProcessResult r = Cli({"--rf-out", "1000", "--n-range", range});
+    EXPECT_EQ(1, r.exit_code);
+    const std::string given = "N from " + range.substr(0, range.find(':')) + " to " +
+                              range.substr(range.find(':') + 1) + ".";
+    EXPECT_NE(std::string::npos, r.err.find(given)) << r.err;
+  }
+}
+
+TEST(CliPlanning, PlainAndJsonTellTheSameStoryWhenNIsTooLargeForARegister) {
+  const std::vector<std::string> args = {"--rf-out", "100000", "--ref", "0.001",
+                                         "--min-fc", "0.0000001", "--max-fc", "0.001",
+                                         "--alternatives", "3", "--fom", "-221"};
+  const ProcessResult plain = Cli(args);
+  EXPECT_EQ(1, plain.exit_code);
+  EXPECT_NE(std::string::npos, plain.out.find("No Error\nIn-band phase noise  -1.0 dBc/Hz\n\nrank"))
+      << plain.out;
+  EXPECT_NE(std::string::npos, plain.out.find("\n   3  1002  100200000000"));
+}
+
+TEST(CliPlanning, TheAlternativesTablePadsByCharacters) {
+  runner::RunInputs inputs;
+  inputs.rf_out = "1000.001";
+  const runner::RunResult result = runner::RunOnce(inputs, "\u066B", {3, -220});
+  const std::string table = cli::AlternativesTable(result, "\u066B");
+  std::vector<std::size_t> widths;
+  for (std::size_t start = 0, end; (end = table.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    const std::string line = table.substr(start, end - start);
+    widths.push_back(std::count_if(line.begin(), line.end(),
+                                   [](char c) { return (c & 0xC0) != 0x80; }));
+  }
+  ASSERT_EQ(4u, widths.size());
+  EXPECT_EQ(std::vector<std::size_t>(4, widths[0]), widths) << table;
+}
+
+// A plan asking for more channel-and-R trials than the bound is refused at
+// once, naming its numbers.
+TEST(CliCommonR, APlanBeyondTheBoundIsAUsageError) {
+  const ProcessResult r = Cli({"--sweep", "1000:1000.1:0.0000001", "--ref", "13.7", "--min-fc",
+                               "0.00001", "--max-fc", "1e9", "--common-r"});
+  EXPECT_EQ(2, r.exit_code);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos,
+            r.err.find("one R for 1000001 channels against 1000000 admitted reference "
+                       "dividers means 1000001000000 trials, more than the 50000000000"))
+      << r.err;
+}
+
+// 2001 channels that each some R reaches but no R reaches all: the choice,
+// then the search for a channel to name, take a few seconds.
+const std::vector<std::string> kSlowPlan = {
+    "--sweep", "1000:1000.02:0.00001", "--min-fc", "0.00001", "--max-fc", "1e9",
+    "--n-range", "99999950:100000050", "--common-r"};
+
+TEST(CliInterrupt, TheChoiceShowsProgressAndStopsOnCtrlC) {
+  child_process::ProcessOptions options;
+  options.terminal = child_process::ProcessOptions::Terminal::kErrorOnly;
+  options.interrupt_after_ms = 1500;
+  std::vector<std::string> args = kSlowPlan;
+  args.insert(args.begin(), SYNTHFACTORS_CLI_PATH);
+  const ProcessResult r = child_process::RunProcess(args, "", {"LC_ALL=C"}, options);
+  EXPECT_EQ(130, r.exit_code);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find(" s left")) << r.err;  // R tried, or channels
+  EXPECT_NE(std::string::npos, r.err.find("synthfactors-cli: interrupted after ")) << r.err;
+}
+
+TEST(CliInterrupt, ASweepStopsAfterWholeLines) {
+  child_process::ProcessOptions options;
+  options.interrupt_after_ms = 500;
+  const ProcessResult r = child_process::RunProcess(
+      {SYNTHFACTORS_CLI_PATH, "--sweep", "1000:1999.9999:0.0001"}, "", {"LC_ALL=C"}, options);
+  EXPECT_EQ(130, r.exit_code);
+  ASSERT_FALSE(r.out.empty());
+  EXPECT_EQ('\n', r.out.back());
+  const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
+  EXPECT_EQ(lines * 10, std::count(r.out.begin(), r.out.end(), ','));  // 11 fields a line
+  EXPECT_LT(lines, 10000001);
+  EXPECT_EQ(0u, r.err.find("synthfactors-cli: interrupted after ")) << r.err;
+}
+
+// Rows on the terminal would be broken by the progress line.
+TEST(CliProgress, NeverOnTheTerminalTheRowsGoTo) {
+  int terminal = -1, terminal_child = -1;
+  ASSERT_EQ(0, openpty(&terminal, &terminal_child, nullptr, nullptr, nullptr));
+  const int saved_out = dup(STDOUT_FILENO), saved_err = dup(STDERR_FILENO);
+  const int null = open("/dev/null", O_WRONLY);
+  std::cout.flush();
+  dup2(terminal_child, STDERR_FILENO);
+  dup2(terminal_child, STDOUT_FILENO);
+  const bool shown_with_rows = cli::Progress::TerminalOrNull(std::cerr) != nullptr;
+  dup2(null, STDOUT_FILENO);
+  const bool shown_alone = cli::Progress::TerminalOrNull(std::cerr) != nullptr;
+  dup2(saved_out, STDOUT_FILENO);
+  dup2(saved_err, STDERR_FILENO);
+  for (const int fd : {saved_out, saved_err, null, terminal, terminal_child}) close(fd);
+  EXPECT_FALSE(shown_with_rows);
+  EXPECT_TRUE(shown_alone);
 }
 
 // scripts/test generates the German locale; without it these fail.

@@ -126,11 +126,76 @@ def test_bad_arguments_say_what_the_command_line_says():
         synthfactors.run(["1000"])
     with pytest.raises(ValueError) as error:
         synthfactors.run("1000", r_range="5:1")
-    assert str(error.value) == ('r_range takes MIN:MAX, two whole numbers from 1 up with MIN '
-                                'not above MAX: "5:1" is not')
+    assert str(error.value) == ('r_range takes MIN:MAX, two whole numbers from 1 to 1000000 '
+                                'with MIN not above MAX: "5:1" is not')
     with pytest.raises(ValueError, match="alternatives takes a whole number from 1 to 1000"):
         synthfactors.run("1000", alternatives=1001)
     with pytest.raises(ValueError, match="fom takes"):
         synthfactors.run("1000", fom="low")
-    with pytest.raises(ValueError, match="--sweep"):
+    with pytest.raises(ValueError, match="stop must not be below start"):
         synthfactors.sweep("2", "1", "1")
+
+
+def interrupted_after(code, seconds):
+    """Runs `code` in a fresh Python, sends it SIGINT after `seconds`; returns
+    how it ended and how long the interrupt took to be raised."""
+    script = ("import signal, threading, time, os, synthfactors\n"
+              f"threading.Timer({seconds}, lambda: os.kill(os.getpid(), signal.SIGINT)).start()\n"
+              "start = time.monotonic()\n"
+              "try:\n"
+              f"    {code}\n"
+              "    print('finished')\n"
+              "except KeyboardInterrupt:\n"
+              f"    print('interrupted', time.monotonic() - start - {seconds})\n")
+    done = subprocess.run(["/usr/bin/python3", "-c", script], capture_output=True, text=True,
+                          env=os.environ, timeout=120, check=False)
+    return done.stdout.split()
+
+
+@pytest.mark.parametrize("code", [
+    "synthfactors.sweep(1000, 1999.9999, 0.0001)",
+    "synthfactors.sweep(1000, 1000.02, 0.00001, min_fc=0.00001, max_fc=1e9, "
+    "n_range=(99999950, 100000050), common_r=True)",
+])
+def test_ctrl_c_stops_a_sweep_promptly(code):
+    words = interrupted_after(code, 0.5)
+    assert words[0] == "interrupted", words
+    assert float(words[1]) < 1.0
+
+
+def test_floats_and_numpy_numbers_are_taken_exactly():
+    assert list(synthfactors.sweep(100000.0, 100001.0, 0.5)["rf_out"]) == \
+        ["100000", "100000.5", "100001"]
+    assert list(synthfactors.sweep(1000, 1000.0001, 0.00001)["rf_out"])[-1] == "1000.0001"
+    assert synthfactors.run("1000", n_range=(1, 1e5))["n_range"] == "1:100000"
+    numpy = pytest.importorskip("numpy")
+    assert synthfactors.run(numpy.int64(1000)) == synthfactors.run(1000)
+    assert synthfactors.run(1000, fom=numpy.float32(-220))["phase_noise_dbc_hz"] == -90.0
+    assert synthfactors.run(1000, alternatives=numpy.int16(2))["alternatives"][1]["r"] == 101
+
+
+def test_dividers_beyond_int64_stay_exact():
+    got = synthfactors.sweep("99999999999999999999", "100000000000000000000", "0.5")
+    expected = csv_columns(cli("--sweep", "99999999999999999999:100000000000000000000:0.5").stdout)
+    assert got["n"].dtype.name == "float64"
+    assert ["%.0f" % n for n in got["n"]] == expected["n"]
+
+
+@pytest.mark.parametrize("call,error", [
+    (lambda: synthfactors.run(10**400), ValueError),
+    (lambda: synthfactors.run(1000, mult=10**400), ValueError),
+    (lambda: synthfactors.run(1000, fom=10**400), ValueError),
+    (lambda: synthfactors.run("\ud800"), ValueError),
+    (lambda: synthfactors.run(1000, alternatives=True), TypeError),
+    (lambda: synthfactors.run(1000, alternatives=2.0), TypeError),
+    (lambda: synthfactors.sweep(1, 2, 1, common_r=None), TypeError),
+    (lambda: synthfactors.run(1000, decimal_symbol=""), ValueError),
+    (lambda: synthfactors.run(1000, decimal_symbol="\x00"), ValueError),
+    (lambda: synthfactors.run(1000, decimal_symbol="," * 10_000_000), ValueError),
+    (lambda: synthfactors.run(1000, decimal_symbol=b","), TypeError),
+])
+def test_bad_arguments_are_refused_in_the_modules_words(call, error):
+    with pytest.raises(error) as raised:
+        call()
+    assert "Unable to cast" not in str(raised.value)
+    assert "--" not in str(raised.value)

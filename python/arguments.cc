@@ -1,0 +1,165 @@
+#include "arguments.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+#include "number_text.h"
+#include "plan_options.h"
+
+namespace synthfactors::python {
+namespace {
+
+enum class Kind { kText, kInteger, kFloat };
+
+// Whether the value is of a NumPy type; without NumPy loaded, it cannot be.
+bool IsNumPy(const py::handle& value, const char* type) {
+  const auto numpy = py::reinterpret_steal<py::object>(PyImport_GetModule(py::str("numpy").ptr()));
+  return numpy && py::isinstance(value, numpy.attr(type));
+}
+
+std::string TypeName(const py::handle& value) {
+  return py::str(value.get_type().attr("__name__"));
+}
+
+Kind KindOf(const py::handle& value, const char* name) {
+  if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_")) {
+    throw py::type_error(std::string(name) + " must be a str, int or float, not bool");
+  }
+  if (PyUnicode_Check(value.ptr())) return Kind::kText;
+  if (PyFloat_Check(value.ptr()) || IsNumPy(value, "floating")) return Kind::kFloat;
+  if (PyIndex_Check(value.ptr())) return Kind::kInteger;
+  throw py::type_error(std::string(name) + " must be a str, int or float, not " +
+                       TypeName(value));
+}
+
+std::string Text(const py::handle& value, const char* name) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+  if (data == nullptr) {
+    PyErr_Clear();
+    throw py::value_error(std::string(name) +
+                          " is not valid text: it holds a lone surrogate character");
+  }
+  return std::string(data, static_cast<std::size_t>(size));
+}
+
+py::int_ Integer(const py::handle& value) {
+  return py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+}
+
+double Float(const py::handle& value, const char* name) {
+  const double number = PyFloat_AsDouble(value.ptr());
+  if (number == -1.0 && PyErr_Occurred() != nullptr) throw py::error_already_set();
+  if (!std::isfinite(number)) {
+    throw py::value_error(std::string(name) + " must be a finite number");
+  }
+  return number;
+}
+
+// An integer as a double; beyond the double range a ValueError.
+double IntegerAsDouble(const py::int_& integer, const char* name) {
+  const double number = PyLong_AsDouble(integer.ptr());
+  if (number == -1.0 && PyErr_Occurred() != nullptr) {
+    PyErr_Clear();
+    throw py::value_error(std::string(name) +
+                          " is beyond the range of numbers (about 1.8E+308)");
+  }
+  return number;
+}
+
+}  // namespace
+
+std::string InputText(const py::handle& value, const char* name) {
+  switch (KindOf(value, name)) {
+    case Kind::kText:
+      return Text(value, name);
+    case Kind::kFloat:
+      return runner::ShortestText(Float(value, name));
+    case Kind::kInteger:
+      break;
+  }
+  const py::int_ integer = Integer(value);
+  int overflow = 0;
+  const long long small = PyLong_AsLongLongAndOverflow(integer.ptr(), &overflow);
+  if (overflow == 0) return runner::ShortestText(static_cast<std::int64_t>(small));
+  if (overflow > 0) {
+    const unsigned long long large = PyLong_AsUnsignedLongLong(integer.ptr());
+    if (!PyErr_Occurred()) return runner::ShortestText(static_cast<std::uint64_t>(large));
+    PyErr_Clear();
+  }
+  return runner::ShortestText(IntegerAsDouble(integer, name));
+}
+
+std::string ExactText(const py::handle& value, const char* name) {
+  switch (KindOf(value, name)) {
+    case Kind::kText:
+      return Text(value, name);
+    case Kind::kInteger:
+      return py::str(Integer(value));
+    case Kind::kFloat:
+      break;
+  }
+  const double number = Float(value, name);
+  char buffer[400];  // the digits of the largest double
+  return std::string(
+      buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
+}
+
+std::optional<std::string> RangeText(const py::object& value, const char* name) {
+  if (value.is_none()) return std::nullopt;
+  if (PyUnicode_Check(value.ptr())) return Text(value, name);
+  if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
+    const py::sequence pair = value;
+    if (pair.size() != 2) throw py::value_error(std::string(name) + " takes (MIN, MAX)");
+    return ExactText(pair[0], name) + ":" + ExactText(pair[1], name);
+  }
+  throw py::type_error(std::string(name) + " must be a str \"MIN:MAX\" or a (MIN, MAX) pair");
+}
+
+std::optional<double> FigureOfMerit(const py::object& value) {
+  if (value.is_none()) return std::nullopt;
+  std::string error;
+  switch (KindOf(value, "fom")) {
+    case Kind::kText:
+      if (const auto fom = runner::ParseFigureOfMerit(Text(value, "fom"), "fom", error)) {
+        return fom;
+      }
+      throw py::value_error(error);
+    case Kind::kFloat:
+      return Float(value, "fom");
+    case Kind::kInteger:
+      break;
+  }
+  return IntegerAsDouble(Integer(value), "fom");
+}
+
+int AlternativeCount(const py::object& value) {
+  if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_") || !PyIndex_Check(value.ptr())) {
+    throw py::type_error("alternatives must be an int, not " + TypeName(value));
+  }
+  const std::string text = py::str(Integer(value));
+  if (text == "0") return 0;
+  std::string error;
+  const std::optional<int> count = runner::ParseAlternativeCount(text, "alternatives", error);
+  if (!count) throw py::value_error(error);
+  return *count;
+}
+
+bool Flag(const py::object& value, const char* name) {
+  if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_")) return value.cast<bool>();
+  throw py::type_error(std::string(name) + " must be True or False, not " + TypeName(value));
+}
+
+std::string DecimalSymbol(const py::object& value) {
+  if (!PyUnicode_Check(value.ptr())) {
+    throw py::type_error("decimal_symbol must be a str, not " + TypeName(value));
+  }
+  if (PyUnicode_GetLength(value.ptr()) != 1 ||
+      !py::cast<bool>(value.attr("isprintable")())) {
+    throw py::value_error("decimal_symbol must be one printable character, such as \".\" or \",\"");
+  }
+  return Text(value, "decimal_symbol");
+}
+
+}  // namespace synthfactors::python

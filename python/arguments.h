@@ -1,0 +1,42 @@
+// The Python module's arguments read into the calculation's values, with
+// errors in the module's own words: TypeError for a wrong type, ValueError
+// for a value the calculation cannot use. Numbers may be Python's or
+// NumPy's; bool is never taken for a number.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <optional>
+#include <string>
+
+namespace synthfactors::python {
+
+namespace py = pybind11;
+
+// An input box's text: a str as typed; an integer as its digits (beyond 64
+// bits as the nearest float's text); a float as its shortest round-trip
+// text, as the command line's --batch takes JSON numbers.
+std::string InputText(const py::handle& value, const char* name);
+
+// A number of a sweep's grid or a counter range, exactly: a str as typed,
+// an integer as all its digits, a whole float as that integer, another
+// float as its shortest round-trip decimal without exponent (1e-05 is
+// "0.00001").
+std::string ExactText(const py::handle& value, const char* name);
+
+// A counter range: "MIN:MAX" or a (MIN, MAX) pair; None for none.
+std::optional<std::string> RangeText(const py::object& value, const char* name);
+
+// The figure of merit in dBc/Hz: a number or its text; None for none.
+std::optional<double> FigureOfMerit(const py::object& value);
+
+// The number of alternatives, 0 for none.
+int AlternativeCount(const py::object& value);
+
+// True or False (Python's or NumPy's), nothing else.
+bool Flag(const py::object& value, const char* name);
+
+// One printable character.
+std::string DecimalSymbol(const py::object& value);
+
+}  // namespace synthfactors::python
