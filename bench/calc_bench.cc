@@ -12,6 +12,7 @@
 #include "divider_search.h"
 #include "memory_boxes.h"
 #include "numeric_text.h"
+#include "plan_options.h"
 #include "planning.h"
 #include "sweep_writer.h"
 
@@ -211,6 +212,25 @@ void BM_CommonR(benchmark::State& state) {
   state.counters["R"] = chosen;
 }
 BENCHMARK(BM_CommonR)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The worst plan that --common-r accepts: 50,000 channels against 1,000,000
+// admitted R (the bound, 5e10 trials), each channel reached only by R near
+// the end, so that no R serves them all and every channel is checked
+// against nearly every R to name one. About a minute on two processors.
+void BM_CommonRWorstAccepted(benchmark::State& state) {
+  std::string error;
+  const auto range = runner::SweepRange::Parse("1000:1000.49999:0.00001", error);
+  runner::RunInputs others;
+  others.min_fc = "0.00001";
+  others.max_fc = "1e9";
+  others.n_range = "99999950:100000050";
+  runner::ReadCounterRanges(others, "n", "n", error);
+  for (auto _ : state) {
+    const runner::PlanR plan = runner::ChoosePlanR(*range, others);
+    benchmark::DoNotOptimize(plan.error);
+  }
+}
+BENCHMARK(BM_CommonRWorstAccepted)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 }  // namespace synthfactors

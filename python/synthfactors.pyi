@@ -4,8 +4,8 @@ from typing import Any, Optional, Sequence, Union
 
 import numpy
 
-Input = Union[str, int, float]
-Range = Union[str, Sequence[int], None]
+Input = Union[str, int, float, numpy.integer, numpy.floating]
+Range = Union[str, Sequence[Union[int, float]], None]
 
 def run(
     rf_out: Input,
@@ -16,8 +16,8 @@ def run(
     *,
     r_range: Range = None,
     n_range: Range = None,
-    alternatives: int = 0,
-    fom: Optional[Union[str, float]] = None,
+    alternatives: Union[int, numpy.integer] = 0,
+    fom: Optional[Union[str, float, int]] = None,
     decimal_symbol: str = ".",
 ) -> dict[str, Any]:
     """The fields of ``synthfactors-cli --json`` for one RF output (MHz)."""
@@ -36,4 +36,6 @@ def sweep(
     common_r: bool = False,
     decimal_symbol: str = ".",
 ) -> dict[str, Union[numpy.ndarray, dict[str, Any]]]:
-    """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays."""
+    """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays.
+
+    ``r`` and ``n`` are int64, or float64 when a divider is 2**63 or more."""

@@ -189,37 +189,43 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
 constexpr const char* kRunDoc = R"(Chooses R and N for one RF output frequency, as synthfactors-cli --json.
 
 Each input is a str, read exactly as the window reads its box (blanks
-ignored, the number at the start counts, no number reads as 0), or an int
-or float, taken as its shortest round-trip text. Frequencies are in MHz,
-the comparison limits in kHz.
+ignored, the number at the start counts, no number reads as 0), or a
+number, Python's or NumPy's, taken as its shortest round-trip text.
+Frequencies are in MHz, the comparison limits in kHz.
 
-r_range, n_range: counter ranges, "MIN:MAX" or (MIN, MAX); only R in the
-R range are tried and only N in the N range admitted.
+r_range, n_range: counter ranges, "MIN:MAX" or (MIN, MAX), the numbers
+taken exactly; only R in the R range (within 1 ... 1000000) are tried and
+only N in the N range admitted.
 alternatives: also rank up to this many admitted pairs (1 ... 1000; 0: none).
 fom: the PLL's figure of merit in dBc/Hz, for the in-band phase noise.
-decimal_symbol: the report's decimal symbol.
+decimal_symbol: the report's decimal symbol, one printable character.
 
 Returns a dict with the fields of the command line's JSON object: rf_out,
 mult, ref, min_fc, max_fc, (r_range, n_range,) rf_source, report, exact, r,
 n, comparison_khz, error_hz, error_ppb, fault, message, and with the
 options phase_noise_dbc_hz and alternatives. A run that ends in an
 arithmetic fault is no exception: see its fault and message fields. A
-wrong type raises TypeError, a bad range or option value ValueError.)";
+wrong type (bool for a number, a float for alternatives) raises TypeError;
+a bad range or option value, a number beyond the double range or text
+with a lone surrogate raises ValueError.)";
 
 constexpr const char* kSweepDoc = R"(Runs every RF output start, start + step, ... stop (MHz).
 
-start, stop and step are exact decimals (str, or numbers taken as their
-shortest text); the grid is that of synthfactors-cli --sweep. The other
-inputs are as for run(). Computed on every usable processor, without
-holding the GIL.
+start, stop and step are exact decimals: a str as typed, an int, or a
+float taken as its exact decimal (100000.0 is 100000, 1e-05 is 0.00001);
+the grid is that of synthfactors-cli --sweep, at most 10000000 points. The
+other inputs are as for run(). Computed on every usable processor without
+holding the GIL; Ctrl+C stops the workers and raises KeyboardInterrupt.
 
 Returns a dict of NumPy arrays, one per column of the command line's CSV:
-rf_out, rf_source, r_hex, n_hex, fault (str; "" where empty), r, n (int64;
-0 where the search did not finish), comparison_khz, error_hz, error_ppb
-(float64; NaN where the run did not get that far) and exact (bool). With
-common_r=True, one R serves every channel (as --common-r) and the dict
-also holds "common_r": {common_r, comparison_khz, exact_channels, channels,
-worst_error_hz}; ValueError when no R serves every channel.)";
+rf_out, rf_source, r_hex, n_hex, fault (str; "" where empty), r, n (int64,
+or float64 when a divider is 2**63 or more; 0 where the search did not
+finish), comparison_khz, error_hz, error_ppb (float64; NaN where the run
+did not get that far) and exact (bool). With common_r=True, one R serves
+every channel (as --common-r) and the dict also holds "common_r":
+{common_r, comparison_khz, exact_channels, channels, worst_error_hz};
+ValueError when no R serves every channel, or when the plan asks for more
+than 5e10 channel-and-R trials.)";
 
 }  // namespace
 }  // namespace synthfactors::python

@@ -17,30 +17,50 @@
 
 #include "app_icon.h"
 #include "control_table.h"
+#include "font_choice.h"
 #include "fault_message.h"
 
 namespace synthfactors::ui {
 namespace {
 
-// The report's font, with faces found on Linux desktops after the first.
+// The report's faces, those found on Linux desktops after the first, and
+// the worked example's lines, which must each keep to one line of the box.
 // 16 pixels is its 12 points at the 96 dpi the layout is drawn for.
-QFont ReportFont() {
-  QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                    "Arimo", "DejaVu Sans"});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(16);
-  font.setWeight(QFont::Normal);
-  return font;
+const QStringList kReportFamilies = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
+                                     "Arimo", "DejaVu Sans Condensed", "DejaVu Sans"};
+constexpr int kReportPixels = 16;
+constexpr std::array<std::string_view, 4> kReportSampleLines = {
+    "Comparison freq  11.37358kHz", "Error  4.024Hz        3* 10^-9", "Hex divider values ",
+    "R  0x477  N  0x1A803"};
+
+// Small sans-serif faces, metric-compatible ones first, for the captions.
+const QStringList kControlFamilies = {"Liberation Sans", "Arimo", "DejaVu Sans Condensed",
+                                      "DejaVu Sans"};
+constexpr int kControlPixels = 10;
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A small sans-serif face in which every caption fits its label.
+// The face of the report box, whose text area is `width` x `height` pixels.
+QFont ReportFont(int width, int height) {
+  std::vector<FittingText> lines;
+  for (const std::string_view line : kReportSampleLines) {
+    lines.push_back({FromUtf8(line), width, height});
+  }
+  return FittingFont(kReportFamilies, kReportPixels, lines);
+}
+
+// The face of the captions: each fits its label, and the button's its button.
 QFont ControlFont() {
-  QFont font;
-  font.setFamilies({"Liberation Sans", "Arimo", "DejaVu Sans"});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(10);
-  return font;
+  std::vector<FittingText> captions;
+  for (const ControlEntry& entry : kControls) {
+    if (entry.kind == ControlKind::kLabel || entry.kind == ControlKind::kPushButton) {
+      captions.push_back({FromUtf8(entry.text), ToPixels(entry.rect.width),
+                          ToPixels(entry.rect.height)});
+    }
+  }
+  return FittingFont(kControlFamilies, kControlPixels, captions);
 }
 
 // A push button that Enter and Return click as well as Space, as on the
@@ -58,10 +78,6 @@ class PushButton : public QPushButton {
     QPushButton::keyPressEvent(event);
   }
 };
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QWidget* MakeControl(const ControlEntry& entry, QWidget* parent) {
   const QString text = FromUtf8(entry.text);
@@ -83,7 +99,9 @@ QWidget* MakeControl(const ControlEntry& entry, QWidget* parent) {
       box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       box->setTabChangesFocus(true);
-      box->setFont(ReportFont());
+      const int margins = 2 * box->frameWidth() + 2 * qRound(box->document()->documentMargin());
+      box->setFont(ReportFont(ToPixels(entry.rect.width) - margins,
+                              ToPixels(entry.rect.height) - margins));
       return box;
     }
     case ControlKind::kPushButton: {

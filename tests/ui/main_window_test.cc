@@ -257,6 +257,21 @@ class MainWindowTest : public QObject {
                  .replace(QLatin1Char('@'), symbol));
   }
 
+  // Each line of the report keeps to one line of the box, whatever faces
+  // the system has (run again without Liberation, see CMakeLists.txt).
+  void theReportsLinesAreNotWrapped() {
+    type("RFOut", "1234.5678");
+    type("Ref", "13");
+    type("MinFC", "10");
+    type("MaxFC", "200");
+    go()->click();
+    QApplication::processEvents();
+    for (QTextBlock block = report()->document()->firstBlock(); block.isValid();
+         block = block.next()) {
+      QVERIFY2(block.layout()->lineCount() == 1, qPrintable(block.text()));
+    }
+  }
+
   void enterInATextBoxStartsNothing() {
     type("RFOut", "1000");
     QTest::keyClick(box("RFOut"), Qt::Key_Return);
