@@ -65,6 +65,17 @@ struct SearchBounds {
   // doubles that admit the same whole N, and may read differently.
   std::optional<std::pair<std::int64_t, std::int64_t>> GivenN;
 
+  // Plain ranges of R and N.
+  static SearchBounds Ranges(std::int32_t first_r, std::int32_t last_r, double min_n,
+                             double max_n) {
+    SearchBounds bounds;
+    bounds.FirstR = first_r;
+    bounds.LastR = last_r;
+    bounds.MinN = min_n;
+    bounds.MaxN = max_n;
+    return bounds;
+  }
+
   bool Admits(double n) const { return n >= MinN && n <= MaxN; }
   // The R actually tried: FirstR ... LastR within 1 ... kLastRTrial.
   std::int32_t FirstTriedR() const { return FirstR < 1 ? 1 : FirstR; }

@@ -258,7 +258,7 @@ TEST(DividerSearch, EveryKernelAtEveryLaneOfABlock) {
                {"lower-limit stop", 1000.001, 2001}};
   for (const Case& c : cases) {
     for (std::int32_t first = c.at - 20; first < c.at - 11; ++first) {
-      const SearchBounds bounds{first, kLastRTrial, -INFINITY, INFINITY};
+      const SearchBounds bounds = SearchBounds::Ranges(first, kLastRTrial, -INFINITY, INFINITY);
       const Search scalar = Searched(c.src, 10, 5, 100, SearchKernel::kScalar, bounds);
       SCOPED_TRACE(std::string(c.what) + ", R from " + std::to_string(first));
       for (const SearchKernel kernel : AvailableSearchKernels()) {
@@ -268,7 +268,7 @@ TEST(DividerSearch, EveryKernelAtEveryLaneOfABlock) {
   }
   // An exact pair whose N is out of bounds, on each lane: passed over.
   for (std::int32_t first = 80; first < 89; ++first) {
-    const SearchBounds bounds{first, kLastRTrial, 10001, 1e9};
+    const SearchBounds bounds = SearchBounds::Ranges(first, kLastRTrial, 10001, 1e9);
     const Search scalar = Searched(1000, 10, 5, 100, SearchKernel::kScalar, bounds);
     EXPECT_EQ(101, scalar.state.BestR);
     for (const SearchKernel kernel : AvailableSearchKernels()) {

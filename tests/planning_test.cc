@@ -26,7 +26,7 @@ RunInputs Inputs(std::string rf_out, SearchBounds bounds = {}) {
 }
 
 SearchBounds Bounds(std::int32_t first_r, std::int32_t last_r, double min_n, double max_n) {
-  return {first_r, last_r, min_n, max_n};
+  return SearchBounds::Ranges(first_r, last_r, min_n, max_n);
 }
 
 TEST(CounterRanges, NarrowTheSearchWithoutChangingItsRules) {
