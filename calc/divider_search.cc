@@ -56,14 +56,14 @@ Step CheckedStep(SearchState& s, std::int32_t r, Limits& limits,
   const double fcomp_khz = Checked::ComparisonKiloHertz(s.FComp);
   if (!limits.lower_read) {
     s.Phase = SearchPhase::kReadLowerLimit;
-    limits.lower = ParseLeadingNumber(limits.lower_text);
+    limits.lower = std::max(ParseLeadingNumber(limits.lower_text), bounds.LowestKHz);
     limits.lower_read = true;
     s.Phase = SearchPhase::kCandidates;
   }
   if (fcomp_khz < limits.lower) return Step::kStopLower;
   if (!limits.upper_read) {
     s.Phase = SearchPhase::kReadUpperLimit;
-    limits.upper = ParseLeadingNumber(limits.upper_text);
+    limits.upper = std::min(ParseLeadingNumber(limits.upper_text), bounds.HighestKHz);
     limits.upper_read = true;
     s.Phase = SearchPhase::kCandidates;
   }

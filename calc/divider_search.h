@@ -51,11 +51,31 @@ struct SearchState {
 
 inline constexpr std::int32_t kLastRTrial = 1'000'000;
 
+// The feedback counter of a dual-modulus prescaler P/P+1: N = P x B + A,
+// with A = N mod P and B = N div P, the A and B counters within their
+// ranges, and B not below A (the prescaler divides by P+1 for A cycles of
+// B). Some N cannot be formed at all: with P = 8, 28 ... 31 (B 3 < A 4 ... 7).
+struct DualModulus {
+  std::int32_t P = 0;
+  std::int64_t MinA = 0, MaxA = 0;
+  std::int64_t MinB = 0, MaxB = 0;
+
+  // Whether the counters can form `n`, a whole number within
+  // P x MinB + MinA ... P x MaxB + MaxA.
+  bool Forms(double n) const {
+    const auto whole = static_cast<std::int64_t>(n);
+    const std::int64_t b = whole / P, a = whole % P;
+    return a >= MinA && a <= MaxA && b >= MinB && b <= MaxB && b >= a;
+  }
+  bool operator==(const DualModulus&) const = default;
+};
+
 // Which candidates a search may take, for synthesisers with finite counters:
 // only R from FirstR to LastR are tried (within 1 ... kLastRTrial), and a
-// candidate whose N lies outside MinN ... MaxN is not admitted: it neither
-// becomes the best pair nor stops the search as exact. The defaults leave
-// the search as the window runs it.
+// candidate whose N lies outside MinN ... MaxN, or that a dual-modulus
+// counter cannot form, is not admitted: it neither becomes the best pair nor
+// stops the search as exact. A chip's comparison limits narrow the window
+// the user gives. The defaults leave the search as the window runs it.
 struct SearchBounds {
   std::int32_t FirstR = 1;
   std::int32_t LastR = kLastRTrial;
@@ -64,6 +84,15 @@ struct SearchBounds {
   // The N range as the user wrote it, for messages: MinN and MaxN are the
   // doubles that admit the same whole N, and may read differently.
   std::optional<std::pair<std::int64_t, std::int64_t>> GivenN;
+  // A dual-modulus counter's rule on top of MinN ... MaxN.
+  std::optional<DualModulus> Dual;
+  // The prescaler P/P+1 that sets a plain counter's MinN, for messages; 0
+  // for none.
+  std::int32_t PlainPrescaler = 0;
+  // A chip's comparison limits in kHz: the window is the overlap of these
+  // and the limits the user gives.
+  double LowestKHz = -std::numeric_limits<double>::infinity();
+  double HighestKHz = std::numeric_limits<double>::infinity();
 
   // Plain ranges of R and N.
   static SearchBounds Ranges(std::int32_t first_r, std::int32_t last_r, double min_n,
@@ -76,7 +105,7 @@ struct SearchBounds {
     return bounds;
   }
 
-  bool Admits(double n) const { return n >= MinN && n <= MaxN; }
+  bool Admits(double n) const { return n >= MinN && n <= MaxN && (!Dual || Dual->Forms(n)); }
   // The R actually tried: FirstR ... LastR within 1 ... kLastRTrial.
   std::int32_t FirstTriedR() const { return FirstR < 1 ? 1 : FirstR; }
   std::int32_t LastTriedR() const { return LastR > kLastRTrial ? kLastRTrial : LastR; }

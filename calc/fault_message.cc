@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 namespace synthfactors {
@@ -53,12 +54,26 @@ std::string NoPairFits(const SearchBounds& bounds) {
                         "Maximum Fcomp";
   const bool n_bounded =
       bounds.MinN != SearchBounds{}.MinN || bounds.MaxN != SearchBounds{}.MaxN;
+  if (std::isfinite(bounds.HighestKHz)) {
+    message += " (at most " + whole(bounds.HighestKHz) + " kHz for the chip)";
+  }
   if (bounds.GivenN) {
     message += " with a feedback divider N from " + std::to_string(bounds.GivenN->first) +
                " to " + std::to_string(bounds.GivenN->second);
   } else if (n_bounded) {
     message += " with a feedback divider N from " + whole(bounds.MinN) + " to " +
                whole(bounds.MaxN);
+  }
+  const std::int32_t prescaler = bounds.Dual ? bounds.Dual->P : bounds.PlainPrescaler;
+  if (prescaler != 0) {
+    message += " that the " + std::to_string(prescaler) + "/" + std::to_string(prescaler + 1) +
+               " prescaler can form";
+  }
+  if (bounds.Dual) {
+    message += " with B from " + std::to_string(bounds.Dual->MinB) + " to " +
+               std::to_string(bounds.Dual->MaxB) + " and A from " +
+               std::to_string(bounds.Dual->MinA) + " to " + std::to_string(bounds.Dual->MaxA) +
+               ", B not below A";
   }
   return message + ". Check " +
          (bounds == SearchBounds{} ? "" : "the counter ranges, ") +

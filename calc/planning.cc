@@ -9,12 +9,15 @@ namespace {
 
 using PlainPairFormula = PairFormula<PlainArithmetic>;
 
-// Calls admit(r, fcomp) for every R the window admits, in order, until the
-// lower limit stops it or the bounds end. A comparison frequency beyond the
+// Calls admit(r, fcomp) for every R the window (narrowed by the bounds'
+// comparison limits) admits, in order, until the lower limit stops it or the
+// bounds end. A comparison frequency beyond the
 // double range, which would end a search in a fault, is passed over.
 template <typename Admit>
 void ForEachAdmittedR(double ref, double lower_khz, double upper_khz,
                       const SearchBounds& bounds, Admit admit) {
+  lower_khz = std::max(lower_khz, bounds.LowestKHz);
+  upper_khz = std::min(upper_khz, bounds.HighestKHz);
   for (std::int32_t r = bounds.FirstTriedR(), last = bounds.LastTriedR(); r <= last; ++r) {
     const double fcomp = Plain::Comparison(ref, r);
     const double fcomp_khz = Plain::ComparisonKiloHertz(fcomp);
@@ -88,6 +91,23 @@ std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double
                        20 * std::log10(std::fabs(mult));
   if (!std::isfinite(noise)) return std::nullopt;
   return noise;
+}
+
+std::optional<NoiseFigures> InBandNoise(const NoiseModel& model, double comparison_khz,
+                                        double n, double mult) {
+  const std::optional<double> floor = InBandPhaseNoise(model.Fom, comparison_khz, n, mult);
+  if (!floor) return std::nullopt;
+  NoiseFigures figures{*floor, *floor, std::nullopt};
+  if (!model.Flicker) return figures;
+  const double source_hz = n * (comparison_khz * 1000);
+  const double flicker = *model.Flicker + 20 * std::log10(source_hz) -
+                         10 * std::log10(model.OffsetHz) + 20 * std::log10(std::fabs(mult));
+  const double total =
+      10 * std::log10(std::pow(10.0, *floor / 10) + std::pow(10.0, flicker / 10));
+  if (!std::isfinite(flicker) || !std::isfinite(total)) return std::nullopt;
+  figures.Flicker = flicker;
+  figures.Total = total;
+  return figures;
 }
 
 std::vector<AdmittedR> AdmittedDividers(double ref, double lower_khz, double upper_khz,

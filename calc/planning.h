@@ -48,6 +48,26 @@ std::vector<RankedPair> RankedAlternatives(const PlanInputs& in, int count);
 std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double n,
                                        double mult);
 
+// A loop's in-band noise model: the figure of merit for the flat floor, and
+// the normalised 1/f noise (dBc/Hz of a 1 Hz carrier at 1 Hz offset) with
+// the offset it is read at.
+struct NoiseModel {
+  double Fom = 0;
+  std::optional<double> Flicker;
+  double OffsetHz = 10000;
+};
+
+// The noise of a pair at the output, dBc/Hz: the floor (InBandPhaseNoise),
+// the flicker FLICKER + 20 log10(f_src) - 10 log10(offset) + 20 log10(|m|)
+// with f_src = N x the comparison frequency in Hz, and their power sum.
+struct NoiseFigures {
+  double Total = 0;
+  double Floor = 0;
+  std::optional<double> Flicker;  // with a flicker figure
+};
+std::optional<NoiseFigures> InBandNoise(const NoiseModel& model, double comparison_khz,
+                                        double n, double mult);
+
 // One R for every channel of a plan: among the R the window and the bounds
 // admit, for which every channel's N is at least 1 and within the bounds,
 // the smallest R exact on every channel; else the R whose worst |output

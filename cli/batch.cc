@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "io_failure.h"
+#include "json_reading.h"
 #include "number_text.h"
 #include "plan_options.h"
+#include "chip_file.h"
 #include "interrupt.h"
 #include "result_json.h"
 
@@ -19,15 +21,15 @@ using Json = nlohmann::json;
 using runner::RunInputs;
 using runner::ShortestText;
 
-// The members a line may have: the five input texts and the two counter
-// ranges.
+// The members a line may have: the five input texts, the two counter
+// ranges and the chip.
 struct Member {
   std::string_view name;
   std::string RunInputs::*text = nullptr;
-  std::optional<std::string> RunInputs::*range = nullptr;
+  std::optional<std::string> RunInputs::*option = nullptr;  // a string only
 };
 
-constexpr std::array<Member, 7> kMembers = {{
+constexpr std::array<Member, 8> kMembers = {{
     {"rf_out", &RunInputs::rf_out},
     {"mult", &RunInputs::mult},
     {"ref", &RunInputs::ref},
@@ -35,6 +37,7 @@ constexpr std::array<Member, 7> kMembers = {{
     {"max_fc", &RunInputs::max_fc},
     {"r_range", nullptr, &RunInputs::r_range},
     {"n_range", nullptr, &RunInputs::n_range},
+    {"chip", nullptr, &RunInputs::chip},
 }};
 
 std::optional<std::string> MemberText(const Json& value) {
@@ -56,31 +59,8 @@ bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// nlohmann's messages start with "[json.exception.parse_error.101] ".
-std::string WithoutExceptionTag(std::string_view what) {
-  if (!what.empty() && what.front() == '[') {
-    const auto close = what.find("] ");
-    if (close != std::string_view::npos) what.remove_prefix(close + 2);
-  }
-  return std::string(what);
-}
-
-// Deeper lines are refused as soon as the parser reaches this depth, so a
-// line of nested brackets costs no memory.
+// Deeper lines are refused as soon as the parser reaches this depth.
 constexpr int kMaxNesting = 64;
-
-struct TooDeep {};
-
-Json ParseShallow(std::string_view line) {
-  return Json::parse(line, [](int depth, Json::parse_event_t event, Json&) {
-    if ((event == Json::parse_event_t::object_start ||
-         event == Json::parse_event_t::array_start) &&
-        depth >= kMaxNesting) {
-      throw TooDeep{};
-    }
-    return true;
-  });
-}
 
 int NextByte(std::streambuf& buffer) {
   try {
@@ -121,23 +101,12 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 
 std::optional<RunInputs> ReadBatchLine(std::string_view line,
                                        std::string& error) {
-  // The parser would take a NUL byte for the end of the text; JSON allows
-  // none, not even inside a string.
-  if (const auto nul = line.find('\0'); nul != std::string_view::npos) {
-    error = "not valid JSON: a NUL byte at column " + std::to_string(nul + 1);
+  std::optional<Json> parsed = ParseJson(line, kMaxNesting, error);
+  if (!parsed) {
+    if (error.starts_with("nested")) error += ": a batch line is one flat object";
     return std::nullopt;
   }
-  Json object;
-  try {
-    object = ParseShallow(line);
-  } catch (const Json::exception& e) {  // parse errors, numbers beyond range
-    error = "not valid JSON: " + WithoutExceptionTag(e.what());
-    return std::nullopt;
-  } catch (const TooDeep&) {
-    error = "nested more than " + std::to_string(kMaxNesting) +
-            " levels deep: a batch line is one flat object";
-    return std::nullopt;
-  }
+  const Json& object = *parsed;
   if (!object.is_object()) {
     error = "not a JSON object: each line must be an object such as "
             "{\"rf_out\": \"1000\"}";
@@ -152,15 +121,17 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
     }
     if (member == nullptr) {
       error = "unknown member \"" + key +
-              "\": the members are rf_out, mult, ref, min_fc, max_fc, r_range and n_range";
+              "\": the members are rf_out, mult, ref, min_fc, max_fc, r_range, n_range and "
+              "chip";
       return std::nullopt;
     }
-    if (member->range != nullptr) {
+    if (member->option != nullptr) {
       if (!value.is_string()) {
-        error = "member \"" + key + "\" must be a string such as \"1:16383\"";
+        error = "member \"" + key + "\" must be a string such as " +
+                (key == "chip" ? "\"adf4106\"" : "\"1:16383\"");
         return std::nullopt;
       }
-      inputs.*(member->range) = value.get<std::string>();
+      inputs.*(member->option) = value.get<std::string>();
       continue;
     }
     std::optional<std::string> text = MemberText(value);
@@ -171,6 +142,7 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
     inputs.*(member->text) = std::move(*text);
   }
   if (!runner::ReadCounterRanges(inputs, "r_range", "n_range", error)) return std::nullopt;
+  if (inputs.chip && !(inputs.chip_profile = LoadChip(*inputs.chip, error))) return std::nullopt;
   return inputs;
 }
 

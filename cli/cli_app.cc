@@ -1,6 +1,8 @@
 #include "cli_app.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -9,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "batch.h"
+#include "chip_file.h"
 #include "common_r_writer.h"
 #include "decimal_symbol.h"
 #include "interrupt.h"
@@ -18,6 +21,7 @@
 #include "progress.h"
 #include "result_json.h"
 #include "run.h"
+#include "sweep.h"
 #include "sweep_range.h"
 #include "sweep_writer.h"
 #include "version.h"
@@ -32,9 +36,13 @@ struct Request {
   bool json = false;
   bool batch = false;
   bool common_r = false;
+  bool list_chips = false;
   std::optional<std::string> sweep;
   std::optional<std::string> alternatives;
   std::optional<std::string> fom;
+  std::optional<std::string> flicker;
+  std::optional<std::string> offset;
+  std::optional<std::string> prescaler;
 };
 
 // The request once checked: every value read.
@@ -74,7 +82,8 @@ class Options {
       "synthesiser for a wanted RF output frequency.",
       "synthfactors-cli"};
   // Texts of the options whose presence counts.
-  std::string r_range_, n_range_, sweep_, alternatives_, fom_;
+  std::string r_range_, n_range_, sweep_, alternatives_, fom_, flicker_, offset_, chip_,
+      prescaler_;
   struct OptionalText {
     CLI::Option* option;
     const std::string* text;
@@ -124,13 +133,32 @@ void Options::Declare() {
   auto* fom = Optional("--fom", request_.fom, fom_,
                        "PLL figure of merit, dBc/Hz: adds the in-band phase noise of each pair",
                        "DBC");
+  auto* flicker = Optional("--flicker", request_.flicker, flicker_,
+                           "Normalised 1/f noise, dBc/Hz (1 Hz carrier, 1 Hz offset): adds "
+                           "the flicker to the in-band phase noise",
+                           "DBC");
+  auto* offset = Optional("--offset", request_.offset, offset_,
+                          "Offset from the carrier the flicker is read at, Hz (default 10000)",
+                          "HZ");
   auto* common_r = app_.add_flag("--common-r", request_.common_r,
                                  "With --sweep: one reference divider R for every channel");
+  auto* chip = Optional("--chip", in.chip, chip_,
+                        "A chip's counters and limits on top of the window: a profile name "
+                        "(see --list-chips) or a profile file",
+                        "NAME|FILE");
+  auto* prescaler = Optional("--prescaler", request_.prescaler, prescaler_,
+                             "With --chip: the prescaler P/P+1, from those the chip allows "
+                             "(default: the smallest for the source frequency)",
+                             "P");
+  auto* list_chips = app_.add_flag("--list-chips", request_.list_chips,
+                                   "List the shipped chip profiles and exit");
   app_.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
   batch->excludes(rf_out, mult, ref, min_fc, max_fc, sweep, r_range, n_range, alternatives,
-                  fom, common_r);
-  sweep->excludes(rf_out, alternatives, fom);
+                  fom, flicker, offset, common_r, chip, prescaler);
+  sweep->excludes(rf_out, alternatives);
   common_r->needs(sweep);
+  prescaler->needs(chip);
+  list_chips->excludes(batch, sweep, rf_out, chip);
 }
 
 std::string Options::MissingValue(int argc, const char* const* argv) const {
@@ -163,6 +191,15 @@ void Options::Parse(int argc, const char* const* argv) {
 bool Check(const Request& request, CheckedRequest& checked, std::string& error) {
   checked.inputs = request.inputs;
   if (!runner::ReadCounterRanges(checked.inputs, "--r-range", "--n-range", error)) return false;
+  if (request.inputs.chip &&
+      !(checked.inputs.chip_profile = LoadChip(*request.inputs.chip, error))) {
+    return false;
+  }
+  if (request.prescaler &&
+      !(checked.inputs.prescaler = runner::ParsePrescaler(*request.prescaler, "--prescaler",
+                                                          error))) {
+    return false;
+  }
   if (request.alternatives) {
     const std::optional<int> count =
         runner::ParseAlternativeCount(*request.alternatives, "--alternatives", error);
@@ -172,10 +209,42 @@ bool Check(const Request& request, CheckedRequest& checked, std::string& error) 
   if (request.fom && !(checked.plan.fom = runner::ParseFigureOfMerit(*request.fom, "--fom", error))) {
     return false;
   }
+  if (request.flicker &&
+      !(checked.plan.flicker = runner::ParseDecimal(
+            *request.flicker, "--flicker",
+            "the normalised flicker noise in dBc/Hz (1 Hz carrier, 1 Hz offset)", "-260", false,
+            error))) {
+    return false;
+  }
+  if (request.offset &&
+      !(checked.plan.offset_hz = runner::ParseDecimal(
+            *request.offset, "--offset", "the offset from the carrier in Hz, above 0", "10000",
+            true, error))) {
+    return false;
+  }
   if (request.sweep && !(checked.sweep = runner::SweepRange::Parse(*request.sweep, error))) {
     return false;
   }
-  return true;
+  const std::optional<double> highest =
+      checked.sweep ? runner::HighestSourceMHz(*checked.sweep, checked.inputs)
+                    : runner::SourceMHz(checked.inputs);
+  return runner::PrescalerAllowed(checked.inputs, highest, "--prescaler", error);
+}
+
+// The shipped profiles: name, description, where the figures come from.
+int ListChips(std::ostream& out, std::ostream& err) {
+  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
+    std::string error;
+    const auto chip = LoadChip(shipped.name, error);
+    if (!chip) {
+      err << "synthfactors-cli: " << error << '\n';
+      return kExitIncomplete;
+    }
+    out << chip->name << ": " << chip->description << "\n  figures from " << chip->source
+        << '\n';
+  }
+  FlushOrThrow(out);
+  return kExitComplete;
 }
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -233,7 +302,8 @@ int RunBatchMode(const std::string& decimal_symbol, std::istream& in, std::ostre
 int RunSweepMode(const CheckedRequest& request, const std::string& decimal_symbol,
                  SweepFormat format, std::ostream& out, std::ostream& err) {
   return Watched(out, err, [&](runner::WorkControl* control) {
-    WriteSweep(*request.sweep, request.inputs, decimal_symbol, format, out, 0, {}, control);
+    WriteSweep(*request.sweep, request.inputs, request.plan, decimal_symbol, format, out, 0, {},
+               control);
     return kExitComplete;
   });
 }
@@ -242,8 +312,8 @@ int RunCommonRMode(const CheckedRequest& request, const std::string& decimal_sym
                    SweepFormat format, std::ostream& out, std::ostream& err) {
   runner::PlanR plan;
   const int code = Watched(out, err, [&](runner::WorkControl* control) {
-    plan = WriteCommonRSweep(*request.sweep, request.inputs, decimal_symbol, format, out, err,
-                             control);
+    plan = WriteCommonRSweep(*request.sweep, request.inputs, request.plan, decimal_symbol, format,
+                             out, err, control);
     return kExitComplete;
   });
   if (code != kExitComplete || plan.choice) return code;
@@ -266,6 +336,7 @@ int RunModes(int argc, const char* const* argv, std::istream& in, std::ostream& 
     FlushOrThrow(out);  // --help and --version write there
     return code == 0 ? kExitComplete : kExitUsage;
   }
+  if (request.list_chips) return ListChips(out, err);
   CheckedRequest checked;
   if (std::string error; !Check(request, checked, error)) return UsageError(err, error);
 

@@ -17,21 +17,23 @@ std::string CommonRSentence(const CommonR& choice) {
 
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 const runner::RunInputs& others,
+                                const runner::PlanOptions& plan,
                                 std::string_view decimal_symbol, SweepFormat format,
                                 std::ostream& out, std::ostream& err,
                                 runner::WorkControl* control) {
-  runner::PlanR plan = runner::ChoosePlanR(range, others, control);
-  if (!plan.choice) return plan;
-  const std::string sentence = CommonRSentence(*plan.choice);
+  runner::PlanR choice = runner::ChoosePlanR(range, others, control);
+  if (!choice.choice) return choice;
+  const std::string sentence = CommonRSentence(*choice.choice);
   err << "synthfactors-cli: " << sentence << '\n';
   runner::RunInputs with_r = others;
-  with_r.bounds.FirstR = plan.choice->R;
-  with_r.bounds.LastR = plan.choice->R;
-  WriteSweep(range, with_r, decimal_symbol, format, out, 0,
+  with_r.bounds.FirstR = choice.choice->R;
+  with_r.bounds.LastR = choice.choice->R;
+  if (choice.prescaler) with_r.prescaler = choice.prescaler;
+  WriteSweep(range, with_r, plan, decimal_symbol, format, out, 0,
              format == SweepFormat::kCsv ? "# " + sentence
-                                         : JsonLine(CommonRToJson(*plan.choice)),
+                                         : JsonLine(CommonRToJson(*choice.choice)),
              control);
-  return plan;
+  return choice;
 }
 
 }  // namespace synthfactors::cli

@@ -21,6 +21,7 @@ namespace synthfactors::cli {
 // not null) watches the choice and the sweep alike.
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 const runner::RunInputs& others,
+                                const runner::PlanOptions& plan,
                                 std::string_view decimal_symbol, SweepFormat format,
                                 std::ostream& out, std::ostream& err,
                                 runner::WorkControl* control = nullptr);

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <vector>
 
+#include "number_text.h"
 #include "numeric_text.h"
 #include "result_fields.h"
 
@@ -58,20 +59,49 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
   if (result.report) out << '\n' << WithLineFeeds(*result.report) << '\n';
   // The planning figures follow the report whenever it shows a pair, also
   // when a later step (N too large for a register) ended the run.
-  if (!result.report) return;
-  if (result.plan.fom) out << PhaseNoiseLine(result.phase_noise, decimal_symbol) << '\n';
-  if (result.alternatives) out << '\n' << AlternativesTable(result, decimal_symbol);
+  if (result.report) {
+    if (result.counts) out << CountersLine(result) << '\n';
+    if (result.noise) out << PhaseNoiseLine(result, decimal_symbol) << '\n';
+  }
+  for (const std::string& note : result.notes) out << note << '\n';
+  if (result.report && result.alternatives) {
+    out << '\n' << AlternativesTable(result, decimal_symbol);
+  }
 }
 
-std::string PhaseNoiseLine(const std::optional<double>& noise, std::string_view decimal_symbol) {
-  if (!noise) return "In-band phase noise  none: it needs N of 1 or more and a factor other than 0";
-  return "In-band phase noise  " + OneDecimal(*noise, decimal_symbol) + " dBc/Hz";
+std::string CountersLine(const runner::RunResult& result) {
+  const std::int32_t p = *result.prescaler;
+  return "Counters  P " + std::to_string(p) + "/" + std::to_string(p + 1) + "  B 0x" +
+         RegisterOrEmpty(static_cast<double>(result.counts->B)) + "  A 0x" +
+         RegisterOrEmpty(static_cast<double>(result.counts->A));
+}
+
+std::string PhaseNoiseLine(const runner::RunResult& result, std::string_view decimal_symbol) {
+  if (!result.phase_noise) {
+    return "In-band phase noise  none: it needs N of 1 or more and a factor other than 0";
+  }
+  std::string line = "In-band phase noise  " + OneDecimal(*result.phase_noise, decimal_symbol) +
+                     " dBc/Hz";
+  if (!result.phase_noise_flicker) return line;
+  const double offset = result.noise->OffsetHz;
+  std::string at = offset < 1000 ? runner::ShortestText(offset) + " Hz"
+                                 : runner::ShortestText(offset / 1000) + " kHz";
+  if (const std::size_t point = at.find('.'); point != std::string::npos) {
+    at.replace(point, 1, decimal_symbol);
+  }
+  return line + " at " + at + " (floor " + OneDecimal(*result.phase_noise_floor, decimal_symbol) +
+         ", flicker " + OneDecimal(*result.phase_noise_flicker, decimal_symbol) + ")";
 }
 
 std::string AlternativesTable(const runner::RunResult& result, std::string_view decimal_symbol) {
   std::vector<std::string> header = {"rank",     "R",         "N",     "comparison kHz",
                                      "error Hz", "error ppb", "exact", "R hex", "N hex"};
-  const bool noise = result.plan.fom.has_value();
+  const bool counters = result.prescaler.has_value() && runner::HasDualModulusChip(result.inputs);
+  if (counters) {
+    header.emplace_back("B hex");
+    header.emplace_back("A hex");
+  }
+  const bool noise = result.noise.has_value();
   if (noise) header.emplace_back("phase noise dBc/Hz");
   std::vector<std::vector<std::string>> rows = {header};
   for (const runner::Alternative& alternative : *result.alternatives) {
@@ -86,6 +116,10 @@ std::string AlternativesTable(const runner::RunResult& result, std::string_view 
         pair.Exact ? "yes" : "no",
         RegisterOrEmpty(pair.R),
         RegisterOrEmpty(pair.N)};
+    if (counters) {
+      row.push_back(alternative.counts ? RegisterOrEmpty(static_cast<double>(alternative.counts->B)) : "");
+      row.push_back(alternative.counts ? RegisterOrEmpty(static_cast<double>(alternative.counts->A)) : "");
+    }
     if (noise) {
       row.push_back(alternative.phase_noise
                         ? OneDecimal(*alternative.phase_noise, decimal_symbol)

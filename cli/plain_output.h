@@ -12,13 +12,19 @@
 namespace synthfactors::cli {
 
 // "RF Source Frequency" and the source, the report with line feeds, and
-// for a complete run the phase noise line and the alternatives table.
+// after a report the counters, the phase noise line, the notes and the
+// alternatives table, each where the run has them.
 void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol,
                 std::ostream& out);
 
+// "Counters  P 16/17  B 0xA2  A 0x0": a dual-modulus chip's registers, in
+// hexadecimal as in the report.
+std::string CountersLine(const runner::RunResult& result);
+
 // "In-band phase noise  -93.0 dBc/Hz", one decimal, the report's decimal
-// symbol; or why there is no figure.
-std::string PhaseNoiseLine(const std::optional<double>& noise, std::string_view decimal_symbol);
+// symbol; with a flicker figure, where it is read and both parts:
+// "... at 10 kHz (floor -93.0, flicker -120.0)"; or why there is no figure.
+std::string PhaseNoiseLine(const runner::RunResult& result, std::string_view decimal_symbol);
 
 // The ranked alternatives as an aligned table with a header line, one line
 // per pair, each line ending in a line feed. The figures are those of the

@@ -13,6 +13,7 @@ using runner::FieldValue;
 // Whole numbers within the 64-bit range are written as integers.
 Json ValueJson(FieldKind kind, const FieldValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) return *texts;
   if (const auto* flag = std::get_if<bool>(&value)) return *flag;
   if (const auto* number = std::get_if<double>(&value)) {
     if (kind == FieldKind::kWhole) {

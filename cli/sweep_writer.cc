@@ -37,11 +37,13 @@ std::string CsvValue(FieldKind kind, const FieldValue& value) {
 
 }  // namespace
 
-std::string SweepCsvHeader() {
+std::string SweepCsvHeader(const runner::RunResult& shape) {
   std::string header;
   for (const std::size_t column : runner::kSweepColumns) {
+    const runner::ResultField& field = runner::kResultFields[column];
+    if (!runner::IsSweepColumn(field, shape)) continue;
     if (!header.empty()) header += ',';
-    header += runner::kResultFields[column].name;
+    header += field.name;
   }
   return header;
 }
@@ -49,18 +51,21 @@ std::string SweepCsvHeader() {
 std::string SweepCsvRow(const runner::RunResult& result) {
   std::string row;
   for (const std::size_t column : runner::kSweepColumns) {
-    if (column != runner::kSweepColumns.front()) row += ',';
     const runner::ResultField& field = runner::kResultFields[column];
+    if (!runner::IsSweepColumn(field, result)) continue;
+    if (column != runner::kSweepColumns.front()) row += ',';
     row += CsvValue(field.kind, field.read(result));
   }
   return row;
 }
 
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
-                std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
+                const runner::PlanOptions& plan, std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
                 int threads, std::string_view first_line, runner::WorkControl* control) {
   if (!first_line.empty()) out << first_line << '\n';
-  if (format == SweepFormat::kCsv) out << SweepCsvHeader() << '\n';
+  if (format == SweepFormat::kCsv) {
+    out << SweepCsvHeader(runner::ResultShape(others, plan)) << '\n';
+  }
   auto append = [format](const runner::RunResult& result, std::string& text) {
     text += format == SweepFormat::kCsv ? SweepCsvRow(result) : JsonLine(ResultToJson(result));
     text += '\n';
@@ -69,7 +74,7 @@ void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others
     out << text;
     ThrowIfWriteFailed(out);
   };
-  runner::SweepInOrder(range, others, decimal_symbol, append, write, threads, control);
+  runner::SweepInOrder(range, others, plan, decimal_symbol, append, write, threads, control);
   FlushOrThrow(out);
 }
 

@@ -13,8 +13,9 @@ namespace synthfactors::cli {
 
 enum class SweepFormat { kCsv, kJsonLines };
 
-// The CSV header: the names of the sweep's columns (result_fields.h).
-std::string SweepCsvHeader();
+// The CSV header: the names of the sweep's columns (result_fields.h) that
+// runs of these inputs and options have.
+std::string SweepCsvHeader(const runner::RunResult& shape);
 
 // One CSV row (without line break) for a run, in the header's order. Numbers
 // are shortest round-trip texts, dividers all their digits; a value the run
@@ -28,7 +29,8 @@ std::string SweepCsvRow(const runner::RunResult& result);
 // else. With a control, it ticks after every block written, and a stop ends
 // the sweep after whole lines with WorkStopped.
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
-                std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
+                const runner::PlanOptions& plan, std::string_view decimal_symbol, SweepFormat format,
+                std::ostream& out,
                 int threads = 0, std::string_view first_line = {},
                 runner::WorkControl* control = nullptr);
 

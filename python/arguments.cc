@@ -117,21 +117,70 @@ std::optional<std::string> RangeText(const py::object& value, const char* name) 
   throw py::type_error(std::string(name) + " must be a str \"MIN:MAX\" or a (MIN, MAX) pair");
 }
 
-std::optional<double> FigureOfMerit(const py::object& value) {
-  if (value.is_none()) return std::nullopt;
-  std::string error;
-  switch (KindOf(value, "fom")) {
-    case Kind::kText:
-      if (const auto fom = runner::ParseFigureOfMerit(Text(value, "fom"), "fom", error)) {
-        return fom;
-      }
-      throw py::value_error(error);
+namespace {
+
+// A number, or its decimal text, for the option `name`.
+double OptionNumber(const py::object& value, const char* name, std::string_view what,
+                    std::string_view example, bool positive) {
+  double number = 0;
+  switch (KindOf(value, name)) {
+    case Kind::kText: {
+      std::string error;
+      const auto parsed =
+          runner::ParseDecimal(Text(value, name), name, what, example, positive, error);
+      if (!parsed) throw py::value_error(error);
+      return *parsed;
+    }
     case Kind::kFloat:
-      return Float(value, "fom");
+      number = Float(value, name);
+      break;
     case Kind::kInteger:
+      number = IntegerAsDouble(Integer(value), name);
       break;
   }
-  return IntegerAsDouble(Integer(value), "fom");
+  if (positive && !(number > 0)) {
+    throw py::value_error(std::string(name) + " must be " + std::string(what));
+  }
+  return number;
+}
+
+}  // namespace
+
+std::optional<double> Decibels(const py::object& value, const char* name) {
+  if (value.is_none()) return std::nullopt;
+  return OptionNumber(value, name, "a noise figure in dBc/Hz", "-220", false);
+}
+
+std::optional<double> Offset(const py::object& value) {
+  if (value.is_none()) return std::nullopt;
+  return OptionNumber(value, "offset", "the offset from the carrier in Hz, above 0", "10000",
+                      true);
+}
+
+std::optional<std::string> ChipName(const py::object& value) {
+  if (value.is_none()) return std::nullopt;
+  const py::object path = py::module_::import("os").attr("fspath");
+  if (!PyUnicode_Check(value.ptr()) && !py::hasattr(value, "__fspath__")) {
+    throw py::type_error("chip must be a str (a profile's name or a file), not " +
+                         TypeName(value));
+  }
+  const py::object text = path(value);
+  if (!PyUnicode_Check(text.ptr())) {
+    throw py::type_error("chip must be a str (a profile's name or a file), not " +
+                         TypeName(text));
+  }
+  return Text(text, "chip");
+}
+
+std::optional<std::int32_t> Prescaler(const py::object& value) {
+  if (value.is_none()) return std::nullopt;
+  if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_") || !PyIndex_Check(value.ptr())) {
+    throw py::type_error("prescaler must be an int, not " + TypeName(value));
+  }
+  std::string error;
+  const auto p = runner::ParsePrescaler(std::string(py::str(Integer(value))), "prescaler", error);
+  if (!p) throw py::value_error(error);
+  return p;
 }
 
 int AlternativeCount(const py::object& value) {

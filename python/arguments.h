@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,8 +28,19 @@ std::string ExactText(const py::handle& value, const char* name);
 // A counter range: "MIN:MAX" or a (MIN, MAX) pair; None for none.
 std::optional<std::string> RangeText(const py::object& value, const char* name);
 
-// The figure of merit in dBc/Hz: a number or its text; None for none.
-std::optional<double> FigureOfMerit(const py::object& value);
+// A noise figure in dBc/Hz (fom, flicker): a number or its text; None for
+// none.
+std::optional<double> Decibels(const py::object& value, const char* name);
+
+// The offset in Hz the flicker is read at, above 0; None for the default.
+std::optional<double> Offset(const py::object& value);
+
+// A chip: a shipped profile's name or a file (str or os.PathLike); None for
+// none.
+std::optional<std::string> ChipName(const py::object& value);
+
+// The prescaler P asked for: an int from 1 up; None for the smallest.
+std::optional<std::int32_t> Prescaler(const py::object& value);
 
 // The number of alternatives, 0 for none.
 int AlternativeCount(const py::object& value);

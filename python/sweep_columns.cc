@@ -53,10 +53,12 @@ void PutText(std::string_view text, char32_t* out) {
 
 }  // namespace
 
-SweepColumns::SweepColumns(std::size_t points) : points_(points) {
+SweepColumns::SweepColumns(std::size_t points, const runner::RunResult& shape)
+    : points_(points) {
   const auto count = static_cast<py::ssize_t>(points);
   columns_.reserve(runner::kSweepColumns.size());
   for (const std::size_t index : runner::kSweepColumns) {
+    if (!runner::IsSweepColumn(runner::kResultFields[index], shape)) continue;
     Column& column = columns_.emplace_back();
     column.field = &runner::kResultFields[index];
     switch (column.field->kind) {
@@ -71,6 +73,7 @@ SweepColumns::SweepColumns(std::size_t points) : points_(points) {
         column.array = py::array_t<double>(count);
         break;
       case FieldKind::kFlag:
+      case FieldKind::kTexts:
       case FieldKind::kList:
         column.array = py::array_t<bool>(count);
         break;
@@ -108,6 +111,7 @@ void SweepColumns::Store(std::size_t index, const runner::RunResult& result) {
         if (number != nullptr && !runner::AsInt64(*number)) divider_beyond_int64_ = true;
         break;
       case FieldKind::kFlag:
+      case FieldKind::kTexts:
       case FieldKind::kList:
         static_cast<bool*>(column.data)[index] = flag != nullptr && *flag;
         break;

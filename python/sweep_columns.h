@@ -25,8 +25,9 @@ namespace py = pybind11;
 
 class SweepColumns {
  public:
-  // With the GIL: one column per sweep field, for `points` points.
-  explicit SweepColumns(std::size_t points);
+  // With the GIL: one column per sweep field that runs shaped like `shape`
+  // have (ResultShape), for `points` points.
+  SweepColumns(std::size_t points, const runner::RunResult& shape);
 
   // From any thread, without the GIL: point `index`'s fields.
   void Store(std::size_t index, const runner::RunResult& result);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "arguments.h"
+#include "chips.h"
 #include "common_r.h"
 #include "number_text.h"
 #include "plan_options.h"
@@ -35,7 +36,8 @@ constexpr runner::GridWords kSweepWords = {
 
 RunInputs Inputs(const py::object& rf_out, const py::object& mult, const py::object& ref,
                  const py::object& min_fc, const py::object& max_fc,
-                 const py::object& r_range, const py::object& n_range) {
+                 const py::object& r_range, const py::object& n_range, const py::object& chip,
+                 const py::object& prescaler) {
   RunInputs inputs;
   inputs.rf_out = InputText(rf_out, "rf_out");
   inputs.mult = InputText(mult, "mult");
@@ -48,16 +50,42 @@ RunInputs Inputs(const py::object& rf_out, const py::object& mult, const py::obj
   if (!runner::ReadCounterRanges(inputs, "r_range", "n_range", error)) {
     throw py::value_error(error);
   }
+  inputs.chip = ChipName(chip);
+  if (inputs.chip) inputs.chip_profile = LoadChip(*inputs.chip);
+  inputs.prescaler = Prescaler(prescaler);
   return inputs;
+}
+
+runner::PlanOptions Plan(const py::object& alternatives, const py::object& fom,
+                         const py::object& flicker, const py::object& offset) {
+  runner::PlanOptions plan;
+  plan.alternatives = AlternativeCount(alternatives);
+  plan.fom = Decibels(fom, "fom");
+  plan.flicker = Decibels(flicker, "flicker");
+  plan.offset_hz = Offset(offset);
+  return plan;
+}
+
+void CheckPrescaler(const RunInputs& inputs, const std::optional<double>& source_mhz) {
+  std::string error;
+  if (!runner::PrescalerAllowed(inputs, source_mhz, "prescaler", error)) {
+    throw py::value_error(error);
+  }
 }
 
 // A field's value as the command line's JSON gives it to json.loads: whole
 // numbers within 64 bits as int, other numbers as float, a number that JSON
 // cannot hold (infinite, NaN) as None.
 py::object PythonValue(FieldKind kind, const FieldValue& value) {
-  if (const auto* text = std::get_if<std::string>(&value)) {
+  auto text_object = [](const std::string& text) {
     return py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF8(text->data(), static_cast<py::ssize_t>(text->size()), "replace"));
+        PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace"));
+  };
+  if (const auto* text = std::get_if<std::string>(&value)) return text_object(*text);
+  if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) {
+    py::list list;
+    for (const std::string& item : *texts) list.append(text_object(item));
+    return list;
   }
   if (const auto* flag = std::get_if<bool>(&value)) return py::bool_(*flag);
   if (const auto* number = std::get_if<double>(&value)) {
@@ -94,12 +122,14 @@ py::dict FieldsDict(const std::array<runner::Field<Record>, N>& fields, const Re
 py::dict Run(const py::object& rf_out, const py::object& mult, const py::object& ref,
              const py::object& min_fc, const py::object& max_fc, const py::object& r_range,
              const py::object& n_range, const py::object& alternatives, const py::object& fom,
-             const py::object& decimal_symbol) {
-  const RunInputs inputs = Inputs(rf_out, mult, ref, min_fc, max_fc, r_range, n_range);
-  runner::PlanOptions plan;
-  plan.alternatives = AlternativeCount(alternatives);
-  plan.fom = FigureOfMerit(fom);
+             const py::object& decimal_symbol, const py::object& chip,
+             const py::object& prescaler, const py::object& flicker,
+             const py::object& offset) {
+  const RunInputs inputs =
+      Inputs(rf_out, mult, ref, min_fc, max_fc, r_range, n_range, chip, prescaler);
+  const runner::PlanOptions plan = Plan(alternatives, fom, flicker, offset);
   const std::string symbol = DecimalSymbol(decimal_symbol);
+  CheckPrescaler(inputs, runner::SourceMHz(inputs));
   RunResult result;
   {
     py::gil_scoped_release release;
@@ -138,8 +168,12 @@ class SignalWatch {
 py::dict Sweep(const py::object& start, const py::object& stop, const py::object& step,
                const py::object& mult, const py::object& ref, const py::object& min_fc,
                const py::object& max_fc, const py::object& r_range, const py::object& n_range,
-               const py::object& common_r, const py::object& decimal_symbol) {
-  RunInputs others = Inputs(py::str(""), mult, ref, min_fc, max_fc, r_range, n_range);
+               const py::object& common_r, const py::object& decimal_symbol,
+               const py::object& chip, const py::object& prescaler, const py::object& fom,
+               const py::object& flicker, const py::object& offset) {
+  RunInputs others =
+      Inputs(py::str(""), mult, ref, min_fc, max_fc, r_range, n_range, chip, prescaler);
+  const runner::PlanOptions plan = Plan(py::int_(0), fom, flicker, offset);
   const bool one_r = Flag(common_r, "common_r");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
@@ -147,21 +181,24 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
       ExactText(start, "start"), ExactText(stop, "stop"), ExactText(step, "step"), kSweepWords,
       error);
   if (!range) throw py::value_error(error);
+  CheckPrescaler(others, runner::HighestSourceMHz(*range, others));
 
-  SweepColumns columns(static_cast<std::size_t>(range->PointCount()));
+  SweepColumns columns(static_cast<std::size_t>(range->PointCount()),
+                       runner::ResultShape(others, plan));
   SignalWatch watch;
-  runner::PlanR plan;
+  runner::PlanR choice;
   bool stopped = false;
   {
     py::gil_scoped_release release;
     try {
       if (one_r) {
-        plan = runner::ChoosePlanR(*range, others, watch.control());
-        if (plan.choice) others.bounds.FirstR = others.bounds.LastR = plan.choice->R;
+        choice = runner::ChoosePlanR(*range, others, watch.control());
+        if (choice.choice) others.bounds.FirstR = others.bounds.LastR = choice.choice->R;
+        if (choice.prescaler) others.prescaler = choice.prescaler;
       }
-      if (!one_r || plan.choice) {
+      if (!one_r || choice.choice) {
         runner::SweepEveryPoint(
-            *range, others, symbol,
+            *range, others, plan, symbol,
             [&](std::int64_t point, const RunResult& result) {
               columns.Store(static_cast<std::size_t>(point), result);
             },
@@ -172,14 +209,14 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
     }
   }
   if (stopped) watch.Raise();
-  if (one_r && !plan.choice) throw py::value_error(plan.error);
+  if (one_r && !choice.choice) throw py::value_error(choice.error);
 
   py::dict result = columns.Finish();
-  if (plan.choice) {
+  if (choice.choice) {
     py::dict summary;
     for (const auto& field : runner::kCommonRFields) {
       summary[py::str(field.name.data(), field.name.size())] =
-          PythonValue(field.kind, field.read(*plan.choice));
+          PythonValue(field.kind, field.read(*choice.choice));
     }
     result["common_r"] = summary;
   }
@@ -239,10 +276,17 @@ PYBIND11_MODULE(synthfactors, module) {
              py::arg("ref") = "10", py::arg("min_fc") = "5", py::arg("max_fc") = "100",
              py::kw_only(), py::arg("r_range") = py::none(), py::arg("n_range") = py::none(),
              py::arg("alternatives") = 0, py::arg("fom") = py::none(),
-             py::arg("decimal_symbol") = ".");
+             py::arg("decimal_symbol") = ".", py::arg("chip") = py::none(),
+             py::arg("prescaler") = py::none(), py::arg("flicker") = py::none(),
+             py::arg("offset") = py::none());
   module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
              py::arg("mult") = "1", py::arg("ref") = "10", py::arg("min_fc") = "5",
              py::arg("max_fc") = "100", py::kw_only(), py::arg("r_range") = py::none(),
              py::arg("n_range") = py::none(), py::arg("common_r") = false,
-             py::arg("decimal_symbol") = ".");
+             py::arg("decimal_symbol") = ".", py::arg("chip") = py::none(),
+             py::arg("prescaler") = py::none(), py::arg("fom") = py::none(),
+             py::arg("flicker") = py::none(), py::arg("offset") = py::none());
+  module.def("chips", &Chips,
+             "The shipped chip profiles: a list of dicts with name, description and source "
+             "(where the figures come from).");
 }

@@ -151,9 +151,16 @@ PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, WorkControl*
     return plan;
   }
 
+  // The grid rises, so its highest source frequency is at one of its ends.
+  const double highest =
+      std::max(std::fabs(ParseLeadingNumber(range.PointText(0)) / mult),
+               std::fabs(ParseLeadingNumber(range.PointText(range.PointCount() - 1)) / mult));
+  const RunSetting setting = SettingFor(others, highest);
+  plan.prescaler = setting.prescaler;
+
   const double channels = static_cast<double>(range.PointCount());
   const double dividers =
-      static_cast<double>(AdmittedDividers(ref, lower, upper, others.bounds).size());
+      static_cast<double>(AdmittedDividers(ref, lower, upper, setting.bounds).size());
   if (channels * dividers > kMaxCommonRTrials) {
     plan.too_large = true;
     plan.error = "one R for " + std::to_string(range.PointCount()) + " channels against " +
@@ -170,7 +177,7 @@ PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, WorkControl*
     sources.push_back(ParseLeadingNumber(range.PointText(i)) / mult);
   }
   const CommonRChoice choice =
-      ChooseCommonR(sources, ref, mult, lower, upper, others.bounds, 0, control);
+      ChooseCommonR(sources, ref, mult, lower, upper, setting.bounds, 0, control);
   plan.choice = choice.Choice;
   if (choice.Choice) return plan;
   plan.error = "no one reference divider R serves every channel: ";

@@ -45,6 +45,10 @@ struct PlanR {
   // ... and whether it is because the plan asks for more than
   // kMaxCommonRTrials trials, which is refused before any is made.
   bool too_large = false;
+  // With a chip that has prescaler modes: the P the choice was made with,
+  // the one the highest channel needs (or the one asked for); every channel
+  // is to run with it.
+  std::optional<std::int32_t> prescaler;
 };
 PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others,
                   WorkControl* control = nullptr);

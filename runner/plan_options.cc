@@ -94,19 +94,36 @@ bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_v
   return true;
 }
 
-std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
-                                         std::string& error) {
+std::optional<double> ParseDecimal(std::string_view text, std::string_view name,
+                                   std::string_view what, std::string_view example,
+                                   bool positive, std::string& error) {
   double value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] =
       std::from_chars(text.data(), end, value, std::chars_format::fixed);
-  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
-    error = std::string(name) +
-            " takes the PLL's figure of merit in dBc/Hz as a decimal number such as "
-            "-220, not " + Quoted(text);
+  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value) ||
+      (positive && !(value > 0))) {
+    error = std::string(name) + " takes " + std::string(what) + " as a decimal number such as " +
+            std::string(example) + ", not " + Quoted(text);
     return std::nullopt;
   }
   return value;
+}
+
+std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
+                                         std::string& error) {
+  return ParseDecimal(text, name, "the PLL's figure of merit in dBc/Hz", "-220", false, error);
+}
+
+std::optional<std::int32_t> ParsePrescaler(std::string_view text, std::string_view name,
+                                           std::string& error) {
+  std::int32_t p = 0;
+  if (!ReadWhole(text, p) || p < 1) {
+    error = std::string(name) + " takes the prescaler P of P/P+1, a whole number such as 16, "
+            "not " + Quoted(text);
+    return std::nullopt;
+  }
+  return p;
 }
 
 std::optional<int> ParseAlternativeCount(std::string_view text, std::string_view name,

@@ -46,6 +46,16 @@ bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_v
 std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
                                          std::string& error);
 
+// A finite decimal number; else empty, with "NAME takes WHAT as a decimal
+// number such as EXAMPLE, not ..." in `error`. With `positive`, above 0 only.
+std::optional<double> ParseDecimal(std::string_view text, std::string_view name,
+                                   std::string_view what, std::string_view example,
+                                   bool positive, std::string& error);
+
+// A prescaler P: a whole number from 1 up.
+std::optional<std::int32_t> ParsePrescaler(std::string_view text, std::string_view name,
+                                           std::string& error);
+
 // The number of alternatives, 1 ... kMaxAlternatives.
 std::optional<int> ParseAlternativeCount(std::string_view text, std::string_view name,
                                          std::string& error);

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "planning.h"
 #include "run.h"
@@ -30,12 +31,15 @@ enum class FieldKind {
   kWhole,   // a whole double (a divider, a count): written with all its digits,
             // and as an integer where it fits in 64 bits
   kFlag,    // true or false
+  kTexts,   // a list of texts
   kList,    // the ranked alternatives: a list of kAlternativeFields objects
 };
 
 // A field's value in one result: empty (JSON null, an empty CSV field), a
-// text, a number or a flag. A kList field reads as empty or as true.
-using FieldValue = std::variant<std::monostate, std::string, double, bool>;
+// text, a number, a flag or a list of texts. A kList field reads as empty or
+// as true.
+using FieldValue = std::variant<std::monostate, std::string, double, bool,
+                                std::vector<std::string>>;
 
 template <typename Record>
 struct Field {
@@ -78,10 +82,18 @@ inline FieldValue Fault(const std::optional<FaultKind>& fault) {
   if (!fault) return {};
   return std::string(FaultKindName(*fault));
 }
+template <typename T>
+FieldValue Whole(const std::optional<T>& value) {
+  if (!value) return {};
+  return static_cast<double>(*value);
+}
+inline bool WithNoise(const RunResult& r) { return r.noise.has_value(); }
+inline bool WithFlicker(const RunResult& r) { return r.noise && r.noise->Flicker; }
+inline bool WithCounters(const RunResult& r) { return HasDualModulusChip(r.inputs); }
 
 }  // namespace field_read
 
-inline constexpr std::array<ResultField, 21> kResultFields = {{
+inline constexpr std::array<ResultField, 29> kResultFields = {{
     {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
     {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
     {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
@@ -93,6 +105,8 @@ inline constexpr std::array<ResultField, 21> kResultFields = {{
     {"n_range", FieldKind::kText,
      [](const RunResult& r) { return field_read::Maybe(r.inputs.n_range); },
      [](const RunResult& r) { return r.inputs.n_range.has_value(); }},
+    {"chip", FieldKind::kText, [](const RunResult& r) { return field_read::Maybe(r.inputs.chip); },
+     [](const RunResult& r) { return r.inputs.chip.has_value(); }},
     {"rf_source", FieldKind::kText,
      [](const RunResult& r) { return field_read::Text(r.rf_source.value_or("")); }},
     {"report", FieldKind::kText,
@@ -114,8 +128,31 @@ inline constexpr std::array<ResultField, 21> kResultFields = {{
     {"message", FieldKind::kText,
      [](const RunResult& r) { return field_read::TextOrEmpty(r.message); }},
     {"phase_noise_dbc_hz", FieldKind::kNumber,
-     [](const RunResult& r) { return field_read::Maybe(r.phase_noise); },
-     [](const RunResult& r) { return r.plan.fom.has_value(); }},
+     [](const RunResult& r) { return field_read::Maybe(r.phase_noise); }, field_read::WithNoise},
+    {"phase_noise_floor_dbc_hz", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.phase_noise_floor); },
+     field_read::WithFlicker},
+    {"phase_noise_flicker_dbc_hz", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.phase_noise_flicker); },
+     field_read::WithFlicker},
+    {"offset_hz", FieldKind::kNumber,
+     [](const RunResult& r) -> FieldValue { return r.noise->OffsetHz; }, field_read::WithFlicker},
+    {"prescaler", FieldKind::kWhole,
+     [](const RunResult& r) { return field_read::Whole(r.prescaler); }, field_read::WithCounters},
+    {"b", FieldKind::kWhole,
+     [](const RunResult& r) -> FieldValue {
+       if (!r.counts) return {};
+       return static_cast<double>(r.counts->B);
+     },
+     field_read::WithCounters},
+    {"a", FieldKind::kWhole,
+     [](const RunResult& r) -> FieldValue {
+       if (!r.counts) return {};
+       return static_cast<double>(r.counts->A);
+     },
+     field_read::WithCounters},
+    {"notes", FieldKind::kTexts, [](const RunResult& r) -> FieldValue { return r.notes; },
+     [](const RunResult& r) { return r.inputs.chip.has_value(); }},
     {"alternatives", FieldKind::kList,
      [](const RunResult& r) -> FieldValue {
        if (!r.alternatives) return {};
@@ -131,15 +168,22 @@ constexpr std::size_t FieldIndex(std::string_view name) {
   throw "no such result field";  // at compile time: the table lacks the name
 }
 
-inline constexpr std::array<std::size_t, 11> kSweepColumns = {
+// The last four only with a figure of merit and a dual-modulus chip.
+inline constexpr std::array<std::size_t, 15> kSweepColumns = {
     FieldIndex("rf_out"),   FieldIndex("rf_source"),      FieldIndex("r"),
     FieldIndex("n"),        FieldIndex("r_hex"),          FieldIndex("n_hex"),
     FieldIndex("comparison_khz"), FieldIndex("error_hz"), FieldIndex("error_ppb"),
-    FieldIndex("exact"),    FieldIndex("fault")};
+    FieldIndex("exact"),    FieldIndex("fault"),          FieldIndex("phase_noise_dbc_hz"),
+    FieldIndex("prescaler"), FieldIndex("b"),             FieldIndex("a")};
+
+// Whether a sweep column is there for a run (in_object aside).
+inline bool IsSweepColumn(const ResultField& field, const RunResult& result) {
+  return field.present == nullptr || field.present(result);
+}
 
 using AlternativeField = Field<Alternative>;
 
-inline constexpr std::array<AlternativeField, 10> kAlternativeFields = {{
+inline constexpr std::array<AlternativeField, 12> kAlternativeFields = {{
     {"rank", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return double(a.rank); }},
     {"r", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return double(a.pair.R); }},
     {"n", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return a.pair.N; }},
@@ -152,9 +196,21 @@ inline constexpr std::array<AlternativeField, 10> kAlternativeFields = {{
     {"r_hex", FieldKind::kText,
      [](const Alternative& a) { return field_read::Register(double(a.pair.R)); }},
     {"n_hex", FieldKind::kText, [](const Alternative& a) { return field_read::Register(a.pair.N); }},
+    {"b", FieldKind::kWhole,
+     [](const Alternative& a) -> FieldValue {
+       if (!a.counts) return {};
+       return static_cast<double>(a.counts->B);
+     },
+     field_read::WithCounters},
+    {"a", FieldKind::kWhole,
+     [](const Alternative& a) -> FieldValue {
+       if (!a.counts) return {};
+       return static_cast<double>(a.counts->A);
+     },
+     field_read::WithCounters},
     {"phase_noise_dbc_hz", FieldKind::kNumber,
      [](const Alternative& a) { return field_read::Maybe(a.phase_noise); },
-     [](const RunResult& r) { return r.plan.fom.has_value(); }},
+     field_read::WithNoise},
 }};
 
 using CommonRField = Field<CommonR>;

@@ -1,43 +1,167 @@
 #include "run.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "fault_message.h"
 #include "memory_boxes.h"
+#include "number_text.h"
 #include "numeric_text.h"
 
 namespace synthfactors::runner {
 namespace {
 
-// The alternatives of a run whose search has finished. The limits are read
-// as the search read them; one it never needed may not be readable.
-std::optional<std::vector<Alternative>> Alternatives(const RunInputs& inputs,
-                                                     const SearchState& s, double factor,
-                                                     const PlanOptions& plan) {
-  std::vector<RankedPair> ranked;
+// A number as the GO action reads it from its text; empty where reading it
+// would fault.
+std::optional<double> Read(const std::string& text) {
   try {
-    const PlanInputs in{s.SrcFreq,
-                        s.RefFreq,
-                        factor,
-                        ParseLeadingNumber(inputs.min_fc),
-                        ParseLeadingNumber(inputs.max_fc),
-                        inputs.bounds};
-    ranked = RankedAlternatives(in, plan.alternatives);
+    return ParseLeadingNumber(text);
   } catch (const ArithmeticFault&) {
     return std::nullopt;
   }
+}
+
+// How the chip runs for this source frequency: the prescaler mode asked
+// for, or the smallest that counts that high.
+std::size_t ModeFor(const ChipCounters& chip, const std::optional<std::int32_t>& asked,
+                          const std::optional<double>& source) {
+  if (chip.Prescalers.empty()) return 0;
+  std::size_t mode = SmallestPrescaler(chip, source.value_or(0))
+                         .value_or(chip.Prescalers.size() - 1);
+  for (std::size_t i = 0; asked && i < chip.Prescalers.size(); ++i) {
+    if (chip.Prescalers[i].P == *asked) mode = std::max(mode, i);
+  }
+  return mode;
+}
+
+// "Note: ..." lines for what the chip changed or cannot do.
+std::vector<std::string> ChipNotes(const ChipProfile& chip, const RunInputs& inputs,
+                                   const std::optional<double>& source) {
+  std::vector<std::string> notes;
+  const ChipCounters& c = chip.counters;
+  const std::optional<double> lower = Read(inputs.min_fc), upper = Read(inputs.max_fc);
+  if (c.MinComparisonKHz && lower && *lower < *c.MinComparisonKHz) {
+    notes.push_back("Note: the " + chip.name + " compares at least " +
+                    ShortestText(*c.MinComparisonKHz) + " kHz");
+  }
+  if (c.MaxComparisonKHz && upper && *upper > *c.MaxComparisonKHz) {
+    notes.push_back("Note: the " + chip.name + " compares at most " +
+                    ShortestText(*c.MaxComparisonKHz) + " kHz");
+  }
+  if (source && ((c.MinSourceMHz && std::fabs(*source) < *c.MinSourceMHz) ||
+                 (c.MaxSourceMHz && std::fabs(*source) > *c.MaxSourceMHz))) {
+    std::string range = c.MinSourceMHz ? ShortestText(*c.MinSourceMHz) + " to " : "up to ";
+    if (c.MaxSourceMHz) {
+      range += ShortestText(*c.MaxSourceMHz);
+    } else {
+      range = "from " + ShortestText(*c.MinSourceMHz);
+    }
+    notes.push_back("Note: the source frequency " + ShortestText(*source) +
+                    " MHz is outside the " + chip.name + "'s range of " + range + " MHz");
+  }
+  return notes;
+}
+
+// The alternatives of a run whose search has finished. The limits are read
+// as the search read them; one it never needed may not be readable.
+std::optional<std::vector<Alternative>> Alternatives(const RunResult& result,
+                                                     const SearchState& s,
+                                                     const SearchBounds& bounds, double factor) {
+  const std::optional<double> lower = Read(result.inputs.min_fc);
+  const std::optional<double> upper = Read(result.inputs.max_fc);
+  if (!lower || !upper) return std::nullopt;
+  const PlanInputs in{s.SrcFreq, s.RefFreq, factor, *lower, *upper, bounds};
   std::vector<Alternative> alternatives;
-  alternatives.reserve(ranked.size());
-  for (const RankedPair& pair : ranked) {
+  for (const RankedPair& pair : RankedAlternatives(in, result.plan.alternatives)) {
     Alternative& alternative = alternatives.emplace_back();
     alternative.rank = static_cast<int>(alternatives.size());
     alternative.pair = pair;
-    if (plan.fom) {
-      alternative.phase_noise = InBandPhaseNoise(*plan.fom, pair.ComparisonKHz, pair.N, factor);
+    if (result.prescaler) alternative.counts = CountsFor(pair.N, *result.prescaler);
+    if (result.noise) {
+      if (const auto noise = InBandNoise(*result.noise, pair.ComparisonKHz, pair.N, factor)) {
+        alternative.phase_noise = noise->Total;
+      }
     }
   }
   return alternatives;
 }
 
 }  // namespace
+
+std::optional<NoiseModel> NoiseModelOf(const RunInputs& inputs, const PlanOptions& plan) {
+  const ChipProfile* chip = inputs.chip_profile.get();
+  const std::optional<double> fom = plan.fom ? plan.fom : chip ? chip->fom : std::nullopt;
+  if (!fom) return std::nullopt;
+  NoiseModel model;
+  model.Fom = *fom;
+  model.Flicker = plan.flicker ? plan.flicker : chip ? chip->flicker : std::nullopt;
+  if (plan.offset_hz) model.OffsetHz = *plan.offset_hz;
+  return model;
+}
+
+std::optional<double> SourceMHz(const RunInputs& inputs) {
+  const std::optional<double> out = Read(inputs.rf_out), mult = Read(inputs.mult);
+  if (!out || !mult || *mult == 0) return std::nullopt;
+  const double source = *out / *mult;
+  if (!std::isfinite(source)) return std::nullopt;
+  return source;
+}
+
+bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& source_mhz,
+                      std::string_view name, std::string& error) {
+  if (!inputs.prescaler) return true;
+  const ChipProfile* chip = inputs.chip_profile.get();
+  if (chip == nullptr) {
+    error = std::string(name) + " needs a chip (--chip) whose prescalers it chooses from";
+    return false;
+  }
+  const std::vector<PrescalerMode>& modes = chip->counters.Prescalers;
+  std::string allowed;
+  std::optional<std::size_t> asked;
+  for (std::size_t i = 0; i < modes.size(); ++i) {
+    allowed += (i == 0 ? "" : i + 1 == modes.size() ? " or " : ", ") + std::to_string(modes[i].P);
+    if (modes[i].P == *inputs.prescaler) asked = i;
+  }
+  if (!asked) {
+    error = std::string(name) + ": the " + chip->name + " has " +
+            (modes.empty() ? std::string("no prescaler to choose")
+                           : "the prescalers " + allowed) +
+            ", not " + std::to_string(*inputs.prescaler);
+    return false;
+  }
+  const std::size_t smallest = SmallestPrescaler(chip->counters, source_mhz.value_or(0))
+                                   .value_or(modes.size() - 1);
+  if (*asked < smallest) {
+    error = std::string(name) + ": the " + std::to_string(*inputs.prescaler) + "/" +
+            std::to_string(*inputs.prescaler + 1) + " prescaler of the " + chip->name +
+            " counts up to " + ShortestText(*modes[*asked].UpToMHz) +
+            " MHz, below the source frequency " + ShortestText(std::fabs(*source_mhz)) + " MHz";
+    return false;
+  }
+  return true;
+}
+
+RunSetting SettingFor(const RunInputs& inputs, const std::optional<double>& source_mhz) {
+  RunSetting setting{inputs.bounds, std::nullopt};
+  if (const ChipProfile* chip = inputs.chip_profile.get()) {
+    const std::size_t mode = ModeFor(chip->counters, inputs.prescaler, source_mhz);
+    setting.bounds = BothBounds(ChipBounds(chip->counters, mode), inputs.bounds);
+    if (!chip->counters.Prescalers.empty()) setting.prescaler = chip->counters.Prescalers[mode].P;
+  }
+  return setting;
+}
+
+bool HasDualModulusChip(const RunInputs& inputs) {
+  return inputs.chip_profile && inputs.chip_profile->counters.DualModulus;
+}
+
+RunResult ResultShape(const RunInputs& inputs, const PlanOptions& plan) {
+  RunResult shape;
+  shape.inputs = inputs;
+  shape.plan = plan;
+  shape.noise = NoiseModelOf(inputs, plan);
+  return shape;
+}
 
 RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
                   const PlanOptions& plan) {
@@ -51,11 +175,19 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   RunResult result;
   result.inputs = inputs;
   result.plan = plan;
+  result.noise = NoiseModelOf(inputs, plan);
+  const std::optional<double> source = SourceMHz(inputs);
+  const RunSetting setting = SettingFor(inputs, source);
+  const SearchBounds& bounds = setting.bounds;
+  if (const ChipProfile* chip = inputs.chip_profile.get()) {
+    if (chip->counters.DualModulus) result.prescaler = setting.prescaler;
+    result.notes = ChipNotes(*chip, inputs, source);
+  }
   try {
-    boxes.Go(inputs.bounds);
+    boxes.Go(bounds);
   } catch (const ArithmeticFault& fault) {
     result.fault = fault.kind();
-    result.message = FaultMessage(fault.kind(), boxes.EndStage(), inputs.bounds);
+    result.message = FaultMessage(fault.kind(), boxes.EndStage(), bounds);
   }
 
   const SearchState& s = boxes.State();
@@ -69,17 +201,24 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
     result.exact = record.Exact;
     result.r = s.BestR;
     result.n = s.BestN;
+    if (result.prescaler && s.BestR > 0) result.counts = CountsFor(s.BestN, *result.prescaler);
   }
   result.comparison_khz = record.ComparisonKHz;
   result.error_hz = record.ErrorHz;
   result.error_ppb = record.ErrorPpb;
 
-  if (plan.fom && record.ComparisonKHz && result.n) {
-    result.phase_noise =
-        InBandPhaseNoise(*plan.fom, *record.ComparisonKHz, *result.n, *record.Factor);
+  if (result.noise && record.ComparisonKHz && result.n) {
+    if (const auto noise =
+            InBandNoise(*result.noise, *record.ComparisonKHz, *result.n, *record.Factor)) {
+      result.phase_noise = noise->Total;
+      if (noise->Flicker) {
+        result.phase_noise_floor = noise->Floor;
+        result.phase_noise_flicker = noise->Flicker;
+      }
+    }
   }
   if (plan.alternatives > 0 && record.SearchFinished) {
-    result.alternatives = Alternatives(inputs, s, *record.Factor, plan);
+    result.alternatives = Alternatives(result, s, bounds, *record.Factor);
   }
   return result;
 }

@@ -4,12 +4,16 @@
 // runs the calculation through RunOnce, so all show the same figures.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "arithmetic_fault.h"
+#include "chip_counters.h"
+#include "chip_profile.h"
 #include "go_action.h"
 #include "planning.h"
 
@@ -27,18 +31,54 @@ struct RunInputs {
   std::optional<std::string> r_range;
   std::optional<std::string> n_range;
   SearchBounds bounds;
+  // The chip as given (a shipped profile's name or a file), its profile, and
+  // the prescaler P asked for (else the smallest for the source frequency).
+  // The chip's counters and limits apply on top of the ranges and window.
+  std::optional<std::string> chip;
+  std::shared_ptr<const ChipProfile> chip_profile;
+  std::optional<std::int32_t> prescaler;
 };
 
 // What a run reports beyond the window's texts, asked for by options.
 struct PlanOptions {
-  int alternatives = 0;       // 0: none asked for
-  std::optional<double> fom;  // dBc/Hz at 1 Hz comparison frequency
+  int alternatives = 0;           // 0: none asked for
+  std::optional<double> fom;      // dBc/Hz at 1 Hz comparison frequency
+  std::optional<double> flicker;  // dBc/Hz, 1 Hz carrier at 1 Hz offset
+  std::optional<double> offset_hz;  // where the flicker is read; 10000 by default
 };
 
-// A ranked alternative and its in-band phase noise (with a figure of merit).
+// The noise model of a run: the options' figures, else the chip's; empty
+// without a figure of merit.
+std::optional<NoiseModel> NoiseModelOf(const RunInputs& inputs, const PlanOptions& plan);
+
+// How a run with these inputs searches at a source frequency (MHz; empty
+// where it cannot be worked out): the ranges, with the chip's counters and
+// limits on top, and the chip's prescaler P (where it has modes): the one
+// asked for, or the smallest that counts that high.
+struct RunSetting {
+  SearchBounds bounds;
+  std::optional<std::int32_t> prescaler;
+};
+RunSetting SettingFor(const RunInputs& inputs, const std::optional<double>& source_mhz);
+
+// The source frequency (MHz) a run with these inputs asks for, where it can
+// be worked out.
+std::optional<double> SourceMHz(const RunInputs& inputs);
+
+// Whether the prescaler asked for is one the chip has and counts as high as
+// `source_mhz`; else false, with the reason naming the option as `name`.
+bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& source_mhz,
+                      std::string_view name, std::string& error);
+
+// Whether the run's chip counts N with a dual-modulus prescaler.
+bool HasDualModulusChip(const RunInputs& inputs);
+
+// A ranked alternative, its counters (with a dual-modulus chip) and its
+// in-band phase noise (with a figure of merit).
 struct Alternative {
   int rank = 0;  // from 1
   RankedPair pair;
+  std::optional<PrescalerCounts> counts;
   std::optional<double> phase_noise;
 };
 
@@ -59,12 +99,27 @@ struct RunResult {
   std::optional<double> error_ppb;
   std::optional<FaultKind> fault;
   std::string message;  // the fault message, or why nothing was calculated
-  std::optional<double> phase_noise;  // of the chosen pair, with plan.fom
+  // The noise model used, and the chosen pair's noise under it.
+  std::optional<NoiseModel> noise;
+  std::optional<double> phase_noise;          // the total
+  std::optional<double> phase_noise_floor;    // with a flicker figure
+  std::optional<double> phase_noise_flicker;  // with a flicker figure
+  // With a dual-modulus chip: its prescaler P, and the chosen pair's B and A
+  // once the search has found one.
+  std::optional<std::int32_t> prescaler;
+  std::optional<PrescalerCounts> counts;
+  // With a chip: where it narrowed the window, or the source frequency is
+  // outside its range ("Note: ...").
+  std::vector<std::string> notes;
   // With plan.alternatives, once the search has finished.
   std::optional<std::vector<Alternative>> alternatives;
 
   bool Complete() const { return stage == RunStage::kDone; }
 };
+
+// A result of no run, for what depends only on the inputs and options: which
+// fields the runs of a sweep have.
+RunResult ResultShape(const RunInputs& inputs, const PlanOptions& plan);
 
 // Runs the action once, starting from fresh boxes and a fresh search state.
 RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,

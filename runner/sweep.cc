@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 #include "workers.h"
 
@@ -24,8 +25,20 @@ RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs&
   return RunOnce(inputs, decimal_symbol, plan);
 }
 
+std::optional<double> HighestSourceMHz(const SweepRange& range, const RunInputs& others) {
+  std::optional<double> highest;
+  RunInputs end = others;
+  for (const std::int64_t point : {std::int64_t{0}, range.PointCount() - 1}) {
+    end.rf_out = range.PointText(point);
+    if (const auto source = SourceMHz(end)) {
+      highest = std::max(highest.value_or(0), std::fabs(*source));
+    }
+  }
+  return highest;
+}
+
 void SweepInOrder(const SweepRange& range, const RunInputs& others,
-                  std::string_view decimal_symbol,
+                  const PlanOptions& plan, std::string_view decimal_symbol,
                   const std::function<void(const RunResult&, std::string&)>& append,
                   const std::function<void(const std::string&, std::int64_t)>& write,
                   int threads, WorkControl* control) {
@@ -34,7 +47,7 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
   auto compute = [&](std::int64_t block, std::string& text) {
     const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
     for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
-      append(RunPoint(range, i, others, decimal_symbol), text);
+      append(RunPoint(range, i, others, decimal_symbol, plan), text);
     }
   };
   std::int64_t done = 0;
@@ -48,7 +61,7 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
 }
 
 void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
-                     std::string_view decimal_symbol,
+                     const PlanOptions& plan, std::string_view decimal_symbol,
                      const std::function<void(std::int64_t, const RunResult&)>& each,
                      int threads, WorkControl* control) {
   const std::int64_t count = range.PointCount();
@@ -60,7 +73,7 @@ void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
       if (control != nullptr && control->Stopped()) return;
       const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
       for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
-        each(i, RunPoint(range, i, others, decimal_symbol));
+        each(i, RunPoint(range, i, others, decimal_symbol, plan));
       }
       done += last - block * kPointsPerBlock;
     }

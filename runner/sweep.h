@@ -19,6 +19,10 @@ namespace synthfactors::runner {
 RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs& others,
                    std::string_view decimal_symbol, const PlanOptions& plan = PlanOptions{});
 
+// The highest source frequency (MHz, its magnitude) the points ask for:
+// that of the end further from 0, the grid being monotonic.
+std::optional<double> HighestSourceMHz(const SweepRange& range, const RunInputs& others);
+
 // For output in order: blocks of consecutive points are run on `threads`
 // workers (0: one per usable processor); append(result, text) adds a
 // point's text to its block's (on a worker), and write(text, points_done)
@@ -28,7 +32,7 @@ RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs&
 // calling thread ticks after each block written, and a stop ends the sweep
 // after whole blocks with WorkStopped.
 void SweepInOrder(const SweepRange& range, const RunInputs& others,
-                  std::string_view decimal_symbol,
+                  const PlanOptions& plan, std::string_view decimal_symbol,
                   const std::function<void(const RunResult&, std::string&)>& append,
                   const std::function<void(const std::string&, std::int64_t)>& write,
                   int threads = 0, WorkControl* control = nullptr);
@@ -39,7 +43,7 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
 // while the calling thread ticks with the points done; a stop ends the
 // sweep with WorkStopped once they have returned.
 void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
-                     std::string_view decimal_symbol,
+                     const PlanOptions& plan, std::string_view decimal_symbol,
                      const std::function<void(std::int64_t, const RunResult&)>& each,
                      int threads = 0, WorkControl* control = nullptr);
 

@@ -406,7 +406,10 @@ TEST(CliPlanning, PlainAndJsonTellTheSameStoryWhenNIsTooLargeForARegister) {
 TEST(CliPlanning, TheAlternativesTablePadsByCharacters) {
   runner::RunInputs inputs;
   inputs.rf_out = "1000.001";
-  const runner::RunResult result = runner::RunOnce(inputs, "\u066B", {3, -220});
+  runner::PlanOptions plan;
+  plan.alternatives = 3;
+  plan.fom = -220;
+  const runner::RunResult result = runner::RunOnce(inputs, "\u066B", plan);
   const std::string table = cli::AlternativesTable(result, "\u066B");
   std::vector<std::size_t> widths;
   for (std::size_t start = 0, end; (end = table.find('\n', start)) != std::string::npos;

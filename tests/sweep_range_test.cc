@@ -84,8 +84,8 @@ TEST(Sweep, ThreadsChangeNothingInTheOutput) {
   others.mult = "4";
   for (const SweepFormat format : {SweepFormat::kCsv, SweepFormat::kJsonLines}) {
     std::ostringstream one, three;
-    WriteSweep(*range, others, ".", format, one, 1);
-    WriteSweep(*range, others, ".", format, three, 3);
+    WriteSweep(*range, others, {}, ".", format, one, 1);
+    WriteSweep(*range, others, {}, ".", format, three, 3);
     const std::string text = one.str();
     EXPECT_EQ(text, three.str());
     EXPECT_EQ(2049 + (format == SweepFormat::kCsv ? 1 : 0),

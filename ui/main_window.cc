@@ -45,6 +45,7 @@ QString FromUtf8(std::string_view text) {
 // The face of the report box, whose text area is `width` x `height` pixels.
 QFont ReportFont(int width, int height) {
   std::vector<FittingText> lines;
+  lines.reserve(kReportSampleLines.size());
   for (const std::string_view line : kReportSampleLines) {
     lines.push_back({FromUtf8(line), width, height});
   }

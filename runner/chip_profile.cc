@@ -1,0 +1,303 @@
+#include "chip_profile.h"
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <sstream>
+
+#include "number_text.h"
+
+namespace synthfactors::runner {
+
+// The shipped profiles, generated from data/chips at build time.
+std::span<const ShippedProfile> ShippedProfilesTable();
+
+namespace {
+
+using Object = ProfileValue::Object;
+using Array = ProfileValue::Array;
+
+// Reads one profile, keeping the first fault: its member's path and what is
+// wrong with it.
+class ProfileReader {
+ public:
+  ProfileReader(std::string_view origin, std::string& error) : origin_(origin), error_(error) {}
+
+  bool Fail(std::string_view path, std::string_view problem) {
+    if (ok_) {
+      error_ = "chip profile " + origin_ + ": ";
+      if (!path.empty()) error_ += "\"" + std::string(path) + "\" ";
+      error_ += problem;
+    }
+    ok_ = false;
+    return false;
+  }
+  bool ok() const { return ok_; }
+
+  // The object at `path`, its members all among `known`.
+  const Object* ObjectAt(const ProfileValue& value, const std::string& path,
+                         std::initializer_list<std::string_view> known) {
+    const auto* object = std::get_if<Object>(&value.value);
+    if (object == nullptr) {
+      Fail(path, "must be an object");
+      return nullptr;
+    }
+    for (const auto& [name, member] : *object) {
+      bool listed = false;
+      for (const std::string_view k : known) listed = listed || k == name;
+      if (!listed) {
+        Fail(Join(path, name), "is not a member of a chip profile here (a misspelling?)");
+        return nullptr;
+      }
+    }
+    return object;
+  }
+
+  static const ProfileValue* Member(const Object& object, std::string_view name) {
+    for (const auto& [key, value] : object) {
+      if (key == name) return &value;
+    }
+    return nullptr;
+  }
+
+  static std::string Join(const std::string& path, std::string_view name) {
+    return path.empty() ? std::string(name) : path + "." + std::string(name);
+  }
+
+  const ProfileValue* Required(const Object& object, const std::string& path,
+                               std::string_view name) {
+    const ProfileValue* value = Member(object, name);
+    if (value == nullptr) Fail(Join(path, name), "is missing");
+    return value;
+  }
+
+  std::optional<std::string> Text(const Object& object, const std::string& path,
+                                  std::string_view name) {
+    const ProfileValue* value = Required(object, path, name);
+    if (value == nullptr) return std::nullopt;
+    const auto* text = std::get_if<std::string>(&value->value);
+    if (text == nullptr || text->empty()) {
+      Fail(Join(path, name), "must be a text that is not empty");
+      return std::nullopt;
+    }
+    return *text;
+  }
+
+  // A finite number, where the member is given.
+  std::optional<double> Number(const Object& object, const std::string& path,
+                               std::string_view name) {
+    const ProfileValue* value = Member(object, name);
+    if (value == nullptr) return std::nullopt;
+    const auto* number = std::get_if<double>(&value->value);
+    if (number == nullptr || !std::isfinite(*number)) {
+      Fail(Join(path, name), "must be a number");
+      return std::nullopt;
+    }
+    return *number;
+  }
+
+  std::optional<std::int64_t> Whole(const Object& object, const std::string& path,
+                                    std::string_view name, std::int64_t lowest) {
+    const ProfileValue* value = Required(object, path, name);
+    if (value == nullptr) return std::nullopt;
+    const auto* number = std::get_if<double>(&value->value);
+    const std::optional<std::int64_t> whole =
+        number != nullptr ? AsInt64(*number) : std::nullopt;
+    if (!whole || *whole < lowest || *whole > (std::int64_t{1} << 40)) {
+      Fail(Join(path, name), "must be a whole number from " + std::to_string(lowest) +
+                                 " to 2^40");
+      return std::nullopt;
+    }
+    return whole;
+  }
+
+  // {"min": A, "max": B}, whole numbers from `lowest`, A not above B.
+  std::optional<WholeLimits> Limits(const ProfileValue& value, const std::string& path,
+                                    std::int64_t lowest) {
+    const Object* object = ObjectAt(value, path, {"min", "max"});
+    if (object == nullptr) return std::nullopt;
+    return LimitsIn(*object, path, lowest);
+  }
+
+  // The "min" and "max" members of an object that has others too.
+  std::optional<WholeLimits> LimitsIn(const Object& object, const std::string& path,
+                                      std::int64_t lowest) {
+    const auto min = Whole(object, path, "min", lowest);
+    const auto max = min ? Whole(object, path, "max", lowest) : std::nullopt;
+    if (!max) return std::nullopt;
+    if (*min > *max) {
+      Fail(path, "has min " + std::to_string(*min) + " above max " + std::to_string(*max));
+      return std::nullopt;
+    }
+    return WholeLimits{*min, *max};
+  }
+
+  // {"min": A, "max": B}, each optional, non-negative numbers, A not above B.
+  void Span(const Object& top, std::string_view name, std::optional<double>& min,
+            std::optional<double>& max) {
+    const ProfileValue* value = Member(top, name);
+    if (value == nullptr) return;
+    const std::string path(name);
+    const Object* object = ObjectAt(*value, path, {"min", "max"});
+    if (object == nullptr) return;
+    min = Number(*object, path, "min");
+    max = Number(*object, path, "max");
+    if ((min && *min < 0) || (max && *max < 0)) {
+      Fail(path, "must not be negative");
+    } else if (min && max && *min > *max) {
+      Fail(path, "has min " + ShortestText(*min) + " above max " + ShortestText(*max));
+    }
+  }
+
+  // The prescaler modes, smallest P first, each usable up to its up_to_mhz.
+  std::vector<PrescalerMode> Prescalers(const ProfileValue& value, const std::string& path,
+                                        bool with_n) {
+    std::vector<PrescalerMode> modes;
+    const auto* list = std::get_if<Array>(&value.value);
+    if (list == nullptr || list->empty()) {
+      Fail(path, "must be a list of one or more prescalers");
+      return modes;
+    }
+    for (std::size_t i = 0; i < list->size() && ok(); ++i) {
+      const std::string at = path + "[" + std::to_string(i) + "]";
+      const Object* object = with_n ? ObjectAt((*list)[i], at, {"p", "up_to_mhz", "min", "max"})
+                                    : ObjectAt((*list)[i], at, {"p", "up_to_mhz"});
+      if (object == nullptr) break;
+      PrescalerMode mode;
+      const auto p = Whole(*object, at, "p", 1);
+      if (!p || *p > 1'000'000) {
+        if (p) Fail(Join(at, "p"), "must be a whole number from 1 to 1000000");
+        break;
+      }
+      mode.P = static_cast<std::int32_t>(*p);
+      mode.UpToMHz = Number(*object, at, "up_to_mhz");
+      if (with_n && !(mode.N = LimitsIn(*object, at, 1))) break;
+      if (!modes.empty() && mode.P <= modes.back().P) {
+        Fail(Join(at, "p"), "must be larger than the prescaler before it");
+      } else if (!modes.empty() && !modes.back().UpToMHz && mode.UpToMHz) {
+        Fail(Join(at, "up_to_mhz"), "follows a prescaler without up_to_mhz, which serves "
+                                     "every frequency");
+      } else if (!modes.empty() && mode.UpToMHz && *mode.UpToMHz <= *modes.back().UpToMHz) {
+        Fail(Join(at, "up_to_mhz"), "must be above the prescaler before it");
+      }
+      modes.push_back(mode);
+    }
+    if (ok() && modes.back().UpToMHz) {
+      Fail(path, "must end with a prescaler without up_to_mhz, for every higher frequency");
+    }
+    return modes;
+  }
+
+  void Counters(const ProfileValue& value, ChipCounters& chip) {
+    const std::string path = "n";
+    const Object* n = ObjectAt(value, path, {"counter", "min", "max", "prescalers", "a", "b"});
+    if (n == nullptr) return;
+    const std::optional<std::string> counter = Text(*n, path, "counter");
+    if (!counter) return;
+    const ProfileValue* prescalers = Member(*n, "prescalers");
+    if (*counter == "plain") {
+      if (Member(*n, "a") != nullptr || Member(*n, "b") != nullptr) {
+        Fail(path, "is a plain counter, which has no A or B counter");
+      } else if (prescalers != nullptr) {
+        chip.Prescalers = Prescalers(*prescalers, Join(path, "prescalers"), true);
+      } else {
+        chip.N = LimitsIn(*n, path, 1);
+      }
+      return;
+    }
+    if (*counter != "dual-modulus") {
+      Fail(Join(path, "counter"), "must be \"plain\" or \"dual-modulus\"");
+      return;
+    }
+    chip.DualModulus = true;
+    if (Member(*n, "min") != nullptr || Member(*n, "max") != nullptr) {
+      Fail(path, "is a dual-modulus counter, whose N range follows from its A and B counters");
+      return;
+    }
+    const ProfileValue* a = Required(*n, path, "a");
+    const ProfileValue* b = a != nullptr ? Required(*n, path, "b") : nullptr;
+    const ProfileValue* modes = b != nullptr ? Required(*n, path, "prescalers") : nullptr;
+    if (modes == nullptr) return;
+    const auto a_limits = Limits(*a, Join(path, "a"), 0);
+    const auto b_limits = a_limits ? Limits(*b, Join(path, "b"), 0) : std::nullopt;
+    if (!b_limits) return;
+    chip.A = *a_limits;
+    chip.B = *b_limits;
+    chip.Prescalers = Prescalers(*modes, Join(path, "prescalers"), false);
+  }
+
+  std::optional<ChipProfile> Profile(const ProfileValue& value) {
+    const Object* top =
+        ObjectAt(value, "", {"name", "description", "source", "r", "n", "comparison_khz",
+                             "source_mhz", "fom", "flicker"});
+    if (top == nullptr) return std::nullopt;
+    ChipProfile profile;
+    auto name = Text(*top, "", "name");
+    auto description = ok() ? Text(*top, "", "description") : std::nullopt;
+    auto source = ok() ? Text(*top, "", "source") : std::nullopt;
+    const ProfileValue* r = ok() ? Required(*top, "", "r") : nullptr;
+    const ProfileValue* n = r != nullptr ? Required(*top, "", "n") : nullptr;
+    if (n == nullptr) return std::nullopt;
+    profile.name = std::move(*name);
+    profile.description = std::move(*description);
+    profile.source = std::move(*source);
+    const auto r_limits = Limits(*r, "r", 1);
+    if (!r_limits) return std::nullopt;
+    profile.counters.R = *r_limits;
+    Counters(*n, profile.counters);
+    Span(*top, "comparison_khz", profile.counters.MinComparisonKHz,
+         profile.counters.MaxComparisonKHz);
+    Span(*top, "source_mhz", profile.counters.MinSourceMHz, profile.counters.MaxSourceMHz);
+    profile.fom = Number(*top, "", "fom");
+    profile.flicker = Number(*top, "", "flicker");
+    if (!ok()) return std::nullopt;
+    return profile;
+  }
+
+ private:
+  std::string origin_;
+  std::string& error_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+std::optional<ChipProfile> ReadChipProfile(const ProfileValue& value, std::string_view origin,
+                                           std::string& error) {
+  return ProfileReader(origin, error).Profile(value);
+}
+
+std::span<const ShippedProfile> ShippedProfiles() { return ShippedProfilesTable(); }
+
+std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error) {
+  for (const ShippedProfile& shipped : ShippedProfiles()) {
+    if (shipped.name == chip) return std::string(shipped.text);
+  }
+  std::ifstream file{std::string(chip), std::ios::binary};
+  if (!file) {
+    error = "no chip profile \"" + std::string(chip) + "\": not a shipped profile (";
+    for (const ShippedProfile& shipped : ShippedProfiles()) {
+      error += std::string(shipped.name) + (&shipped == &ShippedProfiles().back() ? "" : ", ");
+    }
+    error += ") and no file that can be read";
+    return std::nullopt;
+  }
+  // A profile is small: more than this is not one.
+  constexpr std::size_t kMaxProfileBytes = 1 << 20;
+  std::string text;
+  text.resize(kMaxProfileBytes + 1);
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (file.bad()) {
+    error = "chip profile " + std::string(chip) + ": cannot be read";
+    return std::nullopt;
+  }
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  if (text.size() > kMaxProfileBytes) {
+    error = "chip profile " + std::string(chip) + ": longer than 1 MiB, so not a chip profile";
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace synthfactors::runner

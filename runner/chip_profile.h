@@ -1,0 +1,53 @@
+// Chip profiles: a chip's counters, limits and noise figures, from a small
+// JSON file (the README gives the schema). The faces read a file with their
+// own JSON library and hand its value over as a ProfileValue; the checks,
+// and the words for what is wrong, are here, once.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "chip_counters.h"
+
+namespace synthfactors::runner {
+
+// A JSON value as any reader gives it. Numbers are doubles.
+struct ProfileValue {
+  using Array = std::vector<ProfileValue>;
+  using Object = std::vector<std::pair<std::string, ProfileValue>>;
+  std::variant<std::monostate, bool, double, std::string, Array, Object> value;
+};
+
+struct ChipProfile {
+  std::string name;
+  std::string description;
+  std::string source;  // where the figures come from
+  ChipCounters counters;
+  std::optional<double> fom;      // dBc/Hz, a default for --fom
+  std::optional<double> flicker;  // dBc/Hz, a default for --flicker
+};
+
+// The profile in `value`, read from `origin` (a file, or a shipped
+// profile's name); empty, with the reason naming the origin and the member,
+// in `error`. Nothing of a bad profile is kept.
+std::optional<ChipProfile> ReadChipProfile(const ProfileValue& value, std::string_view origin,
+                                           std::string& error);
+
+// The profiles shipped with the program, built in from data/chips, in name
+// order; the same files are installed for users to read and copy.
+struct ShippedProfile {
+  std::string_view name;
+  std::string_view text;  // JSON
+};
+std::span<const ShippedProfile> ShippedProfiles();
+
+// The JSON text of `chip`: a shipped profile's name, or a file. Empty, with
+// the reason in `error`, when it is neither.
+std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error);
+
+}  // namespace synthfactors::runner
