@@ -34,6 +34,27 @@ void BM_SearchWorstCase(benchmark::State& state) {
 }
 BENCHMARK(BM_SearchWorstCase)->Unit(benchmark::kMillisecond);
 
+// The worst case within a plain N range, and within the same range counted
+// by a dual-modulus prescaler (8/9, A 0 ... 63, B 3 ... 8191), whose N it
+// cannot form are passed over one at a time.
+SearchBounds WorstCaseRange(bool dual_modulus) {
+  SearchBounds bounds = SearchBounds::Ranges(1, kLastRTrial, 24, 8 * 8191 + 63);
+  if (dual_modulus) bounds.Dual = DualModulus{8, 0, 63, 3, 8191};
+  return bounds;
+}
+
+void BM_SearchWorstCaseCounters(benchmark::State& state) {
+  const SearchBounds bounds = WorstCaseRange(state.range(0) != 0);
+  SearchState s;
+  for (auto _ : state) {
+    s.SrcFreq = kWorstSource;
+    s.RefFreq = kWorstReference;
+    benchmark::DoNotOptimize(RunDividerSearch(s, "0", "1e15", bounds));
+  }
+  state.SetLabel(state.range(0) != 0 ? "dual-modulus 8/9" : "plain N range");
+}
+BENCHMARK(BM_SearchWorstCaseCounters)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // The worst case with each kernel the processor has.
 void BM_SearchKernel(benchmark::State& state, SearchKernel kernel) {
   SearchState s;
@@ -189,7 +210,7 @@ void BM_Sweep100k(benchmark::State& state) {
   std::ostream out(&null);
   const int threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    cli::WriteSweep(*range, others, ".", cli::SweepFormat::kCsv, out, threads);
+    cli::WriteSweep(*range, others, {}, ".", cli::SweepFormat::kCsv, out, threads);
   }
   state.counters["points/s"] = benchmark::Counter(
       static_cast<double>(range->PointCount()) * static_cast<double>(state.iterations()),

@@ -32,7 +32,10 @@ runner::ProfileValue ValueOf(const Json& json) {
     }
     case Json::value_t::object: {
       runner::ProfileValue::Object object;
-      for (const auto& [key, item] : json.items()) object.emplace_back(key, ValueOf(item));
+      for (const auto& [key, item] : json.items()) {
+        object.names.push_back(key);
+        object.values.push_back(ValueOf(item));
+      }
       value.value = std::move(object);
       break;
     }

@@ -4,11 +4,15 @@ _synthfactors_cli() {
   cur="${COMP_WORDS[COMP_CWORD]}"
   prev="${COMP_WORDS[COMP_CWORD-1]}"
   case "$prev" in
-    --rf-out|--mult|--ref|--min-fc|--max-fc|--sweep|--r-range|--n-range|--alternatives|--fom)
+    --chip)
+      # the shipped profiles, or a profile file
+      COMPREPLY=($(compgen -W "adf4106 adf4351-int max2870-int" -- "$cur") $(compgen -f -- "$cur"))
+      return 0 ;;
+    --rf-out|--mult|--ref|--min-fc|--max-fc|--sweep|--r-range|--n-range|--alternatives|--fom|--flicker|--offset|--prescaler)
       return 0 ;;  # a value of the user's
   esac
   if [[ "$cur" == -* || -z "$cur" ]]; then
-    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --common-r --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --chip --prescaler --list-chips --help --version" -- "$cur"))
   fi
 }
 complete -F _synthfactors_cli synthfactors-cli

@@ -33,7 +33,8 @@ runner::ProfileValue ValueOf(const py::handle& value) {
   } else if (PyDict_Check(value.ptr())) {
     runner::ProfileValue::Object object;
     for (const auto& [key, item] : value.cast<py::dict>()) {
-      object.emplace_back(Utf8(key), ValueOf(item));
+      object.names.push_back(Utf8(key));
+      object.values.push_back(ValueOf(item));
     }
     out.value = std::move(object);
   }

@@ -1,5 +1,6 @@
 """Exact divider calculation for integer-N PLL synthesisers."""
 
+import os
 from typing import Any, Optional, Sequence, Union
 
 import numpy
@@ -19,6 +20,10 @@ def run(
     alternatives: Union[int, numpy.integer] = 0,
     fom: Optional[Union[str, float, int]] = None,
     decimal_symbol: str = ".",
+    chip: Optional[Union[str, os.PathLike[str]]] = None,
+    prescaler: Optional[int] = None,
+    flicker: Optional[Union[str, float, int]] = None,
+    offset: Optional[Union[str, float, int]] = None,
 ) -> dict[str, Any]:
     """The fields of ``synthfactors-cli --json`` for one RF output (MHz)."""
 
@@ -35,7 +40,15 @@ def sweep(
     n_range: Range = None,
     common_r: bool = False,
     decimal_symbol: str = ".",
+    chip: Optional[Union[str, os.PathLike[str]]] = None,
+    prescaler: Optional[int] = None,
+    fom: Optional[Union[str, float, int]] = None,
+    flicker: Optional[Union[str, float, int]] = None,
+    offset: Optional[Union[str, float, int]] = None,
 ) -> dict[str, Union[numpy.ndarray, dict[str, Any]]]:
     """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays.
 
     ``r`` and ``n`` are int64, or float64 when a divider is 2**63 or more."""
+
+def chips() -> list[dict[str, str]]:
+    """The shipped chip profiles: name, description and source."""

@@ -236,11 +236,17 @@ only N in the N range admitted.
 alternatives: also rank up to this many admitted pairs (1 ... 1000; 0: none).
 fom: the PLL's figure of merit in dBc/Hz, for the in-band phase noise.
 decimal_symbol: the report's decimal symbol, one printable character.
+chip: a chip profile (a name from chips(), or a file) whose counters and
+limits apply on top of the window, as --chip; prescaler: its P, as
+--prescaler. flicker, offset: the 1/f noise in dBc/Hz and the offset in Hz
+it is read at (default 10000), added to the in-band noise.
 
 Returns a dict with the fields of the command line's JSON object: rf_out,
 mult, ref, min_fc, max_fc, (r_range, n_range,) rf_source, report, exact, r,
 n, comparison_khz, error_hz, error_ppb, fault, message, and with the
-options phase_noise_dbc_hz and alternatives. A run that ends in an
+options phase_noise_dbc_hz, phase_noise_floor_dbc_hz,
+phase_noise_flicker_dbc_hz, offset_hz, prescaler, b, a, notes and
+alternatives. A run that ends in an
 arithmetic fault is no exception: see its fault and message fields. A
 wrong type (bool for a number, a float for alternatives) raises TypeError;
 a bad range or option value, a number beyond the double range or text
@@ -251,7 +257,9 @@ constexpr const char* kSweepDoc = R"(Runs every RF output start, start + step, .
 start, stop and step are exact decimals: a str as typed, an int, or a
 float taken as its exact decimal (100000.0 is 100000, 1e-05 is 0.00001);
 the grid is that of synthfactors-cli --sweep, at most 10000000 points. The
-other inputs are as for run(). Computed on every usable processor without
+other inputs are as for run(), fom and flicker adding a
+phase_noise_dbc_hz column, a dual-modulus chip the prescaler, b and a
+columns. Computed on every usable processor without
 holding the GIL; Ctrl+C stops the workers and raises KeyboardInterrupt.
 
 Returns a dict of NumPy arrays, one per column of the command line's CSV:

@@ -43,7 +43,7 @@ class ProfileReader {
       Fail(path, "must be an object");
       return nullptr;
     }
-    for (const auto& [name, member] : *object) {
+    for (const std::string& name : object->names) {
       bool listed = false;
       for (const std::string_view k : known) listed = listed || k == name;
       if (!listed) {
@@ -55,8 +55,8 @@ class ProfileReader {
   }
 
   static const ProfileValue* Member(const Object& object, std::string_view name) {
-    for (const auto& [key, value] : object) {
-      if (key == name) return &value;
+    for (std::size_t i = 0; i < object.names.size(); ++i) {
+      if (object.names[i] == name) return &object.values[i];
     }
     return nullptr;
   }

@@ -8,7 +8,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <variant>
 #include <vector>
 
@@ -16,10 +15,14 @@
 
 namespace synthfactors::runner {
 
-// A JSON value as any reader gives it. Numbers are doubles.
+// A JSON value as any reader gives it. Numbers are doubles; an object's
+// members keep their order, names[i] naming values[i].
 struct ProfileValue {
   using Array = std::vector<ProfileValue>;
-  using Object = std::vector<std::pair<std::string, ProfileValue>>;
+  struct Object {
+    std::vector<std::string> names;
+    std::vector<ProfileValue> values;
+  };
   std::variant<std::monostate, bool, double, std::string, Array, Object> value;
 };
 

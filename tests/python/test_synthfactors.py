@@ -58,6 +58,8 @@ def test_run_equals_the_command_line_json_field_by_field():
     ["--alternatives", "5", "--fom", "-220"],
     ["--alternatives", "1000", "--r-range", "1:1999"],
     ["--fom", "-231.5", "--n-range", "10001:20000"],
+    ["--chip", "adf4106", "--alternatives", "3", "--fom", "-221", "--max-fc", "200000"],
+    ["--fom", "-223", "--flicker", "-260", "--offset", "100", "--chip", "adf4351-int"],
 ])
 def test_planning_options_equal_the_command_line(options):
     for rf_out in ["1000", "1000.001", "1234.5678"]:
@@ -90,6 +92,7 @@ def csv_columns(text):
     (("-1", "3", "0.5"), {}),
     (("10368", "10370", "0.025"), {"mult": "4"}),
     (("10000000", "10000010", "5"), {"min_fc": "0.001"}),
+    (("3000", "3003", "0.5"), {"chip": "adf4106", "fom": "-220"}),
 ])
 def test_sweep_equals_the_command_line_csv(grid, options):
     flags = [f for key, value in options.items() for f in ("--" + key.replace("_", "-"), value)]
@@ -98,10 +101,14 @@ def test_sweep_equals_the_command_line_csv(grid, options):
     assert list(got) == list(expected)
     for key in ("rf_out", "rf_source", "r_hex", "n_hex", "fault"):
         assert list(got[key]) == expected[key], key
-    for key in ("r", "n"):
+    for key in ("r", "n", "prescaler", "b", "a"):
+        if key not in got:
+            continue
         assert got[key].dtype.name == "int64"
         assert [str(v) if text else "" for v, text in zip(got[key], expected[key])] == expected[key]
-    for key in ("comparison_khz", "error_hz", "error_ppb"):
+    for key in ("comparison_khz", "error_hz", "error_ppb", "phase_noise_dbc_hz"):
+        if key not in got:
+            continue
         assert got[key].dtype.name == "float64"
         for value, text in zip(got[key], expected[key]):
             assert (math.isnan(value) and text == "") or value == float(text), key
@@ -199,3 +206,13 @@ def test_bad_arguments_are_refused_in_the_modules_words(call, error):
         call()
     assert "Unable to cast" not in str(raised.value)
     assert "--" not in str(raised.value)
+
+
+def test_chips_lists_the_shipped_profiles():
+    names = [chip["name"] for chip in synthfactors.chips()]
+    assert names == ["adf4106", "adf4351-int", "max2870-int"]
+    assert all(chip["source"] for chip in synthfactors.chips())
+    with pytest.raises(ValueError, match="not a shipped profile"):
+        synthfactors.run(1000, chip="nothing")
+    with pytest.raises(ValueError, match="prescaler"):
+        synthfactors.run(3000, chip="adf4106", prescaler=8)
