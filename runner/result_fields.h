@@ -87,6 +87,14 @@ FieldValue Whole(const std::optional<T>& value) {
   if (!value) return {};
   return static_cast<double>(*value);
 }
+inline FieldValue CounterB(const std::optional<PrescalerCounts>& counts) {
+  if (!counts) return {};
+  return static_cast<double>(counts->B);
+}
+inline FieldValue CounterA(const std::optional<PrescalerCounts>& counts) {
+  if (!counts) return {};
+  return static_cast<double>(counts->A);
+}
 inline bool WithNoise(const RunResult& r) { return r.noise.has_value(); }
 inline bool WithFlicker(const RunResult& r) { return r.noise && r.noise->Flicker; }
 inline bool WithCounters(const RunResult& r) { return HasDualModulusChip(r.inputs); }
@@ -139,17 +147,9 @@ inline constexpr std::array<ResultField, 29> kResultFields = {{
      [](const RunResult& r) -> FieldValue { return r.noise->OffsetHz; }, field_read::WithFlicker},
     {"prescaler", FieldKind::kWhole,
      [](const RunResult& r) { return field_read::Whole(r.prescaler); }, field_read::WithCounters},
-    {"b", FieldKind::kWhole,
-     [](const RunResult& r) -> FieldValue {
-       if (!r.counts) return {};
-       return static_cast<double>(r.counts->B);
-     },
+    {"b", FieldKind::kWhole, [](const RunResult& r) { return field_read::CounterB(r.counts); },
      field_read::WithCounters},
-    {"a", FieldKind::kWhole,
-     [](const RunResult& r) -> FieldValue {
-       if (!r.counts) return {};
-       return static_cast<double>(r.counts->A);
-     },
+    {"a", FieldKind::kWhole, [](const RunResult& r) { return field_read::CounterA(r.counts); },
      field_read::WithCounters},
     {"notes", FieldKind::kTexts, [](const RunResult& r) -> FieldValue { return r.notes; },
      [](const RunResult& r) { return r.inputs.chip.has_value(); }},
@@ -196,17 +196,9 @@ inline constexpr std::array<AlternativeField, 12> kAlternativeFields = {{
     {"r_hex", FieldKind::kText,
      [](const Alternative& a) { return field_read::Register(double(a.pair.R)); }},
     {"n_hex", FieldKind::kText, [](const Alternative& a) { return field_read::Register(a.pair.N); }},
-    {"b", FieldKind::kWhole,
-     [](const Alternative& a) -> FieldValue {
-       if (!a.counts) return {};
-       return static_cast<double>(a.counts->B);
-     },
+    {"b", FieldKind::kWhole, [](const Alternative& a) { return field_read::CounterB(a.counts); },
      field_read::WithCounters},
-    {"a", FieldKind::kWhole,
-     [](const Alternative& a) -> FieldValue {
-       if (!a.counts) return {};
-       return static_cast<double>(a.counts->A);
-     },
+    {"a", FieldKind::kWhole, [](const Alternative& a) { return field_read::CounterA(a.counts); },
      field_read::WithCounters},
     {"phase_noise_dbc_hz", FieldKind::kNumber,
      [](const Alternative& a) { return field_read::Maybe(a.phase_noise); },

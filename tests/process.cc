@@ -41,6 +41,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     dup2(in_pipe[0], 0);
     dup2(options.terminal == Terminal::kOutputAndError ? terminal_child : out_pipe[1], 1);
     dup2(options.terminal == Terminal::kNone ? err_pipe[1] : terminal_child, 2);
+    // As a shell starts a job in the foreground: an interrupt that the
+    // test's own parent ignores (a background run) reaches the child.
+    std::signal(SIGINT, SIG_DFL);
     for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));

@@ -147,6 +147,8 @@ def interrupted_after(code, seconds):
     """Runs `code` in a fresh Python, sends it SIGINT after `seconds`; returns
     how it ended and how long the interrupt took to be raised."""
     script = ("import signal, threading, time, os, synthfactors\n"
+              # as if in the foreground, even when the test runs in the background
+              "signal.signal(signal.SIGINT, signal.default_int_handler)\n"
               f"threading.Timer({seconds}, lambda: os.kill(os.getpid(), signal.SIGINT)).start()\n"
               "start = time.monotonic()\n"
               "try:\n"
