@@ -50,9 +50,11 @@ std::vector<std::string> ChipNotes(const ChipProfile& chip, const RunInputs& inp
   }
   if (source && ((c.MinSourceMHz && std::fabs(*source) < *c.MinSourceMHz) ||
                  (c.MaxSourceMHz && std::fabs(*source) > *c.MaxSourceMHz))) {
-    std::string range = c.MinSourceMHz ? ShortestText(*c.MinSourceMHz) + " to " : "up to ";
-    if (c.MaxSourceMHz) {
-      range += ShortestText(*c.MaxSourceMHz);
+    std::string range;  // "500 to 6000", "up to 6000" or "from 500"
+    if (c.MinSourceMHz && c.MaxSourceMHz) {
+      range = ShortestText(*c.MinSourceMHz) + " to " + ShortestText(*c.MaxSourceMHz);
+    } else if (c.MaxSourceMHz) {
+      range = "up to " + ShortestText(*c.MaxSourceMHz);
     } else {
       range = "from " + ShortestText(*c.MinSourceMHz);
     }
