@@ -27,7 +27,11 @@ class ProfileReader {
   bool Fail(std::string_view path, std::string_view problem) {
     if (ok_) {
       error_ = "chip profile " + origin_ + ": ";
-      if (!path.empty()) error_ += "\"" + std::string(path) + "\" ";
+      if (!path.empty()) {
+        error_ += '"';
+        error_ += path;
+        error_ += "\" ";
+      }
       error_ += problem;
     }
     ok_ = false;
