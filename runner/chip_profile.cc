@@ -1,6 +1,7 @@
 #include "chip_profile.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -278,13 +279,18 @@ std::optional<std::string> ChipProfileText(std::string_view chip, std::string& e
   for (const ShippedProfile& shipped : ShippedProfiles()) {
     if (shipped.name == chip) return std::string(shipped.text);
   }
-  std::ifstream file{std::string(chip), std::ios::binary};
-  if (!file) {
+  // Only a regular file: a device or a pipe (/dev/stdin in a batch line)
+  // could block or take the batch's own input.
+  std::error_code ignored;
+  const bool regular = std::filesystem::is_regular_file(std::string(chip), ignored);
+  std::ifstream file;
+  if (regular) file.open(std::string(chip), std::ios::binary);
+  if (!regular || !file) {
     error = "no chip profile \"" + std::string(chip) + "\": not a shipped profile (";
     for (const ShippedProfile& shipped : ShippedProfiles()) {
       error += std::string(shipped.name) + (&shipped == &ShippedProfiles().back() ? "" : ", ");
     }
-    error += ") and no file that can be read";
+    error += ") and no regular file that can be read";
     return std::nullopt;
   }
   // A profile is small: more than this is not one.

@@ -1,5 +1,6 @@
 // Chip profiles on the command line: the shipped ones, a user's file, every
 // way a profile can be wrong, and what a chip changes in the output.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -92,6 +93,13 @@ TEST(ChipProfile, EachFaultNamesTheFileAndTheMember) {
   }
   EXPECT_NE(std::string::npos, Cli({"--rf-out", "1", "--chip", "nothing"}).err.find(
                                    "not a shipped profile (adf4106, adf4351-int, max2870-int)"));
+  // A batch line naming a device reads nothing from it: not the batch's
+  // own input, and not a pipe that never ends.
+  const ProcessResult batch = child_process::RunProcess(
+      {SYNTHFACTORS_CLI_PATH, "--batch"},
+      "{\"rf_out\":\"1000\",\"chip\":\"/dev/stdin\"}\n{\"rf_out\":\"1000\"}\n", {"LC_ALL=C"});
+  EXPECT_EQ(2, std::count(batch.out.begin(), batch.out.end(), '\n')) << batch.out;
+  EXPECT_NE(std::string::npos, batch.out.find("no regular file that can be read"));
 }
 
 TEST(ChipOutput, ADualModulusChipFormsItsOwnPairAndShowsItsCounters) {
