@@ -286,7 +286,12 @@ std::optional<std::string> ChipProfileText(std::string_view chip, std::string& e
   std::ifstream file;
   if (regular) file.open(std::string(chip), std::ios::binary);
   if (!regular || !file) {
-    error = "no chip profile \"" + std::string(chip) + "\": not a shipped profile (";
+    // A name too long to be a file is shown cut short.
+    constexpr std::size_t kShown = 200;
+    const std::string shown = chip.size() <= kShown
+                                  ? std::string(chip)
+                                  : std::string(chip.substr(0, kShown)) + "...";
+    error = "no chip profile \"" + shown + "\": not a shipped profile (";
     for (const ShippedProfile& shipped : ShippedProfiles()) {
       error += std::string(shipped.name) + (&shipped == &ShippedProfiles().back() ? "" : ", ");
     }
