@@ -96,7 +96,7 @@ std::string PhaseNoiseLine(const runner::RunResult& result, std::string_view dec
 std::string AlternativesTable(const runner::RunResult& result, std::string_view decimal_symbol) {
   std::vector<std::string> header = {"rank",     "R",         "N",     "comparison kHz",
                                      "error Hz", "error ppb", "exact", "R hex", "N hex"};
-  const bool counters = result.prescaler.has_value() && runner::HasDualModulusChip(result.inputs);
+  const bool counters = runner::HasDualModulusChip(result.inputs);
   if (counters) {
     header.emplace_back("B hex");
     header.emplace_back("A hex");

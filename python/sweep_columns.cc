@@ -73,7 +73,7 @@ SweepColumns::SweepColumns(std::size_t points, const runner::RunResult& shape)
         column.array = py::array_t<double>(count);
         break;
       case FieldKind::kFlag:
-      case FieldKind::kTexts:
+      case FieldKind::kTexts:  // lists are no sweep column; stored as flags if ever
       case FieldKind::kList:
         column.array = py::array_t<bool>(count);
         break;

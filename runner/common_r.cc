@@ -9,6 +9,7 @@
 #include "fault_message.h"
 #include "number_text.h"
 #include "numeric_text.h"
+#include "sweep.h"
 #include "workers.h"
 
 namespace synthfactors::runner {
@@ -21,7 +22,6 @@ struct Best {
   CommonRTrial trial;
 };
 
-bool Stopped(const WorkControl* control) { return control != nullptr && control->Stopped(); }
 
 // The first channel that no admitted R reaches, if any; channels are handed
 // out in rising blocks, and blocks after one that holds such a channel are
@@ -40,7 +40,7 @@ std::optional<std::size_t> FirstUnreached(const std::vector<double>& sources,
          [&](int) {
            for (;;) {
              const std::size_t begin = next.fetch_add(kBlock);
-             if (begin >= sources.size() || begin > first.load() || Stopped(control)) return;
+             if (begin >= sources.size() || begin > first.load() || StopAsked(control)) return;
              const std::size_t end = std::min(begin + kBlock, sources.size());
              for (std::size_t c = begin; c < end; ++c) {
                if (SomeRReaches(sources[c], admitted, bounds)) continue;
@@ -80,7 +80,7 @@ CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref, doub
          [&](int worker) {
            for (;;) {
              const std::size_t begin = next.fetch_add(kBlock);
-             if (begin >= admitted.size() || begin > first_exact.load() || Stopped(control)) {
+             if (begin >= admitted.size() || begin > first_exact.load() || StopAsked(control)) {
                return;
              }
              const std::size_t end = std::min(begin + kBlock, admitted.size());
@@ -151,11 +151,7 @@ PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, WorkControl*
     return plan;
   }
 
-  // The grid rises, so its highest source frequency is at one of its ends.
-  const double highest =
-      std::max(std::fabs(ParseLeadingNumber(range.PointText(0)) / mult),
-               std::fabs(ParseLeadingNumber(range.PointText(range.PointCount() - 1)) / mult));
-  const RunSetting setting = SettingFor(others, highest);
+  const RunSetting setting = SettingFor(others, HighestSourceMHz(range, others));
   plan.prescaler = setting.prescaler;
 
   const double channels = static_cast<double>(range.PointCount());

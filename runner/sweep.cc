@@ -70,7 +70,7 @@ void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
   std::atomic<std::int64_t> done{0};
   auto work = [&](int) {
     for (std::int64_t block; (block = next.fetch_add(1)) < blocks;) {
-      if (control != nullptr && control->Stopped()) return;
+      if (StopAsked(control)) return;
       const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
       for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
         each(i, RunPoint(range, i, others, decimal_symbol, plan));

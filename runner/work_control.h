@@ -32,6 +32,11 @@ class WorkControl {
   std::atomic<bool> stop_{false};
 };
 
+// Whether work watched by `control` (which may be null) is asked to stop.
+inline bool StopAsked(const WorkControl* control) {
+  return control != nullptr && control->Stopped();
+}
+
 // What work stopped by WorkControl::Stop() throws to the face that started
 // it, once every worker has returned: how far it got.
 class WorkStopped : public std::runtime_error {
