@@ -210,7 +210,7 @@ void BM_Sweep100k(benchmark::State& state) {
   std::ostream out(&null);
   const int threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    cli::WriteSweep(*range, others, {}, ".", cli::SweepFormat::kCsv, out, threads);
+    formats::WriteSweep(*range, others, {}, ".", formats::SweepFormat::kCsv, out, threads);
   }
   state.counters["points/s"] = benchmark::Counter(
       static_cast<double>(range->PointCount()) * static_cast<double>(state.iterations()),

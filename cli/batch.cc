@@ -14,6 +14,14 @@
 #include "result_json.h"
 
 namespace synthfactors::cli {
+
+using formats::FlushOrThrow;
+using formats::JsonLine;
+using formats::LoadChip;
+using formats::ParseJson;
+using formats::ReadFailure;
+using formats::ResultToJson;
+using formats::SystemReason;
 namespace {
 
 using Json = nlohmann::json;

@@ -28,6 +28,16 @@
 #include "work_control.h"
 
 namespace synthfactors::cli {
+
+using formats::FlushOrThrow;
+using formats::JsonLine;
+using formats::LoadChip;
+using formats::ReadFailure;
+using formats::ResultToJson;
+using formats::SweepFormat;
+using formats::WriteCommonRSweep;
+using formats::WriteFailure;
+using formats::WriteSweep;
 namespace {
 
 // The command line as given: option texts, before any is checked.
@@ -313,7 +323,11 @@ int RunCommonRMode(const CheckedRequest& request, const std::string& decimal_sym
   runner::PlanR plan;
   const int code = Watched(out, err, [&](runner::WorkControl* control) {
     plan = WriteCommonRSweep(*request.sweep, request.inputs, request.plan, decimal_symbol, format,
-                             out, err, control);
+                             out,
+                             [&err](std::string_view sentence) {
+                               err << "synthfactors-cli: " << sentence << '\n';
+                             },
+                             control);
     return kExitComplete;
   });
   if (code != kExitComplete || plan.choice) return code;

@@ -188,4 +188,14 @@ PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, WorkControl*
   return plan;
 }
 
+RunInputs InputsWithR(const RunInputs& others, const PlanR& plan) {
+  RunInputs with_r = others;
+  if (plan.choice) {
+    with_r.bounds.FirstR = plan.choice->R;
+    with_r.bounds.LastR = plan.choice->R;
+  }
+  if (plan.prescaler) with_r.prescaler = plan.prescaler;
+  return with_r;
+}
+
 }  // namespace synthfactors::runner

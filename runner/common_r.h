@@ -53,4 +53,8 @@ struct PlanR {
 PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others,
                   WorkControl* control = nullptr);
 
+// The inputs of every channel of a plan with its one R (and its prescaler):
+// R fixed to the choice.
+RunInputs InputsWithR(const RunInputs& others, const PlanR& plan);
+
 }  // namespace synthfactors::runner

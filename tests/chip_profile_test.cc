@@ -43,7 +43,7 @@ const std::string kPlain =
 TEST(ChipProfile, TheShippedOnesReadAndAUsersFileToo) {
   for (const char* name : {"adf4106", "adf4351-int", "max2870-int"}) {
     std::string error;
-    const auto chip = cli::LoadChip(name, error);
+    const auto chip = formats::LoadChip(name, error);
     ASSERT_TRUE(chip) << error;
     EXPECT_EQ(name, chip->name);
     EXPECT_FALSE(chip->source.empty());

@@ -71,7 +71,7 @@ TEST(SweepRange, MalformedRanges) {
 }  // namespace
 }  // namespace synthfactors::runner
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 namespace {
 
 using runner::RunInputs;
@@ -94,4 +94,4 @@ TEST(Sweep, ThreadsChangeNothingInTheOutput) {
 }
 
 }  // namespace
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -2,6 +2,7 @@
 // then every point run with that R alone.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -12,18 +13,23 @@
 #include "sweep_writer.h"
 #include "work_control.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
+
+// "common R 1600, comparison 6.25 kHz, 12 of 81 channels exact, worst error
+// 1250 Hz": the choice in one sentence.
+std::string CommonRSentence(const CommonR& choice);
 
 // The choice (ChoosePlanR) is written first, as a comment line ("# common R
 // 1600, ...") before the CSV header or as an object of its own in JSON
-// Lines, and as a sentence to `err`; then every point. When no R is chosen,
-// nothing is written and the plan's reason is returned. The control (when
-// not null) watches the choice and the sweep alike.
+// Lines, and handed to `announce` as its sentence; then every point. When no
+// R is chosen, nothing is written and the plan's reason is returned. The
+// control (when not null) watches the choice and the sweep alike.
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 const runner::RunInputs& others,
                                 const runner::PlanOptions& plan,
                                 std::string_view decimal_symbol, SweepFormat format,
-                                std::ostream& out, std::ostream& err,
+                                std::ostream& out,
+                                const std::function<void(std::string_view)>& announce,
                                 runner::WorkControl* control = nullptr);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -10,11 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 
 // The value of `text`; empty, with "not valid JSON: ..." or "nested more
 // than N levels deep" in `error`.
 std::optional<nlohmann::json> ParseJson(std::string_view text, int max_nesting,
                                         std::string& error);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -1,6 +1,6 @@
 #include "json_reading.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 namespace {
 
 using Json = nlohmann::json;
@@ -40,4 +40,4 @@ std::optional<Json> ParseJson(std::string_view text, int max_nesting, std::strin
   return std::nullopt;
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -1,5 +1,6 @@
-// Chip profiles for the command line: a shipped profile's name or a file,
-// read with the JSON reader into the runner's profile.
+// Chip profiles for the faces that read JSON with nlohmann (the command line,
+// the planner): a shipped profile's name or a file, read into the runner's
+// profile.
 #pragma once
 
 #include <memory>
@@ -8,10 +9,10 @@
 
 #include "chip_profile.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 
 // The profile named by `chip`; null, with the reason in `error`, when it
 // cannot be read or is not a valid profile.
 std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::string& error);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

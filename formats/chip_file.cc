@@ -2,7 +2,7 @@
 
 #include "json_reading.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 namespace {
 
 using Json = nlohmann::json;
@@ -61,4 +61,4 @@ std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::
   return std::make_shared<const runner::ChipProfile>(std::move(*profile));
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -3,7 +3,7 @@
 #include "number_text.h"
 #include "result_fields.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -62,4 +62,4 @@ std::string JsonLine(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

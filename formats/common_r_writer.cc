@@ -3,8 +3,7 @@
 #include "number_text.h"
 #include "result_json.h"
 
-namespace synthfactors::cli {
-namespace {
+namespace synthfactors::formats {
 
 std::string CommonRSentence(const CommonR& choice) {
   return "common R " + std::to_string(choice.R) + ", comparison " +
@@ -13,27 +12,22 @@ std::string CommonRSentence(const CommonR& choice) {
          " channels exact, worst error " + runner::ShortestText(choice.WorstErrorHz) + " Hz";
 }
 
-}  // namespace
-
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 const runner::RunInputs& others,
                                 const runner::PlanOptions& plan,
                                 std::string_view decimal_symbol, SweepFormat format,
-                                std::ostream& out, std::ostream& err,
+                                std::ostream& out,
+                                const std::function<void(std::string_view)>& announce,
                                 runner::WorkControl* control) {
   runner::PlanR choice = runner::ChoosePlanR(range, others, control);
   if (!choice.choice) return choice;
   const std::string sentence = CommonRSentence(*choice.choice);
-  err << "synthfactors-cli: " << sentence << '\n';
-  runner::RunInputs with_r = others;
-  with_r.bounds.FirstR = choice.choice->R;
-  with_r.bounds.LastR = choice.choice->R;
-  if (choice.prescaler) with_r.prescaler = choice.prescaler;
-  WriteSweep(range, with_r, plan, decimal_symbol, format, out, 0,
+  announce(sentence);
+  WriteSweep(range, runner::InputsWithR(others, choice), plan, decimal_symbol, format, out, 0,
              format == SweepFormat::kCsv ? "# " + sentence
                                          : JsonLine(CommonRToJson(*choice.choice)),
              control);
   return choice;
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <system_error>
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 
 std::string SystemReason(const char* fallback) {
   const int error = errno;
@@ -24,4 +24,4 @@ void FlushOrThrow(std::ostream& out) {
   ThrowIfWriteFailed(out);
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -1,14 +1,13 @@
-// Failed reads and writes of the command-line program. A write that fails (a
-// full disk, a closed pipe or standard output) or a read that fails (standard
-// input a folder, or closed) ends the program with its own exit status and
-// the system's reason; it is never reported as success.
+// Failed reads and writes. A write that fails (a full disk, a closed pipe or
+// standard output) or a read that fails (standard input a folder, or closed)
+// is reported with the system's reason; it is never reported as success.
 #pragma once
 
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 
 class WriteFailure : public std::runtime_error {
  public:
@@ -30,4 +29,4 @@ void ThrowIfWriteFailed(std::ostream& out);
 // Flushes `out`, then throws WriteFailure if any write has failed.
 void FlushOrThrow(std::ostream& out);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

@@ -9,7 +9,7 @@
 #include "planning.h"
 #include "run.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 
 nlohmann::ordered_json ResultToJson(const runner::RunResult& result);
 
@@ -19,4 +19,4 @@ nlohmann::ordered_json CommonRToJson(const CommonR& choice);
 // are replaced by U+FFFD rather than failing the output.
 std::string JsonLine(const nlohmann::ordered_json& value);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats
