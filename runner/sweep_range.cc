@@ -67,16 +67,20 @@ std::optional<SweepRange> SweepRange::Parse(std::string_view text,
 std::optional<SweepRange> SweepRange::FromParts(std::string_view from_text,
                                                 std::string_view to_text,
                                                 std::string_view step_text,
-                                                const GridWords& words, std::string& error) {
+                                                const GridWords& words, std::string& error,
+                                                GridPart* part) {
   const std::array<std::optional<Decimal>, 3> parts = {
       ReadDecimal(from_text), ReadDecimal(to_text), ReadDecimal(step_text)};
-  if (!parts[0] || !parts[1] || !parts[2]) {
-    error = words.usage;
+  auto fail_at = [&](GridPart at, const std::string& message) {
+    if (part != nullptr) *part = at;
+    error = message;
     return std::nullopt;
+  };
+  for (const GridPart at : {GridPart::kFrom, GridPart::kTo, GridPart::kStep}) {
+    if (!parts[static_cast<int>(at)]) return fail_at(at, std::string(words.usage));
   }
-  auto fail = [&](const std::string& reason) {
-    error = std::string(words.prefix) + reason;
-    return std::nullopt;
+  auto fail = [&](GridPart at, const std::string& reason) {
+    return fail_at(at, std::string(words.prefix) + reason);
   };
   const std::string from_word(words.from), to_word(words.to), step_word(words.step);
 
@@ -85,15 +89,16 @@ std::optional<SweepRange> SweepRange::FromParts(std::string_view from_text,
   const auto to = Scaled(*parts[1], scale);
   const auto step = Scaled(*parts[2], scale);
   if (!from || !to || !step) {
-    return fail(from_word + ", " + to_word + " and " + step_word +
-                " may have at most 30 digits each");
+    return fail(!from ? GridPart::kFrom : !to ? GridPart::kTo : GridPart::kStep,
+                from_word + ", " + to_word + " and " + step_word +
+                    " may have at most 30 digits each");
   }
-  if (*step <= 0) return fail(step_word + " must be greater than 0");
-  if (*to < *from) return fail(to_word + " must not be below " + from_word);
+  if (*step <= 0) return fail(GridPart::kStep, step_word + " must be greater than 0");
+  if (*to < *from) return fail(GridPart::kTo, to_word + " must not be below " + from_word);
   const Int128 steps = (*to - *from) / *step;
   if (steps >= kMaxSweepPoints) {
-    return fail("the range has more than 10000000 points; use a larger " + step_word +
-                " or a shorter range");
+    return fail(GridPart::kStep, "the range has more than 10000000 points; use a larger " +
+                                     step_word + " or a shorter range");
   }
 
   SweepRange range;

@@ -36,16 +36,20 @@ inline constexpr GridWords kSweepOptionWords = {
     "--sweep takes FROM:TO:STEP, three decimal numbers in MHz, for example "
     "10368:10370:0.025"};
 
+// Which of the three numbers a grid's fault lies in.
+enum class GridPart { kFrom, kTo, kStep };
+
 class SweepRange {
  public:
   // "FROM:TO:STEP", or nullopt with the reason in `error`, in the command
   // line's words.
   static std::optional<SweepRange> Parse(std::string_view text,
                                          std::string& error);
-  // The three numbers apart, the reason in `words`.
+  // The three numbers apart, the reason in `words`, and (when asked) the
+  // number at fault in `part`.
   static std::optional<SweepRange> FromParts(std::string_view from, std::string_view to,
                                              std::string_view step, const GridWords& words,
-                                             std::string& error);
+                                             std::string& error, GridPart* part = nullptr);
 
   std::int64_t PointCount() const { return count_; }
   // Point i (0 <= i < PointCount()) as the shortest exact decimal text:

@@ -1,4 +1,5 @@
-// The program's icon, a 32 x 32 pixel map kept as text in synthfactors.xpm.
+// The programs' icons, 32 x 32 pixel maps kept as text: synthfactors.xpm
+// for the classic window, planner.xpm for the planner.
 #pragma once
 
 #include <QImage>
@@ -6,5 +7,6 @@
 namespace synthfactors::ui {
 
 QImage AppIconImage();
+QImage PlannerIconImage();
 
 }  // namespace synthfactors::ui

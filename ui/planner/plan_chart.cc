@@ -1,0 +1,172 @@
+#include "plan_chart.h"
+
+#include <QChart>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QList>
+#include <QPointF>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace synthfactors::planner {
+namespace {
+
+const QColor kPlanColour(230, 120, 20);  // as the one-R plan in scripts' plots
+const QColor kOwnColour(31, 119, 180);
+const QColor kSelectedColour(200, 0, 0);
+
+const ChartFigureEntry& EntryOf(ChartFigure figure) {
+  return kChartFigures[static_cast<std::size_t>(figure)];
+}
+
+struct Points {
+  QList<QPointF> line, exact;
+  double low = std::numeric_limits<double>::infinity();
+  double high = -std::numeric_limits<double>::infinity();
+};
+
+// The channels that have the figure; the others (a fault) have no point.
+Points PointsOf(const ChartColumns& columns, const std::vector<double>& values) {
+  Points points;
+  points.line.reserve(qsizetype(values.size()));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!std::isfinite(values[i]) || !std::isfinite(columns.rf_mhz[i])) continue;
+    const QPointF point(columns.rf_mhz[i], values[i]);
+    points.line.push_back(point);
+    if (columns.exact[i] != 0) points.exact.push_back(point);
+    points.low = std::min(points.low, values[i]);
+    points.high = std::max(points.high, values[i]);
+  }
+  return points;
+}
+
+// An axis range around [low, high], a little wider so that no point sits on
+// the frame (and with round ticks when `nice`); a single value gets a range
+// of its own.
+void SetRange(QValueAxis* axis, double low, double high, bool nice) {
+  if (!(low <= high)) {
+    low = 0;
+    high = 1;
+  }
+  const double margin = high > low ? (high - low) * 0.05 : std::max(std::fabs(low) * 0.01, 1.0);
+  axis->setRange(low - margin, high + margin);
+  if (nice) axis->applyNiceNumbers();
+}
+
+QScatterSeries* Marks(const QColor& colour, double size, bool rings) {
+  auto* marks = new QScatterSeries;
+  marks->setMarkerSize(size);
+  marks->setColor(rings ? QColor(Qt::transparent) : colour);
+  marks->setBorderColor(colour);
+  return marks;
+}
+
+}  // namespace
+
+PlanChart::PlanChart(QWidget* parent)
+    : QChartView(parent),
+      line_(new QLineSeries),
+      exact_(Marks(kPlanColour, 7, false)),
+      own_line_(new QLineSeries),
+      own_exact_(Marks(kOwnColour, 11, true)),
+      selected_mark_(Marks(kSelectedColour, 13, true)),
+      x_axis_(new QValueAxis),
+      y_axis_(new QValueAxis) {
+  auto* chart = new QChart;
+  chart->setMargins(QMargins(4, 4, 4, 4));
+  chart->legend()->setAlignment(Qt::AlignTop);
+  line_->setColor(kPlanColour);
+  own_line_->setColor(kOwnColour);
+  QPen selected_pen(kSelectedColour);
+  selected_pen.setWidth(2);
+  selected_mark_->setPen(selected_pen);
+  // Drawn in this order: the own-R plan under the plan, the selection on top.
+  for (QXYSeries* series : std::initializer_list<QXYSeries*>{own_line_, own_exact_, line_, exact_,
+                                                             selected_mark_}) {
+    chart->addSeries(series);
+  }
+  x_axis_->setTitleText(QStringLiteral("RF output (MHz)"));
+  x_axis_->setLabelFormat(QStringLiteral("%.10g"));
+  chart->addAxis(x_axis_, Qt::AlignBottom);
+  chart->addAxis(y_axis_, Qt::AlignLeft);
+  for (QAbstractSeries* series : chart->series()) {
+    series->attachAxis(x_axis_);
+    series->attachAxis(y_axis_);
+  }
+  setChart(chart);
+  setRenderHint(QPainter::Antialiasing, false);
+  Redraw();
+}
+
+void PlanChart::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
+  plan_ = std::move(plan);
+  selected_ = -1;
+  Redraw();
+}
+
+void PlanChart::SetFigure(ChartFigure figure) {
+  figure_ = figure;
+  Redraw();
+}
+
+void PlanChart::SetSelected(std::int64_t channel) {
+  selected_ = channel;
+  DrawSelected();
+}
+
+qsizetype PlanChart::PlanPointCount() const { return line_->count(); }
+qsizetype PlanChart::ExactPointCount() const { return exact_->count(); }
+
+void PlanChart::Redraw() {
+  const ChartFigureEntry& entry = EntryOf(figure_);
+  y_axis_->setTitleText(QString::fromUtf8(entry.axis_title));
+  Points plan, own;
+  if (plan_) {
+    plan = PointsOf(plan_->chart, plan_->chart.*entry.column);
+    if (plan_->own_r) own = PointsOf(*plan_->own_r, (*plan_->own_r).*entry.column);
+  }
+  const qsizetype channels = plan_ ? qsizetype(plan_->rows.size()) : 0;
+  line_->setName(plan_ && plan_->common_r
+                     ? QStringLiteral("one R (%1)").arg(plan_->common_r->R)
+                     : QStringLiteral("channels"));
+  exact_->setName(QStringLiteral("exact (%1 of %2)").arg(plan.exact.size()).arg(channels));
+  own_line_->setName(QStringLiteral("each channel's own R"));
+  own_exact_->setName(QStringLiteral("own R exact (%1 of %2)").arg(own.exact.size()).arg(channels));
+  line_->replace(plan.line);
+  exact_->replace(plan.exact);
+  own_line_->replace(own.line);
+  own_exact_->replace(own.exact);
+  const bool with_own = plan_ && plan_->own_r;
+  for (QXYSeries* series : {static_cast<QXYSeries*>(own_line_), static_cast<QXYSeries*>(own_exact_)}) {
+    series->setVisible(with_own);
+    for (QLegendMarker* marker : chart()->legend()->markers(series)) marker->setVisible(with_own);
+  }
+  double x_low = std::numeric_limits<double>::infinity(), x_high = -x_low;
+  if (plan_ && !plan_->chart.rf_mhz.empty()) {
+    x_low = plan_->chart.rf_mhz.front();
+    x_high = plan_->chart.rf_mhz.back();
+  }
+  SetRange(x_axis_, x_low, x_high, false);
+  SetRange(y_axis_, std::min(plan.low, own.low), std::max(plan.high, own.high), true);
+  DrawSelected();
+}
+
+void PlanChart::DrawSelected() {
+  QList<QPointF> mark;
+  if (plan_ && selected_ >= 0 && std::size_t(selected_) < plan_->rows.size()) {
+    const auto channel = static_cast<std::size_t>(selected_);
+    const double value = (plan_->chart.*EntryOf(figure_).column)[channel];
+    if (std::isfinite(value)) mark.push_back(QPointF(plan_->chart.rf_mhz[channel], value));
+  }
+  selected_mark_->replace(mark);
+  selected_mark_->setName(QStringLiteral("selected"));
+  for (QLegendMarker* marker : chart()->legend()->markers(selected_mark_)) {
+    marker->setVisible(!mark.isEmpty());
+  }
+}
+
+}  // namespace synthfactors::planner

@@ -1,0 +1,72 @@
+// The plan drawn against RF output: one figure at a time (output error,
+// comparison frequency, or in-band phase noise with a figure of merit), one
+// point per channel, the exact channels marked and the selected channel
+// highlighted. With one R, each channel's own R is drawn beside it for
+// comparison.
+#pragma once
+
+#include <QChartView>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "plan_run.h"
+
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+namespace synthfactors::planner {
+
+enum class ChartFigure { kErrorHz, kComparisonKHz, kPhaseNoise };
+
+struct ChartFigureEntry {
+  ChartFigure figure;
+  const char* caption;     // in the chooser
+  const char* axis_title;  // on the value axis
+  std::vector<double> ChartColumns::*column;
+};
+
+inline const std::array<ChartFigureEntry, 3> kChartFigures = {{
+    {ChartFigure::kErrorHz, "Output error", "output error (Hz)", &ChartColumns::error_hz},
+    {ChartFigure::kComparisonKHz, "Comparison frequency", "comparison frequency (kHz)",
+     &ChartColumns::comparison_khz},
+    {ChartFigure::kPhaseNoise, "Phase noise", "in-band phase noise (dBc/Hz)",
+     &ChartColumns::phase_noise},
+}};
+
+class PlanChart : public QChartView {
+  Q_OBJECT
+
+ public:
+  explicit PlanChart(QWidget* parent = nullptr);
+
+  void SetPlan(std::shared_ptr<const PlanOutcome> plan);
+  void SetFigure(ChartFigure figure);
+  // The channel to highlight; -1 for none.
+  void SetSelected(std::int64_t channel);
+
+  // For tests: the points of the plan's line and of its exact marks.
+  qsizetype PlanPointCount() const;
+  qsizetype ExactPointCount() const;
+
+ private:
+  void Redraw();
+  void DrawSelected();
+
+  std::shared_ptr<const PlanOutcome> plan_;
+  ChartFigure figure_ = ChartFigure::kErrorHz;
+  std::int64_t selected_ = -1;
+  QLineSeries* line_;
+  QScatterSeries* exact_;
+  QLineSeries* own_line_;
+  QScatterSeries* own_exact_;
+  QScatterSeries* selected_mark_;
+  QValueAxis* x_axis_;
+  QValueAxis* y_axis_;
+};
+
+}  // namespace synthfactors::planner

@@ -1,0 +1,23 @@
+// A plan written to a file with the command line's bytes: `synthfactors-cli
+// --sweep` (and --json, and --common-r) for the same inputs. The file is
+// written beside its place and renamed over it only once every byte is
+// written, so a failed or cancelled export leaves no half file behind and
+// any earlier file as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "plan_form.h"
+#include "sweep_writer.h"
+#include "work_control.h"
+
+namespace synthfactors::planner {
+
+// Empty when written; else the reason, naming the file. Throws
+// runner::WorkStopped after a stop (the file untouched).
+std::string ExportPlan(const PlanRequest& request, std::string_view decimal_symbol,
+                       formats::SweepFormat format, const std::string& path,
+                       runner::WorkControl* control = nullptr);
+
+}  // namespace synthfactors::planner

@@ -1,0 +1,241 @@
+#include "plan_form.h"
+
+#include <charconv>
+
+#include "plan_options.h"
+#include "sweep.h"
+
+namespace synthfactors::planner {
+namespace {
+
+using runner::GridPart;
+
+std::string_view Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+double ValueOf(const std::string& decimal) {
+  double value = 0;
+  std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  return value;
+}
+
+// The grid's three numbers by name in its messages.
+constexpr runner::GridWords kGridWords = {
+    "", "FROM", "TO", "STEP", "FROM, TO and STEP are decimal numbers in MHz"};
+
+class FormReader {
+ public:
+  FormReader(const PlanForm& form, std::string_view decimal_symbol)
+      : form_(form), symbol_(decimal_symbol) {}
+
+  std::variant<PlanRequest, std::vector<BoxFault>> Read() {
+    PlanRequest request;
+    runner::RunInputs& inputs = request.inputs;
+    const auto mult = Required(FormBox::kMult);
+    const auto ref = Required(FormBox::kRef);
+    const auto min_fc = Required(FormBox::kMinFc);
+    const auto max_fc = Required(FormBox::kMaxFc);
+    if (mult && ValueOf(*mult) == 0) Fault(FormBox::kMult, "must not be 0");
+    if (ref && !(ValueOf(*ref) > 0)) Fault(FormBox::kRef, "must be above 0");
+    if (min_fc && ValueOf(*min_fc) < 0) Fault(FormBox::kMinFc, "must not be below 0");
+    if (min_fc && max_fc && ValueOf(*max_fc) < ValueOf(*min_fc)) {
+      Fault(FormBox::kMaxFc, "must not be below the lowest comparison frequency");
+    }
+    const std::optional<runner::SweepRange> range = Grid();
+    inputs.mult = mult.value_or("");
+    inputs.ref = ref.value_or("");
+    inputs.min_fc = min_fc.value_or("");
+    inputs.max_fc = max_fc.value_or("");
+    inputs.chip_profile = form_.chip_profile;
+    if (form_.chip_profile) inputs.chip = form_.chip;
+    inputs.prescaler = form_.prescaler;
+    const std::optional<ChipRanges> chip =
+        form_.chip_profile
+            ? std::optional(RangesOfChip(*form_.chip_profile, form_.prescaler))
+            : std::nullopt;
+    inputs.r_range = Range(FormBox::kRFirst, FormBox::kRLast, "R range", runner::kRRangeLimits,
+                           chip ? std::optional(chip->r) : std::nullopt);
+    inputs.n_range = Range(FormBox::kNFirst, FormBox::kNLast, "N range", std::nullopt,
+                           chip ? chip->n : std::nullopt);
+    std::string error;
+    if (!runner::ReadCounterRanges(inputs, "R range", "N range", error)) {
+      Fault(FormBox::kRLast, error);  // not reached: both ranges were checked above
+    }
+    request.plan.fom = Figure(FormBox::kFom, [](const std::string& text, std::string& why) {
+      return runner::ParseFigureOfMerit(text, "the figure of merit", why);
+    });
+    request.plan.flicker = Figure(FormBox::kFlicker, [](const std::string& text, std::string& why) {
+      return runner::ParseDecimal(text, "the flicker noise",
+                                  "dBc/Hz (1 Hz carrier, 1 Hz offset)", "-260", false, why);
+    });
+    request.plan.offset_hz = Figure(FormBox::kOffset, [](const std::string& text, std::string& why) {
+      return runner::ParseDecimal(text, "the offset", "Hz, above 0,", "10000", true, why);
+    });
+    if (range && faults_.empty() &&
+        !runner::PrescalerAllowed(inputs, runner::HighestSourceMHz(*range, inputs),
+                                  "the prescaler", error)) {
+      Fault(FormBox::kPrescaler, error);
+    }
+    if (!faults_.empty()) return std::move(faults_);
+    request.range = *range;
+    request.one_r = form_.one_r;
+    return request;
+  }
+
+ private:
+  void Fault(FormBox box, std::string reason) {
+    for (const BoxFault& fault : faults_) {
+      if (fault.box == box) return;  // the first reason is the one to mend
+    }
+    auto at = faults_.begin();
+    while (at != faults_.end() && at->box < box) ++at;
+    faults_.insert(at, BoxFault{box, std::move(reason)});
+  }
+
+  // The box's number, or empty (the box marked) when it is not one; empty
+  // with no mark when the box is empty.
+  std::optional<std::string> Number(FormBox box) {
+    const std::string& text = form_.Text(box);
+    if (Trimmed(text).empty()) return std::nullopt;
+    std::optional<std::string> number = StrictDecimal(text, symbol_);
+    if (!number) {
+      std::string example = "10" + std::string(symbol_) + "5";
+      Fault(box, "\"" + text + "\" is not a number; write one decimal number, such as " +
+                     example);
+    }
+    return number;
+  }
+
+  std::optional<std::string> Required(FormBox box) {
+    if (Trimmed(form_.Text(box)).empty()) {
+      Fault(box, "needs a number");
+      return std::nullopt;
+    }
+    return Number(box);
+  }
+
+  std::optional<runner::SweepRange> Grid() {
+    const auto from = Required(FormBox::kFrom);
+    const bool band = !Trimmed(form_.Text(FormBox::kTo)).empty();
+    const auto to = band ? Number(FormBox::kTo) : from;
+    const auto step = band ? Required(FormBox::kStep) : std::optional<std::string>("1");
+    if (!from || !to || !step) return std::nullopt;
+    std::string error;
+    GridPart part = GridPart::kFrom;
+    auto range = runner::SweepRange::FromParts(*from, *to, *step, kGridWords, error, &part);
+    if (!range) {
+      Fault(part == GridPart::kFrom ? FormBox::kFrom
+            : part == GridPart::kTo ? FormBox::kTo
+                                    : FormBox::kStep,
+            error);
+    }
+    return range;
+  }
+
+  // A counter range as the command line's "A:B", or empty: both boxes
+  // empty, or what the chip fills in (the chip then sets it for each
+  // channel, as --chip alone does).
+  std::optional<std::string> Range(FormBox first_box, FormBox last_box, std::string_view name,
+                                   const std::optional<runner::WholeRange>& limits,
+                                   const std::optional<runner::WholeRange>& filled) {
+    const bool has_first = !Trimmed(form_.Text(first_box)).empty();
+    const bool has_last = !Trimmed(form_.Text(last_box)).empty();
+    if (!has_first && !has_last) return std::nullopt;
+    if (has_first != has_last) {
+      Fault(has_first ? last_box : first_box,
+            "give both ends of the " + std::string(name) + ", or neither");
+      return std::nullopt;
+    }
+    const auto first = Whole(first_box);
+    const auto last = Whole(last_box);
+    if (!first || !last) return std::nullopt;
+    const std::string text = *first + ":" + *last;
+    std::string error;
+    const auto range = runner::ParseWholeRange(text, name, limits, error);
+    if (!range) {
+      Fault(last_box, error);
+      return std::nullopt;
+    }
+    if (filled && range->first == filled->first && range->last == filled->last) {
+      return std::nullopt;
+    }
+    return text;
+  }
+
+  std::optional<std::string> Whole(FormBox box) {
+    std::optional<std::string> number = Number(box);
+    if (number && number->find('.') != std::string::npos) {
+      Fault(box, "must be a whole number");
+      return std::nullopt;
+    }
+    return number;
+  }
+
+  template <typename Parse>
+  std::optional<double> Figure(FormBox box, Parse parse) {
+    const auto number = Number(box);
+    if (!number) return std::nullopt;
+    std::string error;
+    const std::optional<double> value = parse(*number, error);
+    if (!value) Fault(box, error);
+    return value;
+  }
+
+  const PlanForm& form_;
+  std::string_view symbol_;
+  std::vector<BoxFault> faults_;
+};
+
+}  // namespace
+
+std::optional<std::string> StrictDecimal(std::string_view text, std::string_view decimal_symbol) {
+  text = Trimmed(text);
+  std::string number;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    if (text.front() == '-') number += '-';
+    text.remove_prefix(1);
+  }
+  bool digits = false, point = false;
+  while (!text.empty()) {
+    const char c = text.front();
+    if (c >= '0' && c <= '9') {
+      number += c;
+      digits = true;
+      text.remove_prefix(1);
+      continue;
+    }
+    const std::string_view symbol =
+        text.starts_with(decimal_symbol) && !decimal_symbol.empty() ? decimal_symbol
+        : c == '.'                                                  ? std::string_view(".")
+                                                                    : std::string_view();
+    if (symbol.empty() || point) return std::nullopt;
+    point = true;
+    number += '.';
+    text.remove_prefix(symbol.size());
+  }
+  if (!digits) return std::nullopt;
+  if (number.back() == '.') number.pop_back();  // "5." is 5
+  return number;
+}
+
+ChipRanges RangesOfChip(const runner::ChipProfile& chip, std::optional<std::int32_t> prescaler) {
+  const ChipCounters& counters = chip.counters;
+  std::size_t mode = 0;
+  for (std::size_t i = 0; i < counters.Prescalers.size(); ++i) {
+    if (prescaler && counters.Prescalers[i].P == *prescaler) mode = i;
+  }
+  const SearchBounds bounds = ChipBounds(counters, mode);
+  ChipRanges ranges{{bounds.FirstR, bounds.LastR}, std::nullopt};
+  if (bounds.GivenN) ranges.n = runner::WholeRange{bounds.GivenN->first, bounds.GivenN->second};
+  return ranges;
+}
+
+std::variant<PlanRequest, std::vector<BoxFault>> ReadPlanForm(const PlanForm& form,
+                                                               std::string_view decimal_symbol) {
+  return FormReader(form, decimal_symbol).Read();
+}
+
+}  // namespace synthfactors::planner

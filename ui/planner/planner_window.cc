@@ -1,0 +1,638 @@
+#include "planner_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <set>
+
+#include "chip_file.h"
+#include "common_r_writer.h"
+#include "number_text.h"
+#include "plan_chart.h"
+#include "plan_export.h"
+#include "plan_table_model.h"
+#include "plan_options.h"
+#include "result_fields.h"
+#include "sweep.h"
+
+namespace synthfactors::planner {
+namespace {
+
+// The input column: each text box in its group, with its caption, start
+// text and the hint it shows while empty.
+struct BoxRow {
+  FormBox box;
+  const char* group;
+  const char* name;  // object name
+  const char* caption;
+  const char* start_text;
+  const char* hint;
+};
+
+constexpr std::array<BoxRow, 14> kBoxRows = {{
+    {FormBox::kFrom, "RF output (MHz)", "from", "From", "", "e.g. 10368"},
+    {FormBox::kTo, "RF output (MHz)", "to", "To", "", "empty: one frequency"},
+    {FormBox::kStep, "RF output (MHz)", "step", "Step", "", "e.g. 0.025"},
+    {FormBox::kMult, "Synthesiser", "mult", "Multiplication", "1", ""},
+    {FormBox::kRef, "Synthesiser", "ref", "Reference (MHz)", "10", ""},
+    {FormBox::kMinFc, "Synthesiser", "min_fc", "Comparison from (kHz)", "5", ""},
+    {FormBox::kMaxFc, "Synthesiser", "max_fc", "Comparison to (kHz)", "100", ""},
+    {FormBox::kRFirst, "Counters", "r_first", "R from", "", "any"},
+    {FormBox::kRLast, "Counters", "r_last", "R to", "", "any"},
+    {FormBox::kNFirst, "Counters", "n_first", "N from", "", "any"},
+    {FormBox::kNLast, "Counters", "n_last", "N to", "", "any"},
+    {FormBox::kFom, "In-band noise", "fom", "Figure of merit (dBc/Hz)", "", "optional, e.g. -220"},
+    {FormBox::kFlicker, "In-band noise", "flicker", "Flicker (dBc/Hz)", "", "optional, e.g. -260"},
+    {FormBox::kOffset, "In-band noise", "offset", "Offset (Hz)", "", "10000"},
+}};
+
+// The chip and prescaler choices sit in the Counters group, before R.
+constexpr const char* kChipGroup = "Counters";
+constexpr int kAlternativesListed = 20;
+constexpr const char* kOpenProfile = "Open profile…";
+constexpr const char* kNoChip = "none";
+constexpr const char* kSmallestPrescaler = "smallest for each channel";
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+std::size_t Slot(FormBox box) { return static_cast<std::size_t>(box); }
+
+}  // namespace
+
+PlannerWindow::PlannerWindow(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle(QStringLiteral("synthfactors planner"));
+  decimal_symbol_ = Utf8(QLocale::system().decimalPoint());
+  auto* splitter = new QSplitter(Qt::Horizontal);
+  splitter->addWidget(BuildInputs());
+  splitter->addWidget(BuildResults());
+  splitter->setStretchFactor(1, 1);
+  splitter->setChildrenCollapsible(false);
+  setCentralWidget(splitter);
+  status_ = new QLabel;
+  status_->setObjectName(QStringLiteral("status"));
+  progress_ = new QProgressBar;
+  progress_->setMaximumWidth(240);
+  progress_->hide();
+  statusBar()->addWidget(status_, 1);
+  statusBar()->addPermanentWidget(progress_);
+  Connect();
+  SetStatus(QStringLiteral("Give an RF output or a band, then Plan."));
+  resize(1000, 700);
+}
+
+PlannerWindow::~PlannerWindow() {
+  if (control_) control_->Stop();
+  if (worker_.joinable()) worker_.join();
+}
+
+QWidget* PlannerWindow::BuildInputs() {
+  auto* column = new QWidget;
+  auto* layout = new QVBoxLayout(column);
+  QFormLayout* form = nullptr;
+  QString group_name;
+  auto field = [&](QWidget* input, FormBox box) {
+    auto* holder = new QWidget;
+    auto* stack = new QVBoxLayout(holder);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(1);
+    stack->addWidget(input);
+    auto* fault = new QLabel;
+    fault->setWordWrap(true);
+    fault->setStyleSheet(QStringLiteral("color: #b00000;"));
+    fault->setObjectName(input->objectName() + QStringLiteral("_fault"));
+    fault->hide();
+    stack->addWidget(fault);
+    faults_[Slot(box)] = fault;
+    return holder;
+  };
+  for (const BoxRow& row : kBoxRows) {
+    if (group_name != QLatin1String(row.group)) {
+      group_name = QLatin1String(row.group);
+      auto* group = new QGroupBox(group_name);
+      form = new QFormLayout(group);
+      form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+      layout->addWidget(group);
+      if (group_name == QLatin1String(kChipGroup)) {
+        chip_ = new QComboBox;
+        chip_->setObjectName(QStringLiteral("chip"));
+        chip_->addItem(QString::fromUtf8(kNoChip), QString());
+        for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
+          chip_->addItem(Text(shipped.name), Text(shipped.name));
+        }
+        chip_->addItem(QString::fromUtf8(kOpenProfile));
+        form->addRow(QStringLiteral("Chip"), field(chip_, FormBox::kChip));
+        prescaler_ = new QComboBox;
+        prescaler_->setObjectName(QStringLiteral("prescaler"));
+        prescaler_->addItem(QString::fromUtf8(kSmallestPrescaler), 0);
+        prescaler_->setEnabled(false);
+        form->addRow(QStringLiteral("Prescaler"), field(prescaler_, FormBox::kPrescaler));
+      }
+    }
+    auto* box = new QLineEdit(QString::fromUtf8(row.start_text));
+    box->setObjectName(QLatin1String(row.name));
+    box->setPlaceholderText(QString::fromUtf8(row.hint));
+    boxes_[Slot(row.box)] = box;
+    form->addRow(QString::fromUtf8(row.caption), field(box, row.box));
+  }
+  one_r_ = new QCheckBox(QStringLiteral("One R for the whole band"));
+  one_r_->setObjectName(QStringLiteral("one_r"));
+  layout->addWidget(one_r_);
+  auto* buttons = new QHBoxLayout;
+  plan_button_ = new QPushButton(QStringLiteral("Plan"));
+  plan_button_->setDefault(true);
+  cancel_button_ = new QPushButton(QStringLiteral("Cancel"));
+  cancel_button_->setEnabled(false);
+  export_button_ = new QPushButton(QStringLiteral("Export…"));
+  export_button_->setEnabled(false);
+  for (QPushButton* button : {plan_button_, cancel_button_, export_button_}) {
+    buttons->addWidget(button);
+  }
+  layout->addLayout(buttons);
+  layout->addStretch(1);
+
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(column);
+  scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setMinimumWidth(column->sizeHint().width() + 24);
+  return scroll;
+}
+
+QWidget* PlannerWindow::BuildResults() {
+  auto* splitter = new QSplitter(Qt::Vertical);
+  model_ = new PlanTableModel(this);
+  table_ = new QTableView;
+  table_->setObjectName(QStringLiteral("plan_table"));
+  table_->setModel(model_);
+  table_->setSortingEnabled(true);
+  table_->horizontalHeader()->setSortIndicatorShown(true);
+  table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+  table_->setSelectionBehavior(QAbstractItemView::SelectItems);
+  auto* copy = new QAction(QStringLiteral("Copy"), table_);
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  table_->addAction(copy);
+  connect(copy, &QAction::triggered, this, &PlannerWindow::CopySelection);
+  splitter->addWidget(table_);
+
+  auto* chart_panel = new QWidget;
+  auto* chart_layout = new QVBoxLayout(chart_panel);
+  chart_layout->setContentsMargins(0, 0, 0, 0);
+  figure_ = new QComboBox;
+  figure_->setObjectName(QStringLiteral("chart_figure"));
+  for (const ChartFigureEntry& entry : kChartFigures) {
+    figure_->addItem(QString::fromUtf8(entry.caption));
+  }
+  auto* figure_row = new QHBoxLayout;
+  figure_row->addWidget(new QLabel(QStringLiteral("Chart")));
+  figure_row->addWidget(figure_);
+  figure_row->addStretch(1);
+  chart_layout->addLayout(figure_row);
+  chart_ = new PlanChart;
+  chart_->setMinimumHeight(160);
+  chart_layout->addWidget(chart_, 1);
+  splitter->addWidget(chart_panel);
+
+  auto* alternatives_panel = new QWidget;
+  auto* alternatives_layout = new QVBoxLayout(alternatives_panel);
+  alternatives_layout->setContentsMargins(0, 0, 0, 0);
+  alternatives_title_ = new QLabel(QStringLiteral("Select a channel to list its alternatives."));
+  alternatives_ = new QTableWidget;
+  alternatives_->setObjectName(QStringLiteral("alternatives"));
+  alternatives_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  alternatives_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  alternatives_->verticalHeader()->hide();
+  alternatives_->verticalHeader()->setDefaultSectionSize(table_->verticalHeader()->defaultSectionSize());
+  alternatives_->setToolTip(QStringLiteral("Double-click an alternative for its full report"));
+  alternatives_layout->addWidget(alternatives_title_);
+  alternatives_layout->addWidget(alternatives_, 1);
+  splitter->addWidget(alternatives_panel);
+  splitter->setStretchFactor(0, 4);
+  splitter->setStretchFactor(1, 4);
+  splitter->setStretchFactor(2, 2);
+  splitter->setSizes({300, 300, 150});
+  splitter->setChildrenCollapsible(false);
+  return splitter;
+}
+
+void PlannerWindow::Connect() {
+  connect(plan_button_, &QPushButton::clicked, this, &PlannerWindow::Plan);
+  connect(cancel_button_, &QPushButton::clicked, this, &PlannerWindow::Cancel);
+  connect(export_button_, &QPushButton::clicked, this, &PlannerWindow::AskExport);
+  for (const BoxRow& row : kBoxRows) {
+    QLineEdit* box = Box(row.box);
+    connect(box, &QLineEdit::textEdited, this, [this, which = row.box] { InputChanged(which); });
+    connect(box, &QLineEdit::returnPressed, this, &PlannerWindow::Plan);
+  }
+  connect(chip_, &QComboBox::activated, this, &PlannerWindow::ChooseChip);
+  connect(prescaler_, &QComboBox::activated, this, &PlannerWindow::ChoosePrescaler);
+  connect(one_r_, &QCheckBox::toggled, this, [this] { InputChanged(FormBox::kChip); });
+  connect(figure_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    chart_->SetFigure(kChartFigures[static_cast<std::size_t>(std::max(index, 0))].figure);
+  });
+  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+    // Coalesces a run of key presses into one listing.
+    QTimer::singleShot(0, this, &PlannerWindow::ShowAlternatives);
+  });
+  connect(alternatives_, &QTableWidget::cellDoubleClicked, this,
+          [this](int row, int) { ShowReport(row); });
+}
+
+QString PlannerWindow::Status() const { return status_->text(); }
+
+QString PlannerWindow::FaultOf(FormBox box) const {
+  const QLabel* fault = faults_[Slot(box)];
+  return fault->isHidden() ? QString() : fault->text();
+}
+
+void PlannerWindow::SetStatus(const QString& text, bool fault) {
+  status_->setText(text);
+  status_->setStyleSheet(fault ? QStringLiteral("color: #b00000;") : QString());
+}
+
+QWidget* PlannerWindow::InputOf(FormBox box) const {
+  if (box == FormBox::kChip) return chip_;
+  if (box == FormBox::kPrescaler) return prescaler_;
+  return Box(box);
+}
+
+void PlannerWindow::ShowFault(FormBox box, const QString& reason) {
+  faults_[Slot(box)]->setText(reason);
+  faults_[Slot(box)]->show();
+  InputOf(box)->setStyleSheet(QStringLiteral("border: 1px solid #b00000;"));
+  InputOf(box)->setToolTip(reason);
+}
+
+void PlannerWindow::HideFault(FormBox box) {
+  if (faults_[Slot(box)]->isHidden()) return;
+  faults_[Slot(box)]->hide();
+  InputOf(box)->setStyleSheet(QString());
+  InputOf(box)->setToolTip(QString());
+}
+
+void PlannerWindow::ClearFaults() {
+  for (std::size_t slot = 0; slot < kFormBoxCount; ++slot) HideFault(static_cast<FormBox>(slot));
+}
+
+void PlannerWindow::InputChanged(FormBox box) {
+  HideFault(box);
+  if (Busy()) {
+    Cancel();
+  } else if (plan_) {
+    SetStatus(QStringLiteral("The inputs have changed since this plan: Plan to update it."));
+  }
+}
+
+void PlannerWindow::ChooseChip(int index) {
+  const bool open = index == chip_->count() - 1;
+  std::string chip = Utf8(chip_->itemData(index).toString());
+  if (open) {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open chip profile"), QString(),
+        QStringLiteral("Chip profiles (*.json);;All files (*)"));
+    if (path.isEmpty()) {
+      chip_->setCurrentIndex(chip_index_);
+      return;
+    }
+    chip = Utf8(path);
+  }
+  HideFault(FormBox::kChip);
+  std::shared_ptr<const runner::ChipProfile> profile;
+  if (!chip.empty()) {
+    std::string error;
+    profile = formats::LoadChip(chip, error);
+    if (!profile) {
+      chip_->setCurrentIndex(chip_index_);
+      ShowFault(FormBox::kChip, Text(error));
+      return;
+    }
+  }
+  if (open) {
+    chip_->insertItem(chip_->count() - 1, QFileInfo(Text(chip)).fileName(), Text(chip));
+    index = chip_->count() - 2;
+    chip_->setCurrentIndex(index);
+    chip_->setItemData(index, Text(chip), Qt::ToolTipRole);
+  }
+  chip_index_ = index;
+  chip_profile_ = std::move(profile);
+  prescaler_->clear();
+  prescaler_->addItem(QString::fromUtf8(kSmallestPrescaler), 0);
+  if (chip_profile_) {
+    for (const PrescalerMode& mode : chip_profile_->counters.Prescalers) {
+      prescaler_->addItem(QStringLiteral("%1/%2").arg(mode.P).arg(mode.P + 1), mode.P);
+    }
+  }
+  prescaler_->setEnabled(prescaler_->count() > 1);
+  const auto noise_hint = [](const std::optional<double>& figure, const char* otherwise) {
+    return figure ? QStringLiteral("the chip's %1").arg(Text(runner::ShortestText(*figure)))
+                  : QString::fromUtf8(otherwise);
+  };
+  Box(FormBox::kFom)->setPlaceholderText(
+      noise_hint(chip_profile_ ? chip_profile_->fom : std::nullopt, kBoxRows[11].hint));
+  Box(FormBox::kFlicker)->setPlaceholderText(
+      noise_hint(chip_profile_ ? chip_profile_->flicker : std::nullopt, kBoxRows[12].hint));
+  FillRanges(true);
+  InputChanged(FormBox::kChip);
+}
+
+void PlannerWindow::ChoosePrescaler() {
+  HideFault(FormBox::kPrescaler);
+  FillRanges(false);
+  InputChanged(FormBox::kPrescaler);
+}
+
+// The chip's ranges in the boxes (none without a chip); the N range
+// follows the prescaler.
+void PlannerWindow::FillRanges(bool r_too) {
+  std::optional<ChipRanges> ranges;
+  if (chip_profile_) {
+    const int p = prescaler_->currentData().toInt();
+    ranges = RangesOfChip(*chip_profile_, p > 0 ? std::optional<std::int32_t>(p) : std::nullopt);
+  }
+  auto fill = [this](FormBox first, FormBox last, const std::optional<runner::WholeRange>& range) {
+    Box(first)->setText(range ? QString::number(range->first) : QString());
+    Box(last)->setText(range ? QString::number(range->last) : QString());
+  };
+  if (r_too) fill(FormBox::kRFirst, FormBox::kRLast, ranges ? std::optional(ranges->r) : std::nullopt);
+  fill(FormBox::kNFirst, FormBox::kNLast, ranges ? ranges->n : std::nullopt);
+}
+
+void PlannerWindow::Plan() {
+  if (Busy()) Cancel();
+  if (worker_.joinable()) worker_.join();
+  ClearFaults();
+  PlanForm form;
+  for (const BoxRow& row : kBoxRows) form.Text(row.box) = Utf8(Box(row.box)->text());
+  form.chip = Utf8(chip_->currentData().toString());
+  form.chip_profile = chip_profile_;
+  if (const int p = prescaler_->currentData().toInt(); p > 0) form.prescaler = p;
+  form.one_r = one_r_->isChecked();
+  auto read = ReadPlanForm(form, decimal_symbol_);
+  if (auto* faults = std::get_if<std::vector<BoxFault>>(&read)) {
+    for (const BoxFault& fault : *faults) ShowFault(fault.box, Text(fault.reason));
+    SetStatus(QStringLiteral("Nothing planned: mend the marked box%1 first.")
+                  .arg(faults->size() > 1 ? QStringLiteral("es") : QString()),
+              true);
+    return;
+  }
+  auto request = std::make_shared<PlanRequest>(std::get<PlanRequest>(std::move(read)));
+  ShowPlan(nullptr);
+  const std::int64_t channels = request->range.PointCount();
+  SetStatus(QStringLiteral("Planning %1 channels…").arg(channels));
+  Start([this, request, channels](runner::WorkControl* control) -> std::function<void()> {
+    ChannelCount done{0};
+    try {
+      auto outcome = RunPlan(*request, decimal_symbol_, control, done);
+      if (auto* plan = std::get_if<PlanOutcome>(&outcome)) {
+        auto shown = std::make_shared<const PlanOutcome>(std::move(*plan));
+        return [this, shown] { ShowPlan(shown); };
+      }
+      return [this, error = Text(std::get<std::string>(outcome))] {
+        SetStatus(QStringLiteral("No plan with one R: ") + error, true);
+      };
+    } catch (const runner::WorkStopped&) {
+      return [this, finished = done.load(), channels] {
+        SetStatus(QStringLiteral("Cancelled after %1 of %2 channels; nothing is shown.")
+                      .arg(finished)
+                      .arg(channels));
+      };
+    } catch (const std::exception& failure) {
+      return [this, error = QString::fromUtf8(failure.what())] {
+        SetStatus(QStringLiteral("The plan failed: ") + error, true);
+      };
+    }
+  });
+}
+
+void PlannerWindow::Start(std::function<std::function<void()>(runner::WorkControl*)> work) {
+  if (worker_.joinable()) worker_.join();
+  control_ = std::make_shared<runner::WorkControl>();
+  const std::uint64_t run = ++run_;
+  control_->on_tick = [this, run](std::int64_t done, std::int64_t total, std::string_view unit) {
+    QMetaObject::invokeMethod(
+        this, [this, run, done, total, unit = Text(unit)] { Progress(run, done, total, unit); },
+        Qt::QueuedConnection);
+  };
+  progress_->setRange(0, 0);
+  progress_->setTextVisible(false);
+  progress_->show();
+  plan_button_->setEnabled(false);
+  cancel_button_->setEnabled(true);
+  export_button_->setEnabled(false);
+  worker_ = std::thread([this, run, work = std::move(work), control = control_] {
+    std::function<void()> show = work(control.get());
+    QMetaObject::invokeMethod(
+        this, [this, run, show = std::move(show)] { Ended(run, show); }, Qt::QueuedConnection);
+  });
+}
+
+void PlannerWindow::Progress(std::uint64_t run, std::int64_t done, std::int64_t total,
+                             const QString& unit) {
+  if (run != run_ || total <= 0) return;
+  progress_->setRange(0, 1000);
+  progress_->setValue(int(done * 1000 / total));
+  const QString what = unit == QLatin1String("points")
+                           ? QStringLiteral("channels")
+                           : unit + QStringLiteral(" for one R");
+  progress_->setFormat(QStringLiteral("%1 of %2 %3").arg(done).arg(total).arg(what));
+  progress_->setTextVisible(true);
+}
+
+void PlannerWindow::Ended(std::uint64_t run, const std::function<void()>& show) {
+  if (run != run_) return;
+  if (worker_.joinable()) worker_.join();
+  progress_->hide();
+  plan_button_->setEnabled(true);
+  cancel_button_->setEnabled(false);
+  show();
+  export_button_->setEnabled(plan_ != nullptr);
+  emit workEnded();
+}
+
+void PlannerWindow::Cancel() {
+  if (control_) control_->Stop();
+}
+
+void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
+  plan_ = std::move(plan);
+  model_->SetPlan(plan_);
+  chart_->SetPlan(plan_);
+  table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  alternatives_->clear();
+  alternatives_->setRowCount(0);
+  alternatives_->setColumnCount(0);
+  alternatives_of_.reset();
+  alternatives_title_->setText(QStringLiteral("Select a channel to list its alternatives."));
+  const bool noise = plan_ && runner::NoiseModelOf(plan_->row_inputs, plan_->request.plan);
+  if (auto* figures = qobject_cast<QStandardItemModel*>(figure_->model())) {
+    figures->item(int(ChartFigure::kPhaseNoise))->setEnabled(noise);
+  }
+  if (!noise && figure_->currentIndex() == int(ChartFigure::kPhaseNoise)) {
+    figure_->setCurrentIndex(int(ChartFigure::kErrorHz));
+  }
+  if (!plan_) return;
+  table_->resizeColumnsToContents();
+  QString text = QStringLiteral("Planned %1 channels").arg(plan_->rows.size());
+  if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r));
+  SetStatus(text + QStringLiteral("."));
+}
+
+void PlannerWindow::ShowAlternatives() {
+  const QModelIndex current = table_->currentIndex();
+  if (!plan_ || !current.isValid()) return;
+  const std::int64_t channel = model_->ChannelAt(current.row());
+  chart_->SetSelected(channel);
+  runner::PlanOptions options = plan_->request.plan;
+  options.alternatives = kAlternativesListed;
+  alternatives_of_ = runner::RunPoint(plan_->request.range, channel, plan_->row_inputs,
+                                      decimal_symbol_, options);
+  const runner::RunResult& result = *alternatives_of_;
+  std::vector<const runner::AlternativeField*> fields;
+  for (const runner::AlternativeField& field : runner::kAlternativeFields) {
+    if (runner::IsPresent(field, result)) fields.push_back(&field);
+  }
+  const std::vector<runner::Alternative> none;
+  const std::vector<runner::Alternative>& listed = result.alternatives ? *result.alternatives : none;
+  alternatives_->clear();
+  alternatives_->setColumnCount(int(fields.size()));
+  alternatives_->setRowCount(int(listed.size()));
+  QStringList headers;
+  for (const auto* field : fields) headers << Text(field->name);
+  alternatives_->setHorizontalHeaderLabels(headers);
+  for (std::size_t row = 0; row < listed.size(); ++row) {
+    for (std::size_t column = 0; column < fields.size(); ++column) {
+      auto* item = new QTableWidgetItem(
+          Text(formats::FieldText(fields[column]->kind, fields[column]->read(listed[row]))));
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      alternatives_->setItem(int(row), int(column), item);
+    }
+  }
+  alternatives_->resizeColumnsToContents();
+  const QString rf = Text(result.inputs.rf_out);
+  alternatives_title_->setText(
+      listed.empty()
+          ? QStringLiteral("No alternatives for %1 MHz: %2").arg(rf, Text(result.message))
+          : QStringLiteral("%1 alternatives for %2 MHz, exact first, then by output error "
+                           "(double-click one for its report)")
+                .arg(listed.size())
+                .arg(rf));
+}
+
+QString PlannerWindow::AlternativeReport(int row) const {
+  if (!alternatives_of_ || !alternatives_of_->alternatives || row < 0 ||
+      std::size_t(row) >= alternatives_of_->alternatives->size()) {
+    return {};
+  }
+  const runner::Alternative& alternative = (*alternatives_of_->alternatives)[std::size_t(row)];
+  runner::RunInputs inputs = alternatives_of_->inputs;
+  inputs.bounds = {};
+  inputs.r_range = std::to_string(alternative.pair.R) + ":" + std::to_string(alternative.pair.R);
+  const std::string n = runner::WholeText(alternative.pair.N);
+  inputs.n_range = n + ":" + n;
+  std::string error;
+  if (!runner::ReadCounterRanges(inputs, "R", "N", error)) return Text(error);
+  const runner::RunResult result = runner::RunOnce(inputs, decimal_symbol_);
+  return Text(result.report.value_or(result.message));
+}
+
+void PlannerWindow::ShowReport(int row) {
+  const QString report = AlternativeReport(row);
+  if (report.isEmpty()) return;
+  auto* dialog = new QDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle(QStringLiteral("Report of alternative %1").arg(row + 1));
+  auto* layout = new QVBoxLayout(dialog);
+  auto* text = new QPlainTextEdit(report);
+  text->setReadOnly(true);
+  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  layout->addWidget(text);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  auto* copy = buttons->addButton(QStringLiteral("Copy"), QDialogButtonBox::ActionRole);
+  connect(copy, &QPushButton::clicked, dialog,
+          [report] { QGuiApplication::clipboard()->setText(report); });
+  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+  layout->addWidget(buttons);
+  dialog->resize(460, 260);
+  dialog->show();
+}
+
+void PlannerWindow::CopySelection() {
+  std::set<int> rows, columns;
+  for (const QItemSelectionRange& range : table_->selectionModel()->selection()) {
+    for (int row = range.top(); row <= range.bottom(); ++row) rows.insert(row);
+    for (int column = range.left(); column <= range.right(); ++column) columns.insert(column);
+  }
+  if (rows.empty()) return;
+  QGuiApplication::clipboard()->setText(model_->TabSeparated(
+      std::vector<int>(rows.begin(), rows.end()), std::vector<int>(columns.begin(), columns.end())));
+}
+
+void PlannerWindow::AskExport() {
+  QString filter;
+  const QString csv = QStringLiteral("CSV (*.csv)");
+  const QString json = QStringLiteral("JSON Lines (*.jsonl)");
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export plan"),
+                                              QStringLiteral("plan.csv"),
+                                              csv + QStringLiteral(";;") + json, &filter);
+  if (path.isEmpty()) return;
+  const bool as_json = filter == json || path.endsWith(QStringLiteral(".jsonl"));
+  ExportTo(path, as_json ? formats::SweepFormat::kJsonLines : formats::SweepFormat::kCsv);
+}
+
+void PlannerWindow::ExportTo(const QString& path, formats::SweepFormat format) {
+  if (!plan_ || Busy()) return;
+  const std::int64_t channels = plan_->request.range.PointCount();
+  SetStatus(QStringLiteral("Exporting %1 channels…").arg(channels));
+  Start([this, plan = plan_, path, format,
+         channels](runner::WorkControl* control) -> std::function<void()> {
+    try {
+      const std::string error =
+          ExportPlan(plan->request, decimal_symbol_, format, Utf8(path), control);
+      if (!error.empty()) return [this, error = Text(error)] { SetStatus(error, true); };
+      return [this, path, channels] {
+        SetStatus(QStringLiteral("Exported %1 channels to %2.").arg(channels).arg(path));
+      };
+    } catch (const runner::WorkStopped&) {
+      return [this] { SetStatus(QStringLiteral("Export cancelled; no file was written.")); };
+    } catch (const std::exception& failure) {
+      return [this, error = QString::fromUtf8(failure.what())] {
+        SetStatus(QStringLiteral("The export failed: ") + error, true);
+      };
+    }
+  });
+}
+
+}  // namespace synthfactors::planner

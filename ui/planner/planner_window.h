@@ -1,0 +1,122 @@
+// The planner's window: the inputs in one column; the plan as a table, a
+// chart under it and the selected channel's alternatives under that. Plans
+// and exports run on the runner's workers while the window stays usable,
+// with a progress bar and a Cancel button.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "plan_form.h"
+#include "plan_run.h"
+#include "sweep_writer.h"
+#include "work_control.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+
+namespace synthfactors::planner {
+
+class PlanChart;
+class PlanTableModel;
+
+class PlannerWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit PlannerWindow(QWidget* parent = nullptr);
+  ~PlannerWindow() override;
+
+  // What the buttons do, for tests and the benchmark as well.
+  void Plan();
+  void Cancel();
+  void ExportTo(const QString& path, formats::SweepFormat format);
+
+  bool Busy() const { return worker_.joinable(); }
+  QString Status() const;
+  QString FaultOf(FormBox box) const;
+  QLineEdit* Box(FormBox box) const { return boxes_[static_cast<std::size_t>(box)]; }
+  QComboBox* ChipChoice() const { return chip_; }
+  QComboBox* PrescalerChoice() const { return prescaler_; }
+  QCheckBox* OneR() const { return one_r_; }
+  QTableView* TableView() const { return table_; }
+  PlanTableModel* TableModel() const { return model_; }
+  PlanChart* Chart() const { return chart_; }
+  QComboBox* ChartFigureChoice() const { return figure_; }
+  QTableWidget* AlternativesTable() const { return alternatives_; }
+  // The report of alternative `row` as the classic window shows it.
+  QString AlternativeReport(int row) const;
+
+ signals:
+  // A plan or an export has ended: done, cancelled or failed.
+  void workEnded();
+
+ private:
+  QWidget* BuildInputs();
+  QWidget* BuildResults();
+  void Connect();
+
+  void ChooseChip(int index);
+  void ChoosePrescaler();
+  void FillRanges(bool r_too);
+  void InputChanged(FormBox box);
+  QWidget* InputOf(FormBox box) const;
+  void ShowFault(FormBox box, const QString& reason);
+  void HideFault(FormBox box);
+  void ClearFaults();
+  void SetStatus(const QString& text, bool fault = false);
+
+  // Runs `work` on a thread of its own, watched by a new control; what it
+  // returns is called on the window's thread when it ends (Ended).
+  void Start(std::function<std::function<void()>(runner::WorkControl*)> work);
+  void Progress(std::uint64_t run, std::int64_t done, std::int64_t total, const QString& unit);
+  void Ended(std::uint64_t run, const std::function<void()>& show);
+  void ShowPlan(std::shared_ptr<const PlanOutcome> plan);
+  void ShowAlternatives();
+  void ShowReport(int row);
+  void CopySelection();
+  void AskExport();
+
+  std::array<QLineEdit*, kFormBoxCount> boxes_{};
+  std::array<QLabel*, kFormBoxCount> faults_{};
+  QComboBox* chip_ = nullptr;
+  QComboBox* prescaler_ = nullptr;
+  QCheckBox* one_r_ = nullptr;
+  QPushButton* plan_button_ = nullptr;
+  QPushButton* cancel_button_ = nullptr;
+  QPushButton* export_button_ = nullptr;
+  QTableView* table_ = nullptr;
+  PlanTableModel* model_ = nullptr;
+  PlanChart* chart_ = nullptr;
+  QComboBox* figure_ = nullptr;
+  QLabel* alternatives_title_ = nullptr;
+  QTableWidget* alternatives_ = nullptr;
+  QLabel* status_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+
+  std::string decimal_symbol_;
+  int chip_index_ = 0;  // the chip chosen before "Open profile…"
+  std::shared_ptr<const runner::ChipProfile> chip_profile_;
+  std::shared_ptr<const PlanOutcome> plan_;
+  std::optional<runner::RunResult> alternatives_of_;  // the channel listed
+
+  std::thread worker_;
+  std::shared_ptr<runner::WorkControl> control_;
+  std::uint64_t run_ = 0;  // counts the runs started; a late message of an earlier one is dropped
+};
+
+}  // namespace synthfactors::planner
