@@ -156,7 +156,8 @@ class FormReader {
     std::string error;
     const auto range = runner::ParseWholeRange(text, name, limits, error);
     if (!range) {
-      Fault(last_box, error);
+      const bool first_too_low = limits && ValueOf(*first) < double(limits->first);
+      Fault(first_too_low ? first_box : last_box, error);
       return std::nullopt;
     }
     if (filled && range->first == filled->first && range->last == filled->last) {

@@ -1,6 +1,5 @@
 #include "planner_window.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -14,6 +13,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -201,11 +201,8 @@ QWidget* PlannerWindow::BuildResults() {
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->setSelectionBehavior(QAbstractItemView::SelectItems);
-  auto* copy = new QAction(QStringLiteral("Copy"), table_);
-  copy->setShortcut(QKeySequence::Copy);
-  copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  table_->addAction(copy);
-  connect(copy, &QAction::triggered, this, &PlannerWindow::CopySelection);
+  // Ctrl+C copies the whole selection (the view alone copies one cell).
+  table_->installEventFilter(this);
   splitter->addWidget(table_);
 
   auto* chart_panel = new QWidget;
@@ -269,6 +266,15 @@ void PlannerWindow::Connect() {
   });
   connect(alternatives_, &QTableWidget::cellDoubleClicked, this,
           [this](int row, int) { ShowReport(row); });
+}
+
+bool PlannerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    CopySelection();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 QString PlannerWindow::Status() const { return status_->text(); }

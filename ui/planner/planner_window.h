@@ -65,6 +65,9 @@ class PlannerWindow : public QMainWindow {
   // A plan or an export has ended: done, cancelled or failed.
   void workEnded();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   QWidget* BuildInputs();
   QWidget* BuildResults();
