@@ -277,6 +277,8 @@ bool PlannerWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
+QLineEdit* PlannerWindow::Box(FormBox box) const { return boxes_[Slot(box)]; }
+
 QString PlannerWindow::Status() const { return status_->text(); }
 
 QString PlannerWindow::FaultOf(FormBox box) const {

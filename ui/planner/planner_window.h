@@ -49,7 +49,7 @@ class PlannerWindow : public QMainWindow {
   bool Busy() const { return worker_.joinable(); }
   QString Status() const;
   QString FaultOf(FormBox box) const;
-  QLineEdit* Box(FormBox box) const { return boxes_[static_cast<std::size_t>(box)]; }
+  QLineEdit* Box(FormBox box) const;
   QComboBox* ChipChoice() const { return chip_; }
   QComboBox* PrescalerChoice() const { return prescaler_; }
   QCheckBox* OneR() const { return one_r_; }
