@@ -15,7 +15,7 @@
 namespace synthfactors::planner {
 namespace {
 
-const QColor kPlanColour(230, 120, 20);  // as the one-R plan in scripts' plots
+const QColor kPlanColour(230, 120, 20);
 const QColor kOwnColour(31, 119, 180);
 const QColor kSelectedColour(200, 0, 0);
 
@@ -44,17 +44,34 @@ Points PointsOf(const ChartColumns& columns, const std::vector<double>& values) 
   return points;
 }
 
+// A tick spacing of 1, 2 or 5 times a power of ten that gives `width`
+// three to six ticks.
+double RoundStep(double width) {
+  const double rough = width / 6;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  for (const double factor : {1.0, 2.0, 5.0}) {
+    if (factor * power >= rough) return factor * power;
+  }
+  return 10 * power;
+}
+
 // An axis range around [low, high], a little wider so that no point sits on
-// the frame (and with round ticks when `nice`); a single value gets a range
-// of its own.
-void SetRange(QValueAxis* axis, double low, double high, bool nice) {
+// the frame, with ticks on round values; a single value gets a range of
+// its own.
+void SetRange(QValueAxis* axis, double low, double high) {
   if (!(low <= high)) {
     low = 0;
     high = 1;
   }
   const double margin = high > low ? (high - low) * 0.05 : std::max(std::fabs(low) * 0.01, 1.0);
+  const double step = RoundStep(high - low + 2 * margin);
+  // Fixed ticks while the range changes: the old spacing over the new range
+  // could ask for millions of ticks.
+  axis->setTickType(QValueAxis::TicksFixed);
   axis->setRange(low - margin, high + margin);
-  if (nice) axis->applyNiceNumbers();
+  axis->setTickAnchor(std::ceil((low - margin) / step) * step);
+  axis->setTickInterval(step);
+  axis->setTickType(QValueAxis::TicksDynamic);
 }
 
 QScatterSeries* Marks(const QColor& colour, double size, bool rings) {
@@ -91,12 +108,14 @@ PlanChart::PlanChart(QWidget* parent)
   }
   x_axis_->setTitleText(QStringLiteral("RF output (MHz)"));
   x_axis_->setLabelFormat(QStringLiteral("%.10g"));
+  y_axis_->setLabelFormat(QStringLiteral("%.6g"));
   chart->addAxis(x_axis_, Qt::AlignBottom);
   chart->addAxis(y_axis_, Qt::AlignLeft);
   for (QAbstractSeries* series : chart->series()) {
     series->attachAxis(x_axis_);
     series->attachAxis(y_axis_);
   }
+  for (QLegendMarker* marker : chart->legend()->markers(selected_mark_)) marker->setVisible(false);
   setChart(chart);
   setRenderHint(QPainter::Antialiasing, false);
   Redraw();
@@ -141,6 +160,11 @@ void PlanChart::Redraw() {
   own_line_->replace(own.line);
   own_exact_->replace(own.exact);
   const bool with_own = plan_ && plan_->own_r;
+  // Each channel's own R in one colour, one R in another, as in scripts' plots.
+  const QColor colour = with_own ? kPlanColour : kOwnColour;
+  line_->setColor(colour);
+  exact_->setColor(colour);
+  exact_->setBorderColor(colour);
   for (QXYSeries* series : {static_cast<QXYSeries*>(own_line_), static_cast<QXYSeries*>(own_exact_)}) {
     series->setVisible(with_own);
     for (QLegendMarker* marker : chart()->legend()->markers(series)) marker->setVisible(with_own);
@@ -150,8 +174,8 @@ void PlanChart::Redraw() {
     x_low = plan_->chart.rf_mhz.front();
     x_high = plan_->chart.rf_mhz.back();
   }
-  SetRange(x_axis_, x_low, x_high, false);
-  SetRange(y_axis_, std::min(plan.low, own.low), std::max(plan.high, own.high), true);
+  SetRange(x_axis_, x_low, x_high);
+  SetRange(y_axis_, std::min(plan.low, own.low), std::max(plan.high, own.high));
   DrawSelected();
 }
 
@@ -163,10 +187,6 @@ void PlanChart::DrawSelected() {
     if (std::isfinite(value)) mark.push_back(QPointF(plan_->chart.rf_mhz[channel], value));
   }
   selected_mark_->replace(mark);
-  selected_mark_->setName(QStringLiteral("selected"));
-  for (QLegendMarker* marker : chart()->legend()->markers(selected_mark_)) {
-    marker->setVisible(!mark.isEmpty());
-  }
 }
 
 }  // namespace synthfactors::planner

@@ -31,10 +31,10 @@ struct ChartFigureEntry {
 };
 
 inline const std::array<ChartFigureEntry, 3> kChartFigures = {{
-    {ChartFigure::kErrorHz, "Output error", "output error (Hz)", &ChartColumns::error_hz},
-    {ChartFigure::kComparisonKHz, "Comparison frequency", "comparison frequency (kHz)",
+    {ChartFigure::kErrorHz, "Output error", "error (Hz)", &ChartColumns::error_hz},
+    {ChartFigure::kComparisonKHz, "Comparison frequency", "comparison (kHz)",
      &ChartColumns::comparison_khz},
-    {ChartFigure::kPhaseNoise, "Phase noise", "in-band phase noise (dBc/Hz)",
+    {ChartFigure::kPhaseNoise, "In-band phase noise", "noise (dBc/Hz)",
      &ChartColumns::phase_noise},
 }};
 

@@ -553,10 +553,10 @@ void PlannerWindow::ShowAlternatives() {
   alternatives_title_->setText(
       listed.empty()
           ? QStringLiteral("No alternatives for %1 MHz: %2").arg(rf, Text(result.message))
-          : QStringLiteral("%1 alternatives for %2 MHz, exact first, then by output error "
+          : QStringLiteral("%1 alternative%2 for %3 MHz, exact first, then by output error "
                            "(double-click one for its report)")
                 .arg(listed.size())
-                .arg(rf));
+                .arg(listed.size() == 1 ? QString() : QStringLiteral("s"), rf));
 }
 
 QString PlannerWindow::AlternativeReport(int row) const {
