@@ -1,6 +1,7 @@
 #include "plan_form.h"
 
 #include <charconv>
+#include <limits>
 
 #include "plan_options.h"
 #include "sweep.h"
@@ -16,10 +17,27 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The value of a StrictDecimal text; beyond the doubles, an infinity (or 0
+// when it is too small).
 double ValueOf(const std::string& decimal) {
   double value = 0;
-  std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    const std::size_t digit = decimal.find_first_not_of("-0");
+    const bool huge = digit != std::string::npos && decimal[digit] != '.';
+    value = huge ? std::numeric_limits<double>::infinity() : 0.0;
+    if (decimal.front() == '-') value = -value;
+  }
   return value;
+}
+
+// A box's text in a message, cut short when long.
+std::string Quoted(std::string_view text) {
+  constexpr std::size_t kShown = 40;
+  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // UTF-8
+  return "\"" + std::string(text.substr(0, cut)) + "…\"";
 }
 
 // The grid's three numbers by name in its messages.
@@ -87,6 +105,13 @@ class FormReader {
 
  private:
   void Fault(FormBox box, std::string reason) {
+    // A reason that quotes a long text whole is cut short: it is shown under the box.
+    constexpr std::size_t kLongest = 200;
+    if (reason.size() > kLongest) {
+      std::size_t cut = kLongest;
+      while (cut > 0 && (static_cast<unsigned char>(reason[cut]) & 0xC0) == 0x80) --cut;
+      reason = reason.substr(0, cut) + "…";
+    }
     for (const BoxFault& fault : faults_) {
       if (fault.box == box) return;  // the first reason is the one to mend
     }
@@ -103,8 +128,7 @@ class FormReader {
     std::optional<std::string> number = StrictDecimal(text, symbol_);
     if (!number) {
       std::string example = "10" + std::string(symbol_) + "5";
-      Fault(box, "\"" + text + "\" is not a number; write one decimal number, such as " +
-                     example);
+      Fault(box, Quoted(text) + " is not a number; write one decimal number, such as " + example);
     }
     return number;
   }
@@ -167,9 +191,15 @@ class FormReader {
   }
 
   std::optional<std::string> Whole(FormBox box) {
+    // A counter's ends fit in 64 bits: at most 18 digits.
+    constexpr std::size_t kMostDigits = 18;
     std::optional<std::string> number = Number(box);
     if (number && number->find('.') != std::string::npos) {
       Fault(box, "must be a whole number");
+      return std::nullopt;
+    }
+    if (number && number->size() - (number->front() == '-' ? 1 : 0) > kMostDigits) {
+      Fault(box, "must be a whole number of at most 18 digits");
       return std::nullopt;
     }
     return number;
