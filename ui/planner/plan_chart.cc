@@ -5,12 +5,14 @@
 #include <QLineSeries>
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QScatterSeries>
 #include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 
 namespace synthfactors::planner {
 namespace {
@@ -42,6 +44,55 @@ Points PointsOf(const ChartColumns& columns, const std::vector<double>& values) 
     points.high = std::max(points.high, values[i]);
   }
   return points;
+}
+
+// Marks for the chart: where there are more than a chart can show apart,
+// one for each small cell of `frame` that holds any (a mark per channel
+// would draw the same picture, one slow item at a time).
+QList<QPointF> Thinned(const QList<QPointF>& marks, const QRectF& frame) {
+  constexpr qsizetype kMostMarks = 2000;
+  constexpr double kColumns = 2000, kRows = 500;
+  if (marks.size() <= kMostMarks) return marks;
+  const double width = frame.width() > 0 ? frame.width() : 1;
+  const double height = frame.height() > 0 ? frame.height() : 1;
+  std::unordered_set<std::int64_t> cells;
+  QList<QPointF> thinned;
+  for (const QPointF& mark : marks) {
+    const auto column = static_cast<std::int64_t>((mark.x() - frame.left()) / width * kColumns);
+    const auto row = static_cast<std::int64_t>((mark.y() - frame.top()) / height * kRows);
+    if (cells.insert(column * (std::int64_t(kRows) + 1) + row).second) thinned.push_back(mark);
+  }
+  return thinned;
+}
+
+// A line for the chart: one point per channel up to kMostLinePoints; beyond,
+// each of kSlices slices of the band keeps its first, lowest, highest and
+// last point, which draws the same line at any size a screen shows.
+QList<QPointF> Envelope(const QList<QPointF>& line) {
+  constexpr qsizetype kMostLinePoints = 200000;
+  constexpr double kSlices = 4000;
+  if (line.size() <= kMostLinePoints) return line;
+  const double left = line.front().x(), width = line.back().x() - left;
+  QList<QPointF> envelope;
+  qsizetype first = 0;
+  while (first < line.size()) {
+    const auto slice = [&](qsizetype i) {
+      return width > 0 ? std::floor((line[i].x() - left) / width * kSlices) : 0.0;
+    };
+    qsizetype last = first, lowest = first, highest = first;
+    while (last + 1 < line.size() && slice(last + 1) == slice(first)) {
+      ++last;
+      if (line[last].y() < line[lowest].y()) lowest = last;
+      if (line[last].y() > line[highest].y()) highest = last;
+    }
+    qsizetype kept[] = {first, lowest, highest, last};
+    std::sort(std::begin(kept), std::end(kept));
+    for (qsizetype k = 0; k < 4; ++k) {
+      if (k == 0 || kept[k] != kept[k - 1]) envelope.push_back(line[kept[k]]);
+    }
+    first = last + 1;
+  }
+  return envelope;
 }
 
 // A tick spacing of 1, 2 or 5 times a power of ten that gives `width`
@@ -148,18 +199,20 @@ void PlanChart::Redraw() {
     plan = PointsOf(plan_->chart, plan_->chart.*entry.column);
     if (plan_->own_r) own = PointsOf(*plan_->own_r, (*plan_->own_r).*entry.column);
   }
+  const bool with_own = plan_ && plan_->own_r;
   const qsizetype channels = plan_ ? qsizetype(plan_->rows.size()) : 0;
+  // Emptied first: a mark series restyles every mark it holds.
+  for (QXYSeries* series : {static_cast<QXYSeries*>(line_), static_cast<QXYSeries*>(exact_),
+                            static_cast<QXYSeries*>(own_line_),
+                            static_cast<QXYSeries*>(own_exact_)}) {
+    series->clear();
+  }
   line_->setName(plan_ && plan_->common_r
                      ? QStringLiteral("one R (%1)").arg(plan_->common_r->R)
                      : QStringLiteral("channels"));
   exact_->setName(QStringLiteral("exact (%1 of %2)").arg(plan.exact.size()).arg(channels));
   own_line_->setName(QStringLiteral("each channel's own R"));
   own_exact_->setName(QStringLiteral("own R exact (%1 of %2)").arg(own.exact.size()).arg(channels));
-  line_->replace(plan.line);
-  exact_->replace(plan.exact);
-  own_line_->replace(own.line);
-  own_exact_->replace(own.exact);
-  const bool with_own = plan_ && plan_->own_r;
   // Each channel's own R in one colour, one R in another, as in scripts' plots.
   const QColor colour = with_own ? kPlanColour : kOwnColour;
   line_->setColor(colour);
@@ -169,13 +222,19 @@ void PlanChart::Redraw() {
     series->setVisible(with_own);
     for (QLegendMarker* marker : chart()->legend()->markers(series)) marker->setVisible(with_own);
   }
-  double x_low = std::numeric_limits<double>::infinity(), x_high = -x_low;
+  double x_low = 0, x_high = -1;
   if (plan_ && !plan_->chart.rf_mhz.empty()) {
     x_low = plan_->chart.rf_mhz.front();
     x_high = plan_->chart.rf_mhz.back();
   }
+  const double y_low = std::min(plan.low, own.low), y_high = std::max(plan.high, own.high);
   SetRange(x_axis_, x_low, x_high);
-  SetRange(y_axis_, std::min(plan.low, own.low), std::max(plan.high, own.high));
+  SetRange(y_axis_, y_low, y_high);
+  const QRectF frame(QPointF(x_low, y_low), QPointF(x_high, y_high));
+  line_->replace(Envelope(plan.line));
+  exact_->replace(Thinned(plan.exact, frame));
+  own_line_->replace(Envelope(own.line));
+  own_exact_->replace(Thinned(own.exact, frame));
   DrawSelected();
 }
 

@@ -1,7 +1,7 @@
 // The plan drawn against RF output: one figure at a time (output error,
 // comparison frequency, or in-band phase noise with a figure of merit), one
-// point per channel, the exact channels marked and the selected channel
-// highlighted. With one R, each channel's own R is drawn beside it for
+// point per channel (beyond 200,000 channels, each slice's extremes), the
+// exact channels marked and the selected channel highlighted. With one R, each channel's own R is drawn beside it for
 // comparison.
 #pragma once
 
@@ -49,7 +49,8 @@ class PlanChart : public QChartView {
   // The channel to highlight; -1 for none.
   void SetSelected(std::int64_t channel);
 
-  // For tests: the points of the plan's line and of its exact marks.
+  // For tests: the points of the plan's line, and its marks of exact
+  // channels (one each, up to 2000 of them).
   qsizetype PlanPointCount() const;
   qsizetype ExactPointCount() const;
 

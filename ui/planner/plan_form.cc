@@ -1,5 +1,6 @@
 #include "plan_form.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -34,10 +35,16 @@ double ValueOf(const std::string& decimal) {
 // A box's text in a message, cut short when long.
 std::string Quoted(std::string_view text) {
   constexpr std::size_t kShown = 40;
-  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
-  std::size_t cut = kShown;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // UTF-8
-  return "\"" + std::string(text.substr(0, cut)) + "…\"";
+  std::size_t cut = std::min(text.size(), kShown);
+  while (cut < text.size() && cut > 0 &&
+         (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    --cut;  // not inside a UTF-8 sequence
+  }
+  std::string quoted = "\"";
+  quoted.append(text.substr(0, cut));
+  if (cut < text.size()) quoted.append("…");
+  quoted.append("\"");
+  return quoted;
 }
 
 // The grid's three numbers by name in its messages.
