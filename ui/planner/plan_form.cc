@@ -267,7 +267,11 @@ ChipRanges RangesOfChip(const runner::ChipProfile& chip, std::optional<std::int3
   }
   const SearchBounds bounds = ChipBounds(counters, mode);
   ChipRanges ranges{{bounds.FirstR, bounds.LastR}, std::nullopt};
-  if (bounds.GivenN) ranges.n = runner::WholeRange{bounds.GivenN->first, bounds.GivenN->second};
+  // With modes and none chosen, each channel's prescaler sets its N range.
+  const bool per_channel = !prescaler && counters.Prescalers.size() > 1;
+  if (bounds.GivenN && !per_channel) {
+    ranges.n = runner::WholeRange{bounds.GivenN->first, bounds.GivenN->second};
+  }
   return ranges;
 }
 

@@ -71,7 +71,8 @@ std::variant<PlanRequest, std::vector<BoxFault>> ReadPlanForm(const PlanForm& fo
 std::optional<std::string> StrictDecimal(std::string_view text, std::string_view decimal_symbol);
 
 // The ranges a chip fills in: its R counter, and the N its counters reach
-// with the prescaler P (or its first mode).
+// with the prescaler P (or its only mode); no N range when the prescaler
+// is left to each channel's source frequency.
 struct ChipRanges {
   runner::WholeRange r;
   std::optional<runner::WholeRange> n;

@@ -73,6 +73,11 @@ constexpr std::array<BoxRow, 14> kBoxRows = {{
     {FormBox::kOffset, "In-band noise", "offset", "Offset (Hz)", "", "10000"},
 }};
 
+const BoxRow& RowOf(FormBox box) {
+  return *std::find_if(kBoxRows.begin(), kBoxRows.end(),
+                       [box](const BoxRow& row) { return row.box == box; });
+}
+
 // The chip and prescaler choices sit in the Counters group, before R.
 constexpr const char* kChipGroup = "Counters";
 constexpr int kAlternativesListed = 20;
@@ -369,9 +374,9 @@ void PlannerWindow::ChooseChip(int index) {
                   : QString::fromUtf8(otherwise);
   };
   Box(FormBox::kFom)->setPlaceholderText(
-      noise_hint(chip_profile_ ? chip_profile_->fom : std::nullopt, kBoxRows[11].hint));
+      noise_hint(chip_profile_ ? chip_profile_->fom : std::nullopt, RowOf(FormBox::kFom).hint));
   Box(FormBox::kFlicker)->setPlaceholderText(
-      noise_hint(chip_profile_ ? chip_profile_->flicker : std::nullopt, kBoxRows[12].hint));
+      noise_hint(chip_profile_ ? chip_profile_->flicker : std::nullopt, RowOf(FormBox::kFlicker).hint));
   FillRanges(true);
   InputChanged(FormBox::kChip);
 }
@@ -396,6 +401,10 @@ void PlannerWindow::FillRanges(bool r_too) {
   };
   if (r_too) fill(FormBox::kRFirst, FormBox::kRLast, ranges ? std::optional(ranges->r) : std::nullopt);
   fill(FormBox::kNFirst, FormBox::kNLast, ranges ? ranges->n : std::nullopt);
+  const QString hint = ranges && !ranges->n ? QStringLiteral("the prescaler's")
+                                            : QString::fromUtf8(RowOf(FormBox::kNFirst).hint);
+  Box(FormBox::kNFirst)->setPlaceholderText(hint);
+  Box(FormBox::kNLast)->setPlaceholderText(hint);
 }
 
 void PlannerWindow::Plan() {
