@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 #include "plan_options.h"
@@ -89,16 +90,9 @@ class FormReader {
     if (!runner::ReadCounterRanges(inputs, "R range", "N range", error)) {
       Fault(FormBox::kRLast, error);  // not reached: both ranges were checked above
     }
-    request.plan.fom = Figure(FormBox::kFom, [](const std::string& text, std::string& why) {
-      return runner::ParseFigureOfMerit(text, "the figure of merit", why);
-    });
-    request.plan.flicker = Figure(FormBox::kFlicker, [](const std::string& text, std::string& why) {
-      return runner::ParseDecimal(text, "the flicker noise",
-                                  "dBc/Hz (1 Hz carrier, 1 Hz offset)", "-260", false, why);
-    });
-    request.plan.offset_hz = Figure(FormBox::kOffset, [](const std::string& text, std::string& why) {
-      return runner::ParseDecimal(text, "the offset", "Hz, above 0,", "10000", true, why);
-    });
+    request.plan.fom = Figure(FormBox::kFom, false);
+    request.plan.flicker = Figure(FormBox::kFlicker, false);
+    request.plan.offset_hz = Figure(FormBox::kOffset, true);
     if (range && faults_.empty() &&
         !runner::PrescalerAllowed(inputs, runner::HighestSourceMHz(*range, inputs),
                                   "the prescaler", error)) {
@@ -212,13 +206,19 @@ class FormReader {
     return number;
   }
 
-  template <typename Parse>
-  std::optional<double> Figure(FormBox box, Parse parse) {
+  // An optional figure: finite, and above 0 when `positive`.
+  std::optional<double> Figure(FormBox box, bool positive) {
     const auto number = Number(box);
     if (!number) return std::nullopt;
-    std::string error;
-    const std::optional<double> value = parse(*number, error);
-    if (!value) Fault(box, error);
+    const double value = ValueOf(*number);
+    if (!std::isfinite(value)) {
+      Fault(box, "is too large");
+      return std::nullopt;
+    }
+    if (positive && !(value > 0)) {
+      Fault(box, "must be above 0");
+      return std::nullopt;
+    }
     return value;
   }
 

@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -106,6 +107,9 @@ PlannerWindow::PlannerWindow(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(splitter);
   status_ = new QLabel;
   status_->setObjectName(QStringLiteral("status"));
+  // A long reason wraps rather than widening the window.
+  status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   progress_ = new QProgressBar;
   progress_->setMaximumWidth(240);
   progress_->hide();
@@ -126,20 +130,17 @@ QWidget* PlannerWindow::BuildInputs() {
   auto* layout = new QVBoxLayout(column);
   QFormLayout* form = nullptr;
   QString group_name;
-  auto field = [&](QWidget* input, FormBox box) {
-    auto* holder = new QWidget;
-    auto* stack = new QVBoxLayout(holder);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(1);
-    stack->addWidget(input);
+  // A box's row, and under it a row for the reason it is marked (hidden
+  // until then).
+  auto add_row = [&](const QString& caption, QWidget* input, FormBox box) {
+    form->addRow(caption, input);
     auto* fault = new QLabel;
     fault->setWordWrap(true);
     fault->setStyleSheet(QStringLiteral("color: #b00000;"));
     fault->setObjectName(input->objectName() + QStringLiteral("_fault"));
-    fault->hide();
-    stack->addWidget(fault);
+    form->addRow(fault);
+    form->setRowVisible(fault, false);
     faults_[Slot(box)] = fault;
-    return holder;
   };
   for (const BoxRow& row : kBoxRows) {
     if (group_name != QLatin1String(row.group)) {
@@ -156,19 +157,19 @@ QWidget* PlannerWindow::BuildInputs() {
           chip_->addItem(Text(shipped.name), Text(shipped.name));
         }
         chip_->addItem(QString::fromUtf8(kOpenProfile));
-        form->addRow(QStringLiteral("Chip"), field(chip_, FormBox::kChip));
+        add_row(QStringLiteral("Chip"), chip_, FormBox::kChip);
         prescaler_ = new QComboBox;
         prescaler_->setObjectName(QStringLiteral("prescaler"));
         prescaler_->addItem(QString::fromUtf8(kSmallestPrescaler), 0);
         prescaler_->setEnabled(false);
-        form->addRow(QStringLiteral("Prescaler"), field(prescaler_, FormBox::kPrescaler));
+        add_row(QStringLiteral("Prescaler"), prescaler_, FormBox::kPrescaler);
       }
     }
     auto* box = new QLineEdit(QString::fromUtf8(row.start_text));
     box->setObjectName(QLatin1String(row.name));
     box->setPlaceholderText(QString::fromUtf8(row.hint));
     boxes_[Slot(row.box)] = box;
-    form->addRow(QString::fromUtf8(row.caption), field(box, row.box));
+    add_row(QString::fromUtf8(row.caption), box, row.box);
   }
   one_r_ = new QCheckBox(QStringLiteral("One R for the whole band"));
   one_r_->setObjectName(QStringLiteral("one_r"));
@@ -190,7 +191,9 @@ QWidget* PlannerWindow::BuildInputs() {
   scroll->setWidget(column);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  scroll->setMinimumWidth(column->sizeHint().width() + 24);
+  // Wide enough for the column beside a scroll bar (marked boxes make it taller).
+  scroll->setMinimumWidth(column->sizeHint().width() + 2 * scroll->frameWidth() +
+                          scroll->verticalScrollBar()->sizeHint().width());
   return scroll;
 }
 
@@ -302,16 +305,22 @@ QWidget* PlannerWindow::InputOf(FormBox box) const {
   return Box(box);
 }
 
+// The form that holds a fault label shows or hides its row.
+void PlannerWindow::SetFaultShown(FormBox box, bool shown) {
+  QLabel* fault = faults_[Slot(box)];
+  qobject_cast<QFormLayout*>(fault->parentWidget()->layout())->setRowVisible(fault, shown);
+}
+
 void PlannerWindow::ShowFault(FormBox box, const QString& reason) {
   faults_[Slot(box)]->setText(reason);
-  faults_[Slot(box)]->show();
+  SetFaultShown(box, true);
   InputOf(box)->setStyleSheet(QStringLiteral("border: 1px solid #b00000;"));
   InputOf(box)->setToolTip(reason);
 }
 
 void PlannerWindow::HideFault(FormBox box) {
   if (faults_[Slot(box)]->isHidden()) return;
-  faults_[Slot(box)]->hide();
+  SetFaultShown(box, false);
   InputOf(box)->setStyleSheet(QString());
   InputOf(box)->setToolTip(QString());
 }

@@ -80,6 +80,7 @@ class PlannerWindow : public QMainWindow {
   QWidget* InputOf(FormBox box) const;
   void ShowFault(FormBox box, const QString& reason);
   void HideFault(FormBox box);
+  void SetFaultShown(FormBox box, bool shown);
   void ClearFaults();
   void SetStatus(const QString& text, bool fault = false);
 
