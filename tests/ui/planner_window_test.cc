@@ -187,6 +187,24 @@ void PlannerWindowTest::choosingAChipFillsItsRanges() {
   ChooseChip(window, "none");
   QVERIFY(text(FormBox::kRFirst).isEmpty() && text(FormBox::kNLast).isEmpty());
   QVERIFY(!prescaler->isEnabled());
+
+  // A user's profile: a bad one is refused at the chip box, a good one chosen.
+  QTemporaryDir folder;
+  QFile bad(folder.filePath("bad.json"));
+  QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("{\"name\": \"x\", \"r\": 5}") > 0);
+  bad.close();
+  const int choices = window.ChipChoice()->count();
+  QVERIFY(!window.OpenProfile(bad.fileName()));
+  QVERIFY2(window.FaultOf(FormBox::kChip).contains("bad.json"),
+           qPrintable(window.FaultOf(FormBox::kChip)));
+  QCOMPARE(window.ChipChoice()->currentText(), QString("none"));
+  QCOMPARE(window.ChipChoice()->count(), choices);
+  QVERIFY(QFile::copy(QStringLiteral(SYNTHFACTORS_CHIPS_DIR "/adf4106.json"),
+                      folder.filePath("mine.json")));
+  QVERIFY(window.OpenProfile(folder.filePath("mine.json")));
+  QVERIFY(window.FaultOf(FormBox::kChip).isEmpty());
+  QCOMPARE(window.ChipChoice()->currentText(), QString("mine.json"));
+  QCOMPARE(text(FormBox::kRFirst) + ":" + text(FormBox::kRLast), QString("1:16383"));
 }
 
 void PlannerWindowTest::badInputMarksItsBoxAndRunsNothing_data() {
@@ -246,6 +264,14 @@ void PlannerWindowTest::cancelStopsAMillionChannelPlan() {
   QVERIFY(window.Status().startsWith("Cancelled after "));
   QCOMPARE(window.TableModel()->rowCount(), 0);
   QCOMPARE(window.Chart()->PlanPointCount(), 0);
+
+  // Editing an input stops it too.
+  window.Plan();
+  QTest::qWait(100);
+  QVERIFY(window.Busy());
+  emit window.Box(FormBox::kRef)->textEdited("10");
+  QVERIFY(ended.wait(5000));
+  QVERIFY(window.Status().startsWith("Cancelled after "));
 }
 
 void PlannerWindowTest::strangeTextsNeverCrashOrHang() {

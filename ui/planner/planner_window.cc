@@ -339,19 +339,33 @@ void PlannerWindow::InputChanged(FormBox box) {
 }
 
 void PlannerWindow::ChooseChip(int index) {
-  const bool open = index == chip_->count() - 1;
-  std::string chip = Utf8(chip_->itemData(index).toString());
-  if (open) {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Open chip profile"), QString(),
-        QStringLiteral("Chip profiles (*.json);;All files (*)"));
-    if (path.isEmpty()) {
-      chip_->setCurrentIndex(chip_index_);
-      return;
-    }
-    chip = Utf8(path);
+  if (index != chip_->count() - 1) {
+    SetChip(index);
+    return;
   }
+  chip_->setCurrentIndex(chip_index_);  // "Open profile…" is no choice of its own
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Open chip profile"), QString(),
+                                   QStringLiteral("Chip profiles (*.json);;All files (*)"));
+  if (!path.isEmpty()) OpenProfile(path);
+}
+
+bool PlannerWindow::OpenProfile(const QString& path) {
+  int index = chip_->findData(path);
+  const bool listed = index >= 0;
+  if (!listed) {
+    index = chip_->count() - 1;
+    chip_->insertItem(index, QFileInfo(path).fileName(), path);
+    chip_->setItemData(index, path, Qt::ToolTipRole);
+  }
+  const bool chosen = SetChip(index);
+  if (!chosen && !listed) chip_->removeItem(index);
+  return chosen;
+}
+
+bool PlannerWindow::SetChip(int index) {
   HideFault(FormBox::kChip);
+  const std::string chip = Utf8(chip_->itemData(index).toString());
   std::shared_ptr<const runner::ChipProfile> profile;
   if (!chip.empty()) {
     std::string error;
@@ -359,15 +373,10 @@ void PlannerWindow::ChooseChip(int index) {
     if (!profile) {
       chip_->setCurrentIndex(chip_index_);
       ShowFault(FormBox::kChip, Text(error));
-      return;
+      return false;
     }
   }
-  if (open) {
-    chip_->insertItem(chip_->count() - 1, QFileInfo(Text(chip)).fileName(), Text(chip));
-    index = chip_->count() - 2;
-    chip_->setCurrentIndex(index);
-    chip_->setItemData(index, Text(chip), Qt::ToolTipRole);
-  }
+  chip_->setCurrentIndex(index);
   chip_index_ = index;
   chip_profile_ = std::move(profile);
   prescaler_->clear();
@@ -388,6 +397,7 @@ void PlannerWindow::ChooseChip(int index) {
       noise_hint(chip_profile_ ? chip_profile_->flicker : std::nullopt, RowOf(FormBox::kFlicker).hint));
   FillRanges(true);
   InputChanged(FormBox::kChip);
+  return true;
 }
 
 void PlannerWindow::ChoosePrescaler() {

@@ -45,6 +45,9 @@ class PlannerWindow : public QMainWindow {
   void Plan();
   void Cancel();
   void ExportTo(const QString& path, formats::SweepFormat format);
+  // Chooses the chip profile in the file `path` (listed under its name);
+  // false, with the chip box marked and the chip as it was, when it cannot.
+  bool OpenProfile(const QString& path);
 
   bool Busy() const { return worker_.joinable(); }
   QString Status() const;
@@ -74,6 +77,7 @@ class PlannerWindow : public QMainWindow {
   void Connect();
 
   void ChooseChip(int index);
+  bool SetChip(int index);
   void ChoosePrescaler();
   void FillRanges(bool r_too);
   void InputChanged(FormBox box);
