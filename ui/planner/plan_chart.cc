@@ -135,8 +135,10 @@ QScatterSeries* Marks(const QColor& colour, double size, bool rings) {
 
 }  // namespace
 
+// The view is made with its chart: a view made without one makes a chart of
+// its own, which setChart() would let go of without deleting.
 PlanChart::PlanChart(QWidget* parent)
-    : QChartView(parent),
+    : QChartView(new QChart, parent),
       line_(new QLineSeries),
       exact_(Marks(kPlanColour, 7, false)),
       own_line_(new QLineSeries),
@@ -144,7 +146,7 @@ PlanChart::PlanChart(QWidget* parent)
       selected_mark_(Marks(kSelectedColour, 13, true)),
       x_axis_(new QValueAxis),
       y_axis_(new QValueAxis) {
-  auto* chart = new QChart;
+  QChart* chart = this->chart();
   chart->setMargins(QMargins(4, 4, 4, 4));
   chart->legend()->setAlignment(Qt::AlignTop);
   line_->setColor(kPlanColour);
@@ -167,7 +169,6 @@ PlanChart::PlanChart(QWidget* parent)
     series->attachAxis(y_axis_);
   }
   for (QLegendMarker* marker : chart->legend()->markers(selected_mark_)) marker->setVisible(false);
-  setChart(chart);
   setRenderHint(QPainter::Antialiasing, false);
   Redraw();
 }
