@@ -111,7 +111,8 @@ class FormReader {
     if (reason.size() > kLongest) {
       std::size_t cut = kLongest;
       while (cut > 0 && (static_cast<unsigned char>(reason[cut]) & 0xC0) == 0x80) --cut;
-      reason = reason.substr(0, cut) + "…";
+      reason.resize(cut);
+      reason += "…";
     }
     for (const BoxFault& fault : faults_) {
       if (fault.box == box) return;  // the first reason is the one to mend
