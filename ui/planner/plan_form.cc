@@ -59,7 +59,28 @@ class FormReader {
 
   std::variant<PlanRequest, std::vector<BoxFault>> Read() {
     PlanRequest request;
-    runner::RunInputs& inputs = request.inputs;
+    ReadSynthesiser(request.inputs);
+    const std::optional<runner::SweepRange> range = Grid();
+    ReadChip(request.inputs);
+    request.plan.fom = Figure(FormBox::kFom, false);
+    request.plan.flicker = Figure(FormBox::kFlicker, false);
+    request.plan.offset_hz = Figure(FormBox::kOffset, true);
+    std::string error;
+    if (range && faults_.empty() &&
+        !runner::PrescalerAllowed(request.inputs,
+                                  runner::HighestSourceMHz(*range, request.inputs),
+                                  "the prescaler", error)) {
+      Fault(FormBox::kPrescaler, error);
+    }
+    if (!faults_.empty()) return std::move(faults_);
+    request.range = *range;
+    request.one_r = form_.one_r;
+    return request;
+  }
+
+ private:
+  // The multiplication, the reference and the comparison window.
+  void ReadSynthesiser(runner::RunInputs& inputs) {
     const auto mult = Required(FormBox::kMult);
     const auto ref = Required(FormBox::kRef);
     const auto min_fc = Required(FormBox::kMinFc);
@@ -70,11 +91,14 @@ class FormReader {
     if (min_fc && max_fc && ValueOf(*max_fc) < ValueOf(*min_fc)) {
       Fault(FormBox::kMaxFc, "must not be below the lowest comparison frequency");
     }
-    const std::optional<runner::SweepRange> range = Grid();
     inputs.mult = mult.value_or("");
     inputs.ref = ref.value_or("");
     inputs.min_fc = min_fc.value_or("");
     inputs.max_fc = max_fc.value_or("");
+  }
+
+  // The chip, its prescaler and the counter ranges.
+  void ReadChip(runner::RunInputs& inputs) {
     inputs.chip_profile = form_.chip_profile;
     if (form_.chip_profile) inputs.chip = form_.chip;
     inputs.prescaler = form_.prescaler;
@@ -88,23 +112,10 @@ class FormReader {
                            chip ? chip->n : std::nullopt);
     std::string error;
     if (!runner::ReadCounterRanges(inputs, "R range", "N range", error)) {
-      Fault(FormBox::kRLast, error);  // not reached: both ranges were checked above
+      Fault(FormBox::kRLast, error);  // not reached: Range() checked both
     }
-    request.plan.fom = Figure(FormBox::kFom, false);
-    request.plan.flicker = Figure(FormBox::kFlicker, false);
-    request.plan.offset_hz = Figure(FormBox::kOffset, true);
-    if (range && faults_.empty() &&
-        !runner::PrescalerAllowed(inputs, runner::HighestSourceMHz(*range, inputs),
-                                  "the prescaler", error)) {
-      Fault(FormBox::kPrescaler, error);
-    }
-    if (!faults_.empty()) return std::move(faults_);
-    request.range = *range;
-    request.one_r = form_.one_r;
-    return request;
   }
 
- private:
   void Fault(FormBox box, std::string reason) {
     // A reason that quotes a long text whole is cut short: it is shown under the box.
     constexpr std::size_t kLongest = 200;
