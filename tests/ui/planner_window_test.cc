@@ -19,6 +19,7 @@
 
 #include <memory>
 
+#include "alternatives_panel.h"
 #include "plan_chart.h"
 #include "plan_table_model.h"
 #include "planner_window.h"
@@ -301,14 +302,14 @@ void PlannerWindowTest::alternativesAreTheCommandLinesRanking() {
   ChooseChip(window, "adf4106");
   QVERIFY(PlanAndWait(window));
   window.TableView()->selectRow(41);
-  QTRY_VERIFY(window.AlternativesTable()->rowCount() > 0);
+  QTRY_VERIFY(window.Alternatives()->Table()->rowCount() > 0);
   const QString rf = window.TableModel()->index(41, 0).data().toString();
   const QJsonObject result =
       QJsonDocument::fromJson(RunCli({"--rf-out", rf, "--mult", "4", "--chip", "adf4106",
                                       "--alternatives", "20", "--json"}))
           .object();
   const QJsonArray expected = result["alternatives"].toArray();
-  const QTableWidget* table = window.AlternativesTable();
+  const QTableWidget* table = window.Alternatives()->Table();
   QCOMPARE(table->rowCount(), expected.size());
   for (int row = 0; row < table->rowCount(); ++row) {
     const QJsonObject alternative = expected[row].toObject();
@@ -324,7 +325,7 @@ void PlannerWindowTest::alternativesAreTheCommandLinesRanking() {
     }
   }
   // The first alternative is the chosen pair: its report is the channel's.
-  QCOMPARE(window.AlternativeReport(0), result["report"].toString());
+  QCOMPARE(window.Alternatives()->Report(0), result["report"].toString());
 }
 
 void PlannerWindowTest::sortingAndCopyKeepTheCells() {

@@ -4,11 +4,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -17,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -33,6 +29,7 @@
 #include <algorithm>
 #include <set>
 
+#include "alternatives_panel.h"
 #include "chip_file.h"
 #include "common_r_writer.h"
 #include "number_text.h"
@@ -81,7 +78,6 @@ const BoxRow& RowOf(FormBox box) {
 
 // The chip and prescaler choices sit in the Counters group, before R.
 constexpr const char* kChipGroup = "Counters";
-constexpr int kAlternativesListed = 20;
 constexpr const char* kOpenProfile = "Open profile…";
 constexpr const char* kNoChip = "none";
 constexpr const char* kSmallestPrescaler = "smallest for each channel";
@@ -231,20 +227,10 @@ QWidget* PlannerWindow::BuildResults() {
   chart_layout->addWidget(chart_, 1);
   splitter->addWidget(chart_panel);
 
-  auto* alternatives_panel = new QWidget;
-  auto* alternatives_layout = new QVBoxLayout(alternatives_panel);
-  alternatives_layout->setContentsMargins(0, 0, 0, 0);
-  alternatives_title_ = new QLabel(QStringLiteral("Select a channel to list its alternatives."));
-  alternatives_ = new QTableWidget;
-  alternatives_->setObjectName(QStringLiteral("alternatives"));
-  alternatives_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  alternatives_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  alternatives_->verticalHeader()->hide();
-  alternatives_->verticalHeader()->setDefaultSectionSize(table_->verticalHeader()->defaultSectionSize());
-  alternatives_->setToolTip(QStringLiteral("Double-click an alternative for its full report"));
-  alternatives_layout->addWidget(alternatives_title_);
-  alternatives_layout->addWidget(alternatives_, 1);
-  splitter->addWidget(alternatives_panel);
+  alternatives_ = new AlternativesPanel(decimal_symbol_);
+  alternatives_->Table()->verticalHeader()->setDefaultSectionSize(
+      table_->verticalHeader()->defaultSectionSize());
+  splitter->addWidget(alternatives_);
   splitter->setStretchFactor(0, 4);
   splitter->setStretchFactor(1, 4);
   splitter->setStretchFactor(2, 2);
@@ -272,8 +258,6 @@ void PlannerWindow::Connect() {
     // Coalesces a run of key presses into one listing.
     QTimer::singleShot(0, this, &PlannerWindow::ShowAlternatives);
   });
-  connect(alternatives_, &QTableWidget::cellDoubleClicked, this,
-          [this](int row, int) { ShowReport(row); });
 }
 
 bool PlannerWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -527,11 +511,7 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   model_->SetPlan(plan_);
   chart_->SetPlan(plan_);
   table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-  alternatives_->clear();
-  alternatives_->setRowCount(0);
-  alternatives_->setColumnCount(0);
-  alternatives_of_.reset();
-  alternatives_title_->setText(QStringLiteral("Select a channel to list its alternatives."));
+  alternatives_->Clear();
   const bool noise = plan_ && runner::NoiseModelOf(plan_->row_inputs, plan_->request.plan);
   if (auto* figures = qobject_cast<QStandardItemModel*>(figure_->model())) {
     figures->item(int(ChartFigure::kPhaseNoise))->setEnabled(noise);
@@ -551,78 +531,7 @@ void PlannerWindow::ShowAlternatives() {
   if (!plan_ || !current.isValid()) return;
   const std::int64_t channel = model_->ChannelAt(current.row());
   chart_->SetSelected(channel);
-  runner::PlanOptions options = plan_->request.plan;
-  options.alternatives = kAlternativesListed;
-  alternatives_of_ = runner::RunPoint(plan_->request.range, channel, plan_->row_inputs,
-                                      decimal_symbol_, options);
-  const runner::RunResult& result = *alternatives_of_;
-  std::vector<const runner::AlternativeField*> fields;
-  for (const runner::AlternativeField& field : runner::kAlternativeFields) {
-    if (runner::IsPresent(field, result)) fields.push_back(&field);
-  }
-  const std::vector<runner::Alternative> none;
-  const std::vector<runner::Alternative>& listed = result.alternatives ? *result.alternatives : none;
-  alternatives_->clear();
-  alternatives_->setColumnCount(int(fields.size()));
-  alternatives_->setRowCount(int(listed.size()));
-  QStringList headers;
-  for (const auto* field : fields) headers << Text(field->name);
-  alternatives_->setHorizontalHeaderLabels(headers);
-  for (std::size_t row = 0; row < listed.size(); ++row) {
-    for (std::size_t column = 0; column < fields.size(); ++column) {
-      auto* item = new QTableWidgetItem(
-          Text(formats::FieldText(fields[column]->kind, fields[column]->read(listed[row]))));
-      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      alternatives_->setItem(int(row), int(column), item);
-    }
-  }
-  alternatives_->resizeColumnsToContents();
-  const QString rf = Text(result.inputs.rf_out);
-  alternatives_title_->setText(
-      listed.empty()
-          ? QStringLiteral("No alternatives for %1 MHz: %2").arg(rf, Text(result.message))
-          : QStringLiteral("%1 alternative%2 for %3 MHz, exact first, then by output error "
-                           "(double-click one for its report)")
-                .arg(listed.size())
-                .arg(listed.size() == 1 ? QString() : QStringLiteral("s"), rf));
-}
-
-QString PlannerWindow::AlternativeReport(int row) const {
-  if (!alternatives_of_ || !alternatives_of_->alternatives || row < 0 ||
-      std::size_t(row) >= alternatives_of_->alternatives->size()) {
-    return {};
-  }
-  const runner::Alternative& alternative = (*alternatives_of_->alternatives)[std::size_t(row)];
-  runner::RunInputs inputs = alternatives_of_->inputs;
-  inputs.bounds = {};
-  inputs.r_range = std::to_string(alternative.pair.R) + ":" + std::to_string(alternative.pair.R);
-  const std::string n = runner::WholeText(alternative.pair.N);
-  inputs.n_range = n + ":" + n;
-  std::string error;
-  if (!runner::ReadCounterRanges(inputs, "R", "N", error)) return Text(error);
-  const runner::RunResult result = runner::RunOnce(inputs, decimal_symbol_);
-  return Text(result.report.value_or(result.message));
-}
-
-void PlannerWindow::ShowReport(int row) {
-  const QString report = AlternativeReport(row);
-  if (report.isEmpty()) return;
-  auto* dialog = new QDialog(this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setWindowTitle(QStringLiteral("Report of alternative %1").arg(row + 1));
-  auto* layout = new QVBoxLayout(dialog);
-  auto* text = new QPlainTextEdit(report);
-  text->setReadOnly(true);
-  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  layout->addWidget(text);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-  auto* copy = buttons->addButton(QStringLiteral("Copy"), QDialogButtonBox::ActionRole);
-  connect(copy, &QPushButton::clicked, dialog,
-          [report] { QGuiApplication::clipboard()->setText(report); });
-  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
-  layout->addWidget(buttons);
-  dialog->resize(460, 260);
-  dialog->show();
+  alternatives_->Show(*plan_, channel);
 }
 
 void PlannerWindow::CopySelection() {

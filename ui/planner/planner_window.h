@@ -27,10 +27,10 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableView;
-class QTableWidget;
 
 namespace synthfactors::planner {
 
+class AlternativesPanel;
 class PlanChart;
 class PlanTableModel;
 
@@ -60,9 +60,7 @@ class PlannerWindow : public QMainWindow {
   PlanTableModel* TableModel() const { return model_; }
   PlanChart* Chart() const { return chart_; }
   QComboBox* ChartFigureChoice() const { return figure_; }
-  QTableWidget* AlternativesTable() const { return alternatives_; }
-  // The report of alternative `row` as the classic window shows it.
-  QString AlternativeReport(int row) const;
+  AlternativesPanel* Alternatives() const { return alternatives_; }
 
  signals:
   // A plan or an export has ended: done, cancelled or failed.
@@ -95,7 +93,6 @@ class PlannerWindow : public QMainWindow {
   void Ended(std::uint64_t run, const std::function<void()>& show);
   void ShowPlan(std::shared_ptr<const PlanOutcome> plan);
   void ShowAlternatives();
-  void ShowReport(int row);
   void CopySelection();
   void AskExport();
 
@@ -111,8 +108,7 @@ class PlannerWindow : public QMainWindow {
   PlanTableModel* model_ = nullptr;
   PlanChart* chart_ = nullptr;
   QComboBox* figure_ = nullptr;
-  QLabel* alternatives_title_ = nullptr;
-  QTableWidget* alternatives_ = nullptr;
+  AlternativesPanel* alternatives_ = nullptr;
   QLabel* status_ = nullptr;
   QProgressBar* progress_ = nullptr;
 
@@ -120,7 +116,6 @@ class PlannerWindow : public QMainWindow {
   int chip_index_ = 0;  // the chip chosen before "Open profile…"
   std::shared_ptr<const runner::ChipProfile> chip_profile_;
   std::shared_ptr<const PlanOutcome> plan_;
-  std::optional<runner::RunResult> alternatives_of_;  // the channel listed
 
   std::thread worker_;
   std::shared_ptr<runner::WorkControl> control_;
