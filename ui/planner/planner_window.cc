@@ -20,7 +20,6 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStandardItemModel>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -100,17 +99,22 @@ PlannerWindow::PlannerWindow(QWidget* parent) : QMainWindow(parent) {
   splitter->addWidget(BuildResults());
   splitter->setStretchFactor(1, 1);
   splitter->setChildrenCollapsible(false);
-  setCentralWidget(splitter);
   status_ = new QLabel;
   status_->setObjectName(QStringLiteral("status"));
-  // A long reason wraps rather than widening the window.
+  // A long reason wraps rather than widening the window (which a status
+  // bar, sizing its labels to one line, would not let it do).
   status_->setWordWrap(true);
-  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   progress_ = new QProgressBar;
   progress_->setMaximumWidth(240);
   progress_->hide();
-  statusBar()->addWidget(status_, 1);
-  statusBar()->addPermanentWidget(progress_);
+  auto* status_row = new QHBoxLayout;
+  status_row->addWidget(status_, 1);
+  status_row->addWidget(progress_);
+  auto* central = new QWidget;
+  auto* central_layout = new QVBoxLayout(central);
+  central_layout->addWidget(splitter, 1);
+  central_layout->addLayout(status_row);
+  setCentralWidget(central);
   Connect();
   SetStatus(QStringLiteral("Give an RF output or a band, then Plan."));
   resize(1000, 700);
@@ -167,9 +171,20 @@ QWidget* PlannerWindow::BuildInputs() {
     boxes_[Slot(row.box)] = box;
     add_row(QString::fromUtf8(row.caption), box, row.box);
   }
+  layout->addStretch(1);
+
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(column);
+  scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Wide enough for the column beside a scroll bar (marked boxes make it taller).
+  scroll->setMinimumWidth(column->sizeHint().width() + 2 * scroll->frameWidth() +
+                          scroll->verticalScrollBar()->sizeHint().width());
+
+  // The plan's mode and the buttons stay in sight under the boxes, however
+  // far they scroll.
   one_r_ = new QCheckBox(QStringLiteral("One R for the whole band"));
   one_r_->setObjectName(QStringLiteral("one_r"));
-  layout->addWidget(one_r_);
   auto* buttons = new QHBoxLayout;
   plan_button_ = new QPushButton(QStringLiteral("Plan"));
   plan_button_->setDefault(true);
@@ -180,17 +195,13 @@ QWidget* PlannerWindow::BuildInputs() {
   for (QPushButton* button : {plan_button_, cancel_button_, export_button_}) {
     buttons->addWidget(button);
   }
-  layout->addLayout(buttons);
-  layout->addStretch(1);
-
-  auto* scroll = new QScrollArea;
-  scroll->setWidget(column);
-  scroll->setWidgetResizable(true);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // Wide enough for the column beside a scroll bar (marked boxes make it taller).
-  scroll->setMinimumWidth(column->sizeHint().width() + 2 * scroll->frameWidth() +
-                          scroll->verticalScrollBar()->sizeHint().width());
-  return scroll;
+  auto* panel = new QWidget;
+  auto* panel_layout = new QVBoxLayout(panel);
+  panel_layout->setContentsMargins(0, 0, 0, 0);
+  panel_layout->addWidget(scroll, 1);
+  panel_layout->addWidget(one_r_);
+  panel_layout->addLayout(buttons);
+  return panel;
 }
 
 QWidget* PlannerWindow::BuildResults() {
