@@ -16,16 +16,13 @@
 
 #include "number_text.h"
 #include "plan_options.h"
+#include "qt_text.h"
 #include "result_fields.h"
 #include "sweep.h"
 #include "sweep_writer.h"
 
 namespace synthfactors::planner {
 namespace {
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 const QString kNoneSelected = QStringLiteral("Select a channel to list its alternatives.");
 

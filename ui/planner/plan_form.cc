@@ -33,18 +33,22 @@ double ValueOf(const std::string& decimal) {
   return value;
 }
 
+// The first `most` bytes of `text` or fewer, not cutting a UTF-8 character,
+// and "…" when anything was cut.
+std::string CutShort(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return std::string(text);
+  std::size_t cut = most;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  std::string shown(text.substr(0, cut));
+  shown += "…";
+  return shown;
+}
+
 // A box's text in a message, cut short when long.
 std::string Quoted(std::string_view text) {
-  constexpr std::size_t kShown = 40;
-  std::size_t cut = std::min(text.size(), kShown);
-  while (cut < text.size() && cut > 0 &&
-         (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-    --cut;  // not inside a UTF-8 sequence
-  }
   std::string quoted = "\"";
-  quoted.append(text.substr(0, cut));
-  if (cut < text.size()) quoted.append("…");
-  quoted.append("\"");
+  quoted += CutShort(text, 40);
+  quoted += "\"";
   return quoted;
 }
 
@@ -118,13 +122,7 @@ class FormReader {
 
   void Fault(FormBox box, std::string reason) {
     // A reason that quotes a long text whole is cut short: it is shown under the box.
-    constexpr std::size_t kLongest = 200;
-    if (reason.size() > kLongest) {
-      std::size_t cut = kLongest;
-      while (cut > 0 && (static_cast<unsigned char>(reason[cut]) & 0xC0) == 0x80) --cut;
-      reason.resize(cut);
-      reason += "…";
-    }
+    reason = CutShort(reason, 200);
     for (const BoxFault& fault : faults_) {
       if (fault.box == box) return;  // the first reason is the one to mend
     }

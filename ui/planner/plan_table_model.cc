@@ -9,12 +9,10 @@
 #include <numeric>
 #include <string>
 
+#include "qt_text.h"
+
 namespace synthfactors::planner {
 namespace {
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A cell's value for sorting: its number, where it is one.
 std::optional<double> NumberOf(std::string_view cell) {

@@ -34,8 +34,9 @@
 #include "number_text.h"
 #include "plan_chart.h"
 #include "plan_export.h"
-#include "plan_table_model.h"
 #include "plan_options.h"
+#include "plan_table_model.h"
+#include "qt_text.h"
 #include "result_fields.h"
 #include "sweep.h"
 
@@ -80,10 +81,6 @@ constexpr const char* kChipGroup = "Counters";
 constexpr const char* kOpenProfile = "Open profile…";
 constexpr const char* kNoChip = "none";
 constexpr const char* kSmallestPrescaler = "smallest for each channel";
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
