@@ -5,10 +5,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "input_fields.h"
 #include "io_failure.h"
 #include "json_reading.h"
 #include "number_text.h"
-#include "plan_options.h"
 #include "chip_file.h"
 #include "interrupt.h"
 #include "result_json.h"
@@ -26,41 +26,36 @@ namespace {
 
 using Json = nlohmann::json;
 
-using runner::RunInputs;
+using runner::InputKind;
 using runner::ShortestText;
 
-// The members a line may have: the five input texts, the two counter
-// ranges and the chip.
-struct Member {
-  std::string_view name;
-  std::string RunInputs::*text = nullptr;
-  std::optional<std::string> RunInputs::*option = nullptr;  // a string only
-};
-
-constexpr std::array<Member, 8> kMembers = {{
-    {"rf_out", &RunInputs::rf_out},
-    {"mult", &RunInputs::mult},
-    {"ref", &RunInputs::ref},
-    {"min_fc", &RunInputs::min_fc},
-    {"max_fc", &RunInputs::max_fc},
-    {"r_range", nullptr, &RunInputs::r_range},
-    {"n_range", nullptr, &RunInputs::n_range},
-    {"chip", nullptr, &RunInputs::chip},
-}};
-
-std::optional<std::string> MemberText(const Json& value) {
+// A member's value as the input's text: a string as typed; a number, where
+// the input takes one, as its shortest round-trip text (a count or a
+// prescaler as its digits).
+std::optional<std::string> MemberText(const runner::InputField& field, const Json& value,
+                                      std::string& error) {
+  const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip;
   switch (value.type()) {
     case Json::value_t::string:
       return value.get<std::string>();
     case Json::value_t::number_integer:
-      return ShortestText(value.get<std::int64_t>());
+      if (numbers) return ShortestText(value.get<std::int64_t>());
+      break;
     case Json::value_t::number_unsigned:
-      return ShortestText(value.get<std::uint64_t>());
+      if (numbers) return ShortestText(value.get<std::uint64_t>());
+      break;
     case Json::value_t::number_float:
-      return ShortestText(value.get<double>());
+      if (numbers) return ShortestText(value.get<double>());
+      break;
     default:
-      return std::nullopt;
+      break;
   }
+  const std::string key(field.key);
+  error = "member \"" + key + "\" must be " +
+          (field.kind == InputKind::kChip           ? "a string such as \"adf4106\""
+           : field.kind == InputKind::kCounterRange ? "a string such as \"1:16383\""
+                                                    : "a string or a number");
+  return std::nullopt;
 }
 
 bool IsBlank(std::string_view line) {
@@ -107,8 +102,7 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 
 }  // namespace
 
-std::optional<RunInputs> ReadBatchLine(std::string_view line,
-                                       std::string& error) {
+std::optional<BatchRun> ReadBatchLine(std::string_view line, std::string& error) {
   std::optional<Json> parsed = ParseJson(line, kMaxNesting, error);
   if (!parsed) {
     if (error.starts_with("nested")) error += ": a batch line is one flat object";
@@ -121,37 +115,28 @@ std::optional<RunInputs> ReadBatchLine(std::string_view line,
     return std::nullopt;
   }
 
-  RunInputs inputs;
+  runner::InputTexts texts;
   for (const auto& [key, value] : object.items()) {
-    const Member* member = nullptr;
-    for (const Member& m : kMembers) {
-      if (m.name == key) member = &m;
-    }
-    if (member == nullptr) {
-      error = "unknown member \"" + key +
-              "\": the members are rf_out, mult, ref, min_fc, max_fc, r_range, n_range and "
-              "chip";
+    const std::optional<runner::Input> input = runner::InputWithKey(key);
+    if (!input || (runner::FieldOf(*input).modes & runner::kBatchRun) == 0) {
+      error = "unknown member \"" + key + "\": the members are " +
+              runner::KeyList(runner::kBatchRun);
       return std::nullopt;
     }
-    if (member->option != nullptr) {
-      if (!value.is_string()) {
-        error = "member \"" + key + "\" must be a string such as " +
-                (key == "chip" ? "\"adf4106\"" : "\"1:16383\"");
-        return std::nullopt;
-      }
-      inputs.*(member->option) = value.get<std::string>();
-      continue;
-    }
-    std::optional<std::string> text = MemberText(value);
-    if (!text) {
-      error = "member \"" + key + "\" must be a string or a number";
-      return std::nullopt;
-    }
-    inputs.*(member->text) = std::move(*text);
+    std::optional<std::string> text = MemberText(runner::FieldOf(*input), value, error);
+    if (!text) return std::nullopt;
+    texts[*input] = std::move(*text);
   }
-  if (!runner::ReadCounterRanges(inputs, "r_range", "n_range", error)) return std::nullopt;
-  if (inputs.chip && !(inputs.chip_profile = LoadChip(*inputs.chip, error))) return std::nullopt;
-  return inputs;
+  runner::ReadSettings settings;
+  settings.naming = runner::Naming::kKey;
+  settings.load_chip = LoadChip;
+  auto read = runner::ReadInputs(texts, settings);
+  if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
+    error = runner::FaultLines(*faults, "; ");
+    return std::nullopt;
+  }
+  auto& checked = std::get<runner::CheckedInputs>(read);
+  return BatchRun{std::move(checked.inputs), checked.plan};
 }
 
 bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symbol,
@@ -166,13 +151,13 @@ bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symb
     }();
     if (read == LineRead::kEnd) break;
     std::string error = "line longer than 1 MiB: a batch line holds five short texts";
-    std::optional<RunInputs> inputs;
+    std::optional<BatchRun> run;
     if (read == LineRead::kLine) {
       if (IsBlank(line)) continue;
-      inputs = ReadBatchLine(line, error);
+      run = ReadBatchLine(line, error);
     }
-    if (inputs) {
-      out << JsonLine(ResultToJson(runner::RunOnce(*inputs, decimal_symbol)));
+    if (run) {
+      out << JsonLine(ResultToJson(runner::RunOnce(run->inputs, decimal_symbol, run->plan)));
     } else {
       all_read = false;
       nlohmann::ordered_json answer;

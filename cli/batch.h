@@ -13,14 +13,21 @@
 
 namespace synthfactors::cli {
 
-// Reads one batch line: an object whose optional members rf_out, mult, ref,
-// min_fc and max_fc are strings (taken as typed) or numbers (taken as their
-// shortest round-trip text), a missing member taking its start text, and
-// whose optional r_range and n_range are strings "MIN:MAX" as the options
-// --r-range and --n-range take them. Returns
-// the inputs, or puts into `error` why the line is not such an object.
-std::optional<runner::RunInputs> ReadBatchLine(std::string_view line,
-                                       std::string& error);
+// What a batch line asks for: a run's inputs and planning options.
+struct BatchRun {
+  runner::RunInputs inputs;
+  runner::PlanOptions plan;
+};
+
+// Reads one batch line: an object whose optional members are the inputs a
+// single run takes (runner::kInputFields with kBatchRun: rf_out, mult, ref,
+// min_fc, max_fc, r_range, n_range, alternatives, fom, flicker, offset, chip
+// and prescaler), named by their keys. Strings are taken as typed; numbers,
+// where the input takes one, as their shortest round-trip text; a missing
+// member takes its start text (or is not asked for). r_range, n_range and
+// chip are strings only. Returns the run, or puts into `error` why the
+// line is not such an object, or every member at fault ("; " between).
+std::optional<BatchRun> ReadBatchLine(std::string_view line, std::string& error);
 
 // Lines longer than this are answered with an error without being kept.
 inline constexpr std::size_t kMaxBatchLine = 1 << 20;

@@ -1,6 +1,7 @@
 #include "cli_app.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "chip_file.h"
 #include "common_r_writer.h"
 #include "decimal_symbol.h"
+#include "input_fields.h"
 #include "interrupt.h"
 #include "io_failure.h"
 #include "plain_output.h"
@@ -42,17 +44,12 @@ namespace {
 
 // The command line as given: option texts, before any is checked.
 struct Request {
-  runner::RunInputs inputs;
+  runner::InputTexts texts;
   bool json = false;
   bool batch = false;
   bool common_r = false;
   bool list_chips = false;
   std::optional<std::string> sweep;
-  std::optional<std::string> alternatives;
-  std::optional<std::string> fom;
-  std::optional<std::string> flicker;
-  std::optional<std::string> offset;
-  std::optional<std::string> prescaler;
 };
 
 // The request once checked: every value read.
@@ -62,8 +59,8 @@ struct CheckedRequest {
   std::optional<runner::SweepRange> sweep;
 };
 
-// The options, read into `request`. CLI11 fills the plain fields; the
-// options whose presence matters are kept as optional texts.
+// The options, read into `request`: the inputs from the table of inputs,
+// then the modes. Only the options given count as given.
 class Options {
  public:
   explicit Options(Request& request) : request_(request) { Declare(); }
@@ -72,10 +69,13 @@ class Options {
   // another option's name ("--rf-out --json"), is missing its value: CLI11
   // would take the name as the value. "--rf-out -1000" and "--rf-out=--x"
   // still pass their texts. Returns the complaint, or "".
-  std::string MissingValue(int argc, const char* const* argv) const;
+  std::string MissingValue(const std::vector<std::string>& words) const;
+
+  // With --list-chips, the complaint about any other option given; else "".
+  std::string AloneComplaint() const;
 
   // Parses; --help and --version end the parse with CLI::Success.
-  void Parse(int argc, const char* const* argv);
+  void Parse(std::vector<std::string> words);
 
   int Exit(const CLI::ParseError& error, std::ostream& out, std::ostream& err) {
     return app_.exit(error, out, err);
@@ -83,102 +83,82 @@ class Options {
 
  private:
   void Declare();
-  CLI::Option* Optional(const std::string& name, std::optional<std::string>& value,
-                        std::string& text, const std::string& help, const std::string& type);
 
   Request& request_;
   CLI::App app_{
       "Chooses the reference divider R and feedback divider N of an integer-N "
       "synthesiser for a wanted RF output frequency.",
       "synthfactors-cli"};
-  // Texts of the options whose presence counts.
-  std::string r_range_, n_range_, sweep_, alternatives_, fom_, flicker_, offset_, chip_,
-      prescaler_;
-  struct OptionalText {
-    CLI::Option* option;
-    const std::string* text;
-    std::optional<std::string>* target;
-  };
-  std::vector<OptionalText> optional_;
+  // Each input's option and the text it fills, indexed by runner::Input.
+  std::array<CLI::Option*, runner::kInputCount> inputs_{};
+  std::array<std::string, runner::kInputCount> texts_;
+  CLI::Option* batch_option_ = nullptr;
+  CLI::Option* sweep_option_ = nullptr;
+  CLI::Option* common_r_option_ = nullptr;
+  std::string sweep_;
 };
 
-CLI::Option* Options::Optional(const std::string& name, std::optional<std::string>& value,
-                               std::string& text, const std::string& help,
-                               const std::string& type) {
-  CLI::Option* option = app_.add_option(name, text, help)->type_name(type);
-  optional_.push_back({option, &text, &value});
-  return option;
-}
-
 void Options::Declare() {
-  runner::RunInputs& in = request_.inputs;
-  auto* rf_out = app_.add_option("--rf-out", in.rf_out, "RF output frequency, MHz")
-                     ->type_name("TEXT");
-  auto* mult = app_.add_option("--mult", in.mult,
-                               "RF multiplication factor (output = source x factor)")
-                   ->type_name("TEXT")->capture_default_str();
-  auto* ref = app_.add_option("--ref", in.ref, "Reference input frequency, MHz")
-                  ->type_name("TEXT")->capture_default_str();
-  auto* min_fc = app_.add_option("--min-fc", in.min_fc,
-                                 "Lowest allowed comparison frequency, kHz")
-                     ->type_name("TEXT")->capture_default_str();
-  auto* max_fc = app_.add_option("--max-fc", in.max_fc,
-                                 "Highest allowed comparison frequency, kHz")
-                     ->type_name("TEXT")->capture_default_str();
-  app_.add_flag("--json", request_.json, "Write the result as a JSON object");
-  auto* batch = app_.add_flag(
-      "--batch", request_.batch,
-      "Read JSON Lines of inputs from standard input; write one result per line");
-  auto* sweep = Optional("--sweep", request_.sweep, sweep_,
-                         "Run every RF output frequency FROM, FROM+STEP, ... TO (MHz); "
-                         "CSV, or JSON Lines with --json",
-                         "FROM:TO:STEP");
-  auto* r_range = Optional("--r-range", in.r_range, r_range_,
-                           "Try only reference dividers R from MIN to MAX", "MIN:MAX");
-  auto* n_range = Optional("--n-range", in.n_range, n_range_,
-                           "Admit only feedback dividers N from MIN to MAX", "MIN:MAX");
-  auto* alternatives = Optional(
-      "--alternatives", request_.alternatives, alternatives_,
-      "Also list up to K admitted pairs, exact ones first, then by output error", "K");
-  auto* fom = Optional("--fom", request_.fom, fom_,
-                       "PLL figure of merit, dBc/Hz: adds the in-band phase noise of each pair",
-                       "DBC");
-  auto* flicker = Optional("--flicker", request_.flicker, flicker_,
-                           "Normalised 1/f noise, dBc/Hz (1 Hz carrier, 1 Hz offset): adds "
-                           "the flicker to the in-band phase noise",
-                           "DBC");
-  auto* offset = Optional("--offset", request_.offset, offset_,
-                          "Offset from the carrier the flicker is read at, Hz (default 10000)",
-                          "HZ");
-  auto* common_r = app_.add_flag("--common-r", request_.common_r,
-                                 "With --sweep: one reference divider R for every channel");
-  auto* chip = Optional("--chip", in.chip, chip_,
-                        "A chip's counters and limits on top of the window: a profile name "
-                        "(see --list-chips) or a profile file",
-                        "NAME|FILE");
-  auto* prescaler = Optional("--prescaler", request_.prescaler, prescaler_,
-                             "With --chip: the prescaler P/P+1, from those the chip allows "
-                             "(default: the smallest for the source frequency)",
-                             "P");
+  for (const runner::InputField& field : runner::kInputFields) {
+    const auto index = static_cast<std::size_t>(field.input);
+    texts_[index] = std::string(field.start);
+    CLI::Option* option =
+        app_.add_option(std::string(field.flag), texts_[index], std::string(field.help))
+            ->type_name(std::string(field.value_name));
+    if (!field.start.empty()) option->capture_default_str();
+    inputs_[index] = option;
+    // Help lists --json after the window's boxes, as it always has.
+    if (field.input == runner::Input::kMaxFc) {
+      app_.add_flag("--json", request_.json, "Write the result as a JSON object");
+      batch_option_ = app_.add_flag(
+          "--batch", request_.batch,
+          "Read JSON Lines of inputs from standard input; write one result per line");
+      sweep_option_ = app_.add_option("--sweep", sweep_,
+                                      "Run every RF output frequency FROM, FROM+STEP, ... TO "
+                                      "(MHz); CSV, or JSON Lines with --json")
+                          ->type_name("FROM:TO:STEP");
+    }
+    if (field.input == runner::Input::kOffset) {
+      common_r_option_ = app_.add_flag("--common-r", request_.common_r,
+                                       "With --sweep: one reference divider R for every channel");
+    }
+  }
+  CLI::Option* batch = batch_option_;
+  CLI::Option* common_r = common_r_option_;
   auto* list_chips = app_.add_flag("--list-chips", request_.list_chips,
                                    "List the shipped chip profiles and exit");
   app_.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
-  batch->excludes(rf_out, mult, ref, min_fc, max_fc, sweep, r_range, n_range, alternatives,
-                  fom, flicker, offset, common_r, chip, prescaler);
-  sweep->excludes(rf_out, alternatives);
-  common_r->needs(sweep);
-  prescaler->needs(chip);
-  list_chips->excludes(batch, sweep, rf_out, chip);
+  for (const runner::InputField& field : runner::kInputFields) {
+    CLI::Option* option = inputs_[static_cast<std::size_t>(field.input)];
+    batch->excludes(option);
+    if ((field.modes & runner::kSweepRun) == 0) sweep_option_->excludes(option);
+  }
+  batch->excludes(sweep_option_, common_r);
+  common_r->needs(sweep_option_);
+  inputs_[static_cast<std::size_t>(runner::Input::kPrescaler)]->needs(
+      inputs_[static_cast<std::size_t>(runner::Input::kChip)]);
+  list_chips->excludes(batch, sweep_option_, inputs_[static_cast<std::size_t>(runner::Input::kRfOut)],
+                      inputs_[static_cast<std::size_t>(runner::Input::kChip)]);
 }
 
-std::string Options::MissingValue(int argc, const char* const* argv) const {
-  for (int i = 1; i + 1 < argc; ++i) {
-    const std::string_view word = argv[i];
+std::string Options::AloneComplaint() const {
+  if (!request_.list_chips) return "";
+  for (const CLI::Option* option : app_.get_options()) {
+    if (option->count() > 0 && option->get_name() != "--list-chips") {
+      return "--list-chips takes no other option, but " + option->get_name() + " was given";
+    }
+  }
+  return "";
+}
+
+std::string Options::MissingValue(const std::vector<std::string>& words) const {
+  for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+    const std::string_view word = words[i];
     if (word == "--") break;
     if (!word.starts_with("--")) continue;
     const CLI::Option* option = app_.get_option_no_throw(std::string(word));
     if (option == nullptr || option->get_expected_min() < 1) continue;
-    const std::string_view next = argv[i + 1];
+    const std::string_view next = words[i + 1];
     if (next.size() > 2 && next.starts_with("--") &&
         std::isalpha(static_cast<unsigned char>(next[2]))) {
       return std::string(word) + " needs a value, but is followed by the option " +
@@ -189,56 +169,56 @@ std::string Options::MissingValue(int argc, const char* const* argv) const {
   return "";
 }
 
-void Options::Parse(int argc, const char* const* argv) {
-  app_.parse(argc, argv);
-  for (const OptionalText& optional : optional_) {
-    if (optional.option->count() > 0) *optional.target = *optional.text;
+// "--rf-out=" gives the empty text: CLI11 alone would take the next word as
+// the value.
+std::vector<std::string> EmptyValuesKept(int argc, const char* const* argv) {
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--") {
+      words.insert(words.end(), argv + i, argv + argc);
+      break;
+    }
+    if (word.size() > 3 && word.starts_with("--") && word.ends_with("=") &&
+        word.find('=') == word.size() - 1) {
+      words.emplace_back(word.substr(0, word.size() - 1));
+      words.emplace_back();
+      continue;
+    }
+    words.emplace_back(word);
   }
+  return words;
 }
 
-// Reads every value of the request; false, with the reason, at the first
-// that is wrong.
+void Options::Parse(std::vector<std::string> words) {
+  std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
+  app_.parse(words);
+  for (const runner::InputField& field : runner::kInputFields) {
+    const auto index = static_cast<std::size_t>(field.input);
+    if (inputs_[index]->count() > 0) request_.texts[field.input] = texts_[index];
+  }
+  if (sweep_option_->count() > 0) request_.sweep = sweep_;
+}
+
+// Reads every value of the request; false, with every fault (one a line),
+// when any is wrong.
 bool Check(const Request& request, CheckedRequest& checked, std::string& error) {
-  checked.inputs = request.inputs;
-  if (!runner::ReadCounterRanges(checked.inputs, "--r-range", "--n-range", error)) return false;
-  if (request.inputs.chip &&
-      !(checked.inputs.chip_profile = LoadChip(*request.inputs.chip, error))) {
-    return false;
-  }
-  if (request.prescaler &&
-      !(checked.inputs.prescaler = runner::ParsePrescaler(*request.prescaler, "--prescaler",
-                                                          error))) {
-    return false;
-  }
-  if (request.alternatives) {
-    const std::optional<int> count =
-        runner::ParseAlternativeCount(*request.alternatives, "--alternatives", error);
-    if (!count) return false;
-    checked.plan.alternatives = *count;
-  }
-  if (request.fom && !(checked.plan.fom = runner::ParseFigureOfMerit(*request.fom, "--fom", error))) {
-    return false;
-  }
-  if (request.flicker &&
-      !(checked.plan.flicker = runner::ParseDecimal(
-            *request.flicker, "--flicker",
-            "the normalised flicker noise in dBc/Hz (1 Hz carrier, 1 Hz offset)", "-260", false,
-            error))) {
-    return false;
-  }
-  if (request.offset &&
-      !(checked.plan.offset_hz = runner::ParseDecimal(
-            *request.offset, "--offset", "the offset from the carrier in Hz, above 0", "10000",
-            true, error))) {
-    return false;
-  }
   if (request.sweep && !(checked.sweep = runner::SweepRange::Parse(*request.sweep, error))) {
     return false;
   }
-  const std::optional<double> highest =
-      checked.sweep ? runner::HighestSourceMHz(*checked.sweep, checked.inputs)
-                    : runner::SourceMHz(checked.inputs);
-  return runner::PrescalerAllowed(checked.inputs, highest, "--prescaler", error);
+  runner::ReadSettings settings;
+  settings.naming = runner::Naming::kFlag;
+  settings.load_chip = LoadChip;
+  settings.grid = checked.sweep ? &*checked.sweep : nullptr;
+  auto read = runner::ReadInputs(request.texts, settings);
+  if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
+    error = runner::FaultLines(*faults);
+    return false;
+  }
+  auto& inputs = std::get<runner::CheckedInputs>(read);
+  checked.inputs = std::move(inputs.inputs);
+  checked.plan = std::move(inputs.plan);
+  return true;
 }
 
 // The shipped profiles: name, description, where the figures come from.
@@ -340,15 +320,19 @@ int RunModes(int argc, const char* const* argv, std::istream& in, std::ostream& 
              std::ostream& err) {
   Request request;
   Options options(request);
-  if (const std::string missing = options.MissingValue(argc, argv); !missing.empty()) {
+  const std::vector<std::string> words = EmptyValuesKept(argc, argv);
+  if (const std::string missing = options.MissingValue(words); !missing.empty()) {
     return UsageError(err, missing);
   }
   try {
-    options.Parse(argc, argv);
+    options.Parse(words);
   } catch (const CLI::ParseError& e) {
     const int code = options.Exit(e, out, err);
     FlushOrThrow(out);  // --help and --version write there
     return code == 0 ? kExitComplete : kExitUsage;
+  }
+  if (const std::string alone = options.AloneComplaint(); !alone.empty()) {
+    return UsageError(err, alone);
   }
   if (request.list_chips) return ListChips(out, err);
   CheckedRequest checked;

@@ -1,5 +1,12 @@
 #include "chip_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+#include "input_fields.h"
 #include "json_reading.h"
 
 namespace synthfactors::formats {
@@ -45,10 +52,66 @@ runner::ProfileValue ValueOf(const Json& json) {
   return value;
 }
 
+// Why `path` is not a regular file that can be read, or "" when it is one.
+std::string NotReadable(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    switch (errno) {
+      case ENOENT:
+      case ENOTDIR:
+        return "no such file";
+      case ELOOP:
+        return "a loop of symbolic links";
+      default:
+        return std::generic_category().message(errno);
+    }
+  }
+  if (S_ISDIR(info.st_mode)) return "a directory, not a file";
+  if (S_ISFIFO(info.st_mode)) return "a pipe, not a file";
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "a device, not a file";
+  if (!S_ISREG(info.st_mode)) return "not a regular file";
+  return "";
+}
+
 }  // namespace
 
+std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error) {
+  if (const auto shipped = runner::ShippedProfileText(chip)) return std::string(*shipped);
+  // Only a regular file: a device or a pipe (/dev/stdin in a batch line)
+  // could block or take the batch's own input. A name too long to be a
+  // file is shown cut short.
+  const std::string path(chip);
+  const std::string shown = runner::CutShort(chip, 200);
+  std::string why = NotReadable(path);
+  std::ifstream file;
+  if (why.empty()) {
+    file.open(path, std::ios::binary);
+    if (!file) why = std::generic_category().message(errno != 0 ? errno : EACCES);
+  }
+  if (!why.empty()) {
+    error = "no chip profile \"" + shown + "\": not a shipped profile (" +
+            runner::ShippedProfileNames() + ") and no file that can be read (" + why + ")";
+    return std::nullopt;
+  }
+  // A profile is small: more than this is not one.
+  constexpr std::size_t kMaxProfileBytes = 1 << 20;
+  std::string text;
+  text.resize(kMaxProfileBytes + 1);
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (file.bad()) {
+    error = "chip profile " + shown + ": cannot be read";
+    return std::nullopt;
+  }
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  if (text.size() > kMaxProfileBytes) {
+    error = "chip profile " + shown + ": longer than 1 MiB, so not a chip profile";
+    return std::nullopt;
+  }
+  return text;
+}
+
 std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::string& error) {
-  const std::optional<std::string> text = runner::ChipProfileText(chip, error);
+  const std::optional<std::string> text = ChipProfileText(chip, error);
   if (!text) return nullptr;
   const std::optional<Json> json = ParseJson(*text, kMaxNesting, error);
   if (!json) {

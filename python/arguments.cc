@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "number_text.h"
-#include "plan_options.h"
 
 namespace synthfactors::python {
 namespace {
@@ -21,6 +20,25 @@ bool IsNumPy(const py::handle& value, const char* type) {
 std::string TypeName(const py::handle& value) {
   return py::str(value.get_type().attr("__name__"));
 }
+
+}  // namespace
+
+py::object Scalar(const py::handle& value, const char* name) {
+  if (!IsNumPy(value, "ndarray")) return py::reinterpret_borrow<py::object>(value);
+  const auto ndim = value.attr("ndim").cast<py::ssize_t>();
+  if (ndim != 0) {
+    throw py::type_error(std::string(name) + " must be one value, not an array of shape " +
+                         std::string(py::str(value.attr("shape"))));
+  }
+  const auto numpy = py::module_::import("numpy");
+  if (py::cast<bool>(numpy.attr("ma").attr("is_masked")(value))) {
+    throw py::type_error(std::string(name) + " must be one value, not a masked array");
+  }
+  // The array's one element as NumPy's scalar (numpy.float64(2.0), numpy.str_('2')).
+  return value[py::tuple()];
+}
+
+namespace {
 
 Kind KindOf(const py::handle& value, const char* name) {
   if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_")) {
@@ -45,7 +63,9 @@ std::string Text(const py::handle& value, const char* name) {
 }
 
 py::int_ Integer(const py::handle& value) {
-  return py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+  PyObject* integer = PyNumber_Index(value.ptr());
+  if (integer == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::int_>(integer);
 }
 
 double Float(const py::handle& value, const char* name) {
@@ -70,7 +90,8 @@ double IntegerAsDouble(const py::int_& integer, const char* name) {
 
 }  // namespace
 
-std::string InputText(const py::handle& value, const char* name) {
+std::string InputText(const py::handle& given, const char* name) {
+  const py::object value = Scalar(given, name);
   switch (KindOf(value, name)) {
     case Kind::kText:
       return Text(value, name);
@@ -91,7 +112,8 @@ std::string InputText(const py::handle& value, const char* name) {
   return runner::ShortestText(IntegerAsDouble(integer, name));
 }
 
-std::string ExactText(const py::handle& value, const char* name) {
+std::string ExactText(const py::handle& given, const char* name) {
+  const py::object value = Scalar(given, name);
   switch (KindOf(value, name)) {
     case Kind::kText:
       return Text(value, name);
@@ -117,44 +139,9 @@ std::optional<std::string> RangeText(const py::object& value, const char* name) 
   throw py::type_error(std::string(name) + " must be a str \"MIN:MAX\" or a (MIN, MAX) pair");
 }
 
-namespace {
-
-// A number, or its decimal text, for the option `name`.
-double OptionNumber(const py::object& value, const char* name, std::string_view what,
-                    std::string_view example, bool positive) {
-  double number = 0;
-  switch (KindOf(value, name)) {
-    case Kind::kText: {
-      std::string error;
-      const auto parsed =
-          runner::ParseDecimal(Text(value, name), name, what, example, positive, error);
-      if (!parsed) throw py::value_error(error);
-      return *parsed;
-    }
-    case Kind::kFloat:
-      number = Float(value, name);
-      break;
-    case Kind::kInteger:
-      number = IntegerAsDouble(Integer(value), name);
-      break;
-  }
-  if (positive && !(number > 0)) {
-    throw py::value_error(std::string(name) + " must be " + std::string(what));
-  }
-  return number;
-}
-
-}  // namespace
-
-std::optional<double> Decibels(const py::object& value, const char* name) {
+std::optional<std::string> NumberText(const py::object& value, const char* name) {
   if (value.is_none()) return std::nullopt;
-  return OptionNumber(value, name, "a noise figure in dBc/Hz", "-220", false);
-}
-
-std::optional<double> Offset(const py::object& value) {
-  if (value.is_none()) return std::nullopt;
-  return OptionNumber(value, "offset", "the offset from the carrier in Hz, above 0", "10000",
-                      true);
+  return ExactText(value, name);
 }
 
 std::optional<std::string> ChipName(const py::object& value) {
@@ -172,27 +159,28 @@ std::optional<std::string> ChipName(const py::object& value) {
   return Text(text, "chip");
 }
 
-std::optional<std::int32_t> Prescaler(const py::object& value) {
-  if (value.is_none()) return std::nullopt;
+namespace {
+
+// An int (Python's or NumPy's, or a 0-d array of one) as its digits.
+std::string IntegerText(const py::object& given, const char* name) {
+  const py::object value = Scalar(given, name);
   if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_") || !PyIndex_Check(value.ptr())) {
-    throw py::type_error("prescaler must be an int, not " + TypeName(value));
+    throw py::type_error(std::string(name) + " must be an int, not " + TypeName(value));
   }
-  std::string error;
-  const auto p = runner::ParsePrescaler(std::string(py::str(Integer(value))), "prescaler", error);
-  if (!p) throw py::value_error(error);
-  return p;
+  return py::str(Integer(value));
 }
 
-int AlternativeCount(const py::object& value) {
-  if (PyBool_Check(value.ptr()) || IsNumPy(value, "bool_") || !PyIndex_Check(value.ptr())) {
-    throw py::type_error("alternatives must be an int, not " + TypeName(value));
-  }
-  const std::string text = py::str(Integer(value));
-  if (text == "0") return 0;
-  std::string error;
-  const std::optional<int> count = runner::ParseAlternativeCount(text, "alternatives", error);
-  if (!count) throw py::value_error(error);
-  return *count;
+}  // namespace
+
+std::optional<std::string> PrescalerText(const py::object& value) {
+  if (value.is_none()) return std::nullopt;
+  return IntegerText(value, "prescaler");
+}
+
+std::optional<std::string> AlternativesText(const py::object& value) {
+  std::string text = IntegerText(value, "alternatives");
+  if (text == "0") return std::nullopt;
+  return text;
 }
 
 bool Flag(const py::object& value, const char* name) {

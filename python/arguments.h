@@ -14,6 +14,10 @@ namespace synthfactors::python {
 
 namespace py = pybind11;
 
+// A NumPy array of no dimensions as its one value; any other array a
+// TypeError naming the argument; anything else as it is.
+py::object Scalar(const py::handle& value, const char* name);
+
 // An input box's text: a str as typed; an integer as its digits (beyond 64
 // bits as the nearest float's text); a float as its shortest round-trip
 // text, as the command line's --batch takes JSON numbers.
@@ -28,22 +32,19 @@ std::string ExactText(const py::handle& value, const char* name);
 // A counter range: "MIN:MAX" or a (MIN, MAX) pair; None for none.
 std::optional<std::string> RangeText(const py::object& value, const char* name);
 
-// A noise figure in dBc/Hz (fom, flicker): a number or its text; None for
-// none.
-std::optional<double> Decibels(const py::object& value, const char* name);
-
-// The offset in Hz the flicker is read at, above 0; None for the default.
-std::optional<double> Offset(const py::object& value);
+// A noise figure or offset (fom, flicker, offset): a number, taken as its
+// exact decimal, or its text; None for none.
+std::optional<std::string> NumberText(const py::object& value, const char* name);
 
 // A chip: a shipped profile's name or a file (str or os.PathLike); None for
 // none.
 std::optional<std::string> ChipName(const py::object& value);
 
-// The prescaler P asked for: an int from 1 up; None for the smallest.
-std::optional<std::int32_t> Prescaler(const py::object& value);
+// The prescaler P asked for: an int as its digits; None for the smallest.
+std::optional<std::string> PrescalerText(const py::object& value);
 
-// The number of alternatives, 0 for none.
-int AlternativeCount(const py::object& value);
+// The number of alternatives, an int; 0 for none.
+std::optional<std::string> AlternativesText(const py::object& value);
 
 // True or False (Python's or NumPy's), nothing else.
 bool Flag(const py::object& value, const char* name);

@@ -1,5 +1,5 @@
-// Chip profiles for the Python module: a shipped profile's name or a file,
-// read with Python's json module into the runner's profile.
+// Chip profiles for the Python module: the formats layer's one reader (as
+// the command line and the planner read them), its faults as ValueError.
 #pragma once
 
 #include <pybind11/pybind11.h>

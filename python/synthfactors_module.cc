@@ -8,10 +8,11 @@
 #include <string>
 
 #include "arguments.h"
+#include "chip_file.h"
 #include "chips.h"
+#include "input_fields.h"
 #include "common_r.h"
 #include "number_text.h"
-#include "plan_options.h"
 #include "result_fields.h"
 #include "run.h"
 #include "sweep.h"
@@ -34,43 +35,45 @@ constexpr runner::GridWords kSweepWords = {
     "", "start", "stop", "step",
     "start, stop and step must be decimal numbers in MHz, such as 10368, 10370 and 0.025"};
 
-RunInputs Inputs(const py::object& rf_out, const py::object& mult, const py::object& ref,
-                 const py::object& min_fc, const py::object& max_fc,
-                 const py::object& r_range, const py::object& n_range, const py::object& chip,
-                 const py::object& prescaler) {
-  RunInputs inputs;
-  inputs.rf_out = InputText(rf_out, "rf_out");
-  inputs.mult = InputText(mult, "mult");
-  inputs.ref = InputText(ref, "ref");
-  inputs.min_fc = InputText(min_fc, "min_fc");
-  inputs.max_fc = InputText(max_fc, "max_fc");
-  inputs.r_range = RangeText(r_range, "r_range");
-  inputs.n_range = RangeText(n_range, "n_range");
-  std::string error;
-  if (!runner::ReadCounterRanges(inputs, "r_range", "n_range", error)) {
-    throw py::value_error(error);
+// The texts of a call's inputs, by the table of inputs.
+struct CallTexts {
+  runner::InputTexts texts;
+
+  void Box(runner::Input input, const py::object& value) {
+    texts[input] = InputText(value, runner::FieldOf(input).key.data());
   }
-  inputs.chip = ChipName(chip);
-  if (inputs.chip) inputs.chip_profile = LoadChip(*inputs.chip);
-  inputs.prescaler = Prescaler(prescaler);
-  return inputs;
+  void Ranges(const py::object& r_range, const py::object& n_range) {
+    texts[runner::Input::kRRange] = RangeText(r_range, "r_range");
+    texts[runner::Input::kNRange] = RangeText(n_range, "n_range");
+  }
+  void Chip(const py::object& chip, const py::object& prescaler) {
+    texts[runner::Input::kChip] = ChipName(chip);
+    texts[runner::Input::kPrescaler] = PrescalerText(prescaler);
+  }
+  void Noise(const py::object& fom, const py::object& flicker, const py::object& offset) {
+    texts[runner::Input::kFom] = NumberText(fom, "fom");
+    texts[runner::Input::kFlicker] = NumberText(flicker, "flicker");
+    texts[runner::Input::kOffset] = NumberText(offset, "offset");
+  }
+};
+
+std::shared_ptr<const runner::ChipProfile> LoadChipQuietly(std::string_view chip,
+                                                           std::string& error) {
+  return formats::LoadChip(chip, error);
 }
 
-runner::PlanOptions Plan(const py::object& alternatives, const py::object& fom,
-                         const py::object& flicker, const py::object& offset) {
-  runner::PlanOptions plan;
-  plan.alternatives = AlternativeCount(alternatives);
-  plan.fom = Decibels(fom, "fom");
-  plan.flicker = Decibels(flicker, "flicker");
-  plan.offset_hz = Offset(offset);
-  return plan;
-}
-
-void CheckPrescaler(const RunInputs& inputs, const std::optional<double>& source_mhz) {
-  std::string error;
-  if (!runner::PrescalerAllowed(inputs, source_mhz, "prescaler", error)) {
-    throw py::value_error(error);
+// The checked inputs; ValueError with every fault ("; " between) when any
+// input is wrong.
+runner::CheckedInputs Checked(const CallTexts& call, const runner::SweepRange* grid) {
+  runner::ReadSettings settings;
+  settings.naming = runner::Naming::kKey;
+  settings.load_chip = LoadChipQuietly;
+  settings.grid = grid;
+  auto read = runner::ReadInputs(call.texts, settings);
+  if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
+    throw py::value_error(runner::FaultLines(*faults, "; "));
   }
+  return std::move(std::get<runner::CheckedInputs>(read));
 }
 
 // A field's value as the command line's JSON gives it to json.loads: whole
@@ -125,11 +128,18 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
              const py::object& decimal_symbol, const py::object& chip,
              const py::object& prescaler, const py::object& flicker,
              const py::object& offset) {
-  const RunInputs inputs =
-      Inputs(rf_out, mult, ref, min_fc, max_fc, r_range, n_range, chip, prescaler);
-  const runner::PlanOptions plan = Plan(alternatives, fom, flicker, offset);
+  CallTexts call;
+  call.Box(runner::Input::kRfOut, rf_out);
+  call.Box(runner::Input::kMult, mult);
+  call.Box(runner::Input::kRef, ref);
+  call.Box(runner::Input::kMinFc, min_fc);
+  call.Box(runner::Input::kMaxFc, max_fc);
+  call.Ranges(r_range, n_range);
+  call.texts[runner::Input::kAlternatives] = AlternativesText(alternatives);
+  call.Noise(fom, flicker, offset);
+  call.Chip(chip, prescaler);
   const std::string symbol = DecimalSymbol(decimal_symbol);
-  CheckPrescaler(inputs, runner::SourceMHz(inputs));
+  const auto [inputs, plan] = Checked(call, nullptr);
   RunResult result;
   {
     py::gil_scoped_release release;
@@ -171,9 +181,14 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
                const py::object& common_r, const py::object& decimal_symbol,
                const py::object& chip, const py::object& prescaler, const py::object& fom,
                const py::object& flicker, const py::object& offset) {
-  RunInputs others =
-      Inputs(py::str(""), mult, ref, min_fc, max_fc, r_range, n_range, chip, prescaler);
-  const runner::PlanOptions plan = Plan(py::int_(0), fom, flicker, offset);
+  CallTexts call;
+  call.Box(runner::Input::kMult, mult);
+  call.Box(runner::Input::kRef, ref);
+  call.Box(runner::Input::kMinFc, min_fc);
+  call.Box(runner::Input::kMaxFc, max_fc);
+  call.Ranges(r_range, n_range);
+  call.Noise(fom, flicker, offset);
+  call.Chip(chip, prescaler);
   const bool one_r = Flag(common_r, "common_r");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
@@ -181,7 +196,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
       ExactText(start, "start"), ExactText(stop, "stop"), ExactText(step, "step"), kSweepWords,
       error);
   if (!range) throw py::value_error(error);
-  CheckPrescaler(others, runner::HighestSourceMHz(*range, others));
+  auto [others, plan] = Checked(call, &*range);
 
   SweepColumns columns(static_cast<std::size_t>(range->PointCount()),
                        runner::ResultShape(others, plan));
@@ -221,6 +236,40 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
     result["common_r"] = summary;
   }
   return result;
+}
+
+// A keyword argument of an input, named by its key, with its start text as
+// its default (None for an option).
+py::arg_v Keyword(runner::Input input) {
+  const runner::InputField& field = runner::FieldOf(input);
+  if (field.start.empty()) return py::arg(field.key.data()) = py::none();
+  return py::arg(field.key.data()) = std::string(field.start);
+}
+
+// The table of inputs, for notebooks and for the tests that keep the
+// module's keywords to it.
+py::list Inputs() {
+  py::list fields;
+  for (const runner::InputField& field : runner::kInputFields) {
+    py::dict entry;
+    entry["key"] = std::string(field.key);
+    entry["flag"] = std::string(field.flag);
+    entry["value_name"] = std::string(field.value_name);
+    entry["help"] = std::string(field.help);
+    entry["start"] = field.start.empty() ? py::object(py::none()) : py::str(std::string(field.start));
+    entry["unit"] = std::string(field.unit);
+    py::list modes;
+    const std::pair<unsigned, const char*> kModes[] = {{runner::kSingleRun, "single"},
+                                                        {runner::kBatchRun, "batch"},
+                                                        {runner::kSweepRun, "sweep"},
+                                                        {runner::kPlannerRun, "planner"}};
+    for (const auto& [bit, name] : kModes) {
+      if ((field.modes & bit) != 0) modes.append(name);
+    }
+    entry["modes"] = modes;
+    fields.append(entry);
+  }
+  return fields;
 }
 
 constexpr const char* kRunDoc = R"(Chooses R and N for one RF output frequency, as synthfactors-cli --json.
@@ -280,20 +329,23 @@ PYBIND11_MODULE(synthfactors, module) {
   module.doc() =
       "Exact divider calculation for integer-N PLL synthesisers: the same figures, to the "
       "last character, as the synthfactors window and synthfactors-cli.";
-  module.def("run", &Run, kRunDoc, py::arg("rf_out"), py::arg("mult") = "1",
-             py::arg("ref") = "10", py::arg("min_fc") = "5", py::arg("max_fc") = "100",
-             py::kw_only(), py::arg("r_range") = py::none(), py::arg("n_range") = py::none(),
-             py::arg("alternatives") = 0, py::arg("fom") = py::none(),
-             py::arg("decimal_symbol") = ".", py::arg("chip") = py::none(),
-             py::arg("prescaler") = py::none(), py::arg("flicker") = py::none(),
-             py::arg("offset") = py::none());
+  using synthfactors::runner::Input;
+  module.def("run", &Run, kRunDoc, py::arg("rf_out"), Keyword(Input::kMult),
+             Keyword(Input::kRef), Keyword(Input::kMinFc), Keyword(Input::kMaxFc), py::kw_only(),
+             Keyword(Input::kRRange), Keyword(Input::kNRange),
+             py::arg("alternatives") = 0, Keyword(Input::kFom), py::arg("decimal_symbol") = ".",
+             Keyword(Input::kChip), Keyword(Input::kPrescaler), Keyword(Input::kFlicker),
+             Keyword(Input::kOffset));
   module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
-             py::arg("mult") = "1", py::arg("ref") = "10", py::arg("min_fc") = "5",
-             py::arg("max_fc") = "100", py::kw_only(), py::arg("r_range") = py::none(),
-             py::arg("n_range") = py::none(), py::arg("common_r") = false,
-             py::arg("decimal_symbol") = ".", py::arg("chip") = py::none(),
-             py::arg("prescaler") = py::none(), py::arg("fom") = py::none(),
-             py::arg("flicker") = py::none(), py::arg("offset") = py::none());
+             Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
+             Keyword(Input::kMaxFc), py::kw_only(), Keyword(Input::kRRange),
+             Keyword(Input::kNRange), py::arg("common_r") = false,
+             py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
+             Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset));
+  module.def("inputs", &Inputs,
+             "The table of inputs every face reads: a list of dicts with key, flag, "
+             "value_name, help, start (None for an option), unit and modes (of single, "
+             "batch, sweep and planner).");
   module.def("chips", &Chips,
              "The shipped chip profiles: a list of dicts with name, description and source "
              "(where the figures come from).");

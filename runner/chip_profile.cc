@@ -275,44 +275,19 @@ std::optional<ChipProfile> ReadChipProfile(const ProfileValue& value, std::strin
 
 std::span<const ShippedProfile> ShippedProfiles() { return ShippedProfilesTable(); }
 
-std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error) {
+std::optional<std::string_view> ShippedProfileText(std::string_view name) {
   for (const ShippedProfile& shipped : ShippedProfiles()) {
-    if (shipped.name == chip) return std::string(shipped.text);
+    if (shipped.name == name) return shipped.text;
   }
-  // Only a regular file: a device or a pipe (/dev/stdin in a batch line)
-  // could block or take the batch's own input.
-  std::error_code ignored;
-  const bool regular = std::filesystem::is_regular_file(std::string(chip), ignored);
-  std::ifstream file;
-  if (regular) file.open(std::string(chip), std::ios::binary);
-  if (!regular || !file) {
-    // A name too long to be a file is shown cut short.
-    constexpr std::size_t kShown = 200;
-    const std::string shown = chip.size() <= kShown
-                                  ? std::string(chip)
-                                  : std::string(chip.substr(0, kShown)) + "...";
-    error = "no chip profile \"" + shown + "\": not a shipped profile (";
-    for (const ShippedProfile& shipped : ShippedProfiles()) {
-      error += std::string(shipped.name) + (&shipped == &ShippedProfiles().back() ? "" : ", ");
-    }
-    error += ") and no regular file that can be read";
-    return std::nullopt;
+  return std::nullopt;
+}
+
+std::string ShippedProfileNames() {
+  std::string names;
+  for (const ShippedProfile& shipped : ShippedProfiles()) {
+    names += std::string(names.empty() ? "" : ", ") + std::string(shipped.name);
   }
-  // A profile is small: more than this is not one.
-  constexpr std::size_t kMaxProfileBytes = 1 << 20;
-  std::string text;
-  text.resize(kMaxProfileBytes + 1);
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file.bad()) {
-    error = "chip profile " + std::string(chip) + ": cannot be read";
-    return std::nullopt;
-  }
-  text.resize(static_cast<std::size_t>(file.gcount()));
-  if (text.size() > kMaxProfileBytes) {
-    error = "chip profile " + std::string(chip) + ": longer than 1 MiB, so not a chip profile";
-    return std::nullopt;
-  }
-  return text;
+  return names;
 }
 
 }  // namespace synthfactors::runner

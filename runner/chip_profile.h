@@ -49,8 +49,10 @@ struct ShippedProfile {
 };
 std::span<const ShippedProfile> ShippedProfiles();
 
-// The JSON text of `chip`: a shipped profile's name, or a file. Empty, with
-// the reason in `error`, when it is neither.
-std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error);
+// The JSON text of the shipped profile `name`, if there is one.
+std::optional<std::string_view> ShippedProfileText(std::string_view name);
+
+// The shipped profiles' names: "adf4106, adf4351-int, max2870-int".
+std::string ShippedProfileNames();
 
 }  // namespace synthfactors::runner

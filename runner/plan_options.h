@@ -46,7 +46,8 @@ bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_v
 std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
                                          std::string& error);
 
-// A finite decimal number; else empty, with "NAME takes WHAT as a decimal
+// A finite decimal number, with or without an exponent ("1e12" as
+// "1000000000000"); else empty, with "NAME takes WHAT as a decimal
 // number such as EXAMPLE, not ..." in `error`. With `positive`, above 0 only.
 std::optional<double> ParseDecimal(std::string_view text, std::string_view name,
                                    std::string_view what, std::string_view example,

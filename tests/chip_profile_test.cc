@@ -1,6 +1,7 @@
 // Chip profiles on the command line: the shipped ones, a user's file, every
 // way a profile can be wrong, and what a chip changes in the output.
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -99,7 +100,25 @@ TEST(ChipProfile, EachFaultNamesTheFileAndTheMember) {
       {SYNTHFACTORS_CLI_PATH, "--batch"},
       "{\"rf_out\":\"1000\",\"chip\":\"/dev/stdin\"}\n{\"rf_out\":\"1000\"}\n", {"LC_ALL=C"});
   EXPECT_EQ(2, std::count(batch.out.begin(), batch.out.end(), '\n')) << batch.out;
-  EXPECT_NE(std::string::npos, batch.out.find("no regular file that can be read"));
+  EXPECT_NE(std::string::npos, batch.out.find("no file that can be read (a pipe, not a file)"))
+      << batch.out;
+}
+
+TEST(ChipProfile, WhatIsNoFileIsSaid) {
+  const std::string dir = ::testing::TempDir() + "profile_kinds";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::filesystem::create_symlink(dir + "/loop", dir + "/loop");
+  const auto reason = [](const std::string& path) {
+    const std::string err = Cli({"--rf-out", "1000", "--chip", path}).err;
+    const auto open = err.find("can be read (");
+    return open == std::string::npos ? err : err.substr(open + 13, err.find(')', open) - open - 13);
+  };
+  EXPECT_EQ("a directory, not a file", reason(dir));
+  EXPECT_EQ("no such file", reason(dir + "/none.json"));
+  EXPECT_EQ("a loop of symbolic links", reason(dir + "/loop"));
+  EXPECT_EQ("a device, not a file", reason("/dev/null"));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ChipOutput, ADualModulusChipFormsItsOwnPairAndShowsItsCounters) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "input_fields.h"
 #include "plan_options.h"
 #include "sweep.h"
 
@@ -33,23 +34,33 @@ double ValueOf(const std::string& decimal) {
   return value;
 }
 
-// The first `most` bytes of `text` or fewer, not cutting a UTF-8 character,
-// and "…" when anything was cut.
-std::string CutShort(std::string_view text, std::size_t most) {
-  if (text.size() <= most) return std::string(text);
-  std::size_t cut = most;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  std::string shown(text.substr(0, cut));
-  shown += "…";
-  return shown;
-}
-
 // A box's text in a message, cut short when long.
 std::string Quoted(std::string_view text) {
   std::string quoted = "\"";
-  quoted += CutShort(text, 40);
+  quoted += runner::CutShort(text, 40);
   quoted += "\"";
   return quoted;
+}
+
+// The box of the input column where an input's fault is shown.
+FormBox BoxOf(runner::Input input) {
+  switch (input) {
+    case runner::Input::kMult: return FormBox::kMult;
+    case runner::Input::kRef: return FormBox::kRef;
+    case runner::Input::kMinFc: return FormBox::kMinFc;
+    case runner::Input::kMaxFc: return FormBox::kMaxFc;
+    case runner::Input::kRRange: return FormBox::kRLast;
+    case runner::Input::kNRange: return FormBox::kNLast;
+    case runner::Input::kFom: return FormBox::kFom;
+    case runner::Input::kFlicker: return FormBox::kFlicker;
+    case runner::Input::kOffset: return FormBox::kOffset;
+    case runner::Input::kChip: return FormBox::kChip;
+    case runner::Input::kPrescaler: return FormBox::kPrescaler;
+    case runner::Input::kRfOut:
+    case runner::Input::kAlternatives:
+      break;
+  }
+  return FormBox::kFrom;  // not in the form
 }
 
 // The grid's three numbers by name in its messages.
@@ -62,67 +73,61 @@ class FormReader {
       : form_(form), symbol_(decimal_symbol) {}
 
   std::variant<PlanRequest, std::vector<BoxFault>> Read() {
-    PlanRequest request;
-    ReadSynthesiser(request.inputs);
     const std::optional<runner::SweepRange> range = Grid();
-    ReadChip(request.inputs);
-    request.plan.fom = Figure(FormBox::kFom, false);
-    request.plan.flicker = Figure(FormBox::kFlicker, false);
-    request.plan.offset_hz = Figure(FormBox::kOffset, true);
-    std::string error;
-    if (range && faults_.empty() &&
-        !runner::PrescalerAllowed(request.inputs,
-                                  runner::HighestSourceMHz(*range, request.inputs),
-                                  "the prescaler", error)) {
-      Fault(FormBox::kPrescaler, error);
+    runner::InputTexts texts;
+    for (const auto& [input, box] : kTextBoxes) {
+      if (!Trimmed(form_.Text(box)).empty() || !runner::FieldOf(input).start.empty()) {
+        texts[input] = form_.Text(box);
+      }
+    }
+    ReadRanges(texts);
+    if (form_.chip_profile) texts[runner::Input::kChip] = form_.chip;
+    if (form_.prescaler) texts[runner::Input::kPrescaler] = std::to_string(*form_.prescaler);
+
+    runner::ReadSettings settings;
+    settings.naming = runner::Naming::kNone;
+    settings.reading = runner::Reading::kStrict;
+    settings.decimal_symbol = symbol_;
+    settings.grid = range ? &*range : nullptr;
+    settings.load_chip = [this](std::string_view, std::string&) { return form_.chip_profile; };
+    auto read = runner::ReadInputs(texts, settings);
+    if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
+      for (runner::InputFault& fault : *faults) Fault(BoxOf(fault.input), std::move(fault.message));
     }
     if (!faults_.empty()) return std::move(faults_);
+    auto& checked = std::get<runner::CheckedInputs>(read);
+    PlanRequest request;
+    request.inputs = std::move(checked.inputs);
+    request.plan = checked.plan;
     request.range = *range;
     request.one_r = form_.one_r;
     return request;
   }
 
  private:
-  // The multiplication, the reference and the comparison window.
-  void ReadSynthesiser(runner::RunInputs& inputs) {
-    const auto mult = Required(FormBox::kMult);
-    const auto ref = Required(FormBox::kRef);
-    const auto min_fc = Required(FormBox::kMinFc);
-    const auto max_fc = Required(FormBox::kMaxFc);
-    if (mult && ValueOf(*mult) == 0) Fault(FormBox::kMult, "must not be 0");
-    if (ref && !(ValueOf(*ref) > 0)) Fault(FormBox::kRef, "must be above 0");
-    if (min_fc && ValueOf(*min_fc) < 0) Fault(FormBox::kMinFc, "must not be below 0");
-    if (min_fc && max_fc && ValueOf(*max_fc) < ValueOf(*min_fc)) {
-      Fault(FormBox::kMaxFc, "must not be below the lowest comparison frequency");
-    }
-    inputs.mult = mult.value_or("");
-    inputs.ref = ref.value_or("");
-    inputs.min_fc = min_fc.value_or("");
-    inputs.max_fc = max_fc.value_or("");
-  }
+  // The boxes that hold one input's text each.
+  static constexpr std::pair<runner::Input, FormBox> kTextBoxes[] = {
+      {runner::Input::kMult, FormBox::kMult},   {runner::Input::kRef, FormBox::kRef},
+      {runner::Input::kMinFc, FormBox::kMinFc}, {runner::Input::kMaxFc, FormBox::kMaxFc},
+      {runner::Input::kFom, FormBox::kFom},     {runner::Input::kFlicker, FormBox::kFlicker},
+      {runner::Input::kOffset, FormBox::kOffset}};
 
-  // The chip, its prescaler and the counter ranges.
-  void ReadChip(runner::RunInputs& inputs) {
-    inputs.chip_profile = form_.chip_profile;
-    if (form_.chip_profile) inputs.chip = form_.chip;
-    inputs.prescaler = form_.prescaler;
+  // The counter ranges from their two boxes each; a chip fills them in.
+  void ReadRanges(runner::InputTexts& texts) {
     const std::optional<ChipRanges> chip =
         form_.chip_profile
             ? std::optional(RangesOfChip(*form_.chip_profile, form_.prescaler))
             : std::nullopt;
-    inputs.r_range = Range(FormBox::kRFirst, FormBox::kRLast, "R range", runner::kRRangeLimits,
-                           chip ? std::optional(chip->r) : std::nullopt);
-    inputs.n_range = Range(FormBox::kNFirst, FormBox::kNLast, "N range", std::nullopt,
-                           chip ? chip->n : std::nullopt);
-    std::string error;
-    if (!runner::ReadCounterRanges(inputs, "R range", "N range", error)) {
-      Fault(FormBox::kRLast, error);  // not reached: Range() checked both
-    }
+    texts[runner::Input::kRRange] =
+        Range(FormBox::kRFirst, FormBox::kRLast, "R range", runner::kRRangeLimits,
+              chip ? std::optional(chip->r) : std::nullopt);
+    texts[runner::Input::kNRange] = Range(FormBox::kNFirst, FormBox::kNLast, "N range",
+                                          std::nullopt, chip ? chip->n : std::nullopt);
   }
 
   void Fault(FormBox box, std::string reason) {
     // A reason that quotes a long text whole is cut short: it is shown under the box.
-    reason = CutShort(reason, 200);
+    reason = runner::CutShort(reason, 200);
     for (const BoxFault& fault : faults_) {
       if (fault.box == box) return;  // the first reason is the one to mend
     }
@@ -136,7 +141,7 @@ class FormReader {
   std::optional<std::string> Number(FormBox box) {
     const std::string& text = form_.Text(box);
     if (Trimmed(text).empty()) return std::nullopt;
-    std::optional<std::string> number = StrictDecimal(text, symbol_);
+    std::optional<std::string> number = runner::StrictDecimal(text, symbol_);
     if (!number) {
       std::string example = "10" + std::string(symbol_) + "5";
       Fault(box, Quoted(text) + " is not a number; write one decimal number, such as " + example);
@@ -216,58 +221,12 @@ class FormReader {
     return number;
   }
 
-  // An optional figure: finite, and above 0 when `positive`.
-  std::optional<double> Figure(FormBox box, bool positive) {
-    const auto number = Number(box);
-    if (!number) return std::nullopt;
-    const double value = ValueOf(*number);
-    if (!std::isfinite(value)) {
-      Fault(box, "is too large");
-      return std::nullopt;
-    }
-    if (positive && !(value > 0)) {
-      Fault(box, "must be above 0");
-      return std::nullopt;
-    }
-    return value;
-  }
-
   const PlanForm& form_;
   std::string_view symbol_;
   std::vector<BoxFault> faults_;
 };
 
 }  // namespace
-
-std::optional<std::string> StrictDecimal(std::string_view text, std::string_view decimal_symbol) {
-  text = Trimmed(text);
-  std::string number;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    if (text.front() == '-') number += '-';
-    text.remove_prefix(1);
-  }
-  bool digits = false, point = false;
-  while (!text.empty()) {
-    const char c = text.front();
-    if (c >= '0' && c <= '9') {
-      number += c;
-      digits = true;
-      text.remove_prefix(1);
-      continue;
-    }
-    const std::string_view symbol =
-        text.starts_with(decimal_symbol) && !decimal_symbol.empty() ? decimal_symbol
-        : c == '.'                                                  ? std::string_view(".")
-                                                                    : std::string_view();
-    if (symbol.empty() || point) return std::nullopt;
-    point = true;
-    number += '.';
-    text.remove_prefix(symbol.size());
-  }
-  if (!digits) return std::nullopt;
-  if (number.back() == '.') number.pop_back();  // "5." is 5
-  return number;
-}
 
 ChipRanges RangesOfChip(const runner::ChipProfile& chip, std::optional<std::int32_t> prescaler) {
   const ChipCounters& counters = chip.counters;

@@ -65,11 +65,6 @@ struct BoxFault {
 std::variant<PlanRequest, std::vector<BoxFault>> ReadPlanForm(const PlanForm& form,
                                                                std::string_view decimal_symbol);
 
-// `text` as a decimal number with "." for its point ("-1.5", "10368"), when
-// its whole text (blanks around it aside) is one: [+-]digits[.digits] or
-// [+-].digits, the point written "." or `decimal_symbol`.
-std::optional<std::string> StrictDecimal(std::string_view text, std::string_view decimal_symbol);
-
 // The ranges a chip fills in: its R counter, and the N its counters reach
 // with the prescaler P (or its only mode); no N range when the prescaler
 // is left to each channel's source frequency.

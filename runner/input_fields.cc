@@ -1,0 +1,333 @@
+#include "input_fields.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "plan_options.h"
+#include "sweep.h"
+
+namespace synthfactors::runner {
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The value of a normalised decimal text; beyond the doubles, an infinity
+// (or 0 when it is too small).
+double ValueOf(const std::string& decimal) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    const std::size_t digit = decimal.find_first_not_of("-0");
+    const bool huge = digit != std::string::npos && decimal[digit] != '.';
+    value = huge ? std::numeric_limits<double>::infinity() : 0.0;
+    if (!decimal.empty() && decimal.front() == '-') value = -value;
+  }
+  return value;
+}
+
+class Reader {
+ public:
+  Reader(const InputTexts& texts, const ReadSettings& settings)
+      : texts_(texts), settings_(settings) {}
+
+  std::variant<CheckedInputs, std::vector<InputFault>> Read() {
+    for (const InputField& field : kInputFields) {
+      const auto& text = texts_[field.input];
+      if (text && text->find('\0') != std::string::npos) {
+        Fault(field.input, Name(field.input) + " holds a NUL character, which no value has");
+      }
+    }
+    ReadBoxes();
+    ReadCounters();
+    ReadChip();
+    ReadPlanning();
+    CheckNoiseOptions();
+    CheckPrescaler();
+    if (!faults_.empty()) return std::move(faults_);
+    return std::move(checked_);
+  }
+
+ private:
+  std::string Name(Input input) const {
+    switch (settings_.naming) {
+      case Naming::kFlag:
+        return std::string(FieldOf(input).flag);
+      case Naming::kKey:
+        return std::string(FieldOf(input).key);
+      case Naming::kNone:
+        break;
+    }
+    return "";
+  }
+
+  // The given text of an input that has no fault yet.
+  const std::optional<std::string>& Given(Input input) const {
+    static const std::optional<std::string> kNone;
+    return HasFault(input) ? kNone : texts_[input];
+  }
+
+  bool HasFault(Input input) const {
+    for (const InputFault& fault : faults_) {
+      if (fault.input == input) return true;
+    }
+    return false;
+  }
+
+  // The first fault of each input is the one to mend; a message built with
+  // no name loses the blank or ": " that followed it.
+  void Fault(Input input, std::string message) {
+    if (HasFault(input)) return;
+    if (settings_.naming == Naming::kNone) {
+      if (message.starts_with(": ")) message.erase(0, 2);
+      if (message.starts_with(" ")) message.erase(0, 1);
+    }
+    auto at = faults_.begin();
+    while (at != faults_.end() && at->input < input) ++at;
+    faults_.insert(at, InputFault{input, std::move(message)});
+  }
+
+  // A text that must be one decimal number, for the strict reading: "." as
+  // its point, or the face's decimal symbol.
+  std::optional<std::string> StrictNumber(Input input, const std::string& text) {
+    std::optional<std::string> number = StrictDecimal(text, settings_.decimal_symbol);
+    if (!number) {
+      Fault(input, Name(input) + " \"" + CutShort(text, 40) +
+                       "\" is not a number; write one decimal number, such as 10" +
+                       std::string(settings_.decimal_symbol.empty() ? "." : settings_.decimal_symbol) +
+                       "5");
+    }
+    return number;
+  }
+
+  void ReadBoxes() {
+    RunInputs& inputs = checked_.inputs;
+    std::string* targets[] = {&inputs.rf_out, &inputs.mult, &inputs.ref, &inputs.min_fc,
+                              &inputs.max_fc};
+    for (Input input : {Input::kRfOut, Input::kMult, Input::kRef, Input::kMinFc, Input::kMaxFc}) {
+      std::string& target = *targets[static_cast<std::size_t>(input)];
+      const auto& text = Given(input);
+      if (settings_.reading == Reading::kAsTheWindow) {
+        if (text) target = *text;
+        continue;
+      }
+      if (input == Input::kRfOut) continue;  // the grid's
+      if (!text || Trimmed(*text).empty()) {
+        Fault(input, Name(input) + " needs a number");
+        continue;
+      }
+      if (const auto number = StrictNumber(input, *text)) target = *number;
+    }
+    if (settings_.reading == Reading::kStrict) CheckBoxValues();
+  }
+
+  // The strict reading refuses what the calculation cannot use.
+  void CheckBoxValues() {
+    const RunInputs& inputs = checked_.inputs;
+    const auto usable = [this](Input input) { return !HasFault(input); };
+    if (usable(Input::kMult) && ValueOf(inputs.mult) == 0) {
+      Fault(Input::kMult, Name(Input::kMult) + " must not be 0");
+    }
+    if (usable(Input::kRef) && !(ValueOf(inputs.ref) > 0)) {
+      Fault(Input::kRef, Name(Input::kRef) + " must be above 0");
+    }
+    if (usable(Input::kMinFc) && ValueOf(inputs.min_fc) < 0) {
+      Fault(Input::kMinFc, Name(Input::kMinFc) + " must not be below 0");
+    }
+    if (usable(Input::kMinFc) && usable(Input::kMaxFc) &&
+        ValueOf(inputs.max_fc) < ValueOf(inputs.min_fc)) {
+      Fault(Input::kMaxFc,
+            Name(Input::kMaxFc) + " must not be below the lowest comparison frequency");
+    }
+  }
+
+  void ReadCounters() {
+    RunInputs& inputs = checked_.inputs;
+    inputs.r_range = Given(Input::kRRange);
+    inputs.n_range = Given(Input::kNRange);
+    std::string error;
+    std::optional<WholeRange> r_range, n_range;
+    if (inputs.r_range &&
+        !(r_range = ParseWholeRange(*inputs.r_range, Name(Input::kRRange), kRRangeLimits, error))) {
+      Fault(Input::kRRange, error);
+      inputs.r_range.reset();
+    }
+    if (inputs.n_range &&
+        !(n_range = ParseWholeRange(*inputs.n_range, Name(Input::kNRange), std::nullopt, error))) {
+      Fault(Input::kNRange, error);
+      inputs.n_range.reset();
+    }
+    inputs.bounds = BoundsOf(r_range, n_range);
+  }
+
+  void ReadChip() {
+    RunInputs& inputs = checked_.inputs;
+    if (const auto& chip = Given(Input::kChip)) {
+      std::string error = "no chip profile can be loaded here";
+      std::shared_ptr<const ChipProfile> profile =
+          settings_.load_chip ? settings_.load_chip(*chip, error) : nullptr;
+      if (profile) {
+        inputs.chip = *chip;
+        inputs.chip_profile = std::move(profile);
+      } else {
+        Fault(Input::kChip, error);
+      }
+    }
+    std::string error;
+    if (const auto& p = Given(Input::kPrescaler);
+        p && !(inputs.prescaler = ParsePrescaler(*p, Name(Input::kPrescaler), error))) {
+      Fault(Input::kPrescaler, error);
+    }
+  }
+
+  // A decimal number of an option: strictly one number for the planner.
+  std::optional<double> Decimal(Input input, std::string_view what, std::string_view example,
+                                bool positive) {
+    const auto& text = Given(input);
+    if (!text) return std::nullopt;
+    std::string number = *text;
+    if (settings_.reading == Reading::kStrict) {
+      if (Trimmed(number).empty()) return std::nullopt;  // an empty box: none
+      const auto strict = StrictNumber(input, number);
+      if (!strict) return std::nullopt;
+      number = *strict;
+    }
+    std::string error;
+    std::optional<double> value = ParseDecimal(number, Name(input), what, example, positive, error);
+    if (!value) Fault(input, error);
+    return value;
+  }
+
+  void ReadPlanning() {
+    PlanOptions& plan = checked_.plan;
+    std::string error;
+    if (const auto& count = Given(Input::kAlternatives)) {
+      if (const auto parsed = ParseAlternativeCount(*count, Name(Input::kAlternatives), error)) {
+        plan.alternatives = *parsed;
+      } else {
+        Fault(Input::kAlternatives, error);
+      }
+    }
+    plan.fom = Decimal(Input::kFom, "the PLL's figure of merit in dBc/Hz", "-220", false);
+    plan.flicker = Decimal(Input::kFlicker,
+                           "the normalised flicker noise in dBc/Hz (1 Hz carrier, 1 Hz offset)",
+                           "-260", false);
+    plan.offset_hz =
+        Decimal(Input::kOffset, "the offset from the carrier in Hz, above 0", "10000", true);
+  }
+
+  // A flicker figure without a figure of merit, or an offset without a
+  // flicker figure, would change nothing: say so rather than ignore it.
+  void CheckNoiseOptions() {
+    const PlanOptions& plan = checked_.plan;
+    const ChipProfile* chip = checked_.inputs.chip_profile.get();
+    const bool fom = plan.fom || (chip != nullptr && chip->fom);
+    const bool flicker = plan.flicker || (chip != nullptr && chip->flicker);
+    if (plan.flicker && !fom && !HasFault(Input::kFom)) {
+      Fault(Input::kFlicker, Name(Input::kFlicker) + " needs a figure of merit (" +
+                                 Name(Input::kFom) + ", or a chip profile that has one)");
+    }
+    if (plan.offset_hz && !flicker && !HasFault(Input::kFlicker)) {
+      Fault(Input::kOffset, Name(Input::kOffset) + " needs a flicker figure (" +
+                                Name(Input::kFlicker) + ", or a chip profile that has one)");
+    }
+  }
+
+  void CheckPrescaler() {
+    const RunInputs& inputs = checked_.inputs;
+    if (!inputs.prescaler || HasFault(Input::kChip)) return;
+    if (settings_.grid == nullptr && (HasFault(Input::kRfOut) || HasFault(Input::kMult))) return;
+    const std::optional<double> highest =
+        settings_.grid ? HighestSourceMHz(*settings_.grid, inputs) : SourceMHz(inputs);
+    std::string error;
+    if (!PrescalerAllowed(inputs, highest, Name(Input::kPrescaler), error)) {
+      Fault(Input::kPrescaler, error);
+    }
+  }
+
+  const InputTexts& texts_;
+  const ReadSettings& settings_;
+  CheckedInputs checked_;
+  std::vector<InputFault> faults_;
+};
+
+}  // namespace
+
+std::optional<Input> InputWithKey(std::string_view key) {
+  for (const InputField& field : kInputFields) {
+    if (field.key == key) return field.input;
+  }
+  return std::nullopt;
+}
+
+std::string KeyList(unsigned mode) {
+  std::vector<std::string_view> keys;
+  for (const InputField& field : kInputFields) {
+    if ((field.modes & mode) != 0) keys.push_back(field.key);
+  }
+  std::string list;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    list += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ");
+    list += keys[i];
+  }
+  return list;
+}
+
+std::optional<std::string> StrictDecimal(std::string_view text, std::string_view decimal_symbol) {
+  text = Trimmed(text);
+  std::string number;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    if (text.front() == '-') number += '-';
+    text.remove_prefix(1);
+  }
+  bool digits = false, point = false;
+  while (!text.empty()) {
+    const char c = text.front();
+    if (c >= '0' && c <= '9') {
+      number += c;
+      digits = true;
+      text.remove_prefix(1);
+      continue;
+    }
+    const std::string_view symbol =
+        text.starts_with(decimal_symbol) && !decimal_symbol.empty() ? decimal_symbol
+        : c == '.'                                                  ? std::string_view(".")
+                                                                    : std::string_view();
+    if (symbol.empty() || point) return std::nullopt;
+    point = true;
+    number += '.';
+    text.remove_prefix(symbol.size());
+  }
+  if (!digits) return std::nullopt;
+  if (number.back() == '.') number.pop_back();  // "5." is 5
+  return number;
+}
+
+std::string CutShort(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return std::string(text);
+  std::size_t cut = most;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  std::string shown(text.substr(0, cut));
+  shown += "…";
+  return shown;
+}
+
+std::variant<CheckedInputs, std::vector<InputFault>> ReadInputs(const InputTexts& texts,
+                                                                const ReadSettings& settings) {
+  return Reader(texts, settings).Read();
+}
+
+std::string FaultLines(const std::vector<InputFault>& faults, std::string_view between) {
+  std::string lines;
+  for (const InputFault& fault : faults) {
+    if (!lines.empty()) lines += between;
+    lines += fault.message;
+  }
+  return lines;
+}
+
+}  // namespace synthfactors::runner

@@ -1,0 +1,203 @@
+// The inputs of a run: the one list that the command line's options, a
+// batch line's members, the Python module's keywords, the planner's form,
+// the completions and the manual pages walk, and the one reading that turns
+// their texts into a checked request.
+//
+//   - kInputFields, indexed by Input: each input's key (JSON member, Python
+//     keyword, planner field), command-line flag, value name, help sentence,
+//     start text, unit, kind and the modes it applies to.
+//   - ReadInputs: the texts a face was given (each input given or not) into
+//     a run's inputs and planning options, or into every fault at once, one
+//     per input, in the order of the table. Messages name an input as the
+//     face does: by flag ("--fom takes ..."), by key ("fom takes ..."), or
+//     not at all (the planner shows the reason under the box).
+//
+// Example: {rf_out "1000", fom "x"} read by flag gives the one fault
+// `--fom takes the PLL's figure of merit in dBc/Hz as a decimal number such
+// as -220, not "x"`. Given nothing at all, the inputs are the window's
+// start texts and no option is set.
+//
+// Two readings: kAsTheWindow takes the five box texts as the window takes
+// them (any text; its leading number counts, "10MHz" is 10, none is 0) and
+// leaves faults of their values to the calculation; kStrict, for the
+// planner, wants the box texts already normalised (one decimal number with
+// "." for its point), requires them, and refuses the values the
+// calculation cannot use (a factor of 0, a reference not above 0, a
+// comparison window below 0 or upside down).
+//
+// Every text holding a NUL character is refused: a C string reader would
+// cut it short and read another value than the one given.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "boxes.h"
+#include "chip_profile.h"
+#include "run.h"
+#include "sweep_range.h"
+
+namespace synthfactors::runner {
+
+enum class Input {
+  kRfOut, kMult, kRef, kMinFc, kMaxFc,  // the window's five boxes
+  kRRange, kNRange,                     // counter ranges
+  kAlternatives,                        // ranked pairs
+  kFom, kFlicker, kOffset,              // in-band phase noise
+  kChip, kPrescaler,                    // a chip profile and its P
+};
+inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kPrescaler) + 1;
+
+enum class InputKind {
+  kBoxText,       // a box's text, read as the window reads it
+  kCounterRange,  // "MIN:MAX", whole numbers
+  kChip,          // a shipped profile's name or a profile file
+  kPrescaler,     // the whole number P of a P/P+1 prescaler
+  kCount,         // how many alternatives, 1 ... kMaxAlternatives
+  kDecibels,      // a decimal number of dBc/Hz
+  kHertz,         // a decimal number of Hz above 0
+};
+
+// The modes an input applies to, as bits.
+enum InputMode : unsigned {
+  kSingleRun = 1U << 0,  // one run: --rf-out, run()
+  kBatchRun = 1U << 1,   // a batch line's members
+  kSweepRun = 1U << 2,   // --sweep, sweep(): every input but the RF output
+  kPlannerRun = 1U << 3, // the planner's form
+};
+inline constexpr unsigned kEveryRun = kSingleRun | kBatchRun | kSweepRun | kPlannerRun;
+
+struct InputField {
+  Input input;
+  std::string_view key;         // rf_out
+  std::string_view flag;        // --rf-out
+  std::string_view value_name;  // TEXT
+  std::string_view help;        // one sentence, shown by --help and in the manual
+  std::string_view start;       // the start text; "" for none (an option)
+  std::string_view unit;        // MHz, kHz, dBc/Hz, Hz or ""
+  InputKind kind;
+  unsigned modes;
+};
+
+inline constexpr std::array<InputField, kInputCount> kInputFields = {{
+    {Input::kRfOut, "rf_out", "--rf-out", "TEXT", "RF output frequency, MHz",
+     StartText(Box::RFOut), "MHz", InputKind::kBoxText, kSingleRun | kBatchRun},
+    {Input::kMult, "mult", "--mult", "TEXT",
+     "RF multiplication factor (output = source x factor)", StartText(Box::RFMult), "",
+     InputKind::kBoxText, kEveryRun},
+    {Input::kRef, "ref", "--ref", "TEXT", "Reference input frequency, MHz", StartText(Box::Ref),
+     "MHz", InputKind::kBoxText, kEveryRun},
+    {Input::kMinFc, "min_fc", "--min-fc", "TEXT", "Lowest allowed comparison frequency, kHz",
+     StartText(Box::MinFC), "kHz", InputKind::kBoxText, kEveryRun},
+    {Input::kMaxFc, "max_fc", "--max-fc", "TEXT", "Highest allowed comparison frequency, kHz",
+     StartText(Box::MaxFC), "kHz", InputKind::kBoxText, kEveryRun},
+    {Input::kRRange, "r_range", "--r-range", "MIN:MAX",
+     "Try only reference dividers R from MIN to MAX", "", "", InputKind::kCounterRange,
+     kEveryRun},
+    {Input::kNRange, "n_range", "--n-range", "MIN:MAX",
+     "Admit only feedback dividers N from MIN to MAX", "", "", InputKind::kCounterRange,
+     kEveryRun},
+    {Input::kAlternatives, "alternatives", "--alternatives", "K",
+     "Also list up to K admitted pairs, exact ones first, then by output error", "", "",
+     InputKind::kCount, kSingleRun | kBatchRun},
+    {Input::kFom, "fom", "--fom", "DBC",
+     "PLL figure of merit, dBc/Hz: adds the in-band phase noise of each pair", "", "dBc/Hz",
+     InputKind::kDecibels, kEveryRun},
+    {Input::kFlicker, "flicker", "--flicker", "DBC",
+     "Normalised 1/f noise, dBc/Hz (1 Hz carrier, 1 Hz offset): adds the flicker to the "
+     "in-band phase noise",
+     "", "dBc/Hz", InputKind::kDecibels, kEveryRun},
+    {Input::kOffset, "offset", "--offset", "HZ",
+     "Offset from the carrier the flicker is read at, Hz (default 10000)", "", "Hz",
+     InputKind::kHertz, kEveryRun},
+    {Input::kChip, "chip", "--chip", "NAME|FILE",
+     "A chip's counters and limits on top of the window: a profile name (see --list-chips) or "
+     "a profile file",
+     "", "", InputKind::kChip, kEveryRun},
+    {Input::kPrescaler, "prescaler", "--prescaler", "P",
+     "With --chip: the prescaler P/P+1, from those the chip allows (default: the smallest for "
+     "the source frequency)",
+     "", "", InputKind::kPrescaler, kEveryRun},
+}};
+
+constexpr const InputField& FieldOf(Input input) {
+  return kInputFields[static_cast<std::size_t>(input)];
+}
+
+// The input with this key (rf_out), if any.
+std::optional<Input> InputWithKey(std::string_view key);
+
+// The keys of the inputs of `mode`, in table order: "rf_out, mult, ... and
+// offset".
+std::string KeyList(unsigned mode);
+
+// The texts a face was given, each input given or not.
+class InputTexts {
+ public:
+  std::optional<std::string>& operator[](Input input) {
+    return texts_[static_cast<std::size_t>(input)];
+  }
+  const std::optional<std::string>& operator[](Input input) const {
+    return texts_[static_cast<std::size_t>(input)];
+  }
+
+ private:
+  std::array<std::optional<std::string>, kInputCount> texts_;
+};
+
+// How a message names an input.
+enum class Naming { kFlag, kKey, kNone };
+
+enum class Reading { kAsTheWindow, kStrict };
+
+// A chip profile by name or file: the face's loader (a file is read by the
+// formats layer; the runner reads no files). Null, with the reason, when it
+// cannot be loaded.
+using ChipLoader =
+    std::function<std::shared_ptr<const ChipProfile>(std::string_view chip, std::string& error)>;
+
+struct ReadSettings {
+  Naming naming = Naming::kFlag;
+  Reading reading = Reading::kAsTheWindow;
+  // The strict reading's decimal symbol besides "." (the locale's).
+  std::string_view decimal_symbol = ".";
+  ChipLoader load_chip;  // needed only when a chip is given
+  // With a grid, the prescaler is checked against its highest channel, and
+  // the RF output is the grid's (not an input).
+  const SweepRange* grid = nullptr;
+};
+
+struct InputFault {
+  Input input;
+  std::string message;
+};
+
+struct CheckedInputs {
+  RunInputs inputs;
+  PlanOptions plan;
+};
+
+// Reads the texts; see the head of this file.
+std::variant<CheckedInputs, std::vector<InputFault>> ReadInputs(const InputTexts& texts,
+                                                                const ReadSettings& settings);
+
+// `text` as a decimal number with "." for its point ("-1.5", "10368"), when
+// its whole text (blanks around it aside) is one: [+-]digits[.digits] or
+// [+-].digits, the point written "." or `decimal_symbol`; "5." is "5".
+std::optional<std::string> StrictDecimal(std::string_view text, std::string_view decimal_symbol);
+
+// The first `most` bytes of `text` or fewer, not cutting a UTF-8 character,
+// and "…" when anything was cut: a long text quoted in a message.
+std::string CutShort(std::string_view text, std::size_t most);
+
+// The faults as one text, their messages joined by `between`.
+std::string FaultLines(const std::vector<InputFault>& faults, std::string_view between = "\n");
+
+}  // namespace synthfactors::runner
