@@ -114,7 +114,7 @@ bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& sour
   if (!inputs.prescaler) return true;
   const ChipProfile* chip = inputs.chip_profile.get();
   if (chip == nullptr) {
-    error = std::string(name) + " needs a chip (--chip) whose prescalers it chooses from";
+    error = std::string(name) + " needs a chip whose prescalers it chooses from";
     return false;
   }
   const std::vector<PrescalerMode>& modes = chip->counters.Prescalers;

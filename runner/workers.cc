@@ -1,7 +1,8 @@
 #include "workers.h"
 
+#if defined(__linux__)
 #include <sched.h>
-
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -15,8 +16,12 @@
 namespace synthfactors::runner {
 
 int UsableProcessors() {
+#if defined(__linux__)
+  // The processors this process may run on, which a container or taskset
+  // may have narrowed; elsewhere the machine's count.
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 

@@ -1,14 +1,15 @@
 #include "plan_export.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <fstream>
 #include <system_error>
-#include <vector>
 
 #include "common_r_writer.h"
 #include "io_failure.h"
@@ -17,19 +18,25 @@ namespace synthfactors::planner {
 namespace {
 
 // A new file beside `path` (so that the rename stays on one file system),
-// with its name in `temporary` and the permissions a new file gets; -1 with
-// errno on failure.
+// with its name in `temporary`; created with 0666 so that the process's
+// umask gives it the permissions any new file gets (the umask is read by
+// the kernel, never changed here: the export runs on a worker thread).
+// -1 with errno on failure.
 int CreateBeside(const std::string& path, std::string& temporary) {
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) return fd;
-  temporary = name.data();
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  return fd;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = path + ".";
+    std::uint32_t bits = random();
+    for (int i = 0; i < 6; ++i, bits /= 36) name += "0123456789abcdefghijklmnopqrstuvwxyz"[bits % 36];
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      temporary = std::move(name);
+      return fd;
+    }
+    if (errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 std::string Reason() { return std::generic_category().message(errno); }

@@ -1,0 +1,196 @@
+"""The table of inputs against every face: the command line's options and
+help, a batch line's members, the module's keywords and stub, the
+completions and the manual page; and the faults every face reads alike."""
+
+import ast
+import json
+import os
+import pathlib
+import re
+import subprocess
+
+import numpy
+import pytest
+
+import synthfactors
+
+CLI = os.environ["SYNTHFACTORS_CLI"]
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+INPUTS = synthfactors.inputs()
+CHIPS = [chip["name"] for chip in synthfactors.chips()]
+
+
+def cli(*args, stdin=None):
+    return subprocess.run([CLI, *args], input=stdin, capture_output=True, text=True,
+                          env={**os.environ, "LC_ALL": "C"}, check=False)
+
+
+def with_mode(mode):
+    return [field for field in INPUTS if mode in field["modes"]]
+
+
+def test_the_help_lists_every_option_with_its_sentence_and_start_text():
+    text = " ".join(cli("--help").stdout.split())
+    for field in INPUTS:
+        assert f"{field['flag']} {field['value_name']}" in text
+        assert field["help"] in text
+        if field["start"] is not None:
+            assert f"{field['flag']} {field['value_name']}={field['start']}" in text
+
+
+@pytest.mark.parametrize("path", ["completions/synthfactors-cli.bash",
+                                  "completions/_synthfactors-cli",
+                                  "completions/synthfactors-cli.fish"])
+def test_the_completions_know_every_option_and_shipped_chip(path):
+    text = (ROOT / path).read_text()
+    for field in INPUTS:
+        flag = field["flag"]
+        if path.endswith(".fish"):
+            assert f"-l {flag[2:]} " in text, flag
+        else:
+            assert flag in text, flag
+    chip_line = next(line for line in text.splitlines() if "adf4106" in line)
+    named = set(re.findall(r"[a-z0-9]+(?:-[a-z0-9]+)*", chip_line))
+    assert set(CHIPS) <= named
+    assert not {word for word in named if re.fullmatch(r"(adf|max|lmx|hmc)\d+\S*", word)} - set(CHIPS)
+
+
+def test_the_manual_page_describes_every_option_and_batch_member():
+    text = (ROOT / "man/synthfactors-cli.1").read_text().replace("\\-", "-")
+    for field in INPUTS:
+        assert f".BI {field['flag']} \"" in text or f".BI {field['flag']}\"" in text, field["flag"]
+    for field in with_mode("batch"):
+        assert field["key"] in text
+
+
+def test_a_batch_line_takes_the_members_a_single_run_takes():
+    answer = json.loads(cli("--batch", stdin='{"bogus": 1}\n').stdout)
+    listed = answer["error"].split("the members are ")[1].replace(" and ", ", ").split(", ")
+    assert listed == [field["key"] for field in with_mode("batch")]
+    assert listed == [field["key"] for field in with_mode("single")]
+
+
+def test_run_and_sweep_keywords_and_defaults_come_from_the_table():
+    def signature(function):
+        first = function.__doc__.splitlines()[0]
+        return dict(re.findall(r"(\w+): object(?: = ('[^']*'|None))?", first))
+
+    for function, mode in [(synthfactors.run, "single"), (synthfactors.sweep, "sweep")]:
+        keywords = signature(function)
+        for field in with_mode(mode):
+            assert field["key"] in keywords, field["key"]
+            if field["key"] in ("rf_out", "alternatives"):
+                continue  # rf_out is required; alternatives counts from 0 for none
+            want = "None" if field["start"] is None else repr(field["start"])
+            assert keywords[field["key"]] == want, field["key"]
+
+    stub = ast.parse((ROOT / "python/synthfactors.pyi").read_text())
+    for node in stub.body:
+        if not isinstance(node, ast.FunctionDef) or node.name not in ("run", "sweep"):
+            continue
+        arguments = node.args.args + node.args.kwonlyargs
+        defaults = dict(zip([a.arg for a in node.args.args][-len(node.args.defaults):],
+                            node.args.defaults))
+        defaults.update({a.arg: d for a, d in zip(node.args.kwonlyargs, node.args.kw_defaults)})
+        names = [a.arg for a in arguments]
+        mode = "single" if node.name == "run" else "sweep"
+        for field in with_mode(mode):
+            assert field["key"] in names, (node.name, field["key"])
+            if field["key"] in ("rf_out", "alternatives"):
+                continue
+            assert ast.literal_eval(defaults[field["key"]]) == field["start"], field["key"]
+
+
+def test_every_member_of_a_batch_line_equals_its_option():
+    line = {"rf_out": "10368.025", "mult": 4, "max_fc": "200000", "alternatives": 2,
+            "fom": -221, "flicker": "-260", "offset": 1000, "chip": "adf4106",
+            "prescaler": 16, "r_range": "1:5000", "n_range": "1:1000000"}
+    batch = json.loads(cli("--batch", stdin=json.dumps(line) + "\n").stdout)
+    options = []
+    for key, value in line.items():
+        options += ["--" + key.replace("_", "-"), str(value)]
+    single = json.loads(cli(*options, "--json").stdout)
+    assert batch == single
+    assert batch["alternatives"] and batch["phase_noise_flicker_dbc_hz"] is not None
+    assert synthfactors.run(**line) == single
+
+
+def test_every_fault_is_reported_at_once_in_one_wording():
+    done = cli("--rf-out", "1000", "--r-range", "5:1", "--fom", "x", "--alternatives", "0")
+    assert done.returncode == 2
+    lines = done.stderr.splitlines()
+    assert lines[:3] == [
+        '--r-range takes MIN:MAX, two whole numbers from 1 to 1000000 with MIN not above MAX: '
+        '"5:1" is not',
+        '--alternatives takes a whole number from 1 to 1000, not "0"',
+        '--fom takes the PLL\'s figure of merit in dBc/Hz as a decimal number such as -220, '
+        'not "x"']
+    batch = json.loads(cli("--batch", stdin='{"r_range": "5:1", "fom": "x"}\n').stdout)
+    with pytest.raises(ValueError) as raised:
+        synthfactors.run(1000, r_range="5:1", fom="x")
+    assert batch["error"] == str(raised.value)
+    assert str(raised.value) == lines[0].replace("--r-range", "r_range") + "; " + \
+        lines[2].replace("--fom", "fom")
+
+
+def test_a_profile_is_read_alike_by_every_face(tmp_path):
+    profile = tmp_path / "odd.json"
+    profile.write_text('{"name": "odd", "bogus": 1}')
+    single = cli("--rf-out", "1000", "--chip", str(profile)).stderr.splitlines()[0]
+    batch = json.loads(cli("--batch", stdin=json.dumps({"chip": str(profile)}) + "\n").stdout)
+    with pytest.raises(ValueError) as raised:
+        synthfactors.run(1000, chip=str(profile))
+    assert single == batch["error"] == str(raised.value)
+    profile.write_text('{"name": "\\ud800"}')
+    single = cli("--rf-out", "1000", "--chip", str(profile)).stderr.splitlines()[0]
+    with pytest.raises(ValueError) as raised:
+        synthfactors.run(1000, chip=str(profile))
+    assert single == str(raised.value)
+
+
+@pytest.mark.parametrize("key", ["rf_out", "mult", "ref", "min_fc", "max_fc", "chip", "fom"])
+def test_a_text_holding_nul_is_refused(key):
+    value = "adf4106\x00x" if key == "chip" else "2\x00junk"
+    arguments = {"rf_out": "1000", key: value}
+    with pytest.raises(ValueError, match=f"{key} holds a NUL character"):
+        synthfactors.run(**arguments)
+    answer = json.loads(cli("--batch", stdin=json.dumps(arguments) + "\n").stdout)
+    assert f"{key} holds a NUL character" in answer["error"]
+
+
+@pytest.mark.parametrize("key", ["rf_out", "mult", "ref", "min_fc", "max_fc"])
+def test_a_numpy_scalar_array_is_its_value_and_other_arrays_are_refused(key):
+    arguments = {"rf_out": 3300}
+    plain = synthfactors.run(**{**arguments, key: 2.0})
+    assert synthfactors.run(**{**arguments, key: numpy.array(2.0)}) == plain
+    assert synthfactors.run(**{**arguments, key: numpy.ma.array(2.0)}) == plain
+    assert synthfactors.run(**{**arguments, key: numpy.array("2")}) == \
+        synthfactors.run(**{**arguments, key: "2"})
+    for bad in (numpy.array([2.0]), numpy.ma.masked_array(2.0, mask=True)):
+        with pytest.raises(TypeError, match=key):
+            synthfactors.run(**{**arguments, key: bad})
+
+
+def test_numpy_arrays_in_options_and_sweeps():
+    assert synthfactors.run(3300, fom=numpy.array(-221.0)) == synthfactors.run(3300, fom=-221.0)
+    assert synthfactors.run(3300, chip="adf4106", prescaler=numpy.array(16)) == \
+        synthfactors.run(3300, chip="adf4106", prescaler=16)
+    swept = synthfactors.sweep(3300, 3301, 1, mult=numpy.array(2.0))
+    assert list(swept["rf_source"]) == [" 1650", " 1650.5"]
+    with pytest.raises(TypeError, match="prescaler"):
+        synthfactors.run(3300, chip="adf4106", prescaler=numpy.array([16]))
+
+
+@pytest.mark.parametrize("options, complaint", [
+    ({"flicker": -260}, "flicker needs a figure of merit"),
+    ({"offset": 1000}, "offset needs a flicker figure"),
+    ({"fom": -221, "offset": 1000}, "offset needs a flicker figure"),
+])
+def test_a_noise_option_that_would_change_nothing_is_refused(options, complaint):
+    with pytest.raises(ValueError, match=complaint):
+        synthfactors.run(3300, **options)
+    args = []
+    for key, value in options.items():
+        args += ["--" + key, str(value)]
+    done = cli("--rf-out", "3300", *args)
+    assert done.returncode == 2 and "--" + complaint in done.stderr
