@@ -29,7 +29,10 @@ SearchBounds ChipBounds(const ChipCounters& chip, std::size_t mode) {
   if (chip.DualModulus && prescaler != nullptr) {
     const std::int32_t p = prescaler->P;
     bounds.Dual = DualModulus{p, chip.A.Min, chip.A.Max, chip.B.Min, chip.B.Max};
-    n = WholeLimits{p * chip.B.Min + chip.A.Min, p * chip.B.Max + chip.A.Max};
+    // N = P x B + A with A below P (else it is P x (B + 1) + A - P): the
+    // largest N is P x the largest B + the largest A below P.
+    n = WholeLimits{p * chip.B.Min + chip.A.Min,
+                    p * chip.B.Max + std::min<std::int64_t>(chip.A.Max, p - 1)};
   } else if (prescaler != nullptr && prescaler->N) {
     n = prescaler->N;
     bounds.PlainPrescaler = prescaler->P;

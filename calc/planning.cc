@@ -102,8 +102,15 @@ std::optional<NoiseFigures> InBandNoise(const NoiseModel& model, double comparis
   const double source_hz = n * (comparison_khz * 1000);
   const double flicker = *model.Flicker + 20 * std::log10(source_hz) -
                          10 * std::log10(model.OffsetHz) + 20 * std::log10(std::fabs(mult));
-  const double total =
-      10 * std::log10(std::pow(10.0, *floor / 10) + std::pow(10.0, flicker / 10));
+  // The power sum, as it has always been computed where the powers are
+  // ordinary doubles; where one would overflow or vanish, as the larger term
+  // plus the log of one plus the other's ratio, which stays finite.
+  const double powers = std::pow(10.0, *floor / 10) + std::pow(10.0, flicker / 10);
+  double total = 10 * std::log10(powers);
+  if (!std::isnormal(powers) || !std::isfinite(total)) {
+    const double larger = std::max(*floor, flicker), smaller = std::min(*floor, flicker);
+    total = larger + 10 * std::log10(1 + std::pow(10.0, (smaller - larger) / 10));
+  }
   if (!std::isfinite(flicker) || !std::isfinite(total)) return std::nullopt;
   figures.Flicker = flicker;
   figures.Total = total;

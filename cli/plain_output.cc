@@ -1,6 +1,7 @@
 #include "plain_output.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <charconv>
 #include <vector>
@@ -49,6 +50,18 @@ std::size_t Width(std::string_view text) {
       std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
+// An offset in Hz, kHz or MHz, whichever keeps it below 1000 (or MHz): a
+// whole figure with all its digits, never an exponent below 1e15.
+std::string OffsetText(double hz) {
+  const auto text = [](double value) {
+    return value == std::floor(value) && std::fabs(value) < 1e15 ? runner::WholeText(value)
+                                                                 : runner::ShortestText(value);
+  };
+  if (hz < 1000) return text(hz) + " Hz";
+  if (hz < 1e6) return text(hz / 1000) + " kHz";
+  return text(hz / 1e6) + " MHz";
+}
+
 std::string RegisterOrEmpty(double value) { return runner::RegisterText(value).value_or(""); }
 
 }  // namespace
@@ -60,7 +73,8 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
   // The planning figures follow the report whenever it shows a pair, also
   // when a later step (N too large for a register) ended the run.
   if (result.report) {
-    if (result.counts) out << CountersLine(result) << '\n';
+    // B and A are register values: only for a pair the report completed.
+    if (result.counts && result.Complete()) out << CountersLine(result) << '\n';
     if (result.noise) out << PhaseNoiseLine(result, decimal_symbol) << '\n';
   }
   for (const std::string& note : result.notes) out << note << '\n';
@@ -83,14 +97,15 @@ std::string PhaseNoiseLine(const runner::RunResult& result, std::string_view dec
   std::string line = "In-band phase noise  " + OneDecimal(*result.phase_noise, decimal_symbol) +
                      " dBc/Hz";
   if (!result.phase_noise_flicker) return line;
-  const double offset = result.noise->OffsetHz;
-  std::string at = offset < 1000 ? runner::ShortestText(offset) + " Hz"
-                                 : runner::ShortestText(offset / 1000) + " kHz";
+  std::string at = OffsetText(result.noise->OffsetHz);
   if (const std::size_t point = at.find('.'); point != std::string::npos) {
     at.replace(point, 1, decimal_symbol);
   }
+  // With a decimal comma, "-65,6, -72,7" would read as four numbers.
+  const std::string_view between = decimal_symbol == "." ? ", " : "; ";
   return line + " at " + at + " (floor " + OneDecimal(*result.phase_noise_floor, decimal_symbol) +
-         ", flicker " + OneDecimal(*result.phase_noise_flicker, decimal_symbol) + ")";
+         std::string(between) + "flicker " +
+         OneDecimal(*result.phase_noise_flicker, decimal_symbol) + ")";
 }
 
 std::string AlternativesTable(const runner::RunResult& result, std::string_view decimal_symbol) {

@@ -73,6 +73,33 @@ std::string NotReadable(const std::string& path) {
   return "";
 }
 
+// `text` with every byte that is not printable UTF-8 (a broken sequence, a
+// control character) as \xNN, so that a message never writes raw bytes
+// of a file to a terminal.
+std::string Printable(std::string_view text) {
+  std::string shown;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3
+                                     : (byte >> 3) == 0x1E ? 4 : 0;
+    bool valid = length > 0 && i + length <= text.size() && !(length == 1 && (byte < 0x20 || byte == 0x7F));
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    }
+    if (valid) {
+      shown.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    constexpr char kHex[] = "0123456789ABCDEF";
+    shown += "\\x";
+    shown += kHex[byte >> 4];
+    shown += kHex[byte & 0xF];
+    ++i;
+  }
+  return shown;
+}
+
 }  // namespace
 
 std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error) {
@@ -81,7 +108,7 @@ std::optional<std::string> ChipProfileText(std::string_view chip, std::string& e
   // could block or take the batch's own input. A name too long to be a
   // file is shown cut short.
   const std::string path(chip);
-  const std::string shown = runner::CutShort(chip, 200);
+  const std::string shown = Printable(runner::CutShort(chip, 200));
   std::string why = NotReadable(path);
   std::ifstream file;
   if (why.empty()) {
@@ -113,14 +140,17 @@ std::optional<std::string> ChipProfileText(std::string_view chip, std::string& e
 std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::string& error) {
   const std::optional<std::string> text = ChipProfileText(chip, error);
   if (!text) return nullptr;
-  const std::optional<Json> json = ParseJson(*text, kMaxNesting, error);
+  const std::optional<Json> json = ParseJson(*text, kMaxNesting, error, Duplicates::kRefused);
   if (!json) {
-    error = "chip profile " + std::string(chip) + ": " + error;
+    error = "chip profile " + Printable(runner::CutShort(chip, 200)) + ": " + Printable(error);
     return nullptr;
   }
   std::optional<runner::ChipProfile> profile =
       runner::ReadChipProfile(ValueOf(*json), chip, error);
-  if (!profile) return nullptr;
+  if (!profile) {
+    error = Printable(error);
+    return nullptr;
+  }
   return std::make_shared<const runner::ChipProfile>(std::move(*profile));
 }
 

@@ -1,5 +1,8 @@
 #include "json_reading.h"
 
+#include <set>
+#include <vector>
+
 namespace synthfactors::formats {
 namespace {
 
@@ -15,25 +18,41 @@ std::string WithoutExceptionTag(std::string_view what) {
 }
 
 struct TooDeep {};
+struct GivenTwice {
+  std::string key;
+};
 
 }  // namespace
 
-std::optional<Json> ParseJson(std::string_view text, int max_nesting, std::string& error) {
+std::optional<Json> ParseJson(std::string_view text, int max_nesting, std::string& error,
+                              Duplicates duplicates) {
   if (const auto nul = text.find('\0'); nul != std::string_view::npos) {
     error = "not valid JSON: a NUL byte at column " + std::to_string(nul + 1);
     return std::nullopt;
   }
+  // The keys of each object being read, innermost last.
+  std::vector<std::set<std::string>> keys;
+  const bool refuse_twice = duplicates == Duplicates::kRefused;
   try {
-    return Json::parse(text, [max_nesting](int depth, Json::parse_event_t event, Json&) {
+    return Json::parse(text, [&](int depth, Json::parse_event_t event, Json& parsed) {
       if ((event == Json::parse_event_t::object_start ||
            event == Json::parse_event_t::array_start) &&
           depth >= max_nesting) {
         throw TooDeep{};
       }
+      if (!refuse_twice) return true;
+      if (event == Json::parse_event_t::object_start) keys.emplace_back();
+      if (event == Json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
+      if (event == Json::parse_event_t::key && !keys.empty() &&
+          !keys.back().insert(parsed.get<std::string>()).second) {
+        throw GivenTwice{parsed.get<std::string>()};
+      }
       return true;
     });
   } catch (const Json::exception& e) {  // parse errors, numbers beyond range
     error = "not valid JSON: " + WithoutExceptionTag(e.what());
+  } catch (const GivenTwice& twice) {
+    error = "member \"" + twice.key + "\" is given twice in one object";
   } catch (const TooDeep&) {
     error = "nested more than " + std::to_string(max_nesting) + " levels deep";
   }

@@ -12,9 +12,14 @@
 
 namespace synthfactors::formats {
 
-// The value of `text`; empty, with "not valid JSON: ..." or "nested more
-// than N levels deep" in `error`.
+// Whether an object may name a member twice (the last one counting).
+enum class Duplicates { kLastCounts, kRefused };
+
+// The value of `text`; empty, with "not valid JSON: ...", "nested more
+// than N levels deep" or (with Duplicates::kRefused) "member "x" is given
+// twice in one object" in `error`.
 std::optional<nlohmann::json> ParseJson(std::string_view text, int max_nesting,
-                                        std::string& error);
+                                        std::string& error,
+                                        Duplicates duplicates = Duplicates::kLastCounts);
 
 }  // namespace synthfactors::formats

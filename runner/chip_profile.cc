@@ -7,6 +7,7 @@
 #include <limits>
 #include <sstream>
 
+#include "divider_search.h"
 #include "number_text.h"
 
 namespace synthfactors::runner {
@@ -86,6 +87,16 @@ class ProfileReader {
       Fail(Join(path, name), "must be a text that is not empty");
       return std::nullopt;
     }
+    // Written into reports and terminals: a control character could forge
+    // a line or clear the screen.
+    for (const char c : *text) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte == 0x7F) {
+        Fail(Join(path, name), "holds a control character (a line break, a tab, NUL or ESC), "
+                               "which a name or description may not");
+        return std::nullopt;
+      }
+    }
     return *text;
   }
 
@@ -100,6 +111,17 @@ class ProfileReader {
       return std::nullopt;
     }
     return *number;
+  }
+
+  // A noise figure within the limits a real loop has, where given.
+  std::optional<double> Figure(const Object& object, std::string_view name,
+                               const NoiseLimits& limits) {
+    const std::optional<double> value = Number(object, "", name);
+    if (value && !limits.Admits(*value)) {
+      Fail(std::string(name), "must be " + limits.Range());
+      return std::nullopt;
+    }
+    return value;
   }
 
   std::optional<std::int64_t> Whole(const Object& object, const std::string& path,
@@ -170,13 +192,22 @@ class ProfileReader {
                                     : ObjectAt((*list)[i], at, {"p", "up_to_mhz"});
       if (object == nullptr) break;
       PrescalerMode mode;
-      const auto p = Whole(*object, at, "p", 1);
-      if (!p || *p > 1'000'000) {
-        if (p) Fail(Join(at, "p"), "must be a whole number from 1 to 1000000");
+      const ProfileValue* p_value = Required(*object, at, "p");
+      const auto* p_number = p_value != nullptr ? std::get_if<double>(&p_value->value) : nullptr;
+      const std::optional<std::int64_t> p = p_number != nullptr ? AsInt64(*p_number) : std::nullopt;
+      if (!p || *p < kLowestPrescaler || *p > kHighestPrescaler) {
+        if (p_value != nullptr) {
+          Fail(Join(at, "p"), "must be a whole number from " + std::to_string(kLowestPrescaler) +
+                                  " to " + std::to_string(kHighestPrescaler));
+        }
         break;
       }
       mode.P = static_cast<std::int32_t>(*p);
       mode.UpToMHz = Number(*object, at, "up_to_mhz");
+      if (mode.UpToMHz && !(*mode.UpToMHz > 0)) {
+        Fail(Join(at, "up_to_mhz"), "must be above 0 MHz");
+        break;
+      }
       if (with_n && !(mode.N = LimitsIn(*object, at, 1))) break;
       if (!modes.empty() && mode.P <= modes.back().P) {
         Fail(Join(at, "p"), "must be larger than the prescaler before it");
@@ -204,6 +235,10 @@ class ProfileReader {
     if (*counter == "plain") {
       if (Member(*n, "a") != nullptr || Member(*n, "b") != nullptr) {
         Fail(path, "is a plain counter, which has no A or B counter");
+      } else if (prescalers != nullptr &&
+                 (Member(*n, "min") != nullptr || Member(*n, "max") != nullptr)) {
+        Fail(path, "gives both an N range (min, max) and prescalers, each with its own range: "
+                   "give one or the other");
       } else if (prescalers != nullptr) {
         chip.Prescalers = Prescalers(*prescalers, Join(path, "prescalers"), true);
       } else {
@@ -249,13 +284,18 @@ class ProfileReader {
     profile.source = std::move(*source);
     const auto r_limits = Limits(*r, "r", 1);
     if (!r_limits) return std::nullopt;
+    if (r_limits->Max > kLastRTrial) {
+      Fail("r.max", "must not be above " + std::to_string(kLastRTrial) +
+                        ", the largest R the search tries");
+      return std::nullopt;
+    }
     profile.counters.R = *r_limits;
     Counters(*n, profile.counters);
     Span(*top, "comparison_khz", profile.counters.MinComparisonKHz,
          profile.counters.MaxComparisonKHz);
     Span(*top, "source_mhz", profile.counters.MinSourceMHz, profile.counters.MaxSourceMHz);
-    profile.fom = Number(*top, "", "fom");
-    profile.flicker = Number(*top, "", "flicker");
+    profile.fom = Figure(*top, "fom", kFomLimits);
+    profile.flicker = Figure(*top, "flicker", kFlickerLimits);
     if (!ok()) return std::nullopt;
     return profile;
   }
@@ -271,6 +311,10 @@ class ProfileReader {
 std::optional<ChipProfile> ReadChipProfile(const ProfileValue& value, std::string_view origin,
                                            std::string& error) {
   return ProfileReader(origin, error).Profile(value);
+}
+
+std::string NoiseLimits::Range() const {
+  return "from " + ShortestText(Lowest) + " to " + ShortestText(Highest) + " dBc/Hz";
 }
 
 std::span<const ShippedProfile> ShippedProfiles() { return ShippedProfilesTable(); }

@@ -4,6 +4,7 @@
 // and the words for what is wrong, are here, once.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +26,25 @@ struct ProfileValue {
   };
   std::variant<std::monostate, bool, double, std::string, Array, Object> value;
 };
+
+// The noise figures a real loop has, in dBc/Hz: a figure of merit (at 1 Hz
+// comparison frequency) from -250 to -150, a normalised flicker figure
+// (1 Hz carrier, 1 Hz offset) from -350 to -200. Figures beyond these are
+// refused, in options and in profiles alike: they are typing mistakes, and
+// they would take the noise sums beyond what a double holds.
+struct NoiseLimits {
+  double Lowest = 0;
+  double Highest = 0;
+  bool Admits(double value) const { return value >= Lowest && value <= Highest; }
+  // "from -250 to -150 dBc/Hz"
+  std::string Range() const;
+};
+inline constexpr NoiseLimits kFomLimits = {-250, -150};
+inline constexpr NoiseLimits kFlickerLimits = {-350, -200};
+
+// The P of a P/P+1 prescaler a profile may name.
+inline constexpr std::int64_t kLowestPrescaler = 3;
+inline constexpr std::int64_t kHighestPrescaler = 1'000'000;
 
 struct ChipProfile {
   std::string name;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "number_text.h"
 #include "plan_options.h"
 #include "sweep.h"
 
@@ -184,6 +185,17 @@ class Reader {
     }
   }
 
+  // A noise figure, within the limits a real loop has.
+  std::optional<double> Figure(Input input, std::string_view what, std::string_view example,
+                               const NoiseLimits& limits) {
+    std::optional<double> value = Decimal(input, what, example, false);
+    if (value && !limits.Admits(*value)) {
+      Fault(input, Name(input) + " must be " + limits.Range() + ", not " + ShortestText(*value));
+      return std::nullopt;
+    }
+    return value;
+  }
+
   // A decimal number of an option: strictly one number for the planner.
   std::optional<double> Decimal(Input input, std::string_view what, std::string_view example,
                                 bool positive) {
@@ -212,10 +224,10 @@ class Reader {
         Fault(Input::kAlternatives, error);
       }
     }
-    plan.fom = Decimal(Input::kFom, "the PLL's figure of merit in dBc/Hz", "-220", false);
-    plan.flicker = Decimal(Input::kFlicker,
-                           "the normalised flicker noise in dBc/Hz (1 Hz carrier, 1 Hz offset)",
-                           "-260", false);
+    plan.fom = Figure(Input::kFom, "the PLL's figure of merit in dBc/Hz", "-220", kFomLimits);
+    plan.flicker = Figure(Input::kFlicker,
+                          "the normalised flicker noise in dBc/Hz (1 Hz carrier, 1 Hz offset)",
+                          "-260", kFlickerLimits);
     plan.offset_hz =
         Decimal(Input::kOffset, "the offset from the carrier in Hz, above 0", "10000", true);
   }

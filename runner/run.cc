@@ -34,9 +34,21 @@ std::size_t ModeFor(const ChipCounters& chip, const std::optional<std::int32_t>&
   return mode;
 }
 
-// "Note: ..." lines for what the chip changed or cannot do.
+// A number's shortest text with the report's decimal symbol.
+std::string Figure(double value, std::string_view decimal_symbol) {
+  std::string text = ShortestText(value);
+  if (const std::size_t point = text.find('.'); point != std::string::npos) {
+    text.replace(point, 1, decimal_symbol);
+  }
+  return text;
+}
+
+// "Note: ..." lines for what the chip changed or cannot do, their figures
+// written with the report's decimal symbol.
 std::vector<std::string> ChipNotes(const ChipProfile& chip, const RunInputs& inputs,
-                                   const std::optional<double>& source) {
+                                   const std::optional<double>& source,
+                                   std::string_view decimal_symbol) {
+  const auto ShortestText = [decimal_symbol](double value) { return Figure(value, decimal_symbol); };
   std::vector<std::string> notes;
   const ChipCounters& c = chip.counters;
   const std::optional<double> lower = Read(inputs.min_fc), upper = Read(inputs.max_fc);
@@ -50,16 +62,16 @@ std::vector<std::string> ChipNotes(const ChipProfile& chip, const RunInputs& inp
   }
   if (source && ((c.MinSourceMHz && std::fabs(*source) < *c.MinSourceMHz) ||
                  (c.MaxSourceMHz && std::fabs(*source) > *c.MaxSourceMHz))) {
-    std::string range;  // "500 to 6000", "up to 6000" or "from 500"
+    std::string range;  // "500 to 6000 MHz", "up to 6000 MHz" or "5000 MHz and above"
     if (c.MinSourceMHz && c.MaxSourceMHz) {
-      range = ShortestText(*c.MinSourceMHz) + " to " + ShortestText(*c.MaxSourceMHz);
+      range = ShortestText(*c.MinSourceMHz) + " to " + ShortestText(*c.MaxSourceMHz) + " MHz";
     } else if (c.MaxSourceMHz) {
-      range = "up to " + ShortestText(*c.MaxSourceMHz);
+      range = "up to " + ShortestText(*c.MaxSourceMHz) + " MHz";
     } else {
-      range = "from " + ShortestText(*c.MinSourceMHz);
+      range = ShortestText(*c.MinSourceMHz) + " MHz and above";
     }
     notes.push_back("Note: the source frequency " + ShortestText(*source) +
-                    " MHz is outside the " + chip.name + "'s range of " + range + " MHz");
+                    " MHz is outside the " + chip.name + "'s range of " + range);
   }
   return notes;
 }
@@ -183,7 +195,7 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   const SearchBounds& bounds = setting.bounds;
   if (const ChipProfile* chip = inputs.chip_profile.get()) {
     if (chip->counters.DualModulus) result.prescaler = setting.prescaler;
-    result.notes = ChipNotes(*chip, inputs, source);
+    result.notes = ChipNotes(*chip, inputs, source, decimal_symbol);
   }
   try {
     boxes.Go(bounds);

@@ -83,6 +83,39 @@ TEST(ChipProfile, EachFaultNamesTheFileAndTheMember) {
       {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
            "n": {"counter": "plain", "min": 1, "max": 2}, "comparison_khz": {"max": -5}})",
        "\"comparison_khz\" must not be negative"},
+      // Members the reader used to take without a word.
+      {R"({"name": "x", "name": "y", "description": "d", "source": "s",
+           "r": {"min": 1, "max": 2}, "n": {"counter": "plain", "min": 1, "max": 2}})",
+       "member \"name\" is given twice in one object"},
+      {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "plain", "min": 1, "max": 2,
+                 "prescalers": [{"p": 4, "min": 23, "max": 65535}]}})",
+       "gives both an N range (min, max) and prescalers"},
+      {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2000000},
+           "n": {"counter": "plain", "min": 1, "max": 2}})",
+       "\"r.max\" must not be above 1000000"},
+      {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "dual-modulus", "a": {"min": 0, "max": 7}, "b": {"min": 3, "max": 99},
+                 "prescalers": [{"p": 2}]}})",
+       "\"n.prescalers[0].p\" must be a whole number from 3 to 1000000"},
+      {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "dual-modulus", "a": {"min": 0, "max": 7}, "b": {"min": 3, "max": 99},
+                 "prescalers": [{"p": 1099511627776}]}})",
+       "\"n.prescalers[0].p\" must be a whole number from 3 to 1000000"},
+      {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "dual-modulus", "a": {"min": 0, "max": 7}, "b": {"min": 3, "max": 99},
+                 "prescalers": [{"p": 8, "up_to_mhz": 0}, {"p": 16}]}})",
+       "\"n.prescalers[0].up_to_mhz\" must be above 0 MHz"},
+      {R"({"name": "x\nRF   / 1", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "plain", "min": 1, "max": 2}})",
+       "\"name\" holds a control character"},
+      {R"({"name": "x", "description": "\u001b[2J", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "plain", "min": 1, "max": 2}})",
+       "\"description\" holds a control character"},
+      {R"({"name": "x", "description": "d", "source": "s", "r": {"min": 1, "max": 2},
+           "n": {"counter": "plain", "min": 1, "max": 2}, "fom": 1e308})",
+       "\"fom\" must be from -250 to -150 dBc/Hz"},
+      {"{\"name\": \"\xff\x1b\"}", "\\xFF"},
   };
   for (const auto& [text, problem] : cases) {
     const ProfileFile file(text);
@@ -102,6 +135,45 @@ TEST(ChipProfile, EachFaultNamesTheFileAndTheMember) {
   EXPECT_EQ(2, std::count(batch.out.begin(), batch.out.end(), '\n')) << batch.out;
   EXPECT_NE(std::string::npos, batch.out.find("no file that can be read (a pipe, not a file)"))
       << batch.out;
+}
+
+TEST(ChipOutput, FiguresAndOptionsAtTheEdgesAreRefusedOrWrittenPlainly) {
+  // A factor of 0 or an absurd noise figure is a usage error with the range.
+  ProcessResult r = Cli({"--rf-out", "3300", "--fom", "-221", "--flicker", "4000"});
+  EXPECT_EQ(2, r.exit_code);
+  EXPECT_NE(std::string::npos, r.err.find("--flicker must be from -350 to -200 dBc/Hz, not 4000"));
+  r = Cli({"--rf-out", "3300", "--flicker", "-260"});
+  EXPECT_EQ(2, r.exit_code);
+  EXPECT_NE(std::string::npos, r.err.find("--flicker needs a figure of merit")) << r.err;
+  // "--rf-out=" is the empty text, not the next word.
+  r = Cli({"--rf-out=", "--mult=1", "--json"});
+  EXPECT_EQ(1, r.exit_code) << r.err;  // nothing to calculate, as an empty box
+  EXPECT_NE(std::string::npos, r.out.find("\"rf_out\":\"\",\"mult\":\"1\"")) << r.out;
+  // An offset in exponent form reads as its digits do, and shows in MHz.
+  r = Cli({"--rf-out", "3300", "--fom", "-221", "--flicker", "-260", "--offset", "1e7"});
+  EXPECT_EQ(Cli({"--rf-out", "3300", "--fom", "-221", "--flicker", "-260", "--offset",
+                 "10000000"}).out, r.out);
+  EXPECT_NE(std::string::npos, r.out.find(" at 10 MHz (floor ")) << r.out;
+  // --list-chips with anything else is a usage error.
+  EXPECT_EQ(2, Cli({"--list-chips", "--fom", "-221"}).exit_code);
+  // The largest N a dual-modulus prescaler forms is P x B_max + P - 1.
+  r = Cli({"--rf-out", "5", "--ref", "100", "--max-fc", "50", "--chip", "adf4106",
+           "--r-range", "1:100"});
+  EXPECT_NE(std::string::npos, r.err.find("N from 24 to 65535 that the 8/9 prescaler")) << r.err;
+  // German notes use the report's decimal comma.
+  const ProcessResult german = child_process::RunProcess(
+      {SYNTHFACTORS_CLI_PATH, "--rf-out", "2.5", "--chip", "adf4106"}, "",
+      {"LC_ALL=de_DE.UTF-8"});
+  EXPECT_NE(std::string::npos, german.out.find("source frequency 2,5 MHz")) << german.out;
+}
+
+TEST(ChipProfile, ARangeWithOnlyALowerEndReadsAsOne) {
+  const ProfileFile only_min(
+      R"({"name": "n1", "description": "d", "source": "s", "r": {"min": 1, "max": 255},
+          "n": {"counter": "plain", "min": 16, "max": 65535}, "source_mhz": {"min": 5000}})");
+  const ProcessResult r = Cli({"--rf-out", "1000", "--chip", only_min.path()});
+  EXPECT_NE(std::string::npos, r.out.find("outside the n1's range of 5000 MHz and above\n"))
+      << r.out;
 }
 
 TEST(ChipProfile, WhatIsNoFileIsSaid) {

@@ -1,4 +1,5 @@
 // Counter ranges, ranked alternatives, in-band noise and one R for a plan.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -113,6 +114,19 @@ std::vector<double> Channels(double from, double step, int count, double mult) {
   std::vector<double> sources;
   for (int i = 0; i < count; ++i) sources.push_back((from + i * step) / mult);
   return sources;
+}
+
+TEST(InBandPhaseNoise, TheSumStaysFiniteForEveryFiniteFloorAndFlicker) {
+  // Each term alone is finite; their powers would overflow or vanish.
+  for (const double flicker : {4000.0, -4000.0, -260.0}) {
+    NoiseModel model{-221, flicker, 10000};
+    const auto figures = InBandNoise(model, 100, 33000, 1);
+    ASSERT_TRUE(figures) << flicker;
+    EXPECT_TRUE(std::isfinite(figures->Total));
+    EXPECT_GE(figures->Total, std::max(figures->Floor, *figures->Flicker));
+  }
+  NoiseModel tiny_offset{-221, -260, 5e-324};
+  ASSERT_TRUE(InBandNoise(tiny_offset, 100, 33000, 1));
 }
 
 TEST(CommonR, OneRForAWholePlan) {

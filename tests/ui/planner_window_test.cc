@@ -184,7 +184,7 @@ void PlannerWindowTest::choosingAChipFillsItsRanges() {
   QVERIFY(prescaler->isEnabled());
   prescaler->setCurrentIndex(prescaler->findText("32/33"));
   emit prescaler->activated(prescaler->currentIndex());
-  QCOMPARE(text(FormBox::kNFirst) + ":" + text(FormBox::kNLast), QString("96:262175"));
+  QCOMPARE(text(FormBox::kNFirst) + ":" + text(FormBox::kNLast), QString("96:262143"));
   ChooseChip(window, "none");
   QVERIFY(text(FormBox::kRFirst).isEmpty() && text(FormBox::kNLast).isEmpty());
   QVERIFY(!prescaler->isEnabled());
