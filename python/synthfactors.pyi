@@ -50,5 +50,8 @@ def sweep(
 
     ``r`` and ``n`` are int64, or float64 when a divider is 2**63 or more."""
 
+def inputs() -> list[dict[str, Any]]:
+    """The table of inputs: key, flag, value_name, help, start, unit, modes."""
+
 def chips() -> list[dict[str, str]]:
     """The shipped chip profiles: name, description and source."""

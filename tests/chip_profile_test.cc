@@ -167,6 +167,18 @@ TEST(ChipOutput, FiguresAndOptionsAtTheEdgesAreRefusedOrWrittenPlainly) {
   EXPECT_NE(std::string::npos, german.out.find("source frequency 2,5 MHz")) << german.out;
 }
 
+TEST(ChipOutput, NoCountersAfterAReportTheRegistersCannotHold) {
+  const ProfileFile big(
+      R"({"name": "big", "description": "d", "source": "s", "r": {"min": 1, "max": 1000000},
+          "n": {"counter": "dual-modulus", "a": {"min": 0, "max": 63},
+                "b": {"min": 3, "max": 1099511627776}, "prescalers": [{"p": 8}]}})");
+  const ProcessResult r =
+      Cli({"--rf-out", "30000", "--min-fc", "0.001", "--max-fc", "0.01", "--chip", big.path()});
+  EXPECT_EQ(1, r.exit_code);
+  EXPECT_NE(std::string::npos, r.err.find("N does not fit in 32 bits")) << r.err;
+  EXPECT_EQ(std::string::npos, r.out.find("Counters")) << r.out;
+}
+
 TEST(ChipProfile, ARangeWithOnlyALowerEndReadsAsOne) {
   const ProfileFile only_min(
       R"({"name": "n1", "description": "d", "source": "s", "r": {"min": 1, "max": 255},
