@@ -20,17 +20,10 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The value of a StrictDecimal text; beyond the doubles, an infinity (or 0
-// when it is too small).
-double ValueOf(const std::string& decimal) {
-  double value = 0;
-  const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
-  if (error == std::errc::result_out_of_range) {
-    const std::size_t digit = decimal.find_first_not_of("-0");
-    const bool huge = digit != std::string::npos && decimal[digit] != '.';
-    value = huge ? std::numeric_limits<double>::infinity() : 0.0;
-    if (decimal.front() == '-') value = -value;
-  }
+// A counter end's whole number (at most 18 digits, so it fits).
+std::int64_t WholeValue(const std::string& whole) {
+  std::int64_t value = 0;
+  std::from_chars(whole.data(), whole.data() + whole.size(), value);
   return value;
 }
 
@@ -196,7 +189,7 @@ class FormReader {
     std::string error;
     const auto range = runner::ParseWholeRange(text, name, limits, error);
     if (!range) {
-      const bool first_too_low = limits && ValueOf(*first) < double(limits->first);
+      const bool first_too_low = limits && WholeValue(*first) < limits->first;
       Fault(first_too_low ? first_box : last_box, error);
       return std::nullopt;
     }
