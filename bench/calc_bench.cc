@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "checked_arithmetic.h"
+#include "chip_file.h"
 #include "common_r.h"
 #include "divider_search.h"
 #include "memory_boxes.h"
@@ -217,6 +218,27 @@ void BM_Sweep100k(benchmark::State& state) {
       benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Sweep100k)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same 20,001 mostly inexact channels (10 kHz steps, window 1 ... 1000
+// kHz) without a chip (Arg 0) and on an adf4106 (Arg 1), side by side: a
+// chip's search ends once N passes the largest N its prescaler forms.
+void BM_ChipSweep(benchmark::State& state) {
+  std::string error;
+  const auto range = runner::SweepRange::Parse("10000:10200:0.01", error);
+  runner::RunInputs others;
+  others.min_fc.assign(1, '1');
+  others.max_fc = "1000";
+  if (state.range(0) == 1) {
+    others.chip = "adf4106";
+    others.chip_profile = formats::LoadChip("adf4106", error);
+  }
+  NullBuffer null;
+  std::ostream out(&null);
+  for (auto _ : state) {
+    formats::WriteSweep(*range, others, {}, ".", formats::SweepFormat::kCsv, out, 2);
+  }
+}
+BENCHMARK(BM_ChipSweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One R for a plan of 10,000 channels (10 kHz apart) against about 20,000
 // admitted R, none exact on every channel: the pruned choice.

@@ -23,7 +23,9 @@ struct Limits {
   bool lower_read = false, upper_read = false;
 };
 
-enum class Step { kNext, kStopLower, kExact };
+// kBeyondN: the candidate's N lies above the largest admitted N, and no
+// later R can bring it back (see PastLargestN).
+enum class Step { kNext, kStopLower, kExact, kBeyondN };
 
 // Whether an admitted candidate becomes the best pair, and whether it is an
 // exact match; the same rule for every way of running the search.
@@ -152,7 +154,54 @@ Step PlainStep(SearchState& s, Working& w, std::int32_t r, const CandidateValues
   w.diff = v.diff;
   const Step step = Judge(v.diff, v.n, r, bounds, w.best);
   if (step == Step::kExact) w.Store(s, r);
+  if (step == Step::kNext && v.n > bounds.MaxN && s.SrcFreq > 0 && s.RefFreq > 0) {
+    return Step::kBeyondN;
+  }
   return step;
+}
+
+// With a positive source and reference the comparison frequency falls and
+// N never falls as R grows, so once N is above the largest admitted N no
+// later R is admitted (a chip's counters end there long before its last
+// R). The search then ends as the full scan would: at the first R below
+// the lower limit, or after the last R, with the state holding that
+// candidate's values. Where those values are not finite the scan goes on
+// one candidate at a time instead (it would fault on the way): false.
+bool FinishBeyondN(SearchState& s, Working& w, std::int32_t r, std::int32_t last,
+                   Limits& limits, const SearchBounds& bounds, Step& end) {
+  const auto below_lower = [&](std::int32_t at) {
+    return EvaluatePlain(s.SrcFreq, s.RefFreq, at).khz < limits.lower;
+  };
+  // The first R after `r` below the lower limit, or last + 1.
+  std::int32_t low = r + 1, high = last + 1;
+  while (low < high) {
+    const std::int32_t mid = low + (high - low) / 2;
+    if (below_lower(mid)) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  const std::int32_t stop = low;
+  const std::int32_t final_in_window = stop - 1;
+  if (final_in_window > r) {
+    const CandidateValues v = EvaluatePlain(s.SrcFreq, s.RefFreq, final_in_window);
+    if (!std::isfinite(v.khz) || !std::isfinite(v.n) || !std::isfinite(v.act) ||
+        !std::isfinite(v.diff) || !(v.khz <= limits.upper) || !(v.n > bounds.MaxN)) {
+      return false;
+    }
+    w.fcomp = v.fcomp;
+    w.n = v.n;
+    w.act = v.act;
+    w.diff = v.diff;
+  }
+  if (stop <= last) {
+    end = PlainStep(s, w, stop, EvaluatePlain(s.SrcFreq, s.RefFreq, stop), limits, bounds);
+    return true;
+  }
+  w.Store(s, last);
+  end = Step::kNext;
+  return true;
 }
 
 }  // namespace
@@ -196,6 +245,12 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
           const BlockValues& b = found.block;
           const CandidateValues v{b.khz[lane], b.fcomp[lane], b.n[lane], b.act[lane], b.diff[lane]};
           const Step step = PlainStep(s, w, r, v, limits, bounds);
+          if (step == Step::kBeyondN) {
+            if (Step end{}; FinishBeyondN(s, w, r, last, limits, bounds, end)) {
+              return end == Step::kExact;
+            }
+            continue;
+          }
           if (step != Step::kNext) return step == Step::kExact;
         }
         continue;
@@ -205,6 +260,12 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
     // without a vector kernel), one at a time.
     for (; r <= last; ++r) {
       const Step step = PlainStep(s, w, r, EvaluatePlain(s.SrcFreq, s.RefFreq, r), limits, bounds);
+      if (step == Step::kBeyondN) {
+        if (Step end{}; FinishBeyondN(s, w, r, last, limits, bounds, end)) {
+          return end == Step::kExact;
+        }
+        continue;
+      }
       if (step != Step::kNext) return step == Step::kExact;
     }
   }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "candidate.h"
 #include "divider_search.h"
 #include "numeric_text.h"
 
@@ -273,6 +274,62 @@ TEST(DividerSearch, EveryKernelAtEveryLaneOfABlock) {
     EXPECT_EQ(101, scalar.state.BestR);
     for (const SearchKernel kernel : AvailableSearchKernels()) {
       ExpectSameState(scalar, Searched(1000, 10, 5, 100, kernel, bounds), kernel);
+    }
+  }
+}
+
+// Every candidate from the first R to the last or to the lower-limit stop,
+// one at a time, as the search's rules read: the state it leaves.
+Search FullScan(double src, double ref, double lower, double upper, const SearchBounds& bounds) {
+  Search s;
+  SearchState& st = s.state;
+  st.SrcFreq = src;
+  st.RefFreq = ref;
+  st.BestDiff = 99999999;
+  for (std::int32_t r = bounds.FirstTriedR(); r <= bounds.LastTriedR(); ++r) {
+    const CandidateValues v = EvaluatePlain(src, ref, r);
+    st.RTrial = r;
+    st.FComp = v.fcomp;
+    if (v.khz < lower) return s;
+    if (!(v.khz <= upper)) continue;
+    st.NTrial = v.n;
+    st.FCompAct = v.act;
+    st.FCompDiff = v.diff;
+    if (!bounds.Admits(v.n)) continue;
+    if (std::fabs(v.diff) < st.BestDiff) {
+      st.BestDiff = std::fabs(v.diff);
+      st.BestR = r;
+      st.BestN = v.n;
+    }
+    if (std::fabs(v.diff) < kExactBelow) {
+      s.exact = true;
+      return s;
+    }
+  }
+  return s;
+}
+
+TEST(DividerSearch, AnNBoundEndsTheScanWhereTheFullScanWouldEnd) {
+  // Past the largest N no later R is admitted, so the search may end early;
+  // it must leave the state the full scan leaves.
+  std::mt19937_64 random(20261209);
+  auto uniform = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  };
+  for (int i = 0; i < 400; ++i) {
+    const double ref = i % 3 == 0 ? 10 : uniform(1, 100);
+    const double src = uniform(100, 20000) + (i % 2 == 0 ? 0.0123 : 0);
+    const double lower = i % 4 == 0 ? 0.5 : uniform(0.5, 50);
+    const double upper = uniform(lower, 5000);
+    const double max_n = std::round(uniform(100, 200000));
+    const std::int32_t last = i % 5 == 0 ? 3000 : 40000;
+    const SearchBounds bounds = SearchBounds::Ranges(1, last, 1, max_n);
+    const Search full = FullScan(src, ref, ParseLeadingNumber(Text(lower)),
+                                 ParseLeadingNumber(Text(upper)), bounds);
+    SCOPED_TRACE("src " + Text(src) + " ref " + Text(ref) + " limits " + Text(lower) + " " +
+                 Text(upper) + " N up to " + Text(max_n));
+    for (const SearchKernel kernel : AvailableSearchKernels()) {
+      ExpectSameState(full, Searched(src, ref, lower, upper, kernel, bounds), kernel);
     }
   }
 }
