@@ -99,12 +99,10 @@ QString AlternativesPanel::Report(int row) const {
   }
   const runner::Alternative& alternative = (*listed_->alternatives)[std::size_t(row)];
   runner::RunInputs inputs = listed_->inputs;
-  inputs.bounds = {};
-  inputs.r_range = std::to_string(alternative.pair.R) + ":" + std::to_string(alternative.pair.R);
-  const std::string n = runner::WholeText(alternative.pair.N);
-  inputs.n_range = n + ":" + n;
-  std::string error;
-  if (!runner::ReadCounterRanges(inputs, "R", "N", error)) return Text(error);
+  inputs.r_range.reset();
+  inputs.n_range.reset();
+  inputs.bounds = SearchBounds::Ranges(alternative.pair.R, alternative.pair.R, alternative.pair.N,
+                                       alternative.pair.N);
   const runner::RunResult result = runner::RunOnce(inputs, decimal_symbol_);
   return Text(result.report.value_or(result.message));
 }

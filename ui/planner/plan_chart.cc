@@ -201,7 +201,7 @@ void PlanChart::Redraw() {
     if (plan_->own_r) own = PointsOf(*plan_->own_r, (*plan_->own_r).*entry.column);
   }
   const bool with_own = plan_ && plan_->own_r;
-  const qsizetype channels = plan_ ? qsizetype(plan_->rows.size()) : 0;
+  const qsizetype channels = plan_ ? qsizetype(plan_->ChannelCount()) : 0;
   // Emptied first: a mark series restyles every mark it holds.
   for (QXYSeries* series : {static_cast<QXYSeries*>(line_), static_cast<QXYSeries*>(exact_),
                             static_cast<QXYSeries*>(own_line_),
@@ -241,7 +241,7 @@ void PlanChart::Redraw() {
 
 void PlanChart::DrawSelected() {
   QList<QPointF> mark;
-  if (plan_ && selected_ >= 0 && std::size_t(selected_) < plan_->rows.size()) {
+  if (plan_ && selected_ >= 0 && std::size_t(selected_) < plan_->ChannelCount()) {
     const auto channel = static_cast<std::size_t>(selected_);
     const double value = (plan_->chart.*EntryOf(figure_).column)[channel];
     if (std::isfinite(value)) mark.push_back(QPointF(plan_->chart.rf_mhz[channel], value));

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "common_r_writer.h"
+#include "result_json.h"
 #include "io_failure.h"
 
 namespace synthfactors::planner {
@@ -41,23 +42,41 @@ int CreateBeside(const std::string& path, std::string& temporary) {
 
 std::string Reason() { return std::generic_category().message(errno); }
 
-void Write(const PlanRequest& request, std::string_view decimal_symbol,
-           formats::SweepFormat format, std::ostream& out, runner::WorkControl* control,
-           std::string& error) {
-  if (!request.one_r) {
-    formats::WriteSweep(request.range, request.inputs, request.plan, decimal_symbol, format, out,
-                        0, {}, control);
+void WriteCsv(const PlanOutcome& plan, std::ostream& out, runner::WorkControl* control) {
+  if (plan.common_r) out << "# " << formats::CommonRSentence(*plan.common_r) << '\n';
+  out << formats::SweepCsvHeader(plan.shape) << '\n';
+  runner::Ticker ticker(control, static_cast<std::int64_t>(plan.ChannelCount()), "channels");
+  runner::RunResult scratch;
+  std::string block;
+  for (std::size_t channel = 0; channel < plan.ChannelCount(); ++channel) {
+    block += formats::SweepCsvRow(plan.ResultOf(channel, scratch));
+    block += '\n';
+    if (block.size() >= (1 << 16) || channel + 1 == plan.ChannelCount()) {
+      out << block;
+      formats::ThrowIfWriteFailed(out);
+      block.clear();
+      ticker.Tick(static_cast<std::int64_t>(channel) + 1);
+    }
+  }
+  formats::FlushOrThrow(out);
+}
+
+void Write(const PlanOutcome& plan, std::string_view decimal_symbol,
+           formats::SweepFormat format, std::ostream& out, runner::WorkControl* control) {
+  if (format == formats::SweepFormat::kCsv) {
+    WriteCsv(plan, out, control);
     return;
   }
-  const runner::PlanR plan_r = formats::WriteCommonRSweep(
-      request.range, request.inputs, request.plan, decimal_symbol, format, out,
-      [](std::string_view) {}, control);
-  if (!plan_r.choice) error = plan_r.error;
+  formats::WriteSweep(plan.request.range, plan.row_inputs, plan.request.plan, decimal_symbol,
+                      format, out, 0,
+                      plan.common_r ? formats::JsonLine(formats::CommonRToJson(*plan.common_r))
+                                    : std::string(),
+                      control);
 }
 
 }  // namespace
 
-std::string ExportPlan(const PlanRequest& request, std::string_view decimal_symbol,
+std::string ExportPlan(const PlanOutcome& plan, std::string_view decimal_symbol,
                        formats::SweepFormat format, const std::string& path,
                        runner::WorkControl* control) {
   std::string temporary;
@@ -67,7 +86,7 @@ std::string ExportPlan(const PlanRequest& request, std::string_view decimal_symb
   std::string error;
   try {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    Write(request, decimal_symbol, format, out, control, error);
+    Write(plan, decimal_symbol, format, out, control);
     out.close();
     if (error.empty() && !out) error = "Cannot write " + path + ": " + Reason();
   } catch (const formats::WriteFailure& failure) {

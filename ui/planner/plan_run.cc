@@ -5,6 +5,7 @@
 
 #include "common_r.h"
 #include "sweep.h"
+#include "result_fields.h"
 #include "sweep_writer.h"
 
 namespace synthfactors::planner {
@@ -12,20 +13,59 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
-std::string JoinedCells(const runner::RunResult& result) {
-  std::string row;
-  bool first = true;
-  for (const std::string& cell : formats::SweepCells(result)) {
-    if (!first) row += '\t';
-    first = false;
-    row += cell;
-  }
-  return row;
-}
-
 double ValueOr(const std::optional<double>& value) { return value.value_or(kNone); }
 
 }  // namespace
+
+ChannelFields ChannelFields::Of(const runner::RunResult& result) {
+  ChannelFields fields;
+  fields.rf_out = result.inputs.rf_out;
+  fields.rf_source = result.rf_source.value_or("");
+  fields.r = result.r;
+  fields.n = result.n;
+  fields.comparison_khz = result.comparison_khz;
+  fields.error_hz = result.error_hz;
+  fields.error_ppb = result.error_ppb;
+  fields.phase_noise = result.phase_noise;
+  fields.exact = result.exact;
+  fields.fault = result.fault;
+  fields.prescaler = result.prescaler;
+  fields.counts = result.counts;
+  return fields;
+}
+
+const runner::RunResult& PlanOutcome::ResultOf(std::size_t channel,
+                                               runner::RunResult& scratch) const {
+  const ChannelFields& fields = channels[channel];
+  if (scratch.inputs.chip_profile != shape.inputs.chip_profile ||
+      scratch.noise.has_value() != shape.noise.has_value()) {
+    scratch = shape;
+  }
+  scratch.inputs.rf_out = fields.rf_out;
+  scratch.rf_source = fields.rf_source;
+  scratch.r = fields.r;
+  scratch.n = fields.n;
+  scratch.comparison_khz = fields.comparison_khz;
+  scratch.error_hz = fields.error_hz;
+  scratch.error_ppb = fields.error_ppb;
+  scratch.phase_noise = fields.phase_noise;
+  scratch.exact = fields.exact;
+  scratch.fault = fields.fault;
+  scratch.prescaler = fields.prescaler;
+  scratch.counts = fields.counts;
+  return scratch;
+}
+
+runner::FieldValue PlanOutcome::CellValue(std::size_t channel, std::size_t column,
+                                          runner::RunResult& scratch) const {
+  return runner::kResultFields[column_fields[column]].read(ResultOf(channel, scratch));
+}
+
+std::string PlanOutcome::CellText(std::size_t channel, std::size_t column,
+                                  runner::RunResult& scratch) const {
+  return formats::FieldText(runner::kResultFields[column_fields[column]].kind,
+                            CellValue(channel, column, scratch));
+}
 
 void ChartColumns::Resize(std::size_t channels) {
   for (auto* column : {&rf_mhz, &error_hz, &comparison_khz, &phase_noise}) {
@@ -56,12 +96,15 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
     outcome.row_inputs = runner::InputsWithR(request.inputs, plan_r);
     outcome.own_r.emplace();
   }
-  for (const std::string_view name :
-       formats::SweepColumnNames(runner::ResultShape(outcome.row_inputs, request.plan))) {
-    outcome.columns.emplace_back(name);
+  outcome.shape = runner::ResultShape(outcome.row_inputs, request.plan);
+  for (const std::size_t column : runner::kSweepColumns) {
+    const runner::ResultField& field = runner::kResultFields[column];
+    if (!runner::IsSweepColumn(field, outcome.shape)) continue;
+    outcome.columns.emplace_back(field.name);
+    outcome.column_fields.push_back(column);
   }
   const auto channels = static_cast<std::size_t>(request.range.PointCount());
-  outcome.rows.resize(channels);
+  outcome.channels.resize(channels);
   outcome.chart.Resize(channels);
   if (outcome.own_r) outcome.own_r->Resize(channels);
   done = 0;
@@ -77,25 +120,16 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
           outcome.own_r->Set(channel, result);
           const runner::RunResult with_r = runner::RunPoint(
               request.range, index, outcome.row_inputs, decimal_symbol, request.plan);
-          outcome.rows[channel] = JoinedCells(with_r);
+          outcome.channels[channel] = ChannelFields::Of(with_r);
           outcome.chart.Set(channel, with_r);
         } else {
-          outcome.rows[channel] = JoinedCells(result);
+          outcome.channels[channel] = ChannelFields::Of(result);
           outcome.chart.Set(channel, result);
         }
         ++done;
       },
       0, control);
   return outcome;
-}
-
-std::string_view RowCell(std::string_view row, std::size_t column) {
-  for (; column > 0; --column) {
-    const std::size_t tab = row.find('\t');
-    if (tab == std::string_view::npos) return {};
-    row.remove_prefix(tab + 1);
-  }
-  return row.substr(0, row.find('\t'));
 }
 
 }  // namespace synthfactors::planner

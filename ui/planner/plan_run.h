@@ -1,8 +1,8 @@
 // A plan run to the end: every channel of the grid through the runner, on
-// the usable processors, kept as the table shows it (the command line's
-// sweep cells) and as the chart draws it (the figures as numbers). With one
-// R, the R is chosen first, and each channel also runs with its own R for
-// the chart to compare.
+// the usable processors, kept as numbers: each channel's sweep fields (the
+// table formats them for display, copy and export, and sorts by them) and
+// the chart's columns. With one R, the R is chosen first, and each channel
+// also runs with its own R for the chart to compare.
 #pragma once
 
 #include <atomic>
@@ -15,6 +15,7 @@
 
 #include "plan_form.h"
 #include "planning.h"
+#include "result_fields.h"
 #include "run.h"
 #include "work_control.h"
 
@@ -29,15 +30,40 @@ struct ChartColumns {
   void Set(std::size_t channel, const runner::RunResult& result);
 };
 
+// A channel's fields of the command line's sweep, as the run left them:
+// about 150 bytes a channel.
+struct ChannelFields {
+  std::string rf_out;     // the grid's text
+  std::string rf_source;  // as the run wrote it; empty where it did not
+  std::optional<double> r, n, comparison_khz, error_hz, error_ppb, phase_noise;
+  std::optional<bool> exact;
+  std::optional<FaultKind> fault;
+  std::optional<std::int32_t> prescaler;
+  std::optional<PrescalerCounts> counts;
+
+  static ChannelFields Of(const runner::RunResult& result);
+};
+
 struct PlanOutcome {
   PlanRequest request;
   runner::RunInputs row_inputs;  // every row's (R fixed with one R)
+  // A result of no run with these inputs: which sweep fields a row has.
+  runner::RunResult shape;
   std::vector<std::string> columns;  // the command line's CSV header names
-  // Each channel's cells, joined by tabs (no cell holds one).
-  std::vector<std::string> rows;
+  std::vector<std::size_t> column_fields;  // their indexes in runner::kResultFields
+  std::vector<ChannelFields> channels;
   ChartColumns chart;
   std::optional<CommonR> common_r;
   std::optional<ChartColumns> own_r;  // with one R: each channel with its own
+
+  std::size_t ChannelCount() const { return channels.size(); }
+  // The channel as a result holding its sweep fields (and the shape's
+  // inputs), written into `scratch` so that a long walk allocates little.
+  const runner::RunResult& ResultOf(std::size_t channel, runner::RunResult& scratch) const;
+  // A cell's value and its text, exactly as the command line's CSV has it.
+  runner::FieldValue CellValue(std::size_t channel, std::size_t column,
+                               runner::RunResult& scratch) const;
+  std::string CellText(std::size_t channel, std::size_t column, runner::RunResult& scratch) const;
 };
 
 // How many channels a run has finished; safe to read from any thread.
@@ -49,8 +75,5 @@ using ChannelCount = std::atomic<std::int64_t>;
 std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
                                                std::string_view decimal_symbol,
                                                runner::WorkControl* control, ChannelCount& done);
-
-// The cell `column` of a row.
-std::string_view RowCell(std::string_view row, std::size_t column);
 
 }  // namespace synthfactors::planner

@@ -10,11 +10,12 @@
 #include <string>
 
 #include "qt_text.h"
+#include "sweep_writer.h"
 
 namespace synthfactors::planner {
 namespace {
 
-// A cell's value for sorting: its number, where it is one.
+// A text cell's number, where it is one (the RF output, the source).
 std::optional<double> NumberOf(std::string_view cell) {
   double value = 0;
   const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
@@ -29,11 +30,6 @@ void PlanTableModel::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
   plan_ = std::move(plan);
   order_.clear();
   row_of_.clear();
-  fault_column_ = -1;
-  if (plan_) {
-    const auto fault = std::find(plan_->columns.begin(), plan_->columns.end(), "fault");
-    if (fault != plan_->columns.end()) fault_column_ = int(fault - plan_->columns.begin());
-  }
   endResetModel();
 }
 
@@ -48,11 +44,12 @@ int PlanTableModel::RowOf(std::int64_t channel) const {
 QString PlanTableModel::TabSeparated(const std::vector<int>& rows,
                                      const std::vector<int>& columns) const {
   std::string text;
+  runner::RunResult scratch;
   for (const int row : rows) {
-    const std::string& cells = plan_->rows[static_cast<std::size_t>(ChannelAt(row))];
+    const auto channel = static_cast<std::size_t>(ChannelAt(row));
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (i > 0) text += '\t';
-      text += RowCell(cells, static_cast<std::size_t>(columns[i]));
+      text += plan_->CellText(channel, static_cast<std::size_t>(columns[i]), scratch);
     }
     text += '\n';
   }
@@ -60,7 +57,7 @@ QString PlanTableModel::TabSeparated(const std::vector<int>& rows,
 }
 
 int PlanTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() || !plan_ ? 0 : int(plan_->rows.size());
+  return parent.isValid() || !plan_ ? 0 : int(plan_->ChannelCount());
 }
 
 int PlanTableModel::columnCount(const QModelIndex& parent) const {
@@ -69,15 +66,17 @@ int PlanTableModel::columnCount(const QModelIndex& parent) const {
 
 QVariant PlanTableModel::data(const QModelIndex& index, int role) const {
   if (!plan_ || !index.isValid()) return {};
-  const std::string& row = plan_->rows[static_cast<std::size_t>(ChannelAt(index.row()))];
+  const auto channel = static_cast<std::size_t>(ChannelAt(index.row()));
   switch (role) {
-    case Qt::DisplayRole:
-      return Text(RowCell(row, static_cast<std::size_t>(index.column())));
+    case Qt::DisplayRole: {
+      runner::RunResult scratch;
+      return Text(plan_->CellText(channel, static_cast<std::size_t>(index.column()), scratch));
+    }
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
       // A channel with a fault stands out, as its fault column says why.
-      if (fault_column_ >= 0 && !RowCell(row, std::size_t(fault_column_)).empty()) {
+      if (plan_->channels[channel].fault) {
         return QBrush(QColor(255, 228, 225));
       }
       return {};
@@ -99,19 +98,31 @@ void PlanTableModel::sort(int column, Qt::SortOrder order) {
   std::vector<std::int64_t> channels_before;
   for (const QModelIndex& index : before) channels_before.push_back(ChannelAt(index.row()));
 
-  const std::size_t count = plan_->rows.size();
+  // Sorted by the values the plan keeps: numbers by value, flags and texts
+  // as they read.
+  const std::size_t count = plan_->ChannelCount();
   std::vector<std::optional<double>> numbers(count);
-  std::vector<std::string_view> texts(count);
+  std::vector<std::string> texts(count);
+  std::vector<std::uint8_t> empty(count, 0);
+  runner::RunResult scratch;
   for (std::size_t i = 0; i < count; ++i) {
-    texts[i] = RowCell(plan_->rows[i], static_cast<std::size_t>(column));
-    numbers[i] = NumberOf(texts[i]);
+    const runner::FieldValue value = plan_->CellValue(i, static_cast<std::size_t>(column), scratch);
+    if (const auto* number = std::get_if<double>(&value)) {
+      numbers[i] = *number;
+      continue;
+    }
+    texts[i] = formats::FieldText(runner::FieldKind::kText, value);
+    empty[i] = texts[i].empty() ? 1 : 0;
+    const std::string_view text = texts[i];
+    const auto first = text.find_first_not_of(' ');
+    if (first != std::string_view::npos) numbers[i] = NumberOf(text.substr(first));
   }
   order_.resize(count);
   std::iota(order_.begin(), order_.end(), 0);
   const bool descending = order == Qt::DescendingOrder;
   // Numbers before texts, empty cells last, whichever the direction.
   std::stable_sort(order_.begin(), order_.end(), [&](std::int32_t a, std::int32_t b) {
-    const bool a_empty = texts[a].empty(), b_empty = texts[b].empty();
+    const bool a_empty = empty[a] != 0, b_empty = empty[b] != 0;
     if (a_empty || b_empty) return !a_empty && b_empty;
     if (numbers[a].has_value() != numbers[b].has_value()) return numbers[a].has_value();
     if (numbers[a]) return descending ? *numbers[b] < *numbers[a] : *numbers[a] < *numbers[b];

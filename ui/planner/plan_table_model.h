@@ -1,5 +1,6 @@
 // The plan as a table: one row per channel, the command line's sweep
-// columns and cells, sortable by any column (numbers by value, empty cells
+// columns, each cell formatted from the numbers the plan keeps exactly as
+// the CSV writes it; sortable by any column (numbers by value, empty cells
 // last). The rows are the plan's own; sorting keeps an order of them.
 #pragma once
 
@@ -42,7 +43,6 @@ class PlanTableModel : public QAbstractTableModel {
   std::shared_ptr<const PlanOutcome> plan_;
   std::vector<std::int32_t> order_;  // row -> channel; empty: channel order
   std::vector<std::int32_t> row_of_;  // channel -> row, with an order
-  int fault_column_ = -1;
 };
 
 }  // namespace synthfactors::planner

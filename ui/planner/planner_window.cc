@@ -529,7 +529,7 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   }
   if (!plan_) return;
   table_->resizeColumnsToContents();
-  QString text = QStringLiteral("Planned %1 channels").arg(plan_->rows.size());
+  QString text = QStringLiteral("Planned %1 channels").arg(plan_->ChannelCount());
   if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r));
   SetStatus(text + QStringLiteral("."));
 }
@@ -573,7 +573,7 @@ void PlannerWindow::ExportTo(const QString& path, formats::SweepFormat format) {
          channels](runner::WorkControl* control) -> std::function<void()> {
     try {
       const std::string error =
-          ExportPlan(plan->request, decimal_symbol_, format, Utf8(path), control);
+          ExportPlan(*plan, decimal_symbol_, format, Utf8(path), control);
       if (!error.empty()) return [this, error = Text(error)] { SetStatus(error, true); };
       return [this, path, channels] {
         SetStatus(QStringLiteral("Exported %1 channels to %2.").arg(channels).arg(path));
