@@ -37,6 +37,7 @@
 #include "plan_options.h"
 #include "plan_table_model.h"
 #include "qt_text.h"
+#include "input_fields.h"
 #include "result_fields.h"
 #include "sweep.h"
 
@@ -44,24 +45,27 @@ namespace synthfactors::planner {
 namespace {
 
 // The input column: each text box in its group, with its caption, start
-// text and the hint it shows while empty.
+// text (the table of inputs' start text, where the box holds an input) and
+// the hint it shows while empty.
 struct BoxRow {
   FormBox box;
   const char* group;
   const char* name;  // object name
   const char* caption;
-  const char* start_text;
+  std::string_view start_text;
   const char* hint;
 };
+
+constexpr std::string_view StartOf(runner::Input input) { return runner::FieldOf(input).start; }
 
 constexpr std::array<BoxRow, 14> kBoxRows = {{
     {FormBox::kFrom, "RF output (MHz)", "from", "From", "", "e.g. 10368"},
     {FormBox::kTo, "RF output (MHz)", "to", "To", "", "empty: one frequency"},
     {FormBox::kStep, "RF output (MHz)", "step", "Step", "", "e.g. 0.025"},
-    {FormBox::kMult, "Synthesiser", "mult", "Multiplication", "1", ""},
-    {FormBox::kRef, "Synthesiser", "ref", "Reference (MHz)", "10", ""},
-    {FormBox::kMinFc, "Synthesiser", "min_fc", "Comparison from (kHz)", "5", ""},
-    {FormBox::kMaxFc, "Synthesiser", "max_fc", "Comparison to (kHz)", "100", ""},
+    {FormBox::kMult, "Synthesiser", "mult", "Multiplication", StartOf(runner::Input::kMult), ""},
+    {FormBox::kRef, "Synthesiser", "ref", "Reference (MHz)", StartOf(runner::Input::kRef), ""},
+    {FormBox::kMinFc, "Synthesiser", "min_fc", "Comparison from (kHz)", StartOf(runner::Input::kMinFc), ""},
+    {FormBox::kMaxFc, "Synthesiser", "max_fc", "Comparison to (kHz)", StartOf(runner::Input::kMaxFc), ""},
     {FormBox::kRFirst, "Counters", "r_first", "R from", "", "any"},
     {FormBox::kRLast, "Counters", "r_last", "R to", "", "any"},
     {FormBox::kNFirst, "Counters", "n_first", "N from", "", "any"},
@@ -162,7 +166,8 @@ QWidget* PlannerWindow::BuildInputs() {
         add_row(QStringLiteral("Prescaler"), prescaler_, FormBox::kPrescaler);
       }
     }
-    auto* box = new QLineEdit(QString::fromUtf8(row.start_text));
+    auto* box = new QLineEdit(QString::fromUtf8(row.start_text.data(),
+                                                   qsizetype(row.start_text.size())));
     box->setObjectName(QLatin1String(row.name));
     box->setPlaceholderText(QString::fromUtf8(row.hint));
     boxes_[Slot(row.box)] = box;
