@@ -217,7 +217,7 @@ bool Check(const Request& request, CheckedRequest& checked, std::string& error) 
   }
   auto& inputs = std::get<runner::CheckedInputs>(read);
   checked.inputs = std::move(inputs.inputs);
-  checked.plan = std::move(inputs.plan);
+  checked.plan = inputs.plan;
   return true;
 }
 

@@ -90,8 +90,8 @@ double IntegerAsDouble(const py::int_& integer, const char* name) {
 
 }  // namespace
 
-std::string InputText(const py::handle& given, const char* name) {
-  const py::object value = Scalar(given, name);
+std::string InputText(const py::handle& value_or_array, const char* name) {
+  const py::object value = Scalar(value_or_array, name);
   switch (KindOf(value, name)) {
     case Kind::kText:
       return Text(value, name);
@@ -112,8 +112,8 @@ std::string InputText(const py::handle& given, const char* name) {
   return runner::ShortestText(IntegerAsDouble(integer, name));
 }
 
-std::string ExactText(const py::handle& given, const char* name) {
-  const py::object value = Scalar(given, name);
+std::string ExactText(const py::handle& value_or_array, const char* name) {
+  const py::object value = Scalar(value_or_array, name);
   switch (KindOf(value, name)) {
     case Kind::kText:
       return Text(value, name);

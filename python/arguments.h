@@ -21,13 +21,13 @@ py::object Scalar(const py::handle& value, const char* name);
 // An input box's text: a str as typed; an integer as its digits (beyond 64
 // bits as the nearest float's text); a float as its shortest round-trip
 // text, as the command line's --batch takes JSON numbers.
-std::string InputText(const py::handle& value, const char* name);
+std::string InputText(const py::handle& value_or_array, const char* name);
 
 // A number of a sweep's grid or a counter range, exactly: a str as typed,
 // an integer as all its digits, a whole float as that integer, another
 // float as its shortest round-trip decimal without exponent (1e-05 is
 // "0.00001").
-std::string ExactText(const py::handle& value, const char* name);
+std::string ExactText(const py::handle& value_or_array, const char* name);
 
 // A counter range: "MIN:MAX" or a (MIN, MAX) pair; None for none.
 std::optional<std::string> RangeText(const py::object& value, const char* name);

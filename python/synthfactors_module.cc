@@ -73,7 +73,8 @@ runner::CheckedInputs Checked(const CallTexts& call, const runner::SweepRange* g
   if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
     throw py::value_error(runner::FaultLines(*faults, "; "));
   }
-  return std::move(std::get<runner::CheckedInputs>(read));
+  runner::CheckedInputs checked = std::move(std::get<runner::CheckedInputs>(read));
+  return checked;
 }
 
 // A field's value as the command line's JSON gives it to json.loads: whole
