@@ -34,7 +34,13 @@ using runner::ShortestText;
 // prescaler as its digits).
 std::optional<std::string> MemberText(const runner::InputField& field, const Json& value,
                                       std::string& error) {
-  const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip;
+  const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
+                       field.kind != InputKind::kChoice && field.kind != InputKind::kFlag;
+  if (field.kind == InputKind::kFlag) {
+    if (value.is_boolean()) return std::string(value.get<bool>() ? "true" : "false");
+    error = "member \"" + std::string(field.key) + "\" must be true or false";
+    return std::nullopt;
+  }
   switch (value.type()) {
     case Json::value_t::string:
       return value.get<std::string>();
@@ -54,6 +60,7 @@ std::optional<std::string> MemberText(const runner::InputField& field, const Jso
   error = "member \"" + key + "\" must be " +
           (field.kind == InputKind::kChip           ? "a string such as \"adf4106\""
            : field.kind == InputKind::kCounterRange ? "a string such as \"1:16383\""
+           : field.kind == InputKind::kChoice       ? "a string such as \"divided\""
                                                     : "a string or a number");
   return std::nullopt;
 }

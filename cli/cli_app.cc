@@ -15,12 +15,14 @@
 #include "chip_file.h"
 #include "common_r_writer.h"
 #include "decimal_symbol.h"
+#include "decoded_words.h"
 #include "input_fields.h"
 #include "interrupt.h"
 #include "io_failure.h"
 #include "plain_output.h"
 #include "plan_options.h"
 #include "progress.h"
+#include "register_words.h"
 #include "result_json.h"
 #include "run.h"
 #include "sweep.h"
@@ -50,6 +52,8 @@ struct Request {
   bool common_r = false;
   bool list_chips = false;
   std::optional<std::string> sweep;
+  std::optional<std::string> decode;  // the chip whose words are read back
+  std::vector<std::string> words;
 };
 
 // The request once checked: every value read.
@@ -92,9 +96,13 @@ class Options {
   // Each input's option and the text it fills, indexed by runner::Input.
   std::array<CLI::Option*, runner::kInputCount> inputs_{};
   std::array<std::string, runner::kInputCount> texts_;
+  std::array<bool, runner::kInputCount> flags_{};
   CLI::Option* batch_option_ = nullptr;
   CLI::Option* sweep_option_ = nullptr;
   CLI::Option* common_r_option_ = nullptr;
+  CLI::Option* decode_option_ = nullptr;
+  CLI::Option* words_option_ = nullptr;
+  std::string decode_;
   std::string sweep_;
 };
 
@@ -102,10 +110,14 @@ void Options::Declare() {
   for (const runner::InputField& field : runner::kInputFields) {
     const auto index = static_cast<std::size_t>(field.input);
     texts_[index] = std::string(field.start);
-    CLI::Option* option =
-        app_.add_option(std::string(field.flag), texts_[index], std::string(field.help))
-            ->type_name(std::string(field.value_name));
-    if (!field.start.empty()) option->capture_default_str();
+    CLI::Option* option = nullptr;
+    if (field.kind == runner::InputKind::kFlag) {
+      option = app_.add_flag(std::string(field.flag), flags_[index], std::string(field.help));
+    } else {
+      option = app_.add_option(std::string(field.flag), texts_[index], std::string(field.help))
+                   ->type_name(std::string(field.value_name));
+      if (!field.start.empty()) option->capture_default_str();
+    }
     inputs_[index] = option;
     // Help lists --json after the window's boxes, as it always has.
     if (field.input == runner::Input::kMaxFc) {
@@ -127,6 +139,13 @@ void Options::Declare() {
   CLI::Option* common_r = common_r_option_;
   auto* list_chips = app_.add_flag("--list-chips", request_.list_chips,
                                    "List the shipped chip profiles and exit");
+  decode_option_ = app_.add_option("--decode", decode_,
+                                   "Read register words back: the words of the chip (a profile "
+                                   "name or file) given after the options, with --ref")
+                       ->type_name("CHIP");
+  words_option_ = app_.add_option("words", request_.words,
+                                  "With --decode: the words, in hexadecimal (0x00580005)")
+                      ->type_name("WORD");
   app_.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
   for (const runner::InputField& field : runner::kInputFields) {
     CLI::Option* option = inputs_[static_cast<std::size_t>(field.input)];
@@ -142,6 +161,21 @@ void Options::Declare() {
 }
 
 std::string Options::AloneComplaint() const {
+  if (words_option_->count() > 0 && decode_option_->count() == 0) {
+    return "words are read only with --decode; \"" + request_.words.front() +
+           "\" is no option";
+  }
+  if (decode_option_->count() > 0) {
+    for (const CLI::Option* option : app_.get_options()) {
+      const std::string name = option->get_name();
+      if (option->count() > 0 && name != "--decode" && name != "words" && name != "--ref" &&
+          name != "--json") {
+        return "--decode takes only --ref, --json and the words, but " + name + " was given";
+      }
+    }
+    if (words_option_->count() == 0) return "--decode needs the words to read";
+    return "";
+  }
   if (!request_.list_chips) return "";
   for (const CLI::Option* option : app_.get_options()) {
     if (option->count() > 0 && option->get_name() != "--list-chips") {
@@ -195,9 +229,12 @@ void Options::Parse(std::vector<std::string> words) {
   app_.parse(words);
   for (const runner::InputField& field : runner::kInputFields) {
     const auto index = static_cast<std::size_t>(field.input);
-    if (inputs_[index]->count() > 0) request_.texts[field.input] = texts_[index];
+    if (inputs_[index]->count() == 0) continue;
+    request_.texts[field.input] =
+        field.kind == runner::InputKind::kFlag ? std::string("true") : texts_[index];
   }
   if (sweep_option_->count() > 0) request_.sweep = sweep_;
+  if (decode_option_->count() > 0) request_.decode = decode_;
 }
 
 // Reads every value of the request; false, with every fault (one a line),
@@ -240,6 +277,39 @@ int ListChips(std::ostream& out, std::ostream& err) {
 int UsageError(std::ostream& err, const std::string& message) {
   err << message << "\nRun with --help for more information.\n";
   return kExitUsage;
+}
+
+// --decode: the words read back against the chip's register layout.
+int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostream& err) {
+  std::string error;
+  const auto chip = LoadChip(*request.decode, error);
+  if (!chip) return UsageError(err, error);
+  const runner::RegisterLayout* layout = runner::LayoutNamed(chip->register_map);
+  if (layout == nullptr) {
+    return UsageError(err, "--decode: the " + chip->name + " profile names no register_map");
+  }
+  const std::string ref_text =
+      request.texts[runner::Input::kRef].value_or(std::string(runner::FieldOf(runner::Input::kRef).start));
+  const std::optional<double> ref = runner::ParseDecimal(
+      ref_text, "--ref", "the reference frequency in MHz, above 0", "25", true, error);
+  if (!ref) return UsageError(err, error);
+  std::vector<std::uint32_t> words;
+  for (const std::string& text : request.words) {
+    const auto word = formats::ParseWord(text);
+    if (!word) {
+      return UsageError(err, "--decode takes words in hexadecimal such as 0x00580005, not \"" +
+                                 runner::CutShort(text, 40) + "\"");
+    }
+    words.push_back(*word);
+  }
+  const runner::DecodedWords decoded = runner::DecodeWords(*layout, words, *ref);
+  if (json) {
+    out << JsonLine(formats::DecodedToJson(*layout, decoded)) << '\n';
+  } else {
+    out << formats::DecodedText(*layout, decoded);
+  }
+  FlushOrThrow(out);
+  return kExitComplete;
 }
 
 int RunSingle(const CheckedRequest& request, const std::string& decimal_symbol, bool json,
@@ -335,6 +405,7 @@ int RunModes(int argc, const char* const* argv, std::istream& in, std::ostream& 
     return UsageError(err, alone);
   }
   if (request.list_chips) return ListChips(out, err);
+  if (request.decode) return DecodeMode(request, request.json, out, err);
   CheckedRequest checked;
   if (std::string error; !Check(request, checked, error)) return UsageError(err, error);
 

@@ -75,12 +75,29 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
   if (result.report) {
     // B and A are register values: only for a pair the report completed.
     if (result.counts && result.Complete()) out << CountersLine(result) << '\n';
+    if (result.output_divider && result.vco_mhz) {
+      out << OutputDividerLine(result, decimal_symbol) << '\n';
+    }
     if (result.noise) out << PhaseNoiseLine(result, decimal_symbol) << '\n';
+    if (result.registers && result.Complete()) {
+      for (const auto& [name, word] : *result.registers) {
+        out << "Register " << name << "  " << word << '\n';
+      }
+    }
   }
   for (const std::string& note : result.notes) out << note << '\n';
   if (result.report && result.alternatives) {
     out << '\n' << AlternativesTable(result, decimal_symbol);
   }
+}
+
+std::string OutputDividerLine(const runner::RunResult& result, std::string_view decimal_symbol) {
+  std::string vco = runner::ShortestText(*result.vco_mhz);
+  if (const std::size_t point = vco.find('.'); point != std::string::npos) {
+    vco.replace(point, 1, decimal_symbol);
+  }
+  return "Output divider  /" + std::to_string(*result.output_divider) + "  VCO " + vco + " MHz  " +
+         result.feedback.value_or("fundamental") + " feedback";
 }
 
 std::string CountersLine(const runner::RunResult& result) {

@@ -14,6 +14,16 @@ using runner::FieldValue;
 Json ValueJson(FieldKind kind, const FieldValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return *text;
   if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) return *texts;
+  if (const auto* words = std::get_if<runner::NamedWords>(&value)) {
+    Json list = Json::array();
+    for (const auto& [name, word] : *words) {
+      Json entry;
+      entry["name"] = name;
+      entry["word"] = word;
+      list.push_back(std::move(entry));
+    }
+    return list;
+  }
   if (const auto* flag = std::get_if<bool>(&value)) return *flag;
   if (const auto* number = std::get_if<double>(&value)) {
     if (kind == FieldKind::kWhole) {

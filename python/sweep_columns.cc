@@ -74,6 +74,7 @@ SweepColumns::SweepColumns(std::size_t points, const runner::RunResult& shape)
         break;
       case FieldKind::kFlag:
       case FieldKind::kTexts:  // lists are no sweep column; stored as flags if ever
+      case FieldKind::kWords:
       case FieldKind::kList:
         column.array = py::array_t<bool>(count);
         break;
@@ -113,6 +114,7 @@ void SweepColumns::Store(std::size_t index, const runner::RunResult& result) {
       case FieldKind::kFlag:
       case FieldKind::kTexts:
       case FieldKind::kList:
+      case FieldKind::kWords:
         static_cast<bool*>(column.data)[index] = flag != nullptr && *flag;
         break;
     }

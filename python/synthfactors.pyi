@@ -24,6 +24,8 @@ def run(
     prescaler: Optional[int] = None,
     flicker: Optional[Union[str, float, int]] = None,
     offset: Optional[Union[str, float, int]] = None,
+    feedback: Optional[str] = None,
+    registers: bool = False,
 ) -> dict[str, Any]:
     """The fields of ``synthfactors-cli --json`` for one RF output (MHz)."""
 
@@ -45,10 +47,19 @@ def sweep(
     fom: Optional[Union[str, float, int]] = None,
     flicker: Optional[Union[str, float, int]] = None,
     offset: Optional[Union[str, float, int]] = None,
+    feedback: Optional[str] = None,
+    registers: bool = False,
 ) -> dict[str, Union[numpy.ndarray, dict[str, Any]]]:
     """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays.
 
     ``r`` and ``n`` are int64, or float64 when a divider is 2**63 or more."""
+
+def decode(
+    chip: Union[str, os.PathLike[str]],
+    ref: Union[str, float, int],
+    words: Sequence[Union[str, int]],
+) -> dict[str, Any]:
+    """A chip's register words read back, as ``synthfactors-cli --decode --json``."""
 
 def inputs() -> list[dict[str, Any]]:
     """The table of inputs: key, flag, value_name, help, start, unit, modes."""

@@ -9,10 +9,14 @@
 
 #include "arguments.h"
 #include "chip_file.h"
+#include "decoded_words.h"
+#include "result_json.h"
+#include "register_words.h"
 #include "chips.h"
 #include "input_fields.h"
 #include "common_r.h"
 #include "number_text.h"
+#include "plan_options.h"
 #include "result_fields.h"
 #include "run.h"
 #include "sweep.h"
@@ -46,9 +50,17 @@ struct CallTexts {
     texts[runner::Input::kRRange] = RangeText(r_range, "r_range");
     texts[runner::Input::kNRange] = RangeText(n_range, "n_range");
   }
-  void Chip(const py::object& chip, const py::object& prescaler) {
+  void Chip(const py::object& chip, const py::object& prescaler, const py::object& feedback,
+            const py::object& registers) {
     texts[runner::Input::kChip] = ChipName(chip);
     texts[runner::Input::kPrescaler] = PrescalerText(prescaler);
+    if (!feedback.is_none()) {
+      if (!PyUnicode_Check(feedback.ptr())) {
+        throw py::type_error("feedback must be a str, \"fundamental\" or \"divided\"");
+      }
+      texts[runner::Input::kFeedback] = feedback.cast<std::string>();
+    }
+    if (Flag(registers, "registers")) texts[runner::Input::kRegisters] = "true";
   }
   void Noise(const py::object& fom, const py::object& flicker, const py::object& offset) {
     texts[runner::Input::kFom] = NumberText(fom, "fom");
@@ -92,6 +104,16 @@ py::object PythonValue(FieldKind kind, const FieldValue& value) {
     return list;
   }
   if (const auto* flag = std::get_if<bool>(&value)) return py::bool_(*flag);
+  if (const auto* words = std::get_if<runner::NamedWords>(&value)) {
+    py::list list;
+    for (const auto& [name, word] : *words) {
+      py::dict entry;
+      entry["name"] = name;
+      entry["word"] = word;
+      list.append(entry);
+    }
+    return list;
+  }
   if (const auto* number = std::get_if<double>(&value)) {
     if (!std::isfinite(*number)) return py::none();
     if (kind == FieldKind::kWhole) {
@@ -128,7 +150,8 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
              const py::object& n_range, const py::object& alternatives, const py::object& fom,
              const py::object& decimal_symbol, const py::object& chip,
              const py::object& prescaler, const py::object& flicker,
-             const py::object& offset) {
+             const py::object& offset, const py::object& feedback,
+             const py::object& registers) {
   CallTexts call;
   call.Box(runner::Input::kRfOut, rf_out);
   call.Box(runner::Input::kMult, mult);
@@ -138,7 +161,7 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
   call.Ranges(r_range, n_range);
   call.texts[runner::Input::kAlternatives] = AlternativesText(alternatives);
   call.Noise(fom, flicker, offset);
-  call.Chip(chip, prescaler);
+  call.Chip(chip, prescaler, feedback, registers);
   const std::string symbol = DecimalSymbol(decimal_symbol);
   const auto [inputs, plan] = Checked(call, nullptr);
   RunResult result;
@@ -181,7 +204,8 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
                const py::object& max_fc, const py::object& r_range, const py::object& n_range,
                const py::object& common_r, const py::object& decimal_symbol,
                const py::object& chip, const py::object& prescaler, const py::object& fom,
-               const py::object& flicker, const py::object& offset) {
+               const py::object& flicker, const py::object& offset,
+               const py::object& feedback, const py::object& registers) {
   CallTexts call;
   call.Box(runner::Input::kMult, mult);
   call.Box(runner::Input::kRef, ref);
@@ -189,7 +213,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   call.Box(runner::Input::kMaxFc, max_fc);
   call.Ranges(r_range, n_range);
   call.Noise(fom, flicker, offset);
-  call.Chip(chip, prescaler);
+  call.Chip(chip, prescaler, feedback, registers);
   const bool one_r = Flag(common_r, "common_r");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
@@ -237,6 +261,41 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
     result["common_r"] = summary;
   }
   return result;
+}
+
+// The words of `chip` read back, as synthfactors-cli --decode --json gives
+// them (the same object, through the same writer).
+py::object Decode(const py::object& chip, const py::object& ref, const py::object& words) {
+  const std::optional<std::string> name = ChipName(chip);
+  if (!name) throw py::type_error("decode() needs a chip");
+  const auto profile = LoadChip(*name);
+  const runner::RegisterLayout* layout = runner::LayoutNamed(profile->register_map);
+  if (layout == nullptr) {
+    throw py::value_error("the " + profile->name + " profile names no register_map");
+  }
+  std::string error;
+  const std::optional<double> ref_mhz = runner::ParseDecimal(
+      ExactText(ref, "ref"), "ref", "the reference frequency in MHz, above 0", "25", true, error);
+  if (!ref_mhz) throw py::value_error(error);
+  std::vector<std::uint32_t> values;
+  for (const py::handle word : py::iterable(words)) {
+    if (PyLong_Check(word.ptr()) && !PyBool_Check(word.ptr())) {
+      const auto number = word.cast<long long>();
+      if (number < 0 || number > 0xFFFFFFFFLL) throw py::value_error("a word has at most 32 bits");
+      values.push_back(static_cast<std::uint32_t>(number));
+      continue;
+    }
+    if (!PyUnicode_Check(word.ptr())) throw py::type_error("words must be str or int");
+    const auto parsed = formats::ParseWord(word.cast<std::string>());
+    if (!parsed) {
+      throw py::value_error("words are hexadecimal such as \"0x00580005\", not \"" +
+                            runner::CutShort(word.cast<std::string>(), 40) + "\"");
+    }
+    values.push_back(*parsed);
+  }
+  const runner::DecodedWords decoded = runner::DecodeWords(*layout, values, *ref_mhz);
+  const std::string text = formats::JsonLine(formats::DecodedToJson(*layout, decoded));
+  return py::module_::import("json").attr("loads")(py::str(text));
 }
 
 // A keyword argument of an input, named by its key, with its start text as
@@ -336,17 +395,25 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kRRange), Keyword(Input::kNRange),
              py::arg("alternatives") = 0, Keyword(Input::kFom), py::arg("decimal_symbol") = ".",
              Keyword(Input::kChip), Keyword(Input::kPrescaler), Keyword(Input::kFlicker),
-             Keyword(Input::kOffset));
+             Keyword(Input::kOffset), Keyword(Input::kFeedback),
+             py::arg("registers") = false);
   module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
              Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
              Keyword(Input::kMaxFc), py::kw_only(), Keyword(Input::kRRange),
              Keyword(Input::kNRange), py::arg("common_r") = false,
              py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
-             Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset));
+             Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset),
+             Keyword(Input::kFeedback), py::arg("registers") = false);
   module.def("inputs", &Inputs,
              "The table of inputs every face reads: a list of dicts with key, flag, "
              "value_name, help, start (None for an option), unit and modes (of single, "
              "batch, sweep and planner).");
+  module.def("decode", &Decode,
+             "Reads a chip's register words back, as synthfactors-cli --decode CHIP --ref MHZ "
+             "WORD... --json: r, n or int/frac/mod, prescaler, output_divider, feedback, "
+             "comparison_khz, vco_mhz, output_mhz, fields and notes. Words are int or "
+             "hexadecimal str, in any order.",
+             py::arg("chip"), py::arg("ref"), py::arg("words"));
   module.def("chips", &Chips,
              "The shipped chip profiles: a list of dicts with name, description and source "
              "(where the figures come from).");

@@ -9,6 +9,7 @@
 
 #include "divider_search.h"
 #include "number_text.h"
+#include "register_words.h"
 
 namespace synthfactors::runner {
 
@@ -270,7 +271,8 @@ class ProfileReader {
   std::optional<ChipProfile> Profile(const ProfileValue& value) {
     const Object* top =
         ObjectAt(value, "", {"name", "description", "source", "r", "n", "comparison_khz",
-                             "source_mhz", "fom", "flicker"});
+                             "source_mhz", "fom", "flicker", "output_divider", "register_map",
+                             "register_fields"});
     if (top == nullptr) return std::nullopt;
     ChipProfile profile;
     auto name = Text(*top, "", "name");
@@ -296,8 +298,94 @@ class ProfileReader {
     Span(*top, "source_mhz", profile.counters.MinSourceMHz, profile.counters.MaxSourceMHz);
     profile.fom = Figure(*top, "fom", kFomLimits);
     profile.flicker = Figure(*top, "flicker", kFlickerLimits);
+    if (ok()) ReadOutputDivider(*top, profile);
+    if (ok()) ReadRegisters(*top, profile);
     if (!ok()) return std::nullopt;
     return profile;
+  }
+
+  // {"max": 64, "feedback": ["fundamental", "divided"], "max_in_loop": 16}
+  void ReadOutputDivider(const Object& top, ChipProfile& profile) {
+    const ProfileValue* member = Member(top, "output_divider");
+    if (member == nullptr) return;
+    const std::string path = "output_divider";
+    const Object* object = ObjectAt(*member, path, {"max", "feedback", "max_in_loop"});
+    if (object == nullptr) return;
+    OutputDivider divider;
+    const auto max = Whole(*object, path, "max", 1);
+    if (!max) return;
+    if (*max > 1024 || (*max & (*max - 1)) != 0) {
+      Fail(Join(path, "max"), "must be a power of two from 1 to 1024");
+      return;
+    }
+    divider.Max = static_cast<std::int32_t>(*max);
+    divider.MaxInLoop = divider.Max;
+    if (Member(*object, "max_in_loop") != nullptr) {
+      const auto in_loop = Whole(*object, path, "max_in_loop", 1);
+      if (!in_loop) return;
+      if (*in_loop > *max || (*in_loop & (*in_loop - 1)) != 0) {
+        Fail(Join(path, "max_in_loop"), "must be a power of two not above max");
+        return;
+      }
+      divider.MaxInLoop = static_cast<std::int32_t>(*in_loop);
+    }
+    const ProfileValue* modes = Required(*object, path, "feedback");
+    const auto* list = modes != nullptr ? std::get_if<Array>(&modes->value) : nullptr;
+    if (modes != nullptr && (list == nullptr || list->empty())) {
+      Fail(Join(path, "feedback"), "must be a list of \"fundamental\" and/or \"divided\"");
+      return;
+    }
+    if (list == nullptr) return;
+    divider.Fundamental = false;
+    for (const ProfileValue& mode : *list) {
+      const auto* text = std::get_if<std::string>(&mode.value);
+      if (text != nullptr && *text == "fundamental") {
+        divider.Fundamental = true;
+      } else if (text != nullptr && *text == "divided") {
+        divider.Divided = true;
+      } else {
+        Fail(Join(path, "feedback"), "must be a list of \"fundamental\" and/or \"divided\"");
+        return;
+      }
+    }
+    profile.output_divider = divider;
+  }
+
+  // "register_map": a layout's name; "register_fields": {"field": value}.
+  void ReadRegisters(const Object& top, ChipProfile& profile) {
+    const ProfileValue* map = Member(top, "register_map");
+    const ProfileValue* fields = Member(top, "register_fields");
+    if (map == nullptr) {
+      if (fields != nullptr) Fail("register_fields", "needs a register_map");
+      return;
+    }
+    const auto* name = std::get_if<std::string>(&map->value);
+    const RegisterLayout* layout = name != nullptr ? LayoutNamed(*name) : nullptr;
+    if (layout == nullptr) {
+      Fail("register_map", "must be " + LayoutNames());
+      return;
+    }
+    profile.register_map = *name;
+    if (fields == nullptr) return;
+    const auto* object = std::get_if<Object>(&fields->value);
+    if (object == nullptr) {
+      Fail("register_fields", "must be an object of field names and whole numbers");
+      return;
+    }
+    for (std::size_t i = 0; i < object->names.size(); ++i) {
+      const std::string path = Join("register_fields", object->names[i]);
+      const auto* number = std::get_if<double>(&object->values[i].value);
+      const std::optional<std::int64_t> value = number != nullptr ? AsInt64(*number) : std::nullopt;
+      if (!value) {
+        Fail(path, "must be a whole number");
+        return;
+      }
+      if (const std::string why = CheckOverride(*layout, object->names[i], *value); !why.empty()) {
+        Fail(path, why);
+        return;
+      }
+      profile.register_fields.emplace_back(object->names[i], *value);
+    }
   }
 
  private:

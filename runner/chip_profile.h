@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,6 +47,17 @@ inline constexpr NoiseLimits kFlickerLimits = {-350, -200};
 inline constexpr std::int64_t kLowestPrescaler = 3;
 inline constexpr std::int64_t kHighestPrescaler = 1'000'000;
 
+// An output divider after the VCO: powers of two from 1 to Max, and the
+// feedback modes the chip has. With fundamental feedback the N divider
+// counts the VCO; with divided feedback it counts the divided output, and
+// only dividers up to MaxInLoop may then sit inside the loop.
+struct OutputDivider {
+  std::int32_t Max = 1;
+  bool Fundamental = true;
+  bool Divided = false;
+  std::int32_t MaxInLoop = 1;
+};
+
 struct ChipProfile {
   std::string name;
   std::string description;
@@ -53,6 +65,10 @@ struct ChipProfile {
   ChipCounters counters;
   std::optional<double> fom;      // dBc/Hz, a default for --fom
   std::optional<double> flicker;  // dBc/Hz, a default for --flicker
+  std::optional<OutputDivider> output_divider;
+  // The register layout (register_words.h) and the fields the profile sets.
+  std::string register_map;  // empty: none
+  std::vector<std::pair<std::string, std::int64_t>> register_fields;
 };
 
 // The profile in `value`, read from `origin` (a file, or a shipped

@@ -49,6 +49,7 @@ class Reader {
     ReadPlanning();
     CheckNoiseOptions();
     CheckPrescaler();
+    ReadChipOutputs();
     if (!faults_.empty()) return std::move(faults_);
     return std::move(checked_);
   }
@@ -246,6 +247,46 @@ class Reader {
     if (plan.offset_hz && !flicker && !HasFault(Input::kFlicker)) {
       Fault(Input::kOffset, Name(Input::kOffset) + " needs a flicker figure (" +
                                 Name(Input::kFlicker) + ", or a chip profile that has one)");
+    }
+  }
+
+  // The output divider's feedback mode and the register words: only with a
+  // chip that has them.
+  void ReadChipOutputs() {
+    RunInputs& inputs = checked_.inputs;
+    const ChipProfile* chip = inputs.chip_profile.get();
+    if (const auto& mode = Given(Input::kFeedback)) {
+      if (*mode != "fundamental" && *mode != "divided") {
+        Fault(Input::kFeedback, Name(Input::kFeedback) +
+                                    " takes fundamental or divided, not \"" + CutShort(*mode, 40) +
+                                    "\"");
+      } else if (chip == nullptr || !chip->output_divider) {
+        if (!HasFault(Input::kChip)) {
+          Fault(Input::kFeedback, Name(Input::kFeedback) +
+                                      " needs a chip with an output divider (" +
+                                      Name(Input::kChip) + ")");
+        }
+      } else if ((*mode == "divided" && !chip->output_divider->Divided) ||
+                 (*mode == "fundamental" && !chip->output_divider->Fundamental)) {
+        Fault(Input::kFeedback, Name(Input::kFeedback) + ": the " + chip->name + " has no " +
+                                    *mode + " feedback");
+      } else {
+        inputs.divided_feedback = *mode == "divided";
+      }
+    }
+    if (const auto& flag = Given(Input::kRegisters)) {
+      if (*flag != "true" && *flag != "false") {
+        Fault(Input::kRegisters,
+              Name(Input::kRegisters) + " takes true or false, not \"" + CutShort(*flag, 40) + "\"");
+      } else if (*flag == "true" && (chip == nullptr || chip->register_map.empty())) {
+        if (!HasFault(Input::kChip)) {
+          Fault(Input::kRegisters, Name(Input::kRegisters) +
+                                       " needs a chip whose profile names its register_map (" +
+                                       Name(Input::kChip) + ")");
+        }
+      } else {
+        checked_.plan.registers = *flag == "true";
+      }
     }
   }
 

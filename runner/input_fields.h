@@ -52,8 +52,9 @@ enum class Input {
   kAlternatives,                        // ranked pairs
   kFom, kFlicker, kOffset,              // in-band phase noise
   kChip, kPrescaler,                    // a chip profile and its P
+  kFeedback, kRegisters,                // the chip's output divider and words
 };
-inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kPrescaler) + 1;
+inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kRegisters) + 1;
 
 enum class InputKind {
   kBoxText,       // a box's text, read as the window reads it
@@ -63,6 +64,8 @@ enum class InputKind {
   kCount,         // how many alternatives, 1 ... kMaxAlternatives
   kDecibels,      // a decimal number of dBc/Hz
   kHertz,         // a decimal number of Hz above 0
+  kChoice,        // one of a few words
+  kFlag,          // on when given ("true"), or "false"
 };
 
 // The modes an input applies to, as bits.
@@ -125,6 +128,14 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
      "With --chip: the prescaler P/P+1, from those the chip allows (default: the smallest for "
      "the source frequency)",
      "", "", InputKind::kPrescaler, kEveryRun},
+    {Input::kFeedback, "feedback", "--feedback", "MODE",
+     "With a chip that has an output divider: the N divider counts the VCO (fundamental, the "
+     "default) or the divided output (divided)",
+     "", "", InputKind::kChoice, kEveryRun},
+    {Input::kRegisters, "registers", "--registers", "",
+     "With a chip that names its register layout: also write its register words, in the order "
+     "they must be written",
+     "", "", InputKind::kFlag, kEveryRun},
 }};
 
 constexpr const InputField& FieldOf(Input input) {

@@ -1,5 +1,7 @@
 #include "result_fields.h"
 
+#include "register_words.h"
+
 #include "to_hex_text.h"
 
 namespace synthfactors::runner {
@@ -11,5 +13,27 @@ std::optional<std::string> RegisterText(double value) {
     return std::nullopt;
   }
 }
+
+namespace field_read {
+
+bool HasRegister(const RunResult& r, std::string_view name) {
+  if (!r.plan.registers || !r.inputs.chip_profile) return false;
+  const RegisterLayout* layout = LayoutNamed(r.inputs.chip_profile->register_map);
+  if (layout == nullptr) return false;
+  for (const RegisterName& reg : layout->registers) {
+    if (reg.name == name) return true;
+  }
+  return false;
+}
+
+FieldValue WordNamed(const RunResult& r, std::string_view name) {
+  if (!r.registers) return {};
+  for (const auto& [reg, word] : *r.registers) {
+    if (reg == name) return word;
+  }
+  return {};
+}
+
+}  // namespace field_read
 
 }  // namespace synthfactors::runner

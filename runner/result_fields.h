@@ -33,13 +33,17 @@ enum class FieldKind {
   kFlag,    // true or false
   kTexts,   // a list of texts
   kList,    // the ranked alternatives: a list of kAlternativeFields objects
+  kWords,   // register words: a list of {"name": ..., "word": ...} in write order
 };
+
+// Register words by name, in write order: ("R5", "0x00580005").
+using NamedWords = std::vector<std::pair<std::string, std::string>>;
 
 // A field's value in one result: empty (JSON null, an empty CSV field), a
 // text, a number, a flag or a list of texts. A kList field reads as empty or
 // as true.
 using FieldValue = std::variant<std::monostate, std::string, double, bool,
-                                std::vector<std::string>>;
+                                std::vector<std::string>, NamedWords>;
 
 template <typename Record>
 struct Field {
@@ -98,10 +102,15 @@ inline FieldValue CounterA(const std::optional<PrescalerCounts>& counts) {
 inline bool WithNoise(const RunResult& r) { return r.noise.has_value(); }
 inline bool WithFlicker(const RunResult& r) { return r.noise && r.noise->Flicker; }
 inline bool WithCounters(const RunResult& r) { return HasDualModulusChip(r.inputs); }
+inline bool WithChip(const RunResult& r) { return r.inputs.chip_profile != nullptr; }
+inline bool WithRegisters(const RunResult& r) { return r.plan.registers; }
+// One sweep column per register word, named after its register.
+bool HasRegister(const RunResult& r, std::string_view name);
+FieldValue WordNamed(const RunResult& r, std::string_view name);
 
 }  // namespace field_read
 
-inline constexpr std::array<ResultField, 29> kResultFields = {{
+inline constexpr std::array<ResultField, 42> kResultFields = {{
     {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
     {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
     {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
@@ -151,8 +160,34 @@ inline constexpr std::array<ResultField, 29> kResultFields = {{
      field_read::WithCounters},
     {"a", FieldKind::kWhole, [](const RunResult& r) { return field_read::CounterA(r.counts); },
      field_read::WithCounters},
+    {"output_divider", FieldKind::kWhole,
+     [](const RunResult& r) { return field_read::Whole(r.output_divider); }, field_read::WithChip},
+    {"vco_mhz", FieldKind::kNumber, [](const RunResult& r) { return field_read::Maybe(r.vco_mhz); },
+     field_read::WithChip},
+    {"feedback", FieldKind::kText, [](const RunResult& r) { return field_read::Maybe(r.feedback); },
+     field_read::WithChip},
     {"notes", FieldKind::kTexts, [](const RunResult& r) -> FieldValue { return r.notes; },
      [](const RunResult& r) { return r.inputs.chip.has_value(); }},
+    {"registers", FieldKind::kWords,
+     [](const RunResult& r) -> FieldValue {
+       if (!r.registers) return {};
+       return *r.registers;
+     },
+     field_read::WithRegisters},
+    // The words again, one sweep column each (not in the object).
+#define SYNTHFACTORS_WORD_COLUMN(NAME)                                                       \
+  {NAME, FieldKind::kText, [](const RunResult& r) { return field_read::WordNamed(r, NAME); }, \
+   [](const RunResult& r) { return field_read::HasRegister(r, NAME); }, false}
+    SYNTHFACTORS_WORD_COLUMN("R5"),
+    SYNTHFACTORS_WORD_COLUMN("R4"),
+    SYNTHFACTORS_WORD_COLUMN("R3"),
+    SYNTHFACTORS_WORD_COLUMN("R2"),
+    SYNTHFACTORS_WORD_COLUMN("R1"),
+    SYNTHFACTORS_WORD_COLUMN("R0"),
+    SYNTHFACTORS_WORD_COLUMN("INIT"),
+    SYNTHFACTORS_WORD_COLUMN("R"),
+    SYNTHFACTORS_WORD_COLUMN("N"),
+#undef SYNTHFACTORS_WORD_COLUMN
     {"alternatives", FieldKind::kList,
      [](const RunResult& r) -> FieldValue {
        if (!r.alternatives) return {};
@@ -168,13 +203,18 @@ constexpr std::size_t FieldIndex(std::string_view name) {
   throw "no such result field";  // at compile time: the table lacks the name
 }
 
-// The last four only with a figure of merit and a dual-modulus chip.
-inline constexpr std::array<std::size_t, 15> kSweepColumns = {
+// The phase noise only with a figure of merit, the counters with a
+// dual-modulus chip, the divider and VCO with a chip, the words (in write
+// order) with --registers.
+inline constexpr std::array<std::size_t, 27> kSweepColumns = {
     FieldIndex("rf_out"),   FieldIndex("rf_source"),      FieldIndex("r"),
     FieldIndex("n"),        FieldIndex("r_hex"),          FieldIndex("n_hex"),
     FieldIndex("comparison_khz"), FieldIndex("error_hz"), FieldIndex("error_ppb"),
     FieldIndex("exact"),    FieldIndex("fault"),          FieldIndex("phase_noise_dbc_hz"),
-    FieldIndex("prescaler"), FieldIndex("b"),             FieldIndex("a")};
+    FieldIndex("prescaler"), FieldIndex("b"),             FieldIndex("a"),
+    FieldIndex("output_divider"), FieldIndex("vco_mhz"),  FieldIndex("feedback"),
+    FieldIndex("R5"), FieldIndex("R4"), FieldIndex("R3"), FieldIndex("R2"), FieldIndex("R1"),
+    FieldIndex("R0"), FieldIndex("INIT"), FieldIndex("R"), FieldIndex("N")};
 
 // Whether a sweep column is there for a run (in_object aside).
 inline bool IsSweepColumn(const ResultField& field, const RunResult& result) {

@@ -7,6 +7,7 @@
 #include "memory_boxes.h"
 #include "number_text.h"
 #include "numeric_text.h"
+#include "register_words.h"
 
 namespace synthfactors::runner {
 namespace {
@@ -60,7 +61,9 @@ std::vector<std::string> ChipNotes(const ChipProfile& chip, const RunInputs& inp
     notes.push_back("Note: the " + chip.name + " compares at most " +
                     ShortestText(*c.MaxComparisonKHz) + " kHz");
   }
-  if (source && ((c.MinSourceMHz && std::fabs(*source) < *c.MinSourceMHz) ||
+  const bool divided_into_range = ChooseDivider(inputs, source).has_value();
+  if (source && !divided_into_range &&
+      ((c.MinSourceMHz && std::fabs(*source) < *c.MinSourceMHz) ||
                  (c.MaxSourceMHz && std::fabs(*source) > *c.MaxSourceMHz))) {
     std::string range;  // "500 to 6000 MHz", "up to 6000 MHz" or "5000 MHz and above"
     if (c.MinSourceMHz && c.MaxSourceMHz) {
@@ -100,6 +103,39 @@ std::optional<std::vector<Alternative>> Alternatives(const RunResult& result,
   return alternatives;
 }
 
+// The chip's words for the run's pair, in write order; a value that does not
+// fit its field becomes a note instead.
+std::optional<std::vector<std::pair<std::string, std::string>>> RegisterWordsOf(
+    const ChipProfile& chip, RunResult& result, const RunSetting& setting,
+    const std::optional<DividerChoice>& divider) {
+  const RegisterLayout* layout = LayoutNamed(chip.register_map);
+  if (layout == nullptr) return std::nullopt;
+  RegisterRun run;
+  run.r = static_cast<std::int64_t>(*result.r);
+  run.n = static_cast<std::int64_t>(*result.n);
+  if (result.counts) {
+    run.a = result.counts->A;
+    run.b = result.counts->B;
+  }
+  run.prescaler = setting.prescaler.value_or(0);
+  if (divider) {
+    run.output_divider = divider->divider;
+    run.fundamental_feedback = divider->fundamental;
+  }
+  run.comparison_khz = result.comparison_khz.value_or(0);
+  std::string error;
+  const auto words = ComposeWords(*layout, run, chip.register_fields, error);
+  if (!words) {
+    result.notes.push_back("Note: no register words: " + error);
+    return std::nullopt;
+  }
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (const RegisterWord& word : *words) {
+    texts.emplace_back(std::string(word.name), WordText(*layout, word.word));
+  }
+  return texts;
+}
+
 }  // namespace
 
 std::optional<NoiseModel> NoiseModelOf(const RunInputs& inputs, const PlanOptions& plan) {
@@ -121,9 +157,35 @@ std::optional<double> SourceMHz(const RunInputs& inputs) {
   return source;
 }
 
-bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& source_mhz,
+std::optional<DividerChoice> ChooseDivider(const RunInputs& inputs,
+                                           const std::optional<double>& source_mhz) {
+  const ChipProfile* chip = inputs.chip_profile.get();
+  if (chip == nullptr || !chip->output_divider || !source_mhz) return std::nullopt;
+  const OutputDivider& divider = *chip->output_divider;
+  const ChipCounters& c = chip->counters;
+  const bool fundamental = !inputs.divided_feedback;
+  const std::int32_t largest = fundamental ? divider.Max : divider.MaxInLoop;
+  const double source = std::fabs(*source_mhz);
+  for (std::int32_t d = 1; d <= largest; d *= 2) {
+    // A power of two scales a double exactly.
+    const double vco = source * d;
+    if ((c.MinSourceMHz && vco < *c.MinSourceMHz) || (c.MaxSourceMHz && vco > *c.MaxSourceMHz)) {
+      continue;
+    }
+    return DividerChoice{d, fundamental, fundamental ? *source_mhz * d : *source_mhz};
+  }
+  return std::nullopt;
+}
+
+std::optional<double> LoopMHz(const RunInputs& inputs, const std::optional<double>& source_mhz) {
+  if (const auto choice = ChooseDivider(inputs, source_mhz)) return choice->loop_mhz;
+  return source_mhz;
+}
+
+bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& given_source_mhz,
                       std::string_view name, std::string& error) {
   if (!inputs.prescaler) return true;
+  const std::optional<double> source_mhz = LoopMHz(inputs, given_source_mhz);
   const ChipProfile* chip = inputs.chip_profile.get();
   if (chip == nullptr) {
     error = std::string(name) + " needs a chip whose prescalers it chooses from";
@@ -155,7 +217,9 @@ bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& sour
   return true;
 }
 
-RunSetting SettingFor(const RunInputs& inputs, const std::optional<double>& source_mhz) {
+RunSetting SettingFor(const RunInputs& inputs, const std::optional<double>& given_source_mhz) {
+  // The prescaler counts what the N divider counts.
+  const std::optional<double> source_mhz = LoopMHz(inputs, given_source_mhz);
   RunSetting setting{inputs.bounds, std::nullopt};
   if (const ChipProfile* chip = inputs.chip_profile.get()) {
     const std::size_t mode = ModeFor(chip->counters, inputs.prescaler, source_mhz);
@@ -180,8 +244,15 @@ RunResult ResultShape(const RunInputs& inputs, const PlanOptions& plan) {
 RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
                   const PlanOptions& plan) {
   MemoryBoxes boxes{std::string(decimal_symbol)};
+  const std::optional<double> source = SourceMHz(inputs);
+  const std::optional<DividerChoice> divider = ChooseDivider(inputs, source);
   boxes.SetText(Box::RFOut, inputs.rf_out);
-  boxes.SetText(Box::RFMult, inputs.mult);
+  // With fundamental feedback the loop synthesises the VCO, source x D: the
+  // search runs on the factor / D (exact, D being a power of two), so the
+  // error and the noise are still those at the RF output.
+  const bool vco_loop = divider && divider->fundamental && divider->divider > 1;
+  boxes.SetText(Box::RFMult, vco_loop ? ShortestText(*Read(inputs.mult) / divider->divider)
+                                      : inputs.mult);
   boxes.SetText(Box::Ref, inputs.ref);
   boxes.SetText(Box::MinFC, inputs.min_fc);
   boxes.SetText(Box::MaxFC, inputs.max_fc);
@@ -190,12 +261,16 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   result.inputs = inputs;
   result.plan = plan;
   result.noise = NoiseModelOf(inputs, plan);
-  const std::optional<double> source = SourceMHz(inputs);
   const RunSetting setting = SettingFor(inputs, source);
   const SearchBounds& bounds = setting.bounds;
-  if (const ChipProfile* chip = inputs.chip_profile.get()) {
+  const ChipProfile* chip = inputs.chip_profile.get();
+  if (chip != nullptr) {
     if (chip->counters.DualModulus) result.prescaler = setting.prescaler;
     result.notes = ChipNotes(*chip, inputs, source, decimal_symbol);
+    if (divider) {
+      result.output_divider = divider->divider;
+      result.feedback = divider->fundamental ? "fundamental" : "divided";
+    }
   }
   try {
     boxes.Go(bounds);
@@ -208,7 +283,10 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   const RunRecord& record = boxes.Record();
   result.stage = boxes.EndStage();
   if (result.stage == RunStage::kZeroSource) result.message = ZeroSourceMessage();
-  if (boxes.Written(Box::RFund)) result.rf_source = boxes.Text(Box::RFund);
+  if (boxes.Written(Box::RFund)) {
+    // The source frequency itself, not the VCO the search ran on.
+    result.rf_source = vco_loop ? NumberToSignedText(*source) : boxes.Text(Box::RFund);
+  }
   if (boxes.Written(Box::DivDisp)) result.report = boxes.Text(Box::DivDisp);
   result.factor = record.Factor;
   if (record.SearchFinished) {
@@ -233,6 +311,11 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   }
   if (plan.alternatives > 0 && record.SearchFinished) {
     result.alternatives = Alternatives(result, s, bounds, *record.Factor);
+  }
+  if (chip != nullptr && record.ComparisonKHz && result.n && *result.r > 0) {
+    const double loop = *result.n * (*record.ComparisonKHz / kKiloHertzPerMegahertz);
+    result.vco_mhz = divider && !divider->fundamental ? loop * divider->divider : loop;
+    if (plan.registers) result.registers = RegisterWordsOf(*chip, result, setting, divider);
   }
   return result;
 }

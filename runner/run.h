@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "arithmetic_fault.h"
@@ -37,6 +38,9 @@ struct RunInputs {
   std::optional<std::string> chip;
   std::shared_ptr<const ChipProfile> chip_profile;
   std::optional<std::int32_t> prescaler;
+  // With a chip that has an output divider: whether the N divider counts
+  // the divided output rather than the VCO.
+  bool divided_feedback = false;
 };
 
 // What a run reports beyond the window's texts, asked for by options.
@@ -45,6 +49,7 @@ struct PlanOptions {
   std::optional<double> fom;      // dBc/Hz at 1 Hz comparison frequency
   std::optional<double> flicker;  // dBc/Hz, 1 Hz carrier at 1 Hz offset
   std::optional<double> offset_hz;  // where the flicker is read; 10000 by default
+  bool registers = false;  // the chip's register words
 };
 
 // The noise model of a run: the options' figures, else the chip's; empty
@@ -60,6 +65,24 @@ struct RunSetting {
   std::optional<std::int32_t> prescaler;
 };
 RunSetting SettingFor(const RunInputs& inputs, const std::optional<double>& source_mhz);
+
+// The output divider of a run whose chip has one: the smallest power of two
+// D (up to the chip's largest, or its largest inside the loop with divided
+// feedback) that puts |source| x D within the chip's VCO range (its
+// source_mhz). The loop synthesises the VCO (source x D) with fundamental
+// feedback, the source itself with divided feedback. Empty without such a
+// chip, or when no D reaches the range.
+struct DividerChoice {
+  std::int32_t divider = 1;
+  bool fundamental = true;
+  double loop_mhz = 0;  // what the N divider's output must match, x N
+};
+std::optional<DividerChoice> ChooseDivider(const RunInputs& inputs,
+                                           const std::optional<double>& source_mhz);
+
+// The frequency the N divider counts: the loop's (ChooseDivider), else the
+// source frequency.
+std::optional<double> LoopMHz(const RunInputs& inputs, const std::optional<double>& source_mhz);
 
 // The source frequency (MHz) a run with these inputs asks for, where it can
 // be worked out.
@@ -113,6 +136,14 @@ struct RunResult {
   std::vector<std::string> notes;
   // With plan.alternatives, once the search has finished.
   std::optional<std::vector<Alternative>> alternatives;
+  // With a chip: its output divider and feedback (where it has a divider),
+  // and the VCO frequency the pair gives, once the search has found one.
+  std::optional<std::int32_t> output_divider;
+  std::optional<std::string> feedback;
+  std::optional<double> vco_mhz;
+  // With plan.registers: the chip's words in write order, once a pair is
+  // found ("0x00580005" texts).
+  std::optional<std::vector<std::pair<std::string, std::string>>> registers;
 
   bool Complete() const { return stage == RunStage::kDone; }
 };

@@ -230,9 +230,10 @@ TEST(ChipOutput, ADualModulusChipFormsItsOwnPairAndShowsItsCounters) {
   const ProcessResult sweep =
       Cli({"--sweep", "3000:3000.5:0.5", "--chip", "adf4106", "--fom", "-220"});
   EXPECT_EQ(0u, sweep.out.find("rf_out,rf_source,r,n,r_hex,n_hex,comparison_khz,error_hz,"
-                               "error_ppb,exact,fault,phase_noise_dbc_hz,prescaler,b,a\n"
+                               "error_ppb,exact,fault,phase_noise_dbc_hz,prescaler,b,a,"
+                               "output_divider,vco_mhz,feedback\n"
                                "3000, 3000,100,30000,64,7530,100,0,0,true,,"
-                               "-80.45757490560675,16,1875,0\n"))
+                               "-80.45757490560675,16,1875,0,,3000,\n"))
       << sweep.out;
 }
 

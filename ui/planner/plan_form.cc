@@ -49,6 +49,8 @@ FormBox BoxOf(runner::Input input) {
     case runner::Input::kOffset: return FormBox::kOffset;
     case runner::Input::kChip: return FormBox::kChip;
     case runner::Input::kPrescaler: return FormBox::kPrescaler;
+    case runner::Input::kFeedback:
+    case runner::Input::kRegisters: return FormBox::kChip;
     case runner::Input::kRfOut:
     case runner::Input::kAlternatives:
       break;

@@ -31,6 +31,10 @@ ChannelFields ChannelFields::Of(const runner::RunResult& result) {
   fields.fault = result.fault;
   fields.prescaler = result.prescaler;
   fields.counts = result.counts;
+  fields.output_divider = result.output_divider;
+  fields.vco_mhz = result.vco_mhz;
+  fields.divided_feedback = result.feedback == "divided";
+  fields.registers = result.registers;
   return fields;
 }
 
@@ -53,6 +57,11 @@ const runner::RunResult& PlanOutcome::ResultOf(std::size_t channel,
   scratch.fault = fields.fault;
   scratch.prescaler = fields.prescaler;
   scratch.counts = fields.counts;
+  scratch.output_divider = fields.output_divider;
+  scratch.vco_mhz = fields.vco_mhz;
+  scratch.feedback.reset();
+  if (fields.output_divider) scratch.feedback = fields.divided_feedback ? "divided" : "fundamental";
+  scratch.registers = fields.registers;
   return scratch;
 }
 

@@ -40,6 +40,10 @@ struct ChannelFields {
   std::optional<FaultKind> fault;
   std::optional<std::int32_t> prescaler;
   std::optional<PrescalerCounts> counts;
+  std::optional<std::int32_t> output_divider;
+  std::optional<double> vco_mhz;
+  bool divided_feedback = false;  // with an output divider
+  std::optional<runner::NamedWords> registers;
 
   static ChannelFields Of(const runner::RunResult& result);
 };

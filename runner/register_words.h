@@ -1,0 +1,121 @@
+// The register words of the shipped chips: each layout's fields (register,
+// lowest bit, width, the value written unless a run or a profile sets it),
+// the order the words are written in, composing the words of a run and
+// reading a set of words back.
+//
+// Three layouts:
+//   - "adf4106": three 24-bit latches written INIT, R, N (the initialisation
+//     latch method); control bits 1:0 are 3, 0 and 1.
+//   - "adf4351": six 32-bit words written R5, R4, R3, R2, R1, R0; control
+//     bits 2:0 are the register's number.
+//   - "max2870": six 32-bit words written R5 ... R0, as the ADF4351's.
+// Where the public sources differ, the data sheet is followed (see the
+// layouts in register_words.cc): the ADF4351's R5 bits 20:19 are written
+// 11, MOD is 2 (its smallest valid value) when FRAC is 0.
+//
+// Example: an ADF4351 run with INT 96, FRAC 0, R 1, the 8/9 prescaler, the
+// output divider /1 with fundamental feedback and a 25 MHz comparison
+// frequency writes R5 0x00580005 first and R0 0x00300000 last.
+//
+// Decoding takes words in any order, names each by its control bits, and
+// says in notes where a word breaks a rule: a reserved bit set wrongly, a
+// word given twice or not at all, a word of no register, a counter below
+// its least value, a band-select clock above the part's limit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace synthfactors::runner {
+
+// Who sets a field's value.
+enum class FieldSource {
+  kDefault,  // its start value, unless a profile's register_fields sets it
+  kRun,      // the run (counters, prescaler, divider, mode bits)
+  kFixed,    // reserved bits that must hold their start value
+};
+
+struct RegisterField {
+  std::string_view name;
+  int reg;  // index into the layout's registers
+  int lsb;
+  int width;
+  std::uint32_t start;
+  FieldSource source;
+  std::string_view meaning;  // the start value in words, for the README
+};
+
+struct RegisterName {
+  std::string_view name;   // "R5", "INIT"
+  std::uint32_t control;   // the value of the control bits that name it
+};
+
+struct RegisterLayout {
+  std::string_view name;  // "adf4351"
+  int word_bits;          // 24 or 32
+  int control_bits;       // 2 or 3
+  std::span<const RegisterName> registers;  // in write order
+  std::span<const RegisterField> fields;
+  double band_select_max_khz;  // 0: no band-select clock
+  int band_select_max_divider;
+};
+
+// The layout named `name`, if the program knows it.
+const RegisterLayout* LayoutNamed(std::string_view name);
+// The names the program knows: "adf4106, adf4351 or max2870".
+std::string LayoutNames();
+
+// What a run sets in the words.
+struct RegisterRun {
+  std::int64_t r = 1;
+  std::int64_t n = 0;  // N, or INT in fractional mode
+  std::int64_t frac = 0, mod = 2;
+  std::int64_t a = 0, b = 0;     // with a dual-modulus prescaler
+  std::int32_t prescaler = 0;    // P of P/P+1; 0: none
+  std::int32_t output_divider = 1;
+  bool fundamental_feedback = true;
+  double comparison_khz = 0;
+};
+
+struct RegisterWord {
+  std::string_view name;
+  std::uint32_t word;
+};
+
+// The words of a run in write order, each field from the run, else from
+// `overrides` (name, value), else its start value. Empty, with the reason,
+// when a run value does not fit its field.
+std::optional<std::vector<RegisterWord>> ComposeWords(
+    const RegisterLayout& layout, const RegisterRun& run,
+    std::span<const std::pair<std::string, std::int64_t>> overrides, std::string& error);
+
+// "0x00580005" (8 hex digits), or 6 for a 24-bit word.
+std::string WordText(const RegisterLayout& layout, std::uint32_t word);
+
+// The profile's override of a field: its name must be a field of the layout
+// set by default (not by the run, not reserved), and its value must fit.
+// Empty when allowed; else the reason.
+std::string CheckOverride(const RegisterLayout& layout, std::string_view field,
+                          std::int64_t value);
+
+// A set of words read back.
+struct DecodedWords {
+  std::vector<std::pair<std::string, std::uint32_t>> fields;  // by name, in layout order
+  std::optional<std::int64_t> r, n, frac, mod, a, b;
+  std::optional<std::int32_t> prescaler;
+  std::optional<std::int32_t> output_divider;
+  std::optional<bool> fundamental_feedback;
+  std::optional<double> comparison_khz, vco_mhz, output_mhz;
+  std::vector<std::string> notes;
+};
+
+// Reads `words` with the reference `ref_mhz`.
+DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint32_t> words,
+                         double ref_mhz);
+
+}  // namespace synthfactors::runner
