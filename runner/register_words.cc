@@ -392,16 +392,18 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
       if (adf4106 && out.prescaler) {
         // The prescaler's own limit, from the data sheet's table.
         const double top = *out.prescaler == 8 ? 2400 : *out.prescaler == 16 ? 5200 : 1e9;
-        if (*out.vco_mhz > top) {
+        if (loop_mhz > top) {
           out.notes.push_back("the " + std::to_string(*out.prescaler) + "/" +
                               std::to_string(*out.prescaler + 1) + " prescaler counts up to " +
                               ShortestText(top) + " MHz, below the VCO's " +
-                              ShortestText(*out.vco_mhz) + " MHz");
+                              ShortestText(loop_mhz) + " MHz");
         }
       }
-      if (layout.name == "adf4351" && out.prescaler.value_or(4) == 4 && *out.vco_mhz > 3600) {
-        out.notes.push_back("the 4/5 prescaler counts up to 3600 MHz, below the VCO's " +
-                            ShortestText(*out.vco_mhz) + " MHz");
+      // The prescaler counts what the N divider counts: the VCO, or with
+      // divided feedback the divided output.
+      if (layout.name == "adf4351" && out.prescaler.value_or(4) == 4 && loop_mhz > 3600) {
+        out.notes.push_back("the 4/5 prescaler counts up to 3600 MHz, below the " +
+                            ShortestText(loop_mhz) + " MHz it is given");
       }
     }
     if (layout.band_select_max_khz > 0) {

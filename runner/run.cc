@@ -315,7 +315,11 @@ RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
   if (chip != nullptr && record.ComparisonKHz && result.n && *result.r > 0) {
     const double loop = *result.n * (*record.ComparisonKHz / kKiloHertzPerMegahertz);
     result.vco_mhz = divider && !divider->fundamental ? loop * divider->divider : loop;
-    if (plan.registers) result.registers = RegisterWordsOf(*chip, result, setting, divider);
+    // No words for a VCO the chip cannot reach: the note says why.
+    const bool reachable = divider || !chip->output_divider;
+    if (plan.registers && reachable) {
+      result.registers = RegisterWordsOf(*chip, result, setting, divider);
+    }
   }
   return result;
 }
