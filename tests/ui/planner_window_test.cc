@@ -144,15 +144,24 @@ void PlannerWindowTest::exportWritesTheCommandLinesBytes_data() {
   QTest::newRow("JSON Lines") << true << false;
   QTest::newRow("CSV, one R") << false << true;
   QTest::newRow("JSON Lines, one R") << true << true;
+  QTest::newRow("CSV, max2870 words, divided") << false << false;
+  QTest::newRow("JSON Lines, max2870 words, divided") << true << false;
 }
 
 void PlannerWindowTest::exportWritesTheCommandLinesBytes() {
   QFETCH(bool, json);
   QFETCH(bool, one_r);
+  const bool words = QString(QTest::currentDataTag()).contains("words");
+  const QString chip = words ? "max2870-int" : "adf4106";
   PlannerWindow window;
   SetBand(window);
-  ChooseChip(window, "adf4106");
+  ChooseChip(window, chip);
   window.OneR()->setChecked(one_r);
+  if (words) {
+    QVERIFY(window.RegisterWords()->isEnabled() && window.FeedbackChoice()->isEnabled());
+    window.RegisterWords()->setChecked(true);
+    window.FeedbackChoice()->setCurrentIndex(1);
+  }
   QVERIFY(PlanAndWait(window));
   QTemporaryDir folder;
   const QString path = folder.filePath("plan");
@@ -161,7 +170,8 @@ void PlannerWindowTest::exportWritesTheCommandLinesBytes() {
   QVERIFY(ended.wait(60000));
   QFile file(path);
   QVERIFY(file.open(QIODevice::ReadOnly));
-  QStringList arguments = kBandArguments + QStringList{"--chip", "adf4106"};
+  QStringList arguments = kBandArguments + QStringList{"--chip", chip};
+  if (words) arguments << "--registers" << "--feedback" << "divided";
   if (json) arguments << "--json";
   if (one_r) arguments << "--common-r";
   QCOMPARE(file.readAll(), RunCli(arguments));

@@ -164,6 +164,19 @@ QWidget* PlannerWindow::BuildInputs() {
         prescaler_->addItem(QString::fromUtf8(kSmallestPrescaler), 0);
         prescaler_->setEnabled(false);
         add_row(QStringLiteral("Prescaler"), prescaler_, FormBox::kPrescaler);
+        feedback_ = new QComboBox;
+        feedback_->setObjectName(QStringLiteral("feedback"));
+        feedback_->addItem(QStringLiteral("fundamental"), false);
+        feedback_->addItem(QStringLiteral("divided"), true);
+        feedback_->setToolTip(
+            Text(runner::FieldOf(runner::Input::kFeedback).help));
+        feedback_->setEnabled(false);
+        add_row(QStringLiteral("Feedback"), feedback_, FormBox::kChip);
+        registers_ = new QCheckBox(QStringLiteral("Register words"));
+        registers_->setObjectName(QStringLiteral("registers"));
+        registers_->setToolTip(Text(runner::FieldOf(runner::Input::kRegisters).help));
+        registers_->setEnabled(false);
+        form->addRow(registers_);
       }
     }
     auto* box = new QLineEdit(QString::fromUtf8(row.start_text.data(),
@@ -264,6 +277,8 @@ void PlannerWindow::Connect() {
   connect(chip_, &QComboBox::activated, this, &PlannerWindow::ChooseChip);
   connect(prescaler_, &QComboBox::activated, this, &PlannerWindow::ChoosePrescaler);
   connect(one_r_, &QCheckBox::toggled, this, [this] { InputChanged(FormBox::kChip); });
+  connect(feedback_, &QComboBox::activated, this, [this] { InputChanged(FormBox::kChip); });
+  connect(registers_, &QCheckBox::toggled, this, [this] { InputChanged(FormBox::kChip); });
   connect(figure_, &QComboBox::currentIndexChanged, this, [this](int index) {
     chart_->SetFigure(kChartFigures[static_cast<std::size_t>(std::max(index, 0))].figure);
   });
@@ -384,6 +399,14 @@ bool PlannerWindow::SetChip(int index) {
     }
   }
   prescaler_->setEnabled(prescaler_->count() > 1);
+  const bool both_feedbacks = chip_profile_ && chip_profile_->output_divider &&
+                              chip_profile_->output_divider->Divided &&
+                              chip_profile_->output_divider->Fundamental;
+  feedback_->setCurrentIndex(0);
+  feedback_->setEnabled(both_feedbacks);
+  const bool words = chip_profile_ && !chip_profile_->register_map.empty();
+  if (!words) registers_->setChecked(false);
+  registers_->setEnabled(words);
   const auto noise_hint = [](const std::optional<double>& figure, const char* otherwise) {
     return figure ? QStringLiteral("the chip's %1").arg(Text(runner::ShortestText(*figure)))
                   : QString::fromUtf8(otherwise);
@@ -433,6 +456,8 @@ void PlannerWindow::Plan() {
   form.chip_profile = chip_profile_;
   if (const int p = prescaler_->currentData().toInt(); p > 0) form.prescaler = p;
   form.one_r = one_r_->isChecked();
+  form.divided_feedback = feedback_->isEnabled() && feedback_->currentData().toBool();
+  form.registers = registers_->isEnabled() && registers_->isChecked();
   auto read = ReadPlanForm(form, decimal_symbol_);
   if (auto* faults = std::get_if<std::vector<BoxFault>>(&read)) {
     for (const BoxFault& fault : *faults) ShowFault(fault.box, Text(fault.reason));

@@ -56,6 +56,8 @@ class PlannerWindow : public QMainWindow {
   QComboBox* ChipChoice() const { return chip_; }
   QComboBox* PrescalerChoice() const { return prescaler_; }
   QCheckBox* OneR() const { return one_r_; }
+  QComboBox* FeedbackChoice() const { return feedback_; }
+  QCheckBox* RegisterWords() const { return registers_; }
   QTableView* TableView() const { return table_; }
   PlanTableModel* TableModel() const { return model_; }
   PlanChart* Chart() const { return chart_; }
@@ -101,6 +103,8 @@ class PlannerWindow : public QMainWindow {
   QComboBox* chip_ = nullptr;
   QComboBox* prescaler_ = nullptr;
   QCheckBox* one_r_ = nullptr;
+  QComboBox* feedback_ = nullptr;
+  QCheckBox* registers_ = nullptr;
   QPushButton* plan_button_ = nullptr;
   QPushButton* cancel_button_ = nullptr;
   QPushButton* export_button_ = nullptr;
