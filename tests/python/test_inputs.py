@@ -194,3 +194,25 @@ def test_a_noise_option_that_would_change_nothing_is_refused(options, complaint)
         args += ["--" + key, str(value)]
     done = cli("--rf-out", "3300", *args)
     assert done.returncode == 2 and "--" + complaint in done.stderr
+
+
+def test_registers_and_decode_equal_the_command_line():
+    arguments = {"rf_out": "10368.025", "mult": 4, "max_fc": 200000, "chip": "max2870-int",
+                 "registers": True, "feedback": "divided"}
+    single = json.loads(cli("--rf-out", "10368.025", "--mult", "4", "--max-fc", "200000",
+                            "--chip", "max2870-int", "--registers", "--feedback", "divided",
+                            "--json").stdout)
+    assert synthfactors.run(**arguments) == single
+    batch = json.loads(cli("--batch", stdin=json.dumps(arguments) + "\n").stdout)
+    assert batch == single
+    words = [entry["word"] for entry in single["registers"]]
+    decoded = json.loads(cli("--decode", "max2870-int", "--ref", "10", "--json", *words).stdout)
+    assert synthfactors.decode("max2870-int", 10, words[::-1]) == decoded
+    assert (decoded["r"], decoded["int"]) == (single["r"], single["n"])
+    assert decoded["output_divider"] == single["output_divider"] == 2
+    assert decoded["feedback"] == "divided" and decoded["notes"] == []
+    swept = synthfactors.sweep(2400, 2401, 1, ref=25, min_fc=1000, max_fc=32000,
+                               chip="adf4351-int", registers=True)
+    assert list(swept["R5"]) == ["0x00580005", "0x00580005"]
+    with pytest.raises(ValueError, match="words are hexadecimal"):
+        synthfactors.decode("adf4106", 10, ["nope"])
