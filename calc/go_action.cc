@@ -126,4 +126,33 @@ RunStage EndStage(const GoActionState& state) {
   return RunStage::kSearch;
 }
 
+std::string FractionalReport(const FractionalReportFigures& f, std::string_view point) {
+  std::string report = std::string(kReferenceLine) + FormatDigitMask(f.R, kDividerMask, point);
+  report += "\r\n";
+  report += std::string(kFeedbackLine) + FormatDigitMask(f.Int, kDividerMask, point);
+  if (f.Frac != 0) {
+    report += " + " + std::to_string(f.Frac) + "/" + std::to_string(f.Mod);
+  }
+  report += "\r\n";
+  report += std::string(kComparisonLine) +
+            FormatDigitMask(f.ComparisonKHz, kKiloHertzMask, point) + std::string(kKiloHertz);
+  report += "\r\n";
+  if (f.Exact) {
+    report += kNoError;
+  } else {
+    report += std::string(kErrorLine) + FormatDigitMask(f.ErrorHz, kHertzMask, point) +
+              std::string(kHertz) + FormatDigitMask(f.ErrorPpb, kPartsMask, point) +
+              std::string(kPartsPerBillionUnit);
+  }
+  report += "\r\n\r\n";
+  report += std::string(kHexHeading) + "\r\n" + std::string(kHexR) +
+            ToHexText(static_cast<double>(f.R)) + std::string(kHexN) +
+            ToHexText(static_cast<double>(f.Int));
+  if (f.Frac != 0) {
+    report += "  FRAC 0x" + ToHexText(static_cast<double>(f.Frac)) + "  MOD 0x" +
+              ToHexText(static_cast<double>(f.Mod));
+  }
+  return report;
+}
+
 }  // namespace synthfactors

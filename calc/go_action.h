@@ -2,6 +2,8 @@
 // runs the divider search and writes the seven-line report.
 #pragma once
 
+#include <cstdint>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,5 +86,17 @@ void OnGoClick(TextBoxes& boxes, GoActionState& state,
 // when the source frequency was 0 and nothing was written, else the step
 // that faulted, inside the search as precisely as the search records it.
 RunStage EndStage(const GoActionState& state);
+
+// The report of a fractional-N setting, in the window's words and masks:
+// "RF   / 259 + 321/1600" on the N line and "  FRAC 0x141  MOD 0x640"
+// after N on the hex line (neither with FRAC 0). Throws ArithmeticFault
+// where a figure does not fit its mask, as the window's report does.
+struct FractionalReportFigures {
+  std::int64_t R = 0, Int = 0, Frac = 0, Mod = 1;
+  double ComparisonKHz = 0;
+  bool Exact = false;
+  double ErrorHz = 0, ErrorPpb = 0;
+};
+std::string FractionalReport(const FractionalReportFigures& figures, std::string_view point);
 
 }  // namespace synthfactors

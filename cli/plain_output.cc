@@ -79,6 +79,17 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
       out << OutputDividerLine(result, decimal_symbol) << '\n';
     }
     if (result.noise) out << PhaseNoiseLine(result, decimal_symbol) << '\n';
+    if (result.mode) {
+      std::string spur = "none: integer mode";
+      if (result.spur_offset_khz) {
+        spur = runner::ShortestText(*result.spur_offset_khz);
+        if (const std::size_t point = spur.find('.'); point != std::string::npos) {
+          spur.replace(point, 1, decimal_symbol);
+        }
+        spur += " kHz from the carrier";
+      }
+      out << "Integer-boundary spur  " << spur << '\n';
+    }
     if (result.registers && result.Complete()) {
       for (const auto& [name, word] : *result.registers) {
         out << "Register " << name << "  " << word << '\n';

@@ -26,6 +26,8 @@ def run(
     offset: Optional[Union[str, float, int]] = None,
     feedback: Optional[str] = None,
     registers: bool = False,
+    tolerance: Optional[Union[str, float, int]] = None,
+    spur_clear: Optional[Union[str, float, int]] = None,
 ) -> dict[str, Any]:
     """The fields of ``synthfactors-cli --json`` for one RF output (MHz)."""
 
@@ -49,6 +51,8 @@ def sweep(
     offset: Optional[Union[str, float, int]] = None,
     feedback: Optional[str] = None,
     registers: bool = False,
+    tolerance: Optional[Union[str, float, int]] = None,
+    spur_clear: Optional[Union[str, float, int]] = None,
 ) -> dict[str, Union[numpy.ndarray, dict[str, Any]]]:
     """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays.
 

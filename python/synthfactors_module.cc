@@ -151,7 +151,8 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
              const py::object& decimal_symbol, const py::object& chip,
              const py::object& prescaler, const py::object& flicker,
              const py::object& offset, const py::object& feedback,
-             const py::object& registers) {
+             const py::object& registers, const py::object& tolerance,
+             const py::object& spur_clear) {
   CallTexts call;
   call.Box(runner::Input::kRfOut, rf_out);
   call.Box(runner::Input::kMult, mult);
@@ -162,6 +163,8 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
   call.texts[runner::Input::kAlternatives] = AlternativesText(alternatives);
   call.Noise(fom, flicker, offset);
   call.Chip(chip, prescaler, feedback, registers);
+  call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
+  call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   const auto [inputs, plan] = Checked(call, nullptr);
   RunResult result;
@@ -205,7 +208,8 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
                const py::object& common_r, const py::object& decimal_symbol,
                const py::object& chip, const py::object& prescaler, const py::object& fom,
                const py::object& flicker, const py::object& offset,
-               const py::object& feedback, const py::object& registers) {
+               const py::object& feedback, const py::object& registers,
+               const py::object& tolerance, const py::object& spur_clear) {
   CallTexts call;
   call.Box(runner::Input::kMult, mult);
   call.Box(runner::Input::kRef, ref);
@@ -214,6 +218,8 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   call.Ranges(r_range, n_range);
   call.Noise(fom, flicker, offset);
   call.Chip(chip, prescaler, feedback, registers);
+  call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
+  call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   const bool one_r = Flag(common_r, "common_r");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
@@ -396,14 +402,15 @@ PYBIND11_MODULE(synthfactors, module) {
              py::arg("alternatives") = 0, Keyword(Input::kFom), py::arg("decimal_symbol") = ".",
              Keyword(Input::kChip), Keyword(Input::kPrescaler), Keyword(Input::kFlicker),
              Keyword(Input::kOffset), Keyword(Input::kFeedback),
-             py::arg("registers") = false);
+             py::arg("registers") = false, Keyword(Input::kTolerance), Keyword(Input::kSpurClear));
   module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
              Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
              Keyword(Input::kMaxFc), py::kw_only(), Keyword(Input::kRRange),
              Keyword(Input::kNRange), py::arg("common_r") = false,
              py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
              Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset),
-             Keyword(Input::kFeedback), py::arg("registers") = false);
+             Keyword(Input::kFeedback), py::arg("registers") = false,
+             Keyword(Input::kTolerance), Keyword(Input::kSpurClear));
   module.def("inputs", &Inputs,
              "The table of inputs every face reads: a list of dicts with key, flag, "
              "value_name, help, start (None for an option), unit and modes (of single, "

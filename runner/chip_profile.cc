@@ -226,8 +226,7 @@ class ProfileReader {
     return modes;
   }
 
-  void Counters(const ProfileValue& value, ChipCounters& chip) {
-    const std::string path = "n";
+  void Counters(const ProfileValue& value, ChipCounters& chip, const std::string& path = "n") {
     const Object* n = ObjectAt(value, path, {"counter", "min", "max", "prescalers", "a", "b"});
     if (n == nullptr) return;
     const std::optional<std::string> counter = Text(*n, path, "counter");
@@ -272,7 +271,7 @@ class ProfileReader {
     const Object* top =
         ObjectAt(value, "", {"name", "description", "source", "r", "n", "comparison_khz",
                              "source_mhz", "fom", "flicker", "output_divider", "register_map",
-                             "register_fields"});
+                             "register_fields", "fractional"});
     if (top == nullptr) return std::nullopt;
     ChipProfile profile;
     auto name = Text(*top, "", "name");
@@ -300,6 +299,7 @@ class ProfileReader {
     profile.flicker = Figure(*top, "flicker", kFlickerLimits);
     if (ok()) ReadOutputDivider(*top, profile);
     if (ok()) ReadRegisters(*top, profile);
+    if (ok()) ReadFractional(*top, profile);
     if (!ok()) return std::nullopt;
     return profile;
   }
@@ -349,6 +349,36 @@ class ProfileReader {
       }
     }
     profile.output_divider = divider;
+  }
+
+  // {"mod": {"min": 2, "max": 4095}, "n": {...as the chip's n...},
+  //  "comparison_khz": {"max": 32000}}
+  void ReadFractional(const Object& top, ChipProfile& profile) {
+    const ProfileValue* member = Member(top, "fractional");
+    if (member == nullptr) return;
+    const Object* object = ObjectAt(*member, "fractional", {"mod", "n", "comparison_khz"});
+    if (object == nullptr) return;
+    FractionalRule rule;
+    const ProfileValue* mod = Required(*object, "fractional", "mod");
+    if (mod == nullptr) return;
+    const auto mod_limits = Limits(*mod, "fractional.mod", 2);
+    if (!mod_limits) return;
+    if (mod_limits->Max > 1'000'000) {
+      Fail("fractional.mod.max", "must not be above 1000000");
+      return;
+    }
+    rule.Mod = *mod_limits;
+    const ProfileValue* n = Required(*object, "fractional", "n");
+    if (n == nullptr) return;
+    Counters(*n, rule.Counters, "fractional.n");
+    if (!ok()) return;
+    if (rule.Counters.DualModulus) {
+      Fail("fractional.n", "must be a plain counter");
+      return;
+    }
+    std::optional<double> ignored;
+    Span(*object, "comparison_khz", ignored, rule.MaxComparisonKHz);
+    if (ok()) profile.fractional = rule;
   }
 
   // "register_map": a layout's name; "register_fields": {"field": value}.

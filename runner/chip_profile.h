@@ -58,6 +58,15 @@ struct OutputDivider {
   std::int32_t MaxInLoop = 1;
 };
 
+// A fractional-N divider: MOD's range, the INT rule (an N counter, plain,
+// possibly with prescaler modes) and the comparison limit in fractional
+// mode.
+struct FractionalRule {
+  WholeLimits Mod;
+  ChipCounters Counters;  // its N rule; R and the limits are the chip's
+  std::optional<double> MaxComparisonKHz;
+};
+
 struct ChipProfile {
   std::string name;
   std::string description;
@@ -66,6 +75,7 @@ struct ChipProfile {
   std::optional<double> fom;      // dBc/Hz, a default for --fom
   std::optional<double> flicker;  // dBc/Hz, a default for --flicker
   std::optional<OutputDivider> output_divider;
+  std::optional<FractionalRule> fractional;
   // The register layout (register_words.h) and the fields the profile sets.
   std::string register_map;  // empty: none
   std::vector<std::pair<std::string, std::int64_t>> register_fields;

@@ -274,6 +274,27 @@ class Reader {
         inputs.divided_feedback = *mode == "divided";
       }
     }
+    for (const Input input : {Input::kTolerance, Input::kSpurClear}) {
+      if (!Given(input)) continue;
+      const std::optional<double> value = Decimal(
+          input,
+          input == Input::kTolerance ? "the output error allowed in Hz, 0 or above"
+                                     : "the least spur offset in kHz, 0 or above",
+          input == Input::kTolerance ? "0.5" : "100", false);
+      if (!value) continue;
+      if (*value < 0) {
+        Fault(input, Name(input) + " must not be below 0, not " + ShortestText(*value));
+      } else if (chip == nullptr || !chip->fractional) {
+        if (!HasFault(Input::kChip)) {
+          Fault(input, Name(input) + " needs a fractional-N chip (" + Name(Input::kChip) +
+                           ", such as adf4351 or max2870)");
+        }
+      } else if (input == Input::kTolerance) {
+        checked_.plan.tolerance_hz = value;
+      } else {
+        checked_.plan.spur_clear_khz = value;
+      }
+    }
     if (const auto& flag = Given(Input::kRegisters)) {
       if (*flag != "true" && *flag != "false") {
         Fault(Input::kRegisters,

@@ -53,8 +53,9 @@ enum class Input {
   kFom, kFlicker, kOffset,              // in-band phase noise
   kChip, kPrescaler,                    // a chip profile and its P
   kFeedback, kRegisters,                // the chip's output divider and words
+  kTolerance, kSpurClear,               // fractional-N choice
 };
-inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kRegisters) + 1;
+inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kSpurClear) + 1;
 
 enum class InputKind {
   kBoxText,       // a box's text, read as the window reads it
@@ -136,6 +137,14 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
      "With a chip that names its register layout: also write its register words, in the order "
      "they must be written",
      "", "", InputKind::kFlag, kEveryRun},
+    {Input::kTolerance, "tolerance", "--tolerance", "HZ",
+     "With a fractional-N chip: the output error a setting may keep and still count as on "
+     "frequency, Hz (default 0: exact)",
+     "", "Hz", InputKind::kHertz, kEveryRun},
+    {Input::kSpurClear, "spur_clear", "--spur-clear", "KHZ",
+     "With a fractional-N chip: drop every setting whose integer-boundary spur lies closer "
+     "to the carrier than this, kHz",
+     "", "kHz", InputKind::kHertz, kEveryRun},
 }};
 
 constexpr const InputField& FieldOf(Input input) {

@@ -104,13 +104,16 @@ inline bool WithFlicker(const RunResult& r) { return r.noise && r.noise->Flicker
 inline bool WithCounters(const RunResult& r) { return HasDualModulusChip(r.inputs); }
 inline bool WithChip(const RunResult& r) { return r.inputs.chip_profile != nullptr; }
 inline bool WithRegisters(const RunResult& r) { return r.plan.registers; }
+inline bool WithFractional(const RunResult& r) {
+  return r.inputs.chip_profile && r.inputs.chip_profile->fractional;
+}
 // One sweep column per register word, named after its register.
 bool HasRegister(const RunResult& r, std::string_view name);
 FieldValue WordNamed(const RunResult& r, std::string_view name);
 
 }  // namespace field_read
 
-inline constexpr std::array<ResultField, 42> kResultFields = {{
+inline constexpr std::array<ResultField, 47> kResultFields = {{
     {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
     {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
     {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
@@ -166,6 +169,17 @@ inline constexpr std::array<ResultField, 42> kResultFields = {{
      field_read::WithChip},
     {"feedback", FieldKind::kText, [](const RunResult& r) { return field_read::Maybe(r.feedback); },
      field_read::WithChip},
+    {"mode", FieldKind::kText, [](const RunResult& r) { return field_read::Maybe(r.mode); },
+     field_read::WithFractional},
+    {"int", FieldKind::kWhole, [](const RunResult& r) { return field_read::Maybe(r.n); },
+     field_read::WithFractional},
+    {"frac", FieldKind::kWhole, [](const RunResult& r) { return field_read::Whole(r.frac); },
+     field_read::WithFractional},
+    {"mod", FieldKind::kWhole, [](const RunResult& r) { return field_read::Whole(r.mod); },
+     field_read::WithFractional},
+    {"spur_offset_khz", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::Maybe(r.spur_offset_khz); },
+     field_read::WithFractional},
     {"notes", FieldKind::kTexts, [](const RunResult& r) -> FieldValue { return r.notes; },
      [](const RunResult& r) { return r.inputs.chip.has_value(); }},
     {"registers", FieldKind::kWords,
@@ -206,13 +220,14 @@ constexpr std::size_t FieldIndex(std::string_view name) {
 // The phase noise only with a figure of merit, the counters with a
 // dual-modulus chip, the divider and VCO with a chip, the words (in write
 // order) with --registers.
-inline constexpr std::array<std::size_t, 27> kSweepColumns = {
+inline constexpr std::array<std::size_t, 31> kSweepColumns = {
     FieldIndex("rf_out"),   FieldIndex("rf_source"),      FieldIndex("r"),
     FieldIndex("n"),        FieldIndex("r_hex"),          FieldIndex("n_hex"),
     FieldIndex("comparison_khz"), FieldIndex("error_hz"), FieldIndex("error_ppb"),
     FieldIndex("exact"),    FieldIndex("fault"),          FieldIndex("phase_noise_dbc_hz"),
     FieldIndex("prescaler"), FieldIndex("b"),             FieldIndex("a"),
     FieldIndex("output_divider"), FieldIndex("vco_mhz"),  FieldIndex("feedback"),
+    FieldIndex("mode"), FieldIndex("frac"), FieldIndex("mod"), FieldIndex("spur_offset_khz"),
     FieldIndex("R5"), FieldIndex("R4"), FieldIndex("R3"), FieldIndex("R2"), FieldIndex("R1"),
     FieldIndex("R0"), FieldIndex("INIT"), FieldIndex("R"), FieldIndex("N")};
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "fault_message.h"
+#include "fractional_run.h"
 #include "memory_boxes.h"
 #include "number_text.h"
 #include "numeric_text.h"
@@ -241,8 +242,15 @@ RunResult ResultShape(const RunInputs& inputs, const PlanOptions& plan) {
   return shape;
 }
 
+std::vector<std::string> ChipNotesFor(const ChipProfile& chip, const RunInputs& inputs,
+                                      const std::optional<double>& source,
+                                      std::string_view decimal_symbol) {
+  return ChipNotes(chip, inputs, source, decimal_symbol);
+}
+
 RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
                   const PlanOptions& plan) {
+  if (HasFractionalChip(inputs)) return FractionalRunOnce(inputs, decimal_symbol, plan);
   MemoryBoxes boxes{std::string(decimal_symbol)};
   const std::optional<double> source = SourceMHz(inputs);
   const std::optional<DividerChoice> divider = ChooseDivider(inputs, source);

@@ -50,6 +50,11 @@ struct PlanOptions {
   std::optional<double> flicker;  // dBc/Hz, 1 Hz carrier at 1 Hz offset
   std::optional<double> offset_hz;  // where the flicker is read; 10000 by default
   bool registers = false;  // the chip's register words
+  // With a fractional-N chip: the output error a setting may keep and
+  // still count as on frequency (Hz; 0 by default), and the least distance
+  // of its integer-boundary spur from the carrier (kHz).
+  std::optional<double> tolerance_hz;
+  std::optional<double> spur_clear_khz;
 };
 
 // The noise model of a run: the options' figures, else the chip's; empty
@@ -79,6 +84,12 @@ struct DividerChoice {
 };
 std::optional<DividerChoice> ChooseDivider(const RunInputs& inputs,
                                            const std::optional<double>& source_mhz);
+
+// "Note: ..." lines for what the chip changed or cannot do, the figures in
+// the report's decimal symbol.
+std::vector<std::string> ChipNotesFor(const ChipProfile& chip, const RunInputs& inputs,
+                                      const std::optional<double>& source,
+                                      std::string_view decimal_symbol);
 
 // The frequency the N divider counts: the loop's (ChooseDivider), else the
 // source frequency.
@@ -144,6 +155,12 @@ struct RunResult {
   // With plan.registers: the chip's words in write order, once a pair is
   // found ("0x00580005" texts).
   std::optional<std::vector<std::pair<std::string, std::string>>> registers;
+  // With a fractional-N chip: "integer" or "fractional" once a setting is
+  // chosen, its FRAC and MOD (n is INT), and the integer-boundary spur's
+  // distance from the carrier (kHz; none in integer mode).
+  std::optional<std::string> mode;
+  std::optional<std::int64_t> frac, mod;
+  std::optional<double> spur_offset_khz;
 
   bool Complete() const { return stage == RunStage::kDone; }
 };

@@ -50,7 +50,9 @@ FormBox BoxOf(runner::Input input) {
     case runner::Input::kChip: return FormBox::kChip;
     case runner::Input::kPrescaler: return FormBox::kPrescaler;
     case runner::Input::kFeedback:
-    case runner::Input::kRegisters: return FormBox::kChip;
+    case runner::Input::kRegisters:
+    case runner::Input::kTolerance:
+    case runner::Input::kSpurClear: return FormBox::kChip;
     case runner::Input::kRfOut:
     case runner::Input::kAlternatives:
       break;

@@ -1,0 +1,273 @@
+#include "fractional_plan.h"
+
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace synthfactors {
+namespace {
+
+
+Int128 Abs(Int128 x) { return x < 0 ? -x : x; }
+
+Int128 Gcd(Int128 a, Int128 b) {
+  a = Abs(a);
+  b = Abs(b);
+  while (b != 0) {
+    const Int128 t = a % b;
+    a = b;
+    b = t;
+  }
+  return a;
+}
+
+bool MulOverflows(Int128 a, Int128 b, Int128& out) { return __builtin_mul_overflow(a, b, &out); }
+bool AddOverflows(Int128 a, Int128 b, Int128& out) { return __builtin_add_overflow(a, b, &out); }
+
+int BitLength(UInt128 x) {
+  int bits = 0;
+  while (x != 0) {
+    ++bits;
+    x >>= 1;
+  }
+  return bits;
+}
+
+// The floor of a rational.
+Int128 Floor(const Rational& x) {
+  Int128 q = x.num / x.den;
+  if (x.num % x.den != 0 && x.num < 0) --q;
+  return q;
+}
+
+}  // namespace
+
+std::optional<Rational> MakeRational(Int128 num, Int128 den) {
+  if (den == 0) return std::nullopt;
+  if (den < 0) {
+    num = -num;
+    den = -den;
+  }
+  const Int128 g = Gcd(num, den);
+  if (g > 1) {
+    num /= g;
+    den /= g;
+  }
+  return Rational{num, den};
+}
+
+std::optional<Rational> Add(const Rational& a, const Rational& b) {
+  const Int128 g = Gcd(a.den, b.den);
+  Int128 left = 0, right = 0, sum = 0, den = 0;
+  if (MulOverflows(a.num, b.den / g, left) || MulOverflows(b.num, a.den / g, right) ||
+      AddOverflows(left, right, sum) || MulOverflows(a.den / g, b.den, den)) {
+    return std::nullopt;
+  }
+  return MakeRational(sum, den);
+}
+
+std::optional<Rational> Sub(const Rational& a, const Rational& b) {
+  return Add(a, Rational{-b.num, b.den});
+}
+
+std::optional<Rational> Mul(const Rational& a, const Rational& b) {
+  // Cross-reduce first, so that products stay small.
+  const Int128 g1 = Gcd(a.num, b.den), g2 = Gcd(b.num, a.den);
+  const Int128 an = g1 > 1 ? a.num / g1 : a.num, bd = g1 > 1 ? b.den / g1 : b.den;
+  const Int128 bn = g2 > 1 ? b.num / g2 : b.num, ad = g2 > 1 ? a.den / g2 : a.den;
+  Int128 num = 0, den = 0;
+  if (MulOverflows(an, bn, num) || MulOverflows(ad, bd, den)) return std::nullopt;
+  return MakeRational(num, den);
+}
+
+std::optional<Rational> Div(const Rational& a, const Rational& b) {
+  if (b.num == 0) return std::nullopt;
+  return Mul(a, Rational{b.num < 0 ? -b.den : b.den, Abs(b.num)});
+}
+
+bool Less(const Rational& a, const Rational& b) {
+  const auto difference = Sub(a, b);
+  if (difference) return difference->num < 0;
+  return static_cast<long double>(a.num) / static_cast<long double>(a.den) <
+         static_cast<long double>(b.num) / static_cast<long double>(b.den);
+}
+
+double NearestDouble(const Rational& value) {
+  if (value.num == 0) return 0.0;
+  const bool negative = value.num < 0;
+  UInt128 n = static_cast<UInt128>(Abs(value.num));
+  UInt128 d = static_cast<UInt128>(value.den);
+  // Scale so that the quotient has 55 bits (53 and a guard bit, and one
+  // more), keeping the remainder as a sticky bit: then one rounding.
+  int shift = 55 - (BitLength(n) - BitLength(d));
+  if (shift >= 0 && BitLength(n) + shift > 127) {
+    // Too wide to shift exactly: a long double is close enough here.
+    const long double x = static_cast<long double>(n) / static_cast<long double>(d);
+    return negative ? -static_cast<double>(x) : static_cast<double>(x);
+  }
+  if (shift >= 0) {
+    n <<= shift;
+  } else {
+    d <<= -shift;
+  }
+  UInt128 q = n / d;
+  const bool sticky = n % d != 0;
+  // q has 55 or 56 bits; keep 53 with round-half-even on the rest.
+  const int extra = BitLength(q) - 53;
+  const UInt128 half = UInt128{1} << (extra - 1);
+  const UInt128 rest = q & ((UInt128{1} << extra) - 1);
+  q >>= extra;
+  if (rest > half || (rest == half && (sticky || (q & 1) != 0))) ++q;
+  const double result = std::ldexp(static_cast<double>(q), extra - shift);
+  return negative ? -result : result;
+}
+
+std::optional<Rational> DecimalRational(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  Int128 digits = 0;
+  int scale = 0, count = 0;
+  bool point = false;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c >= '0' && c <= '9') {
+      if (digits == 0 && c == '0' && !point) continue;  // leading zeros
+      if (++count > 30) return std::nullopt;            // more digits than exactness can hold
+      digits = digits * 10 + (c - '0');
+      if (point) ++scale;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  int exponent = 0;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    std::size_t e = at + 1;
+    bool e_negative = false;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) e_negative = text[e++] == '-';
+    int value = 0;
+    bool any = false;
+    for (; e < text.size() && text[e] >= '0' && text[e] <= '9'; ++e) {
+      any = true;
+      if (value < 100) value = value * 10 + (text[e] - '0');
+    }
+    if (any) exponent = e_negative ? -value : value;
+  }
+  scale -= exponent;
+  Int128 num = negative ? -digits : digits, den = 1;
+  for (; scale > 0; --scale) {
+    if (MulOverflows(den, 10, den)) return std::nullopt;
+  }
+  for (; scale < 0; ++scale) {
+    if (MulOverflows(num, 10, num)) return std::nullopt;
+  }
+  return MakeRational(num, den);
+}
+
+Rational BestFraction(const Rational& x, std::int64_t most) {
+  if (x.den <= most) return x;
+  // The continued fraction of x, convergent by convergent, until the next
+  // denominator would pass `most`; then the better of the last convergent
+  // and the best semiconvergent (on a tie the convergent, whose
+  // denominator is the smaller).
+  Int128 p0 = 0, q0 = 1, p1 = 1, q1 = 0;
+  Int128 n = x.num, d = x.den;
+  for (;;) {
+    const Int128 a = n / d;
+    const Int128 q2 = q0 + a * q1;
+    if (q2 > most) break;
+    const Int128 p2 = p0 + a * p1;
+    p0 = p1;
+    q0 = q1;
+    p1 = p2;
+    q1 = q2;
+    const Int128 r = n - a * d;
+    n = d;
+    d = r;
+    if (d == 0) break;
+  }
+  const Int128 k = (most - q0) / q1;
+  const Rational semi{p0 + k * p1, q0 + k * q1};
+  const Rational convergent{p1, q1};
+  const auto distance = [&](const Rational& r) {
+    const Rational diff = *Sub(r, x);
+    return Rational{Abs(diff.num), diff.den};
+  };
+  return Less(distance(semi), distance(convergent)) ? semi : convergent;
+}
+
+SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t most) {
+  const std::uint64_t g = std::gcd(num, den);
+  num /= g;
+  den /= g;
+  const auto limit = static_cast<std::uint64_t>(most);
+  if (den <= limit) return {num, den};
+  std::uint64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
+  std::uint64_t n = num, d = den;
+  for (;;) {
+    const std::uint64_t a = n / d;
+    const std::uint64_t q2 = q0 + a * q1;  // q1 <= limit, so no overflow while a is small
+    if (a > limit || q2 > limit) break;
+    const std::uint64_t p2 = p0 + a * p1;
+    p0 = p1;
+    q0 = q1;
+    p1 = p2;
+    q1 = q2;
+    const std::uint64_t r = n - a * d;
+    n = d;
+    d = r;
+    if (d == 0) break;
+  }
+  const std::uint64_t k = (limit - q0) / q1;
+  const SmallFraction semi{p0 + k * p1, q0 + k * q1};
+  const SmallFraction convergent{p1, q1};
+  // |p/q - num/den| compared by cross-multiplication: |p den - num q| / q.
+  const auto gap = [&](const SmallFraction& f) {
+    const UInt128 left = static_cast<UInt128>(f.p) * den, right = static_cast<UInt128>(num) * f.q;
+    return left > right ? left - right : right - left;
+  };
+  const UInt128 semi_gap = gap(semi) * convergent.q, convergent_gap = gap(convergent) * semi.q;
+  return semi_gap < convergent_gap ? semi : convergent;
+}
+
+std::optional<FractionalSetting> SettingFor(const Rational& loop_mhz, const Rational& comparison_mhz,
+                                            const FractionalLimits& limits) {
+  const auto t = Div(loop_mhz, comparison_mhz);
+  if (!t || t->num <= 0) return std::nullopt;
+  FractionalSetting setting;
+  Int128 whole = Floor(*t);
+  const Rational fraction = *Sub(*t, Rational{whole, 1});
+  Rational chosen = BestFraction(fraction, limits.MaxMod);
+  if (chosen.num == chosen.den) {  // rounds to 1: carries into INT
+    ++whole;
+    chosen = Rational{0, 1};
+  }
+  setting.Int = static_cast<std::int64_t>(whole);
+  if (chosen.num == 0) {
+    setting.Frac = 0;
+    setting.Mod = 1;
+  } else {
+    // A denominator below MOD's least is scaled up to it.
+    Int128 scale = 1;
+    while (chosen.den * scale < limits.MinMod) ++scale;
+    setting.Frac = static_cast<std::int64_t>(chosen.num * scale);
+    setting.Mod = static_cast<std::int64_t>(chosen.den * scale);
+  }
+  const auto n = Add(Rational{whole, 1}, chosen);
+  const auto synthesised = n ? Mul(*n, comparison_mhz) : std::nullopt;
+  const auto error = synthesised ? Sub(*synthesised, loop_mhz) : std::nullopt;
+  if (!error) return std::nullopt;
+  setting.LoopError = *error;
+  if (setting.Frac != 0) {
+    const Rational other = *Sub(Rational{1, 1}, chosen);
+    const Rational nearest = Less(chosen, other) ? chosen : other;
+    setting.SpurKHz = Mul(*Mul(nearest, comparison_mhz), Rational{1000, 1});
+    if (!setting.SpurKHz) return std::nullopt;
+  }
+  return setting;
+}
+
+}  // namespace synthfactors

@@ -1,0 +1,82 @@
+// Fractional-N planning in exact arithmetic: the N divider of a
+// fractional-N synthesiser divides by INT + FRAC/MOD, and everything here is
+// worked on exact rationals of the decimal inputs (never on rounded
+// doubles), so the remaining error is exact; it is shown as the double
+// nearest to it.
+//
+//   - Rational: a fraction of two 128-bit integers in lowest terms; every
+//     operation says when its result would not fit (empty).
+//   - DecimalRational: the number at the start of a text, as the window
+//     reads it ("10368.025", " 1e3 MHz"), exactly; empty for no number.
+//   - BestFraction: the fraction closest to x in [0, 1] whose denominator is
+//     at most `most` (a best rational approximation; on a tie the smaller
+//     denominator).
+//   - FractionalSetting: for one R, INT, FRAC and MOD of the N divider that
+//     the loop frequency asks for, the exact error and the integer-boundary
+//     spur's offset.
+//
+// Example: a loop at 5184.0125 MHz compared at 20 MHz divides by
+// 259.200625 = 259 + 321/1600: INT 259, FRAC 321, MOD 1600, no error, and
+// the spur min(321/1600, 1279/1600) x 20 MHz = 4012.5 kHz from the carrier.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace synthfactors {
+
+__extension__ typedef __int128 Int128;  // GCC and Clang have it on every target we build for
+__extension__ typedef unsigned __int128 UInt128;
+
+struct Rational {
+  Int128 num = 0;
+  Int128 den = 1;  // above 0; num/den in lowest terms
+};
+
+std::optional<Rational> MakeRational(Int128 num, Int128 den);
+std::optional<Rational> Add(const Rational& a, const Rational& b);
+std::optional<Rational> Sub(const Rational& a, const Rational& b);
+std::optional<Rational> Mul(const Rational& a, const Rational& b);
+std::optional<Rational> Div(const Rational& a, const Rational& b);
+bool Less(const Rational& a, const Rational& b);
+
+// The double nearest to the rational (ties to even).
+double NearestDouble(const Rational& value);
+
+std::optional<Rational> DecimalRational(std::string_view text);
+
+// The fraction p/q closest to `x` (0 <= x <= 1) with 1 <= q <= `most`.
+Rational BestFraction(const Rational& x, std::int64_t most);
+
+// The same for num/den with 0 <= num <= den < 2^63 and most < 2^31, in
+// 64-bit arithmetic: the result as {p, q}.
+struct SmallFraction {
+  std::uint64_t p = 0, q = 1;
+};
+SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t most);
+
+// The MOD range and INT limits of a fractional-N divider.
+struct FractionalLimits {
+  std::int64_t MinMod = 2, MaxMod = 4095;
+};
+
+struct FractionalSetting {
+  std::int64_t Int = 0;
+  std::int64_t Frac = 0;  // 0: integer mode
+  std::int64_t Mod = 1;   // with Frac 0: 1
+  Rational LoopError;     // (INT + FRAC/MOD) x f_cmp - the loop frequency, MHz
+  // The integer-boundary spur's distance from the carrier, kHz: f_cmp x
+  // min(FRAC/MOD, 1 - FRAC/MOD); empty in integer mode.
+  std::optional<Rational> SpurKHz;
+};
+
+// The setting for a loop frequency and a comparison frequency (both MHz,
+// above 0). t = loop / comparison; INT = floor(t); FRAC/MOD = t - INT when
+// its reduced denominator fits MOD's range (scaled up to MOD's least when
+// smaller), else the closest fraction that fits; a fraction of 1 carries
+// into INT. Empty when a figure would not fit in 128 bits.
+std::optional<FractionalSetting> SettingFor(const Rational& loop_mhz, const Rational& comparison_mhz,
+                                            const FractionalLimits& limits);
+
+}  // namespace synthfactors

@@ -1,0 +1,168 @@
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "chip_file.h"
+#include "fractional_plan.h"
+#include "register_words.h"
+#include "run.h"
+
+namespace synthfactors {
+namespace {
+
+Rational R(std::int64_t num, std::int64_t den) { return *MakeRational(num, den); }
+
+TEST(ExactArithmetic, DecimalTextsAreReadExactly) {
+  const auto same = [](const char* text, std::int64_t num, std::int64_t den) {
+    const auto value = DecimalRational(text);
+    ASSERT_TRUE(value) << text;
+    EXPECT_TRUE(value->num == num && value->den == den) << text;
+  };
+  same("10368.025", 414721, 40);
+  same(" 2500.006103515625 MHz", 10240025, 4096);
+  same("-0.5", -1, 2);
+  same("1e3", 1000, 1);
+  same("abc", 0, 1);  // no number reads as 0, as in the window
+  EXPECT_FALSE(DecimalRational("1234567890123456789012345678901234567890"));
+}
+
+TEST(ExactArithmetic, TheBestFractionAndTheNearestDouble) {
+  const auto best = [](Rational x, std::int64_t most) {
+    const Rational f = BestFraction(x, most);
+    return std::to_string(static_cast<std::int64_t>(f.num)) + "/" +
+           std::to_string(static_cast<std::int64_t>(f.den));
+  };
+  EXPECT_EQ("321/1600", best(R(321, 1600), 4095));       // fits: itself
+  EXPECT_EQ("1/4095", best(R(1, 4096), 4095));           // the nearest that fits
+  EXPECT_EQ("0/1", best(R(1, 10000), 4095));             // 0 is nearer than 1/4095
+  EXPECT_EQ("1/1", best(R(9999, 10000), 4095));          // and 1 than 4094/4095
+  EXPECT_EQ("1/2", best(R(5, 12), 3));  // 1/3 and 1/2 are as near: the smaller denominator
+  EXPECT_EQ(0.1, NearestDouble(R(1, 10)));
+  EXPECT_EQ(1.0 / 3.0, NearestDouble(R(1, 3)));
+  EXPECT_EQ(390625.0 / 262080.0, NearestDouble(R(390625, 262080)));
+  EXPECT_EQ(-2500.0, NearestDouble(R(-2500, 1)));
+}
+
+runner::RunResult FracRun(const char* chip, const char* rf, const char* ref, const char* min_fc,
+                          const char* max_fc, const std::optional<std::string>& r_range = {},
+                          std::optional<double> spur_clear = {}, bool registers = false) {
+  runner::RunInputs inputs;
+  inputs.rf_out = rf;
+  inputs.ref = ref;
+  inputs.min_fc = min_fc;
+  inputs.max_fc = max_fc;
+  std::string error;
+  inputs.chip = chip;
+  inputs.chip_profile = formats::LoadChip(chip, error);
+  EXPECT_TRUE(inputs.chip_profile) << error;
+  if (r_range) {
+    const auto colon = r_range->find(':');
+    inputs.bounds.FirstR = std::stoi(r_range->substr(0, colon));
+    inputs.bounds.LastR = std::stoi(r_range->substr(colon + 1));
+  }
+  runner::PlanOptions plan;
+  plan.spur_clear_khz = spur_clear;
+  plan.registers = registers;
+  return runner::RunOnce(inputs, ".", plan);
+}
+
+TEST(FractionalRun, HandWorkedChannels) {
+  // An exact channel with a small MOD: the x4 LO at 10368.025 MHz, VCO
+  // 5184.0125 MHz behind /2, 10 MHz compared: 518.40125 = 518 + 321/800;
+  // the spur at 10 MHz x 321/800 = 4012.5 kHz.
+  const auto lo = FracRun("max2870", "2592.00625", "10", "1000", "50000");
+  EXPECT_EQ("fractional", lo.mode);
+  EXPECT_EQ(1, lo.r);
+  EXPECT_EQ(518, lo.n);
+  EXPECT_EQ(321, lo.frac);
+  EXPECT_EQ(800, lo.mod);
+  EXPECT_EQ(true, lo.exact);
+  EXPECT_EQ(0.0, lo.error_hz);
+  EXPECT_EQ(4012.5, lo.spur_offset_khz);
+  EXPECT_EQ("Reference / 1\r\nRF   / 518 + 321/800\r\nComparison freq  10000.kHz\r\nNo Error"
+            "\r\n\r\nHex divider values \r\nR  0x1  N  0x206  FRAC 0x141  MOD 0x320",
+            lo.report);
+
+  // MOD's range forces an approximation at R 1 (25 MHz): t = 100 + 1/4096,
+  // so FRAC/MOD = 1/4095, and the output lands (1/4095 - 1/4096) x 25 MHz
+  // = 390625/262080 Hz high.
+  const auto near = FracRun("adf4351", "2500.006103515625", "25", "1000", "32000", "1:1");
+  EXPECT_EQ(100, near.n);
+  EXPECT_EQ(1, near.frac);
+  EXPECT_EQ(4095, near.mod);
+  EXPECT_EQ(false, near.exact);
+  EXPECT_EQ(390625.0 / 262080.0, near.error_hz);
+  // With every R, R 2 (12.5 MHz) is exact: 200 + 1/2048, its spur
+  // 12.5 MHz / 2048 = 6.103515625 kHz.
+  const auto best = FracRun("adf4351", "2500.006103515625", "25", "1000", "32000");
+  EXPECT_EQ(2, best.r);
+  EXPECT_EQ(2048, best.mod);
+  EXPECT_EQ(6.103515625, best.spur_offset_khz);
+  // Asking the spur to stay 6.104 kHz away drops R 2; R 1's spur,
+  // 25 MHz / 4095 = 6.105 kHz, clears it, at its small error.
+  const auto cleared = FracRun("adf4351", "2500.006103515625", "25", "1000", "32000", {}, 6.104);
+  EXPECT_EQ(1, cleared.r);
+  EXPECT_EQ(4095, cleared.mod);
+  EXPECT_EQ(390625.0 / 262080.0, cleared.error_hz);
+  const auto none = FracRun("adf4351", "2500.006103515625", "25", "1000", "32000", {}, 7);
+  EXPECT_NE(std::string::npos, none.message.find("the furthest found is 6.105")) << none.message;
+
+  // A fraction that rounds to 1 carries into INT: t = 100.9999 at 25 MHz.
+  const auto carry = FracRun("adf4351", "2524.9975", "25", "1000", "32000", "1:1");
+  EXPECT_EQ(101, carry.n);
+  EXPECT_EQ(0, carry.frac);
+  EXPECT_EQ("integer", carry.mode);
+  EXPECT_EQ(2500.0, carry.error_hz);  // 1e-4 x 25 MHz high
+  EXPECT_FALSE(carry.spur_offset_khz);
+}
+
+TEST(FractionalRun, IntAtItsLeastForEachPrescaler) {
+  // A part compared up to 200 MHz, so that INT can reach its least.
+  const std::string path = ::testing::TempDir() + "fast-frac.json";
+  std::ofstream(path) << R"({"name": "fast", "description": "d", "source": "s",
+    "r": {"min": 1, "max": 100}, "n": {"counter": "plain", "min": 1, "max": 65535},
+    "source_mhz": {"min": 2200, "max": 4400},
+    "fractional": {"mod": {"min": 2, "max": 4095},
+      "n": {"counter": "plain", "prescalers": [{"p": 4, "up_to_mhz": 3600, "min": 23, "max": 65535},
+                                               {"p": 8, "min": 75, "max": 65535}]},
+      "comparison_khz": {"max": 200000}}})";
+  // 2300 MHz at 100 MHz: INT 23, the 4/5 prescaler's least.
+  const auto four = FracRun(path.c_str(), "2300", "100", "1000", "200000");
+  EXPECT_EQ(1, four.r);
+  EXPECT_EQ(23, four.n);
+  // 3700 MHz at 50 MHz would be INT 74, below the 8/9 prescaler's 75: R 2.
+  const auto eight = FracRun(path.c_str(), "3700", "50", "1000", "200000");
+  EXPECT_EQ(2, eight.r);
+  EXPECT_EQ(148, eight.n);
+  const auto at_least = FracRun(path.c_str(), "3750", "50", "1000", "200000");
+  EXPECT_EQ(1, at_least.r);
+  EXPECT_EQ(75, at_least.n);
+}
+
+TEST(FractionalRun, TheDecoderReadsTheFractionalWordsBack) {
+  for (const char* chip : {"adf4351", "max2870"}) {
+    const auto run = FracRun(chip, "2500.006103515625", "25", "1000", "32000", "1:1", {}, true);
+    ASSERT_TRUE(run.registers) << chip;
+    std::vector<std::uint32_t> words;
+    for (const auto& [name, word] : *run.registers) words.push_back(std::stoul(word, nullptr, 16));
+    std::string error;
+    const auto profile = formats::LoadChip(chip, error);
+    const auto decoded =
+        runner::DecodeWords(*runner::LayoutNamed(profile->register_map), words, 25);
+    // The adf4351 approximates at 25 MHz (1/4095); the max2870 runs its
+    // VCO behind /2, where 200 + 1/2048 is exact.
+    EXPECT_EQ(static_cast<std::int64_t>(*run.n), decoded.n) << chip;
+    EXPECT_EQ(run.frac, decoded.frac) << chip;
+    EXPECT_EQ(run.mod, decoded.mod) << chip;
+    EXPECT_EQ(std::string(chip) == "adf4351" ? 4095 : 2048, decoded.mod) << chip;
+    EXPECT_TRUE(decoded.notes.empty()) << chip << ": " << decoded.notes.front();
+    ASSERT_TRUE(decoded.output_mhz);
+    EXPECT_NEAR(2500.006103515625, *decoded.output_mhz, 1e-5);
+  }
+}
+
+}  // namespace
+}  // namespace synthfactors
