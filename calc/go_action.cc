@@ -127,9 +127,9 @@ RunStage EndStage(const GoActionState& state) {
 }
 
 std::string FractionalReport(const FractionalReportFigures& f, std::string_view point) {
-  std::string report = std::string(kReferenceLine) + FormatDigitMask(f.R, kDividerMask, point);
+  std::string report = std::string(kReferenceLine) + FormatDigitMask(static_cast<double>(f.R), kDividerMask, point);
   report += "\r\n";
-  report += std::string(kFeedbackLine) + FormatDigitMask(f.Int, kDividerMask, point);
+  report += std::string(kFeedbackLine) + FormatDigitMask(static_cast<double>(f.Int), kDividerMask, point);
   if (f.Frac != 0) {
     report += " + " + std::to_string(f.Frac) + "/" + std::to_string(f.Mod);
   }

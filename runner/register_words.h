@@ -114,8 +114,8 @@ struct DecodedWords {
   std::vector<std::string> notes;
 };
 
-// Reads `words` with the reference `ref_mhz`.
-DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint32_t> words,
+// Reads the `given` words with the reference `ref_mhz`.
+DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint32_t> given,
                          double ref_mhz);
 
 }  // namespace synthfactors::runner
