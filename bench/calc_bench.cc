@@ -240,6 +240,29 @@ void BM_ChipSweep(benchmark::State& state) {
 }
 BENCHMARK(BM_ChipSweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// 200,001 channels of 10 Hz from 10368 MHz x 4 on the max2870: in integer
+// mode (Arg 0, max2870-int) and planned fractional-N (Arg 1), side by side;
+// Arg 2 is fractional with a 19.2 MHz reference and 100 kHz comparisons,
+// where few channels are exact at any R and every R is tried.
+void BM_FractionalSweep(benchmark::State& state) {
+  std::string error;
+  const auto range = runner::SweepRange::Parse("10368:10370:0.00001", error);
+  runner::RunInputs others;
+  others.mult.assign(1, '4');
+  others.min_fc = state.range(0) == 2 ? "100" : "1000";
+  others.max_fc = "50000";
+  if (state.range(0) == 2) others.ref = "19.2";
+  const char* chip = state.range(0) == 0 ? "max2870-int" : "max2870";
+  others.chip = chip;
+  others.chip_profile = formats::LoadChip(chip, error);
+  NullBuffer null;
+  std::ostream out(&null);
+  for (auto _ : state) {
+    formats::WriteSweep(*range, others, {}, ".", formats::SweepFormat::kCsv, out, 2);
+  }
+}
+BENCHMARK(BM_FractionalSweep)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // One R for a plan of 10,000 channels (10 kHz apart) against about 20,000
 // admitted R, none exact on every channel: the pruned choice.
 void BM_CommonR(benchmark::State& state) {

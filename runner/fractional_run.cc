@@ -340,8 +340,12 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
     if (const auto exact_spur = Mul(comparison, m)) result.spur_offset_khz = NearestDouble(*exact_spur);
   }
   const double n_value = static_cast<double>(c.integer) + static_cast<double>(frac) / static_cast<double>(mod);
-  const double loop_synthesised = n_value * (*result.comparison_khz / 1000);
-  result.vco_mhz = fundamental ? loop_synthesised : loop_synthesised * d;
+  // The VCO the setting gives, exactly: (INT + P/Q) x ref / R (x D with
+  // divided feedback).
+  const auto n_exact = Add(Rational{c.integer, 1}, Rational{c.p, c.q});
+  const auto synthesised = n_exact ? Mul(*n_exact, *Div(*ref_exact, Rational{c.r, 1})) : std::nullopt;
+  const auto vco = synthesised ? Mul(*synthesised, Rational{fundamental ? 1 : d, 1}) : std::nullopt;
+  if (vco) result.vco_mhz = NearestDouble(*vco);
   try {
     FractionalReportFigures figures;
     figures.R = c.r;
