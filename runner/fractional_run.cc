@@ -28,6 +28,8 @@ std::optional<double> Read(const std::string& text) {
 // One R's setting, kept small: t = A x R / B is what the N divider must
 // divide by; INT + P/Q (Q <= MOD's largest, in lowest terms) is chosen.
 struct Candidate {
+  // The nearest integer boundary, as a fraction of f_cmp: spur / q.
+  std::int64_t spur = 0;
   std::int64_t r = 0;
   std::int64_t integer = 0;
   std::int64_t p = 0, q = 1;
@@ -43,11 +45,11 @@ UInt128 Magnitude(Int128 a) {
 // The spur's offset is f_cmp x min(P/Q, 1 - P/Q) = ref x m / (Q x R); ref
 // is common, so compare m / (Q x R).
 bool SpurFurther(const Candidate& a, const Candidate& b) {
-  const Int128 ma = std::min(a.p, a.q - a.p), mb = std::min(b.p, b.q - b.p);
+  const Int128 ma = a.spur, mb = b.spur;
   return ma * b.q * b.r > mb * a.q * a.r;
 }
 bool SpurEqual(const Candidate& a, const Candidate& b) {
-  const Int128 ma = std::min(a.p, a.q - a.p), mb = std::min(b.p, b.q - b.p);
+  const Int128 ma = a.spur, mb = b.spur;
   return ma * b.q * b.r == mb * a.q * a.r;
 }
 
@@ -87,6 +89,7 @@ struct Plan {
   Rational hz_per_t_unit;  // ref / R x scale x 1e6 without the 1/R: multiply by 1/R
   std::optional<double> spur_clear_khz;
   double ref_khz = 0;
+  std::int64_t divided_by = 1;  // D with divided feedback, else 1
 };
 
 std::optional<Candidate> Evaluate(const Plan& plan, std::int64_t r, double min_int,
@@ -109,6 +112,14 @@ std::optional<Candidate> Evaluate(const Plan& plan, std::int64_t r, double min_i
   c.integer = static_cast<std::int64_t>(integer);
   c.p = static_cast<std::int64_t>(chosen.num);
   c.q = static_cast<std::int64_t>(chosen.den);
+  c.spur = std::min(c.p, c.q - c.p);
+  if (c.p != 0 && plan.divided_by > 1) {
+    // With divided feedback the VCO itself, D x (INT + P/Q) x f_cmp, may lie
+    // nearer an integer boundary: the smaller distance is the spur.
+    const std::int64_t vco_rest = static_cast<std::int64_t>((Int128{plan.divided_by} * c.p) % c.q);
+    const std::int64_t vco_spur = std::min(vco_rest, c.q - vco_rest);
+    if (vco_spur > 0) c.spur = std::min(c.spur, vco_spur);
+  }
   // (INT + P/Q - A R / B) x Q x B
   Int128 left = 0, right = 0;
   if (__builtin_mul_overflow(integer * c.q + c.p, plan.b, &left) ||
@@ -130,7 +141,7 @@ std::optional<Candidate> Evaluate(const Plan& plan, std::int64_t r, double min_i
 }
 
 double SpurKHz(const Plan& plan, const Candidate& c) {
-  const double m = static_cast<double>(std::min(c.p, c.q - c.p));
+  const double m = static_cast<double>(c.spur);
   return plan.ref_khz / static_cast<double>(c.r) * m / static_cast<double>(c.q);
 }
 
@@ -258,6 +269,7 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
   p.hz_per_t_unit = hz;
   p.spur_clear_khz = plan.spur_clear_khz;
   p.ref_khz = *ref * 1000;
+  p.divided_by = fundamental ? 1 : d;
 
   std::optional<Candidate> best;
   std::optional<double> furthest_cleared_out;  // the best spur among those dropped
@@ -336,7 +348,7 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
   result.error_ppb = NearestDouble(*error_ppb);
   if (frac != 0) {
     result.spur_offset_khz = SpurKHz(p, c);
-    const Rational m{std::min(c.p, c.q - c.p), c.q};
+    const Rational m{c.spur, c.q};
     if (const auto exact_spur = Mul(comparison, m)) result.spur_offset_khz = NearestDouble(*exact_spur);
   }
   const double n_value = static_cast<double>(c.integer) + static_cast<double>(frac) / static_cast<double>(mod);

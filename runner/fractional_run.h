@@ -12,6 +12,10 @@
 //     than it; when that leaves none, the run says so and names the
 //     furthest spur found.
 //
+// The spur lies f_cmp x min(FRAC/MOD, 1 - FRAC/MOD) from the carrier; with
+// divided feedback the VCO's own distance to the nearest multiple of f_cmp
+// counts too, and the smaller is reported.
+//
 // The texts, the error and the spur are exact (shown as the nearest double);
 // the report is the window's, with "RF   / 259 + 321/1600" and
 // "FRAC 0x141  MOD 0x640". Phase noise uses N = INT + FRAC/MOD.

@@ -165,6 +165,10 @@ TEST(ChipOutput, FiguresAndOptionsAtTheEdgesAreRefusedOrWrittenPlainly) {
       {SYNTHFACTORS_CLI_PATH, "--rf-out", "2.5", "--chip", "adf4106"}, "",
       {"LC_ALL=de_DE.UTF-8"});
   EXPECT_NE(std::string::npos, german.out.find("source frequency 2,5 MHz")) << german.out;
+  const ProcessResult noise = child_process::RunProcess(
+      {SYNTHFACTORS_CLI_PATH, "--rf-out", "3300", "--fom", "-221", "--flicker", "-262"}, "",
+      {"LC_ALL=de_DE.UTF-8"});
+  EXPECT_NE(std::string::npos, noise.out.find("(floor -80,6; flicker -111,6)")) << noise.out;
 }
 
 TEST(ChipOutput, NoCountersAfterAReportTheRegistersCannotHold) {

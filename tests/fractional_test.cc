@@ -119,6 +119,30 @@ TEST(FractionalRun, HandWorkedChannels) {
   EXPECT_FALSE(carry.spur_offset_khz);
 }
 
+TEST(FractionalRun, DividedFeedbackAlsoWeighsTheVcosOwnBoundary) {
+  // 2510 MHz at 25 MHz is 100 + 2/5: the spur from FRAC lies 2/5 x 25 MHz
+  // away; with divided feedback the VCO behind /2 is 200 + 4/5 times f_cmp,
+  // 1/5 x 25 MHz = 5000 kHz from a boundary: the nearer one counts.
+  runner::RunInputs inputs;
+  inputs.rf_out = "2510";
+  inputs.ref = "25";
+  inputs.min_fc = "1000";
+  inputs.max_fc = "50000";
+  std::string error;
+  inputs.chip = "max2870";
+  inputs.chip_profile = formats::LoadChip("max2870", error);
+  inputs.bounds.FirstR = inputs.bounds.LastR = 1;
+  const auto fundamental = runner::RunOnce(inputs, ".");
+  inputs.divided_feedback = true;
+  const auto divided = runner::RunOnce(inputs, ".");
+  EXPECT_EQ(100, divided.n);
+  EXPECT_EQ(2, divided.frac);
+  EXPECT_EQ(5, divided.mod);
+  EXPECT_EQ(5000.0, divided.spur_offset_khz);
+  EXPECT_EQ(200, fundamental.n);  // the VCO, 5020 MHz, is synthesised: 200 + 4/5
+  EXPECT_EQ(5000.0, fundamental.spur_offset_khz);
+}
+
 TEST(FractionalRun, IntAtItsLeastForEachPrescaler) {
   // A part compared up to 200 MHz, so that INT can reach its least.
   const std::string path = ::testing::TempDir() + "fast-frac.json";
