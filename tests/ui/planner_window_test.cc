@@ -146,13 +146,15 @@ void PlannerWindowTest::exportWritesTheCommandLinesBytes_data() {
   QTest::newRow("JSON Lines, one R") << true << true;
   QTest::newRow("CSV, max2870 words, divided") << false << false;
   QTest::newRow("JSON Lines, max2870 words, divided") << true << false;
+  QTest::newRow("CSV, max2870 fractional, spur clear") << false << false;
 }
 
 void PlannerWindowTest::exportWritesTheCommandLinesBytes() {
   QFETCH(bool, json);
   QFETCH(bool, one_r);
   const bool words = QString(QTest::currentDataTag()).contains("words");
-  const QString chip = words ? "max2870-int" : "adf4106";
+  const bool fractional = QString(QTest::currentDataTag()).contains("fractional");
+  const QString chip = words ? "max2870-int" : fractional ? "max2870" : "adf4106";
   PlannerWindow window;
   SetBand(window);
   ChooseChip(window, chip);
@@ -162,7 +164,17 @@ void PlannerWindowTest::exportWritesTheCommandLinesBytes() {
     window.RegisterWords()->setChecked(true);
     window.FeedbackChoice()->setCurrentIndex(1);
   }
+  if (fractional) {  // compared at 1 ... 50 MHz, where INT fits its 12 bits
+    window.Box(FormBox::kSpurClear)->setText("100");
+    window.Box(FormBox::kMinFc)->setText("1000");
+    window.Box(FormBox::kMaxFc)->setText("50000");
+  }
   QVERIFY(PlanAndWait(window));
+  if (fractional) {  // the spur offsets are charted
+    window.ChartFigureChoice()->setCurrentIndex(int(synthfactors::planner::ChartFigure::kSpurOffset));
+    QVERIFY2(window.Chart()->PlanPointCount() > 0,
+             qPrintable(QString::number(window.TableModel()->rowCount())));
+  }
   QTemporaryDir folder;
   const QString path = folder.filePath("plan");
   QSignalSpy ended(&window, &PlannerWindow::workEnded);
@@ -172,6 +184,7 @@ void PlannerWindowTest::exportWritesTheCommandLinesBytes() {
   QVERIFY(file.open(QIODevice::ReadOnly));
   QStringList arguments = kBandArguments + QStringList{"--chip", chip};
   if (words) arguments << "--registers" << "--feedback" << "divided";
+  if (fractional) arguments << "--spur-clear" << "100" << "--min-fc" << "1000" << "--max-fc" << "50000";
   if (json) arguments << "--json";
   if (one_r) arguments << "--common-r";
   QCOMPARE(file.readAll(), RunCli(arguments));

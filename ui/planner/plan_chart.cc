@@ -144,6 +144,7 @@ PlanChart::PlanChart(QWidget* parent)
       own_line_(new QLineSeries),
       own_exact_(Marks(kOwnColour, 11, true)),
       selected_mark_(Marks(kSelectedColour, 13, true)),
+      spur_clear_(new QLineSeries),
       x_axis_(new QValueAxis),
       y_axis_(new QValueAxis) {
   QChart* chart = this->chart();
@@ -155,8 +156,12 @@ PlanChart::PlanChart(QWidget* parent)
   selected_pen.setWidth(2);
   selected_mark_->setPen(selected_pen);
   // Drawn in this order: the own-R plan under the plan, the selection on top.
+  QPen clear_pen(kSelectedColour);
+  clear_pen.setStyle(Qt::DashLine);
+  spur_clear_->setPen(clear_pen);
+  spur_clear_->setName(QStringLiteral("spur clear"));
   for (QXYSeries* series : std::initializer_list<QXYSeries*>{own_line_, own_exact_, line_, exact_,
-                                                             selected_mark_}) {
+                                                             spur_clear_, selected_mark_}) {
     chart->addSeries(series);
   }
   x_axis_->setTitleText(QStringLiteral("RF output (MHz)"));
@@ -228,7 +233,22 @@ void PlanChart::Redraw() {
     x_low = plan_->chart.rf_mhz.front();
     x_high = plan_->chart.rf_mhz.back();
   }
-  const double y_low = std::min(plan.low, own.low), y_high = std::max(plan.high, own.high);
+  double y_low = std::min(plan.low, own.low), y_high = std::max(plan.high, own.high);
+  // The spur-clear limit, where the plan asked for one, on the spur figure.
+  QList<QPointF> clear_line;
+  const std::optional<double> clear =
+      plan_ && figure_ == ChartFigure::kSpurOffset ? plan_->request.plan.spur_clear_khz
+                                                   : std::nullopt;
+  if (clear && x_low <= x_high) {
+    clear_line = {QPointF(x_low, *clear), QPointF(x_high, *clear)};
+    y_low = std::min(y_low, *clear);
+    y_high = std::max(y_high, *clear);
+  }
+  spur_clear_->replace(clear_line);
+  spur_clear_->setVisible(!clear_line.isEmpty());
+  for (QLegendMarker* marker : chart()->legend()->markers(spur_clear_)) {
+    marker->setVisible(!clear_line.isEmpty());
+  }
   SetRange(x_axis_, x_low, x_high);
   SetRange(y_axis_, y_low, y_high);
   const QRectF frame(QPointF(x_low, y_low), QPointF(x_high, y_high));

@@ -1,5 +1,7 @@
 // The plan drawn against RF output: one figure at a time (output error,
-// comparison frequency, or in-band phase noise with a figure of merit), one
+// comparison frequency, in-band phase noise with a figure of merit, or the
+// integer-boundary spur's offset on a fractional-N chip, with the spur-clear
+// limit as a line), one
 // point per channel (beyond 200,000 channels, each slice's extremes), the
 // exact channels marked and the selected channel highlighted. With one R, each channel's own R is drawn beside it for
 // comparison.
@@ -21,7 +23,7 @@ class QValueAxis;
 
 namespace synthfactors::planner {
 
-enum class ChartFigure { kErrorHz, kComparisonKHz, kPhaseNoise };
+enum class ChartFigure { kErrorHz, kComparisonKHz, kPhaseNoise, kSpurOffset };
 
 struct ChartFigureEntry {
   ChartFigure figure;
@@ -30,12 +32,14 @@ struct ChartFigureEntry {
   std::vector<double> ChartColumns::*column;
 };
 
-inline const std::array<ChartFigureEntry, 3> kChartFigures = {{
+inline const std::array<ChartFigureEntry, 4> kChartFigures = {{
     {ChartFigure::kErrorHz, "Output error", "error (Hz)", &ChartColumns::error_hz},
     {ChartFigure::kComparisonKHz, "Comparison frequency", "comparison (kHz)",
      &ChartColumns::comparison_khz},
     {ChartFigure::kPhaseNoise, "In-band phase noise", "noise (dBc/Hz)",
      &ChartColumns::phase_noise},
+    {ChartFigure::kSpurOffset, "Integer-boundary spur", "spur offset (kHz)",
+     &ChartColumns::spur_khz},
 }};
 
 class PlanChart : public QChartView {
@@ -66,6 +70,7 @@ class PlanChart : public QChartView {
   QLineSeries* own_line_;
   QScatterSeries* own_exact_;
   QScatterSeries* selected_mark_;
+  QLineSeries* spur_clear_;  // the --spur-clear limit, on the spur figure
   QValueAxis* x_axis_;
   QValueAxis* y_axis_;
 };

@@ -51,8 +51,8 @@ FormBox BoxOf(runner::Input input) {
     case runner::Input::kPrescaler: return FormBox::kPrescaler;
     case runner::Input::kFeedback:
     case runner::Input::kRegisters:
-    case runner::Input::kTolerance:
-    case runner::Input::kSpurClear: return FormBox::kChip;
+    case runner::Input::kTolerance: return FormBox::kTolerance;
+    case runner::Input::kSpurClear: return FormBox::kSpurClear;
     case runner::Input::kRfOut:
     case runner::Input::kAlternatives:
       break;
@@ -109,7 +109,9 @@ class FormReader {
       {runner::Input::kMult, FormBox::kMult},   {runner::Input::kRef, FormBox::kRef},
       {runner::Input::kMinFc, FormBox::kMinFc}, {runner::Input::kMaxFc, FormBox::kMaxFc},
       {runner::Input::kFom, FormBox::kFom},     {runner::Input::kFlicker, FormBox::kFlicker},
-      {runner::Input::kOffset, FormBox::kOffset}};
+      {runner::Input::kOffset, FormBox::kOffset},
+      {runner::Input::kTolerance, FormBox::kTolerance},
+      {runner::Input::kSpurClear, FormBox::kSpurClear}};
 
   // The counter ranges from their two boxes each; a chip fills them in.
   void ReadRanges(runner::InputTexts& texts) {

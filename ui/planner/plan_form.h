@@ -31,6 +31,7 @@ enum class FormBox {
   kRFirst, kRLast,     // R range (both empty: none)
   kNFirst, kNLast,     // N range (both empty: none)
   kFom, kFlicker, kOffset,  // optional planning figures
+  kTolerance, kSpurClear,   // fractional-N choice (with a fractional chip)
   kChip, kPrescaler,   // not text boxes: the chip and prescaler choices
 };
 inline constexpr std::size_t kFormBoxCount = static_cast<std::size_t>(FormBox::kPrescaler) + 1;

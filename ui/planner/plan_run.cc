@@ -35,6 +35,10 @@ ChannelFields ChannelFields::Of(const runner::RunResult& result) {
   fields.vco_mhz = result.vco_mhz;
   fields.divided_feedback = result.feedback == "divided";
   fields.registers = result.registers;
+  fields.mode = result.mode;
+  fields.frac = result.frac;
+  fields.mod = result.mod;
+  fields.spur_offset_khz = result.spur_offset_khz;
   return fields;
 }
 
@@ -62,6 +66,10 @@ const runner::RunResult& PlanOutcome::ResultOf(std::size_t channel,
   scratch.feedback.reset();
   if (fields.output_divider) scratch.feedback = fields.divided_feedback ? "divided" : "fundamental";
   scratch.registers = fields.registers;
+  scratch.mode = fields.mode;
+  scratch.frac = fields.frac;
+  scratch.mod = fields.mod;
+  scratch.spur_offset_khz = fields.spur_offset_khz;
   return scratch;
 }
 
@@ -77,7 +85,7 @@ std::string PlanOutcome::CellText(std::size_t channel, std::size_t column,
 }
 
 void ChartColumns::Resize(std::size_t channels) {
-  for (auto* column : {&rf_mhz, &error_hz, &comparison_khz, &phase_noise}) {
+  for (auto* column : {&rf_mhz, &error_hz, &comparison_khz, &phase_noise, &spur_khz}) {
     column->assign(channels, kNone);
   }
   exact.assign(channels, 0);
@@ -89,6 +97,7 @@ void ChartColumns::Set(std::size_t channel, const runner::RunResult& result) {
   error_hz[channel] = ValueOr(result.error_hz);
   comparison_khz[channel] = ValueOr(result.comparison_khz);
   phase_noise[channel] = ValueOr(result.phase_noise);
+  spur_khz[channel] = ValueOr(result.spur_offset_khz);
   exact[channel] = result.exact.value_or(false) ? 1 : 0;
 }
 

@@ -23,7 +23,7 @@ namespace synthfactors::planner {
 
 // The chart's figures of every channel; NaN where a run has none.
 struct ChartColumns {
-  std::vector<double> rf_mhz, error_hz, comparison_khz, phase_noise;
+  std::vector<double> rf_mhz, error_hz, comparison_khz, phase_noise, spur_khz;
   std::vector<std::uint8_t> exact;
 
   void Resize(std::size_t channels);
@@ -44,6 +44,9 @@ struct ChannelFields {
   std::optional<double> vco_mhz;
   bool divided_feedback = false;  // with an output divider
   std::optional<runner::NamedWords> registers;
+  std::optional<std::string> mode;
+  std::optional<std::int64_t> frac, mod;
+  std::optional<double> spur_offset_khz;
 
   static ChannelFields Of(const runner::RunResult& result);
 };

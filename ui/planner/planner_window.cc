@@ -37,6 +37,7 @@
 #include "plan_options.h"
 #include "plan_table_model.h"
 #include "qt_text.h"
+#include "fractional_run.h"
 #include "input_fields.h"
 #include "result_fields.h"
 #include "sweep.h"
@@ -58,7 +59,7 @@ struct BoxRow {
 
 constexpr std::string_view StartOf(runner::Input input) { return runner::FieldOf(input).start; }
 
-constexpr std::array<BoxRow, 14> kBoxRows = {{
+constexpr std::array<BoxRow, 16> kBoxRows = {{
     {FormBox::kFrom, "RF output (MHz)", "from", "From", "", "e.g. 10368"},
     {FormBox::kTo, "RF output (MHz)", "to", "To", "", "empty: one frequency"},
     {FormBox::kStep, "RF output (MHz)", "step", "Step", "", "e.g. 0.025"},
@@ -73,6 +74,8 @@ constexpr std::array<BoxRow, 14> kBoxRows = {{
     {FormBox::kFom, "In-band noise", "fom", "Figure of merit (dBc/Hz)", "", "optional, e.g. -220"},
     {FormBox::kFlicker, "In-band noise", "flicker", "Flicker (dBc/Hz)", "", "optional, e.g. -260"},
     {FormBox::kOffset, "In-band noise", "offset", "Offset (Hz)", "", "10000"},
+    {FormBox::kTolerance, "Fractional-N", "tolerance", "Tolerance (Hz)", "", "0: exact"},
+    {FormBox::kSpurClear, "Fractional-N", "spur_clear", "Spur clear (kHz)", "", "optional"},
 }};
 
 const BoxRow& RowOf(FormBox box) {
@@ -551,10 +554,13 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   alternatives_->Clear();
   const bool noise = plan_ && runner::NoiseModelOf(plan_->row_inputs, plan_->request.plan);
+  const bool spurs = plan_ && runner::HasFractionalChip(plan_->row_inputs);
   if (auto* figures = qobject_cast<QStandardItemModel*>(figure_->model())) {
     figures->item(int(ChartFigure::kPhaseNoise))->setEnabled(noise);
+    figures->item(int(ChartFigure::kSpurOffset))->setEnabled(spurs);
   }
-  if (!noise && figure_->currentIndex() == int(ChartFigure::kPhaseNoise)) {
+  if ((!noise && figure_->currentIndex() == int(ChartFigure::kPhaseNoise)) ||
+      (!spurs && figure_->currentIndex() == int(ChartFigure::kSpurOffset))) {
     figure_->setCurrentIndex(int(ChartFigure::kErrorHz));
   }
   if (!plan_) return;
