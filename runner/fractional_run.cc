@@ -17,13 +17,7 @@
 namespace synthfactors::runner {
 namespace {
 
-std::optional<double> Read(const std::string& text) {
-  try {
-    return ParseLeadingNumber(text);
-  } catch (const ArithmeticFault&) {
-    return std::nullopt;
-  }
-}
+std::optional<double> Read(const std::string& text) { return ReadNumber(text); }
 
 // One R's setting, kept small: t = A x R / B is what the N divider must
 // divide by; INT + P/Q (Q <= MOD's largest, in lowest terms) is chosen.

@@ -11,17 +11,17 @@
 #include "register_words.h"
 
 namespace synthfactors::runner {
-namespace {
-
-// A number as the GO action reads it from its text; empty where reading it
-// would fault.
-std::optional<double> Read(const std::string& text) {
+std::optional<double> ReadNumber(const std::string& text) {
   try {
     return ParseLeadingNumber(text);
   } catch (const ArithmeticFault&) {
     return std::nullopt;
   }
 }
+
+namespace {
+
+std::optional<double> Read(const std::string& text) { return ReadNumber(text); }
 
 // How the chip runs for this source frequency: the prescaler mode asked
 // for, or the smallest that counts that high.

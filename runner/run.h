@@ -95,6 +95,10 @@ std::vector<std::string> ChipNotesFor(const ChipProfile& chip, const RunInputs& 
 // source frequency.
 std::optional<double> LoopMHz(const RunInputs& inputs, const std::optional<double>& source_mhz);
 
+// A box's number as the GO action reads it from its text; empty where
+// reading it would fault.
+std::optional<double> ReadNumber(const std::string& text);
+
 // The source frequency (MHz) a run with these inputs asks for, where it can
 // be worked out.
 std::optional<double> SourceMHz(const RunInputs& inputs);
