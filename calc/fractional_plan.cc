@@ -200,17 +200,17 @@ Rational BestFraction(const Rational& x, std::int64_t most) {
 }
 
 SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t most) {
-  const std::uint64_t g = std::gcd(num, den);
-  num /= g;
-  den /= g;
+  // The continued fraction of num/den, convergent by convergent (each in
+  // lowest terms, so no gcd is needed): it ends on the fraction itself when
+  // that fits, else where the next denominator would pass `most`.
   const auto limit = static_cast<std::uint64_t>(most);
-  if (den <= limit) return {num, den};
   std::uint64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
   std::uint64_t n = num, d = den;
   for (;;) {
     const std::uint64_t a = n / d;
-    const std::uint64_t q2 = q0 + a * q1;  // q1 <= limit, so no overflow while a is small
-    if (a > limit || q2 > limit) break;
+    if (a > limit) break;
+    const std::uint64_t q2 = q0 + a * q1;  // q1 <= limit and a <= limit: no overflow
+    if (q2 > limit) break;
     const std::uint64_t p2 = p0 + a * p1;
     p0 = p1;
     q0 = q1;
@@ -219,8 +219,9 @@ SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t 
     const std::uint64_t r = n - a * d;
     n = d;
     d = r;
-    if (d == 0) break;
+    if (d == 0) return {p1, q1};
   }
+  if (q1 == 0) return {0, 1};  // num/den above `most`: not a fraction of [0, 1]
   const std::uint64_t k = (limit - q0) / q1;
   const SmallFraction semi{p0 + k * p1, q0 + k * q1};
   const SmallFraction convergent{p1, q1};

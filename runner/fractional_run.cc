@@ -86,14 +86,13 @@ struct Plan {
   std::int64_t divided_by = 1;  // D with divided feedback, else 1
 };
 
-std::optional<Candidate> Evaluate(const Plan& plan, std::int64_t r, double min_int,
-                                  double max_int) {
+// The candidate of R, given floor(A R / B) as `whole` and A R mod B as
+// `rest` (the loop steps both from one R to the next without dividing).
+std::optional<Candidate> Evaluate(const Plan& plan, std::int64_t r, Int128 whole, Int128 rest,
+                                  double min_int, double max_int) {
   Candidate c;
   c.r = r;
-  Int128 ar = 0;
-  if (__builtin_mul_overflow(plan.a, static_cast<Int128>(r), &ar)) return std::nullopt;
-  Int128 integer = ar / plan.b;
-  const Int128 rest = ar % plan.b;
+  Int128 integer = whole;
   Rational chosen{0, 1};
   if (rest != 0) chosen = Fraction(rest, plan.b, plan.max_mod);
   if (chosen.num == chosen.den && chosen.num != 0) {  // rounds to 1: carries into INT
@@ -114,10 +113,10 @@ std::optional<Candidate> Evaluate(const Plan& plan, std::int64_t r, double min_i
     const std::int64_t vco_spur = std::min(vco_rest, c.q - vco_rest);
     if (vco_spur > 0) c.spur = std::min(c.spur, vco_spur);
   }
-  // (INT + P/Q - A R / B) x Q x B
+  // (INT + P/Q - A R / B) x Q x B = ((INT - whole) Q + P) B - rest Q
   Int128 left = 0, right = 0;
-  if (__builtin_mul_overflow(integer * c.q + c.p, plan.b, &left) ||
-      __builtin_mul_overflow(ar, static_cast<Int128>(c.q), &right)) {
+  if (__builtin_mul_overflow((integer - whole) * c.q + c.p, plan.b, &left) ||
+      __builtin_mul_overflow(rest, static_cast<Int128>(c.q), &right)) {
     return std::nullopt;
   }
   c.error_num = left - right;
@@ -272,16 +271,29 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
   // frequency, no later R (a lower comparison frequency) can place one
   // further: only an exact integer-mode setting can still win.
   bool integer_only = false;
+  // A R / B as whole + rest / B, stepped by A / B from one R to the next.
+  Int128 first_ar = 0;
+  if (first_r <= last_r && __builtin_mul_overflow(p.a, static_cast<Int128>(first_r), &first_ar)) {
+    Fail(result, "fractional-N planning: the figures have too many digits to be planned exactly");
+    return result;
+  }
+  Int128 whole = first_ar / p.b, rest = first_ar % p.b;
+  const Int128 step_whole = p.a / p.b, step_rest = p.a % p.b;
   for (std::int64_t r = first_r; r <= last_r; ++r) {
+    if (r > first_r) {
+      whole += step_whole;
+      rest += step_rest;
+      if (rest >= p.b) {
+        rest -= p.b;
+        ++whole;
+      }
+    }
     const double fcomp_khz = *ref / static_cast<double>(r) * 1000;
     if (fcomp_khz < lower) break;
     if (!(fcomp_khz <= upper)) continue;
     any_in_window = true;
-    if (integer_only) {
-      Int128 ar = 0;
-      if (!__builtin_mul_overflow(p.a, static_cast<Int128>(r), &ar) && ar % p.b != 0) continue;
-    }
-    const std::optional<Candidate> c = Evaluate(p, r, min_int, max_int);
+    if (integer_only && rest != 0) continue;
+    const std::optional<Candidate> c = Evaluate(p, r, whole, rest, min_int, max_int);
     if (!c) continue;
     if (c->p != 0 && p.spur_clear_khz && SpurKHz(p, *c) < *p.spur_clear_khz) {
       const double spur = SpurKHz(p, *c);
