@@ -33,13 +33,6 @@ int BitLength(UInt128 x) {
   return bits;
 }
 
-// The floor of a rational.
-Int128 Floor(const Rational& x) {
-  Int128 q = x.num / x.den;
-  if (x.num % x.den != 0 && x.num < 0) --q;
-  return q;
-}
-
 }  // namespace
 
 std::optional<Rational> MakeRational(Int128 num, Int128 den) {
@@ -232,43 +225,6 @@ SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t 
   };
   const UInt128 semi_gap = gap(semi) * convergent.q, convergent_gap = gap(convergent) * semi.q;
   return semi_gap < convergent_gap ? semi : convergent;
-}
-
-std::optional<FractionalSetting> SettingFor(const Rational& loop_mhz, const Rational& comparison_mhz,
-                                            const FractionalLimits& limits) {
-  const auto t = Div(loop_mhz, comparison_mhz);
-  if (!t || t->num <= 0) return std::nullopt;
-  FractionalSetting setting;
-  Int128 whole = Floor(*t);
-  const Rational fraction = *Sub(*t, Rational{whole, 1});
-  Rational chosen = BestFraction(fraction, limits.MaxMod);
-  if (chosen.num == chosen.den) {  // rounds to 1: carries into INT
-    ++whole;
-    chosen = Rational{0, 1};
-  }
-  setting.Int = static_cast<std::int64_t>(whole);
-  if (chosen.num == 0) {
-    setting.Frac = 0;
-    setting.Mod = 1;
-  } else {
-    // A denominator below MOD's least is scaled up to it.
-    Int128 scale = 1;
-    while (chosen.den * scale < limits.MinMod) ++scale;
-    setting.Frac = static_cast<std::int64_t>(chosen.num * scale);
-    setting.Mod = static_cast<std::int64_t>(chosen.den * scale);
-  }
-  const auto n = Add(Rational{whole, 1}, chosen);
-  const auto synthesised = n ? Mul(*n, comparison_mhz) : std::nullopt;
-  const auto error = synthesised ? Sub(*synthesised, loop_mhz) : std::nullopt;
-  if (!error) return std::nullopt;
-  setting.LoopError = *error;
-  if (setting.Frac != 0) {
-    const Rational other = *Sub(Rational{1, 1}, chosen);
-    const Rational nearest = Less(chosen, other) ? chosen : other;
-    setting.SpurKHz = Mul(*Mul(nearest, comparison_mhz), Rational{1000, 1});
-    if (!setting.SpurKHz) return std::nullopt;
-  }
-  return setting;
 }
 
 }  // namespace synthfactors

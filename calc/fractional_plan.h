@@ -11,13 +11,12 @@
 //   - BestFraction: the fraction closest to x in [0, 1] whose denominator is
 //     at most `most` (a best rational approximation; on a tie the smaller
 //     denominator).
-//   - FractionalSetting: for one R, INT, FRAC and MOD of the N divider that
-//     the loop frequency asks for, the exact error and the integer-boundary
-//     spur's offset.
+//   - BestFraction64: the same in 64-bit arithmetic, for the planning loop
+//     (runner/fractional_run.cc), which picks INT, FRAC and MOD for each R.
 //
 // Example: a loop at 5184.0125 MHz compared at 20 MHz divides by
-// 259.200625 = 259 + 321/1600: INT 259, FRAC 321, MOD 1600, no error, and
-// the spur min(321/1600, 1279/1600) x 20 MHz = 4012.5 kHz from the carrier.
+// 259.200625 = 259 + 321/1600: 321/1600 fits a MOD of up to 4095 and is
+// its own best fraction; 1/4096 is not and becomes 1/4095.
 #pragma once
 
 #include <cstdint>
@@ -55,28 +54,5 @@ struct SmallFraction {
   std::uint64_t p = 0, q = 1;
 };
 SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t most);
-
-// The MOD range and INT limits of a fractional-N divider.
-struct FractionalLimits {
-  std::int64_t MinMod = 2, MaxMod = 4095;
-};
-
-struct FractionalSetting {
-  std::int64_t Int = 0;
-  std::int64_t Frac = 0;  // 0: integer mode
-  std::int64_t Mod = 1;   // with Frac 0: 1
-  Rational LoopError;     // (INT + FRAC/MOD) x f_cmp - the loop frequency, MHz
-  // The integer-boundary spur's distance from the carrier, kHz: f_cmp x
-  // min(FRAC/MOD, 1 - FRAC/MOD); empty in integer mode.
-  std::optional<Rational> SpurKHz;
-};
-
-// The setting for a loop frequency and a comparison frequency (both MHz,
-// above 0). t = loop / comparison; INT = floor(t); FRAC/MOD = t - INT when
-// its reduced denominator fits MOD's range (scaled up to MOD's least when
-// smaller), else the closest fraction that fits; a fraction of 1 carries
-// into INT. Empty when a figure would not fit in 128 bits.
-std::optional<FractionalSetting> SettingFor(const Rational& loop_mhz, const Rational& comparison_mhz,
-                                            const FractionalLimits& limits);
 
 }  // namespace synthfactors

@@ -1,11 +1,8 @@
 #include "chip_profile.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <limits>
-#include <sstream>
 
 #include "divider_search.h"
 #include "number_text.h"
