@@ -240,19 +240,22 @@ void BM_ChipSweep(benchmark::State& state) {
 }
 BENCHMARK(BM_ChipSweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// 200,001 channels of 10 Hz from 10368 MHz x 4 on the max2870: in integer
-// mode (Arg 0, max2870-int) and planned fractional-N (Arg 1), side by side;
-// Arg 2 is fractional with a 19.2 MHz reference and 100 kHz comparisons,
-// where few channels are exact at any R and every R is tried.
+// 200,001 channels of 10 Hz from 10368 MHz x 4 on the max2870, side by
+// side: integer mode (first argument 0, max2870-int) against planned
+// fractional-N (1). The second argument picks the inputs: 0 a 10 MHz
+// reference and 1 ... 50 MHz comparisons; 1 a 19.2 MHz reference and
+// 100 kHz comparisons, where few channels are exact at any R and every R's
+// best fraction is worked out.
 void BM_FractionalSweep(benchmark::State& state) {
   std::string error;
   const auto range = runner::SweepRange::Parse("10368:10370:0.00001", error);
+  const bool fractional = state.range(0) == 1, hard = state.range(1) == 1;
   runner::RunInputs others;
   others.mult.assign(1, '4');
-  others.min_fc = state.range(0) == 2 ? "100" : "1000";
+  others.min_fc = hard ? "100" : "1000";
   others.max_fc = "50000";
-  if (state.range(0) == 2) others.ref = "19.2";
-  const char* chip = state.range(0) == 0 ? "max2870-int" : "max2870";
+  if (hard) others.ref = "19.2";
+  const char* chip = fractional ? "max2870" : "max2870-int";
   others.chip = chip;
   others.chip_profile = formats::LoadChip(chip, error);
   NullBuffer null;
@@ -261,7 +264,13 @@ void BM_FractionalSweep(benchmark::State& state) {
     formats::WriteSweep(*range, others, {}, ".", formats::SweepFormat::kCsv, out, 2);
   }
 }
-BENCHMARK(BM_FractionalSweep)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FractionalSweep)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // One R for a plan of 10,000 channels (10 kHz apart) against about 20,000
 // admitted R, none exact on every channel: the pruned choice.

@@ -13,6 +13,16 @@ Int128 Abs(Int128 x) { return x < 0 ? -x : x; }
 Int128 Gcd(Int128 a, Int128 b) {
   a = Abs(a);
   b = Abs(b);
+  constexpr Int128 kWide = static_cast<Int128>(std::numeric_limits<std::uint64_t>::max());
+  if (a <= kWide && b <= kWide) {  // most figures fit 64 bits, whose division is far cheaper
+    auto x = static_cast<std::uint64_t>(a), y = static_cast<std::uint64_t>(b);
+    while (y != 0) {
+      const std::uint64_t t = x % y;
+      x = y;
+      y = t;
+    }
+    return static_cast<Int128>(x);
+  }
   while (b != 0) {
     const Int128 t = a % b;
     a = b;
@@ -199,6 +209,15 @@ SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t 
   const auto limit = static_cast<std::uint64_t>(most);
   std::uint64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
   std::uint64_t n = num, d = den;
+  if (num == 0) return {0, 1};
+  if (num < den) {  // the first quotient is 0: 0/1 is the first convergent
+    p0 = 1;
+    q0 = 0;
+    p1 = 0;
+    q1 = 1;
+    n = den;
+    d = num;
+  }
   for (;;) {
     const std::uint64_t a = n / d;
     if (a > limit) break;

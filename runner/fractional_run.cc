@@ -161,6 +161,22 @@ bool ExactFigures(const Rational& rf, const Rational& mult, const Rational& ref,
   return true;
 }
 
+// The first r of [from, to] where `reached` holds, or to + 1: `reached`
+// must hold from some r on.
+template <typename Predicate>
+std::int64_t FirstWhere(std::int64_t from, std::int64_t to, Predicate reached) {
+  std::int64_t low = from, high = to + 1;
+  while (low < high) {
+    const std::int64_t middle = low + (high - low) / 2;
+    if (reached(middle)) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return low;
+}
+
 void Fail(RunResult& result, std::string message) {
   result.stage = RunStage::kSearch;
   result.message = std::move(message);
@@ -266,21 +282,29 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
 
   std::optional<Candidate> best;
   std::optional<double> furthest_cleared_out;  // the best spur among those dropped
-  bool any_in_window = false;
   // Once a spur on frequency lies further than half the comparison
   // frequency, no later R (a lower comparison frequency) can place one
   // further: only an exact integer-mode setting can still win.
   bool integer_only = false;
+  // The comparison frequency falls as R grows, so the R whose comparison
+  // lies in the window are one run, found by halving.
+  const auto comparison_khz = [&](std::int64_t r) { return *ref / static_cast<double>(r) * 1000; };
+  const std::int64_t window_first =
+      FirstWhere(first_r, last_r, [&](std::int64_t r) { return comparison_khz(r) <= upper; });
+  const std::int64_t window_end =
+      FirstWhere(first_r, last_r, [&](std::int64_t r) { return comparison_khz(r) < lower; });
+  const bool any_in_window = window_first < window_end;
   // A R / B as whole + rest / B, stepped by A / B from one R to the next.
   Int128 first_ar = 0;
-  if (first_r <= last_r && __builtin_mul_overflow(p.a, static_cast<Int128>(first_r), &first_ar)) {
+  if (any_in_window &&
+      __builtin_mul_overflow(p.a, static_cast<Int128>(window_first), &first_ar)) {
     Fail(result, "fractional-N planning: the figures have too many digits to be planned exactly");
     return result;
   }
   Int128 whole = first_ar / p.b, rest = first_ar % p.b;
   const Int128 step_whole = p.a / p.b, step_rest = p.a % p.b;
-  for (std::int64_t r = first_r; r <= last_r; ++r) {
-    if (r > first_r) {
+  for (std::int64_t r = window_first; r < window_end; ++r) {
+    if (r > window_first) {
       whole += step_whole;
       rest += step_rest;
       if (rest >= p.b) {
@@ -288,10 +312,6 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
         ++whole;
       }
     }
-    const double fcomp_khz = *ref / static_cast<double>(r) * 1000;
-    if (fcomp_khz < lower) break;
-    if (!(fcomp_khz <= upper)) continue;
-    any_in_window = true;
     if (integer_only && rest != 0) continue;
     const std::optional<Candidate> c = Evaluate(p, r, whole, rest, min_int, max_int);
     if (!c) continue;
@@ -304,7 +324,7 @@ RunResult FractionalRunOnce(const RunInputs& inputs, std::string_view decimal_sy
     // Nothing beats an exact integer-mode setting at the highest comparison.
     if (best->on_frequency && best->p == 0) break;
     if (best->on_frequency && p.tolerance_hz <= 0 &&
-        fcomp_khz / 2 < SpurKHz(p, *best) * (1 - 1e-9)) {
+        comparison_khz(r) / 2 < SpurKHz(p, *best) * (1 - 1e-9)) {
       integer_only = true;
     }
   }

@@ -46,6 +46,29 @@ TEST(ExactArithmetic, TheBestFractionAndTheNearestDouble) {
   EXPECT_EQ(-2500.0, NearestDouble(R(-2500, 1)));
 }
 
+// The planning loop's 64-bit best fraction against the 128-bit one, on
+// fractions of every size (small partial quotients are found without a
+// division, large ones with one).
+TEST(ExactArithmetic, TheFastBestFractionAgreesWithTheExactOne) {
+  std::uint64_t state = 88172645463325252ULL;
+  const auto next = [&] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    const std::uint64_t den = 1 + next() % (std::uint64_t{1} << (1 + i % 62));
+    const std::uint64_t num = i % 7 == 0 ? den : next() % den;
+    const std::int64_t most = 1 + static_cast<std::int64_t>(next() % (i % 3 == 0 ? 4095 : 70000));
+    const SmallFraction fast = BestFraction64(num, den, most);
+    const Rational x = *MakeRational(static_cast<Int128>(num), static_cast<Int128>(den));
+    const Rational exact = BestFraction(x, most);
+    ASSERT_TRUE(static_cast<Int128>(fast.p) == exact.num && static_cast<Int128>(fast.q) == exact.den)
+        << num << "/" << den << " most " << most << ": " << fast.p << "/" << fast.q;
+  }
+}
+
 runner::RunResult FracRun(const char* chip, const char* rf, const char* ref, const char* min_fc,
                           const char* max_fc, const std::optional<std::string>& r_range = {},
                           std::optional<double> spur_clear = {}, bool registers = false) {
