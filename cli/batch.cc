@@ -26,45 +26,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-using runner::InputKind;
-using runner::ShortestText;
-
-// A member's value as the input's text: a string as typed; a number, where
-// the input takes one, as its shortest round-trip text (a count or a
-// prescaler as its digits).
-std::optional<std::string> MemberText(const runner::InputField& field, const Json& value,
-                                      std::string& error) {
-  const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
-                       field.kind != InputKind::kChoice && field.kind != InputKind::kFlag;
-  if (field.kind == InputKind::kFlag) {
-    if (value.is_boolean()) return std::string(value.get<bool>() ? "true" : "false");
-    error = "member \"" + std::string(field.key) + "\" must be true or false";
-    return std::nullopt;
-  }
-  switch (value.type()) {
-    case Json::value_t::string:
-      return value.get<std::string>();
-    case Json::value_t::number_integer:
-      if (numbers) return ShortestText(value.get<std::int64_t>());
-      break;
-    case Json::value_t::number_unsigned:
-      if (numbers) return ShortestText(value.get<std::uint64_t>());
-      break;
-    case Json::value_t::number_float:
-      if (numbers) return ShortestText(value.get<double>());
-      break;
-    default:
-      break;
-  }
-  const std::string key(field.key);
-  error = "member \"" + key + "\" must be " +
-          (field.kind == InputKind::kChip           ? "a string such as \"adf4106\""
-           : field.kind == InputKind::kCounterRange ? "a string such as \"1:16383\""
-           : field.kind == InputKind::kChoice       ? "a string such as \"divided\""
-                                                    : "a string or a number");
-  return std::nullopt;
-}
-
 bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
@@ -130,7 +91,7 @@ std::optional<BatchRun> ReadBatchLine(std::string_view line, std::string& error)
               runner::KeyList(runner::kBatchRun);
       return std::nullopt;
     }
-    std::optional<std::string> text = MemberText(runner::FieldOf(*input), value, error);
+    std::optional<std::string> text = formats::InputMemberText(runner::FieldOf(*input), value, error);
     if (!text) return std::nullopt;
     texts[*input] = std::move(*text);
   }

@@ -16,6 +16,8 @@
 #include "common_r_writer.h"
 #include "decimal_symbol.h"
 #include "decoded_words.h"
+#include "design_file.h"
+#include "file_access.h"
 #include "input_fields.h"
 #include "interrupt.h"
 #include "io_failure.h"
@@ -52,6 +54,7 @@ struct Request {
   bool common_r = false;
   bool list_chips = false;
   std::optional<std::string> sweep;
+  std::optional<std::string> plan_file;  // a design to run
   std::optional<std::string> decode;  // the chip whose words are read back
   std::vector<std::string> words;
 };
@@ -100,10 +103,12 @@ class Options {
   CLI::Option* batch_option_ = nullptr;
   CLI::Option* sweep_option_ = nullptr;
   CLI::Option* common_r_option_ = nullptr;
+  CLI::Option* plan_option_ = nullptr;
   CLI::Option* decode_option_ = nullptr;
   CLI::Option* words_option_ = nullptr;
   std::string decode_;
   std::string sweep_;
+  std::string plan_file_;
 };
 
 void Options::Declare() {
@@ -133,6 +138,10 @@ void Options::Declare() {
     if (field.input == runner::Input::kOffset) {
       common_r_option_ = app_.add_flag("--common-r", request_.common_r,
                                        "With --sweep: one reference divider R for every channel");
+      plan_option_ = app_.add_option("--plan", plan_file_,
+                                     "Run a design the planner saved: its band as --sweep runs "
+                                     "one, with the planner's export's bytes")
+                         ->type_name("FILE");
     }
   }
   CLI::Option* batch = batch_option_;
@@ -150,9 +159,11 @@ void Options::Declare() {
   for (const runner::InputField& field : runner::kInputFields) {
     CLI::Option* option = inputs_[static_cast<std::size_t>(field.input)];
     batch->excludes(option);
+    plan_option_->excludes(option);
     if ((field.modes & runner::kSweepRun) == 0) sweep_option_->excludes(option);
   }
   batch->excludes(sweep_option_, common_r);
+  plan_option_->excludes(batch, sweep_option_, common_r, list_chips);
   common_r->needs(sweep_option_);
   inputs_[static_cast<std::size_t>(runner::Input::kPrescaler)]->needs(
       inputs_[static_cast<std::size_t>(runner::Input::kChip)]);
@@ -234,6 +245,7 @@ void Options::Parse(std::vector<std::string> words) {
         field.kind == runner::InputKind::kFlag ? std::string("true") : texts_[index];
   }
   if (sweep_option_->count() > 0) request_.sweep = sweep_;
+  if (plan_option_->count() > 0) request_.plan_file = plan_file_;
   if (decode_option_->count() > 0) request_.decode = decode_;
 }
 
@@ -255,6 +267,33 @@ bool Check(const Request& request, CheckedRequest& checked, std::string& error) 
   auto& inputs = std::get<runner::CheckedInputs>(read);
   checked.inputs = std::move(inputs.inputs);
   checked.plan = inputs.plan;
+  return true;
+}
+
+// A design's band and inputs, read as the planner reads its form; false,
+// with every fault (one a line, naming the file and the member), when any
+// is wrong.
+bool CheckPlanFile(const std::string& path, CheckedRequest& checked, bool& common_r,
+                   std::string& error) {
+  const std::optional<formats::Design> design = formats::ReadDesign(path, error);
+  if (!design) return false;
+  auto read = formats::CheckDesign(*design, LoadChip);
+  if (auto* faults = std::get_if<std::string>(&read)) {
+    const std::string prefix = "design " + formats::Printable(runner::CutShort(path, 200)) + ": ";
+    std::string lines;
+    for (std::size_t at = 0; at <= faults->size();) {
+      const std::size_t end = std::min(faults->find('\n', at), faults->size());
+      lines += (lines.empty() ? "" : "\n") + prefix + faults->substr(at, end - at);
+      at = end + 1;
+    }
+    error = lines;
+    return false;
+  }
+  auto& plan = std::get<formats::CheckedDesign>(read);
+  checked.inputs = std::move(plan.checked.inputs);
+  checked.plan = plan.checked.plan;
+  checked.sweep = plan.range;
+  common_r = design->common_r;
   return true;
 }
 
@@ -407,12 +446,19 @@ int RunModes(int argc, const char* const* argv, std::istream& in, std::ostream& 
   if (request.list_chips) return ListChips(out, err);
   if (request.decode) return DecodeMode(request, request.json, out, err);
   CheckedRequest checked;
-  if (std::string error; !Check(request, checked, error)) return UsageError(err, error);
+  bool common_r = request.common_r;
+  if (request.plan_file) {
+    if (std::string error; !CheckPlanFile(*request.plan_file, checked, common_r, error)) {
+      return UsageError(err, error);
+    }
+  } else if (std::string error; !Check(request, checked, error)) {
+    return UsageError(err, error);
+  }
 
   const std::string decimal_symbol = DecimalSymbolFromEnvironment();
   const SweepFormat format = request.json ? SweepFormat::kJsonLines : SweepFormat::kCsv;
   if (request.batch) return RunBatchMode(decimal_symbol, in, out, err);
-  if (checked.sweep && request.common_r) {
+  if (checked.sweep && common_r) {
     return RunCommonRMode(checked, decimal_symbol, format, out, err);
   }
   if (checked.sweep) return RunSweepMode(checked, decimal_symbol, format, out, err);

@@ -7,6 +7,9 @@ _synthfactors_cli() {
     --feedback)
       COMPREPLY=($(compgen -W "fundamental divided" -- "$cur"))
       return 0 ;;
+    --plan)
+      COMPREPLY=($(compgen -f -- "$cur"))
+      return 0 ;;
     --chip|--decode)
       # the shipped profiles, or a profile file
       COMPREPLY=($(compgen -W "adf4106 adf4351 adf4351-int max2870 max2870-int" -- "$cur") $(compgen -f -- "$cur"))
@@ -15,7 +18,7 @@ _synthfactors_cli() {
       return 0 ;;  # a value of the user's
   esac
   if [[ "$cur" == -* || -z "$cur" ]]; then
-    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --chip --prescaler --feedback --registers --tolerance --spur-clear --list-chips --decode --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --list-chips --decode --help --version" -- "$cur"))
   fi
 }
 complete -F _synthfactors_cli synthfactors-cli

@@ -1,11 +1,6 @@
 #include "chip_file.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <fstream>
-#include <system_error>
-
+#include "file_access.h"
 #include "input_fields.h"
 #include "json_reading.h"
 
@@ -52,54 +47,6 @@ runner::ProfileValue ValueOf(const Json& json) {
   return value;
 }
 
-// Why `path` is not a regular file that can be read, or "" when it is one.
-std::string NotReadable(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    switch (errno) {
-      case ENOENT:
-      case ENOTDIR:
-        return "no such file";
-      case ELOOP:
-        return "a loop of symbolic links";
-      default:
-        return std::generic_category().message(errno);
-    }
-  }
-  if (S_ISDIR(info.st_mode)) return "a directory, not a file";
-  if (S_ISFIFO(info.st_mode)) return "a pipe, not a file";
-  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "a device, not a file";
-  if (!S_ISREG(info.st_mode)) return "not a regular file";
-  return "";
-}
-
-// `text` with every byte that is not printable UTF-8 (a broken sequence, a
-// control character) as \xNN, so that a message never writes raw bytes
-// of a file to a terminal.
-std::string Printable(std::string_view text) {
-  std::string shown;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3
-                                     : (byte >> 3) == 0x1E ? 4 : 0;
-    bool valid = length > 0 && i + length <= text.size() && !(length == 1 && (byte < 0x20 || byte == 0x7F));
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    }
-    if (valid) {
-      shown.append(text.substr(i, length));
-      i += length;
-      continue;
-    }
-    constexpr char kHex[] = "0123456789ABCDEF";
-    shown += "\\x";
-    shown += kHex[byte >> 4];
-    shown += kHex[byte & 0xF];
-    ++i;
-  }
-  return shown;
-}
-
 }  // namespace
 
 std::optional<std::string> ChipProfileText(std::string_view chip, std::string& error) {
@@ -109,32 +56,24 @@ std::optional<std::string> ChipProfileText(std::string_view chip, std::string& e
   // file is shown cut short.
   const std::string path(chip);
   const std::string shown = Printable(runner::CutShort(chip, 200));
-  std::string why = NotReadable(path);
-  std::ifstream file;
-  if (why.empty()) {
-    file.open(path, std::ios::binary);
-    if (!file) why = std::generic_category().message(errno != 0 ? errno : EACCES);
-  }
-  if (!why.empty()) {
-    error = "no chip profile \"" + shown + "\": not a shipped profile (" +
-            runner::ShippedProfileNames() + ") and no file that can be read (" + why + ")";
-    return std::nullopt;
-  }
   // A profile is small: more than this is not one.
   constexpr std::size_t kMaxProfileBytes = 1 << 20;
-  std::string text;
-  text.resize(kMaxProfileBytes + 1);
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file.bad()) {
-    error = "chip profile " + shown + ": cannot be read";
-    return std::nullopt;
+  SmallFile file = ReadSmallFile(path, kMaxProfileBytes);
+  switch (file.fault) {
+    case SmallFile::Fault::kNone:
+      return std::move(file.text);
+    case SmallFile::Fault::kReadFailed:
+      error = "chip profile " + shown + ": cannot be read";
+      break;
+    case SmallFile::Fault::kTooLong:
+      error = "chip profile " + shown + ": longer than 1 MiB, so not a chip profile";
+      break;
+    case SmallFile::Fault::kNotOpened:
+      error = "no chip profile \"" + shown + "\": not a shipped profile (" +
+              runner::ShippedProfileNames() + ") and no file that can be read (" + file.why + ")";
+      break;
   }
-  text.resize(static_cast<std::size_t>(file.gcount()));
-  if (text.size() > kMaxProfileBytes) {
-    error = "chip profile " + shown + ": longer than 1 MiB, so not a chip profile";
-    return std::nullopt;
-  }
-  return text;
+  return std::nullopt;
 }
 
 std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::string& error) {

@@ -3,6 +3,8 @@
 #include <set>
 #include <vector>
 
+#include "number_text.h"
+
 namespace synthfactors::formats {
 namespace {
 
@@ -56,6 +58,42 @@ std::optional<Json> ParseJson(std::string_view text, int max_nesting, std::strin
   } catch (const TooDeep&) {
     error = "nested more than " + std::to_string(max_nesting) + " levels deep";
   }
+  return std::nullopt;
+}
+
+using runner::InputKind;
+using runner::ShortestText;
+
+std::optional<std::string> InputMemberText(const runner::InputField& field, const Json& value,
+                                           std::string& error) {
+  const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
+                       field.kind != InputKind::kChoice && field.kind != InputKind::kFlag;
+  if (field.kind == InputKind::kFlag) {
+    if (value.is_boolean()) return std::string(value.get<bool>() ? "true" : "false");
+    error = "member \"" + std::string(field.key) + "\" must be true or false";
+    return std::nullopt;
+  }
+  switch (value.type()) {
+    case Json::value_t::string:
+      return value.get<std::string>();
+    case Json::value_t::number_integer:
+      if (numbers) return ShortestText(value.get<std::int64_t>());
+      break;
+    case Json::value_t::number_unsigned:
+      if (numbers) return ShortestText(value.get<std::uint64_t>());
+      break;
+    case Json::value_t::number_float:
+      if (numbers) return ShortestText(value.get<double>());
+      break;
+    default:
+      break;
+  }
+  const std::string key(field.key);
+  error = "member \"" + key + "\" must be " +
+          (field.kind == InputKind::kChip           ? "a string such as \"adf4106\""
+           : field.kind == InputKind::kCounterRange ? "a string such as \"1:16383\""
+           : field.kind == InputKind::kChoice       ? "a string such as \"divided\""
+                                                    : "a string or a number");
   return std::nullopt;
 }
 

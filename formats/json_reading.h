@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "input_fields.h"
+
 namespace synthfactors::formats {
 
 // Whether an object may name a member twice (the last one counting).
@@ -21,5 +23,12 @@ enum class Duplicates { kLastCounts, kRefused };
 std::optional<nlohmann::json> ParseJson(std::string_view text, int max_nesting,
                                         std::string& error,
                                         Duplicates duplicates = Duplicates::kLastCounts);
+
+// A member's value as the input's text: a string as typed; a number, where
+// the input takes one, as its shortest round-trip text (a count or a
+// prescaler as its digits); true or false for a flag. Empty, with
+// "member "fom" must be ...", when the value has another type.
+std::optional<std::string> InputMemberText(const runner::InputField& field,
+                                           const nlohmann::json& value, std::string& error);
 
 }  // namespace synthfactors::formats
