@@ -21,7 +21,7 @@
 #include "input_fields.h"
 #include "interrupt.h"
 #include "io_failure.h"
-#include "plain_output.h"
+#include "plain_text.h"
 #include "plan_options.h"
 #include "progress.h"
 #include "register_words.h"
@@ -43,6 +43,7 @@ using formats::ResultToJson;
 using formats::SweepFormat;
 using formats::WriteCommonRSweep;
 using formats::WriteFailure;
+using formats::WritePlain;
 using formats::WriteSweep;
 namespace {
 

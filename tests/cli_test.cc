@@ -10,7 +10,7 @@
 #include <iostream>
 
 #include "batch.h"
-#include "plain_output.h"
+#include "plain_text.h"
 #include "process.h"
 #include "progress.h"
 #include "run.h"
@@ -411,7 +411,7 @@ TEST(CliPlanning, TheAlternativesTablePadsByCharacters) {
   plan.alternatives = 3;
   plan.fom = -220;
   const runner::RunResult result = runner::RunOnce(inputs, "\u066B", plan);
-  const std::string table = cli::AlternativesTable(result, "\u066B");
+  const std::string table = formats::AlternativesTable(result, "\u066B");
   std::vector<std::size_t> widths;
   for (std::size_t start = 0, end; (end = table.find('\n', start)) != std::string::npos;
        start = end + 1) {

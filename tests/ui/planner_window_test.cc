@@ -4,6 +4,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QAbstractSeries>
+#include <QChart>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,12 +18,15 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QProcess>
+#include <QProgressBar>
+#include <QAction>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 
 #include "alternatives_panel.h"
@@ -54,10 +64,34 @@ void ChooseChip(PlannerWindow& window, const QString& name) {
   emit chip->activated(chip->currentIndex());
 }
 
+// The band on the adf4106 compared at 1 ... 1000 kHz: errors of both signs
+// and many sizes.
+const QStringList kRoughBandArguments =
+    kBandArguments + QStringList{"--chip", "adf4106", "--min-fc", "1", "--max-fc", "1000"};
+void SetRoughBand(PlannerWindow& window) {
+  SetBand(window);
+  ChooseChip(window, "adf4106");
+  window.Box(FormBox::kMinFc)->setText("1");
+  window.Box(FormBox::kMaxFc)->setText("1000");
+}
+
 bool PlanAndWait(PlannerWindow& window) {
   QSignalSpy ended(&window, &PlannerWindow::workEnded);
   window.Plan();
   return window.Busy() && ended.wait(120000);
+}
+
+// A cell as a copy holds it: its exact text (B and A in hexadecimal).
+QString ExactCell(const synthfactors::planner::PlanTableModel& model, int row, int column) {
+  return model.ExactText(std::size_t(model.ChannelAt(row)), std::size_t(column));
+}
+
+// The command line's field as the table's exact text has it.
+QString AsCopied(const QString& column, const QString& field) {
+  if ((column == "b" || column == "a") && !field.isEmpty()) {
+    return "0x" + QString::number(field.toLongLong(), 16).toUpper();
+  }
+  return field;
 }
 
 // The CLI's CSV rows without its comment line; no field here is quoted.
@@ -75,6 +109,7 @@ class PlannerWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase();
   void tableAndChartShowTheCommandLinesPlan_data();
   void tableAndChartShowTheCommandLinesPlan();
   void exportWritesTheCommandLinesBytes_data();
@@ -87,7 +122,24 @@ class PlannerWindowTest : public QObject {
   void alternativesAreTheCommandLinesRanking();
   void sortingAndCopyKeepTheCells();
   void readsTheLocalesDecimalSymbol();
+  void noTextWidensTheWindow();
+  void theKeyboardReachesEverything();
+  void channelsWithFaultsAreCountedAndNotCharted();
+  void theShownPlanStaysUntilANewOneIsComplete();
+  void numbersAndNamesReadWell();
+  void alternativesAreCopiedWholeAndListedOffTheWindowsThread();
+  void aSavedDesignPlansTheSameAgain();
+  void aBadDesignIsRefusedAndTheInputsStay();
+  void theChartZoomsReadsOutAndSelects();
+  void theErrorLimitCountsTheChannelsBeyondIt();
 };
+
+void PlannerWindowTest::initTestCase() {
+  // Recent designs go to a settings file of the test's own.
+  QStandardPaths::setTestModeEnabled(true);
+  QCoreApplication::setOrganizationName("synthfactors-test");
+  QCoreApplication::setApplicationName("planner-test");
+}
 
 void PlannerWindowTest::tableAndChartShowTheCommandLinesPlan_data() {
   QTest::addColumn<QString>("to");
@@ -124,12 +176,16 @@ void PlannerWindowTest::tableAndChartShowTheCommandLinesPlan() {
   QCOMPARE(model->columnCount(), expected[0].size());
   int exact = 0;
   for (int column = 0; column < model->columnCount(); ++column) {
-    QCOMPARE(model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
-             expected[0][column]);
+    // Captions in words; the tooltip names the exported column.
+    QVERIFY(model->headerData(column, Qt::Horizontal, Qt::ToolTipRole)
+                .toString()
+                .startsWith(expected[0][column] + " "));
   }
+  QCOMPARE(model->headerData(7, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Error (Hz)"));
   for (int row = 0; row < model->rowCount(); ++row) {
     for (int column = 0; column < model->columnCount(); ++column) {
-      QCOMPARE(model->index(row, column).data().toString(), expected[row + 1][column]);
+      QCOMPARE(ExactCell(*model, row, column), AsCopied(expected[0][column], expected[row + 1][column]));
+      QCOMPARE(model->index(row, column).data(Qt::ToolTipRole).toString(), ExactCell(*model, row, column));
     }
     exact += expected[row + 1][expected[0].indexOf("exact")] == "true" ? 1 : 0;
   }
@@ -227,7 +283,9 @@ void PlannerWindowTest::choosingAChipFillsItsRanges() {
                       folder.filePath("mine.json")));
   QVERIFY(window.OpenProfile(folder.filePath("mine.json")));
   QVERIFY(window.FaultOf(FormBox::kChip).isEmpty());
-  QCOMPARE(window.ChipChoice()->currentText(), QString("mine.json"));
+  // Listed under the profile's name, the file in its tooltip.
+  QCOMPARE(window.ChipChoice()->currentText(), QString("adf4106 (file)"));
+  QCOMPARE(window.ChipChoice()->currentData(Qt::ToolTipRole).toString(), folder.filePath("mine.json"));
   QCOMPARE(text(FormBox::kRFirst) + ":" + text(FormBox::kRLast), QString("1:16383"));
 }
 
@@ -284,7 +342,8 @@ void PlannerWindowTest::cancelStopsAMillionChannelPlan() {
   QVERIFY(window.Busy());
   window.Cancel();
   QVERIFY(ended.wait(5000));
-  QVERIFY2(window.Status().contains(" of 1000000 channels"), qPrintable(window.Status()));
+  QVERIFY2(window.Status().contains(" of " + QLocale().toString(1000000) + " channels"),
+           qPrintable(window.Status()));
   QVERIFY(window.Status().startsWith("Cancelled after "));
   QCOMPARE(window.TableModel()->rowCount(), 0);
   QCOMPARE(window.Chart()->PlanPointCount(), 0);
@@ -340,28 +399,48 @@ void PlannerWindowTest::alternativesAreTheCommandLinesRanking() {
     for (int column = 0; column < table->columnCount(); ++column) {
       const QJsonValue value = alternative[table->horizontalHeaderItem(column)->text()];
       const QString cell = table->item(row, column)->text();
-      if (value.isDouble()) {
+      const QString name = table->horizontalHeaderItem(column)->text();
+      if (name == "b" || name == "a") {  // as the registers take them
+        QCOMPARE(cell, "0x" + QString::number(value.toInteger(), 16).toUpper());
+      } else if (value.isDouble()) {
         QCOMPARE(cell.toDouble(), value.toDouble());
       } else {
         QCOMPARE(cell, value.isBool() ? (value.toBool() ? "true" : "false") : value.toString());
       }
     }
   }
-  // The first alternative is the chosen pair: its report is the channel's.
-  QCOMPARE(window.Alternatives()->Report(0), result["report"].toString());
+  // The first alternative is the chosen pair: its report is what the
+  // command line writes for the channel, counters and all.
+  const QString plain = RunCli({"--rf-out", rf, "--mult", "4", "--chip", "adf4106"});
+  QCOMPARE(window.Alternatives()->Report(0), plain);
+  QVERIFY(plain.startsWith("RF Source Frequency") && plain.contains("\nCounters  P "));
 }
 
 void PlannerWindowTest::sortingAndCopyKeepTheCells() {
   PlannerWindow window;
-  SetBand(window);
+  SetRoughBand(window);
   QVERIFY(PlanAndWait(window));
   auto* model = window.TableModel();
   const int error = 7;  // error_hz
-  QCOMPARE(model->headerData(error, Qt::Horizontal, Qt::DisplayRole).toString(), "error_hz");
+  QCOMPARE(model->headerData(error, Qt::Horizontal, Qt::DisplayRole).toString(), "Error (Hz)");
+  // Errors sort by their size.
   window.TableView()->sortByColumn(error, Qt::DescendingOrder);
+  bool signs_mixed = false;
   for (int row = 1; row < model->rowCount(); ++row) {
-    QVERIFY(model->index(row - 1, error).data().toString().toDouble() >=
-            model->index(row, error).data().toString().toDouble());
+    const double before = ExactCell(*model, row - 1, error).toDouble();
+    const double after = ExactCell(*model, row, error).toDouble();
+    QVERIFY(std::fabs(before) >= std::fabs(after));
+    signs_mixed |= before * after < 0;
+  }
+  QVERIFY(signs_mixed);
+  // Shown to nine digits, copied exactly.
+  for (int row = 0; row < model->rowCount(); ++row) {
+    const QString shown = model->index(row, error).data().toString();
+    const QString exact = ExactCell(*model, row, error);
+    QVERIFY2(shown == exact || (exact.size() > shown.size() &&
+                                 std::fabs(shown.toDouble() - exact.toDouble()) <=
+                                     std::fabs(exact.toDouble()) * 1e-8),
+             qPrintable(shown + " " + exact));
   }
   window.TableView()->selectionModel()->select(
       QItemSelection(model->index(0, 0), model->index(0, model->columnCount() - 1)),
@@ -369,9 +448,7 @@ void PlannerWindowTest::sortingAndCopyKeepTheCells() {
   window.TableView()->setFocus();
   QTest::keySequence(window.TableView(), QKeySequence::Copy);
   QStringList cells;
-  for (int column = 0; column < model->columnCount(); ++column) {
-    cells << model->index(0, column).data().toString();
-  }
+  for (int column = 0; column < model->columnCount(); ++column) cells << ExactCell(*model, 0, column);
   QCOMPARE(QGuiApplication::clipboard()->text(), cells.join('\t') + '\n');
 }
 
@@ -390,6 +467,296 @@ void PlannerWindowTest::readsTheLocalesDecimalSymbol() {
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(),
            RunCli({"--sweep", "10368:10368.1:0.025", "--mult", "4", "--ref", "10.0"}));
+  // The table and its copies use the locale's decimal symbol.
+  const auto* model = window.TableModel();
+  QCOMPARE(model->index(1, 0).data().toString(), QString("10368,025"));
+  QCOMPARE(ExactCell(*model, 1, 1), QString(" 2592,00625"));
+  QVERIFY(!model->index(1, 7).data().toString().contains('.'));
+}
+
+void PlannerWindowTest::noTextWidensTheWindow() {
+  PlannerWindow window;
+  window.resize(1000, 700);
+  window.show();
+  SetBand(window);
+  // No R puts the comparison in a window of 0 kHz: every channel a fault,
+  // with a long message.
+  window.Box(FormBox::kMinFc)->setText("0");
+  window.Box(FormBox::kMaxFc)->setText("0");
+  QVERIFY(PlanAndWait(window));
+  const int width = window.width();
+  window.TableView()->selectRow(3);
+  QSignalSpy listed(window.Alternatives(), &synthfactors::planner::AlternativesPanel::listed);
+  QVERIFY(listed.wait(10000));
+  QTest::qWait(50);
+  QVERIFY2(window.Alternatives()->Title()->text().size() > 200,
+           qPrintable(window.Alternatives()->Title()->text()));
+  QCOMPARE(window.width(), width);
+  QVERIFY(window.minimumSizeHint().width() <= width);
+}
+
+void PlannerWindowTest::theKeyboardReachesEverything() {
+  PlannerWindow window;
+  window.show();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  QVERIFY(!window.TableView()->tabKeyNavigation());
+  QVERIFY(!window.Alternatives()->Table()->tabKeyNavigation());
+  SetBand(window);
+  // Enter on the chip list plans, as in a box.
+  window.ChipChoice()->setFocus();
+  QSignalSpy ended(&window, &PlannerWindow::workEnded);
+  QTest::keyClick(window.ChipChoice(), Qt::Key_Return);
+  QVERIFY(window.Busy() || ended.count() > 0);
+  QVERIFY(ended.count() > 0 || ended.wait(20000));
+  // Alt+P presses Plan; Escape cancels a running plan.
+  SetBand(window, "1000", "1999.999", "0.001");
+  window.Box(FormBox::kFrom)->setFocus();
+  // (Sent through the window, as a keyboard does, so that shortcuts apply.)
+  QTest::keyClick(window.windowHandle(), Qt::Key_P, Qt::AltModifier);
+  QTRY_VERIFY(window.Busy());  // a mnemonic presses its button after a short flash
+  QCOMPARE(window.Box(FormBox::kFrom)->text(), QString("1000"));  // no "p" typed
+  QTest::qWait(100);
+  QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+  QVERIFY(ended.wait(5000));
+  QVERIFY2(window.Status().startsWith("Cancelled after"), qPrintable(window.Status()));
+  // Ctrl+Return plans from anywhere.
+  SetBand(window);
+  window.TableView()->setFocus();
+  const qsizetype plans = ended.count();
+  QTest::keyClick(window.windowHandle(), Qt::Key_Return, Qt::ControlModifier);
+  QTRY_VERIFY_WITH_TIMEOUT(ended.count() > plans, 20000);
+  QVERIFY2(window.Status().startsWith("Planned 81 channels"), qPrintable(window.Status()));
+  // Enter on an alternative opens its report.
+  window.TableView()->selectRow(2);
+  QSignalSpy listed(window.Alternatives(), &synthfactors::planner::AlternativesPanel::listed);
+  QVERIFY(listed.wait(10000));
+  QTableWidget* alternatives = window.Alternatives()->Table();
+  alternatives->setFocus();
+  alternatives->setCurrentCell(0, 0);
+  QTest::keyClick(alternatives, Qt::Key_Return);
+  const auto dialogs = window.findChildren<QDialog*>();
+  QCOMPARE(dialogs.size(), 1);
+  QVERIFY(dialogs.front()->isVisible());
+  dialogs.front()->close();
+  // Every caption of the input column has its mnemonic.
+  for (const char* name : {"from", "to", "step", "mult", "ref", "min_fc", "max_fc", "chip"}) {
+    auto* box = window.findChild<QWidget*>(name);
+    bool labelled = false;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+      labelled |= label->buddy() == box && label->text().contains('&');
+    }
+    QVERIFY2(labelled, name);
+  }
+}
+
+void PlannerWindowTest::channelsWithFaultsAreCountedAndNotCharted() {
+  // An N beyond any register, and no R for a window of 0 kHz.
+  for (const auto& [box, text] : {std::pair{FormBox::kMult, QString("0.0000000000000000000001")},
+                                  {FormBox::kMaxFc, QString("0")}}) {
+    PlannerWindow window;
+    SetBand(window);
+    if (box == FormBox::kMaxFc) window.Box(FormBox::kMinFc)->setText("0");
+    window.Box(box)->setText(text);
+    QVERIFY(PlanAndWait(window));
+    QVERIFY2(window.Status().contains("81 have a fault"), qPrintable(window.Status()));
+    // Without a comparison frequency, no channel has a figure to chart.
+    if (box == FormBox::kMaxFc) {
+      QVERIFY(window.Chart()->NothingToChart());
+      QVERIFY(window.Chart()->chart()->title().startsWith("No channel to chart"));
+    }
+  }
+  PlannerWindow window;
+  SetBand(window);
+  QVERIFY(PlanAndWait(window));
+  QCOMPARE(window.Status(), QString("Planned 81 channels."));
+  QVERIFY(!window.Chart()->NothingToChart());
+}
+
+void PlannerWindowTest::theShownPlanStaysUntilANewOneIsComplete() {
+  PlannerWindow window;
+  SetBand(window);
+  QVERIFY(PlanAndWait(window));
+  QCOMPARE(window.TableModel()->rowCount(), 81);
+  SetBand(window, "1000", "1999.999", "0.001");
+  QSignalSpy ended(&window, &PlannerWindow::workEnded);
+  window.Plan();
+  QCOMPARE(window.TableModel()->rowCount(), 81);  // still shown while planning
+  QTest::qWait(200);
+  window.Cancel();
+  QVERIFY(ended.wait(5000));
+  QCOMPARE(window.TableModel()->rowCount(), 81);
+  QCOMPARE(window.Chart()->PlanPointCount(), 81);
+  QVERIFY2(window.Status().endsWith("the plan shown is the earlier one."), qPrintable(window.Status()));
+  QVERIFY(window.PlanAction()->isEnabled() && !window.CancelAction()->isEnabled());
+}
+
+void PlannerWindowTest::numbersAndNamesReadWell() {
+  PlannerWindow window;
+  window.show();
+  SetBand(window, "10368", "");
+  QVERIFY(PlanAndWait(window));
+  QCOMPARE(window.Status(), QString("Planned 1 channel."));
+  QCOMPARE(window.ExportName(SweepFormat::kCsv), QString("plan-10368.csv"));
+  SetBand(window);
+  // The progress bar's place is kept while hidden: nothing moves when it shows.
+  const QPoint plan_button = window.findChild<QPushButton*>("plan")->mapTo(&window, QPoint());
+  const int bar_width = window.ProgressBar()->width();
+  SetBand(window, "1000", "1999.999", "0.001");
+  QSignalSpy ended(&window, &PlannerWindow::workEnded);
+  window.Plan();
+  QTRY_VERIFY(window.ProgressBar()->isTextVisible());
+  QCOMPARE(window.findChild<QPushButton*>("plan")->mapTo(&window, QPoint()), plan_button);
+  QCOMPARE(window.ProgressBar()->width(), bar_width);
+  const QString progress = window.ProgressBar()->text();
+  QVERIFY2(progress.endsWith(" of " + QLocale().toString(1000000) + " channels"), qPrintable(progress));
+  const QFontMetrics metrics(window.ProgressBar()->font());
+  QVERIFY(metrics.horizontalAdvance(progress) < bar_width);
+  window.Cancel();
+  QVERIFY(ended.wait(5000));
+  SetBand(window);
+  QVERIFY(PlanAndWait(window));
+  QCOMPARE(window.ExportName(SweepFormat::kJsonLines), QString("plan-10368-10370.jsonl"));
+}
+
+void PlannerWindowTest::alternativesAreCopiedWholeAndListedOffTheWindowsThread() {
+  PlannerWindow window;
+  SetBand(window);
+  ChooseChip(window, "adf4106");
+  QVERIFY(PlanAndWait(window));
+  auto* panel = window.Alternatives();
+  QSignalSpy listed(panel, &synthfactors::planner::AlternativesPanel::listed);
+  window.TableView()->selectRow(5);
+  // Asked for, then worked out on a worker: the panel says so meanwhile.
+  QTRY_VERIFY(panel->Title()->text().startsWith("Listing the alternatives"));
+  QVERIFY(listed.wait(10000));
+  QTableWidget* table = panel->Table();
+  table->setFocus();
+  table->selectAll();
+  QTest::keySequence(table, QKeySequence::Copy);
+  const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  QCOMPARE(lines.size(), table->rowCount() + 1);
+  QVERIFY(lines[0].startsWith("rank\t"));
+  QCOMPARE(lines[1].split('\t').size(), table->columnCount());
+}
+
+void PlannerWindowTest::aSavedDesignPlansTheSameAgain() {
+  QTemporaryDir folder;
+  const QString design = folder.filePath("band.json");
+  QByteArray exported;
+  {
+    PlannerWindow window;
+    SetBand(window, "10368", "10369", "0.025");
+    ChooseChip(window, "adf4106");
+    window.Box(FormBox::kRLast)->setText("1000");  // narrower than the chip's
+    window.Box(FormBox::kFom)->setText("-220");
+    window.OneR()->setChecked(true);
+    QVERIFY(window.SaveDesign(design));
+    QVERIFY2(window.Status().startsWith("Saved the design"), qPrintable(window.Status()));
+    QVERIFY(PlanAndWait(window));
+    QSignalSpy ended(&window, &PlannerWindow::workEnded);
+    window.ExportTo(folder.filePath("first.csv"), SweepFormat::kCsv);
+    QVERIFY(ended.wait(60000));
+    QFile file(folder.filePath("first.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    exported = file.readAll();
+  }
+  PlannerWindow window;
+  QSignalSpy ended(&window, &PlannerWindow::workEnded);
+  QVERIFY(window.OpenDesign(design));
+  QVERIFY(ended.wait(60000));
+  QCOMPARE(window.ChipChoice()->currentText(), QString("adf4106"));
+  QCOMPARE(window.Box(FormBox::kRLast)->text(), QString("1000"));
+  QVERIFY(window.OneR()->isChecked());
+  window.ExportTo(folder.filePath("again.csv"), SweepFormat::kCsv);
+  QVERIFY(ended.wait(60000));
+  QFile again(folder.filePath("again.csv"));
+  QVERIFY(again.open(QIODevice::ReadOnly));
+  QCOMPARE(again.readAll(), exported);
+  // The command line runs the design with the export's bytes.
+  QCOMPARE(RunCli({"--plan", design}), exported);
+  // And remembers it among the recent designs.
+  QCOMPARE(QSettings().value("recent_designs").toStringList().value(0), design);
+}
+
+void PlannerWindowTest::aBadDesignIsRefusedAndTheInputsStay() {
+  QTemporaryDir folder;
+  PlannerWindow window;
+  SetBand(window);
+  ChooseChip(window, "adf4106");
+  const auto refused = [&](const QByteArray& text, const QString& reason) {
+    QFile file(folder.filePath("bad.json"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) >= 0);
+    file.close();
+    QVERIFY(!window.OpenDesign(file.fileName()));
+    QVERIFY2(window.Status().contains(reason), qPrintable(window.Status()));
+    QVERIFY(window.Status().endsWith("the inputs are as they were."));
+    QVERIFY(!window.Busy());
+    QCOMPARE(window.Box(FormBox::kFrom)->text(), QString("10368"));
+    QCOMPARE(window.Box(FormBox::kMult)->text(), QString("4"));
+    QCOMPARE(window.ChipChoice()->currentText(), QString("adf4106"));
+  };
+  refused(R"({"sweep": "1:2:1", "fom": "x"})", "fom \"x\" is not a number");
+  refused(R"({"sweep": "1:2:1", "colour": "red"})", "unknown member \"colour\"");
+  refused(R"({"sweep": "1:2:1", "chip": "nosuchchip"})", "no chip profile");
+  refused(R"({"mult": "4"})", "member \"sweep\" is missing");
+  refused("not json", "not valid JSON");
+  QVERIFY(!window.OpenDesign(folder.path()));
+  QVERIFY(window.Status().contains("a directory"));
+  // A form with a fault is not saved.
+  window.Box(FormBox::kRef)->setText("x");
+  QVERIFY(!window.SaveDesign(folder.filePath("never.json")));
+  QVERIFY(window.Status().startsWith("Nothing saved"));
+  QVERIFY(!QFile::exists(folder.filePath("never.json")));
+}
+
+void PlannerWindowTest::theChartZoomsReadsOutAndSelects() {
+  PlannerWindow window;
+  window.resize(1200, 900);
+  window.show();
+  SetBand(window);
+  QVERIFY(PlanAndWait(window));
+  auto* chart = window.Chart();
+  QCOMPARE(chart->PlanPointCount(), 81);
+  // Zoomed into a few channels, only they are drawn; Home shows the band.
+  chart->ShowRange(10369, 10369.1);
+  QCOMPARE(chart->PlanPointCount(), 5);
+  chart->ResetZoom();
+  QCOMPARE(chart->PlanPointCount(), 81);
+  chart->ZoomAt(10369, 0.5);
+  QVERIFY(chart->Shown().second - chart->Shown().first < 1.01);
+  chart->ResetZoom();
+  // A click on a point selects its channel in the table.
+  const int channel = 20;  // 10368.5 MHz
+  const double error = window.TableModel()->ExactText(channel, 7).toDouble();
+  const QPoint at = chart->mapFromScene(chart->chart()->mapToPosition(
+      QPointF(10368.5, error), chart->chart()->series().at(2)));
+  QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, at);
+  QTRY_COMPARE(window.TableModel()->ChannelAt(window.TableView()->currentIndex().row()), channel);
+  QVERIFY(chart->ReadoutOf(channel).startsWith("10368.5 MHz: output error "));
+  QTest::mouseMove(chart->viewport(), at + QPoint(1, 0));
+  QTRY_VERIFY2(window.Readout()->text().startsWith("10368.") &&
+                   window.Readout()->text().contains(" MHz: output error "),
+               qPrintable(window.Readout()->text()));
+}
+
+void PlannerWindowTest::theErrorLimitCountsTheChannelsBeyondIt() {
+  PlannerWindow window;
+  SetRoughBand(window);
+  QVERIFY(PlanAndWait(window));
+  const QList<QStringList> rows = CsvRows(RunCli(kRoughBandArguments));
+  const int error = rows[0].indexOf("error_hz");
+  int over = 0;
+  for (int row = 1; row < rows.size(); ++row) over += std::fabs(rows[row][error].toDouble()) > 100 ? 1 : 0;
+  QVERIFY(over > 0 && over < 81);
+  window.ErrorLimit()->setText("100");
+  QCOMPARE(window.Chart()->ChannelsOverLimit(), over);
+  bool named = false;
+  for (QAbstractSeries* series : window.Chart()->chart()->series()) {
+    named |= series->isVisible() && series->name() == QString("limit ±100 Hz: %1 over").arg(over);
+  }
+  QVERIFY(named);
+  window.ErrorLimit()->setText("x");
+  QCOMPARE(window.Chart()->ChannelsOverLimit(), 0);
 }
 
 QTEST_MAIN(PlannerWindowTest)

@@ -1,6 +1,12 @@
 #include "plan_chart.h"
 
 #include <QChart>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QList>
@@ -31,11 +37,16 @@ struct Points {
   double high = -std::numeric_limits<double>::infinity();
 };
 
-// The channels that have the figure; the others (a fault) have no point.
-Points PointsOf(const ChartColumns& columns, const std::vector<double>& values) {
+// The channels between `left` and `right` MHz that have the figure; the
+// others (a fault) have no point.
+Points PointsOf(const ChartColumns& columns, const std::vector<double>& values, double left,
+                double right) {
   Points points;
-  points.line.reserve(qsizetype(values.size()));
-  for (std::size_t i = 0; i < values.size(); ++i) {
+  const auto first = std::lower_bound(columns.rf_mhz.begin(), columns.rf_mhz.end(), left);
+  const auto end = std::upper_bound(first, columns.rf_mhz.end(), right);
+  points.line.reserve(qsizetype(end - first));
+  for (auto i = static_cast<std::size_t>(first - columns.rf_mhz.begin());
+       i < static_cast<std::size_t>(end - columns.rf_mhz.begin()); ++i) {
     if (!std::isfinite(values[i]) || !std::isfinite(columns.rf_mhz[i])) continue;
     const QPointF point(columns.rf_mhz[i], values[i]);
     points.line.push_back(point);
@@ -145,11 +156,20 @@ PlanChart::PlanChart(QWidget* parent)
       own_exact_(Marks(kOwnColour, 11, true)),
       selected_mark_(Marks(kSelectedColour, 13, true)),
       spur_clear_(new QLineSeries),
+      limit_high_(new QLineSeries),
+      limit_low_(new QLineSeries),
       x_axis_(new QValueAxis),
       y_axis_(new QValueAxis) {
   QChart* chart = this->chart();
   chart->setMargins(QMargins(4, 4, 4, 4));
   chart->legend()->setAlignment(Qt::AlignTop);
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+  // Axis labels with the locale's decimal symbol, as the table has them.
+  // (No group separators: "10.368,9" would read as another frequency.)
+  QLocale locale;
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  chart->setLocalizeNumbers(true);
+  chart->setLocale(locale);
   line_->setColor(kPlanColour);
   own_line_->setColor(kOwnColour);
   QPen selected_pen(kSelectedColour);
@@ -159,12 +179,22 @@ PlanChart::PlanChart(QWidget* parent)
   QPen clear_pen(kSelectedColour);
   clear_pen.setStyle(Qt::DashLine);
   spur_clear_->setPen(clear_pen);
-  spur_clear_->setName(QStringLiteral("spur clear"));
+  spur_clear_->setName(tr("spur clear"));
+  QPen limit_pen(kSelectedColour);
+  limit_pen.setStyle(Qt::DotLine);
+  limit_pen.setWidth(2);
+  limit_high_->setPen(limit_pen);
+  limit_low_->setPen(limit_pen);
+  // Distinct marks, so that the legend tells them apart without colour.
+  exact_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+  own_exact_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+  selected_mark_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
   for (QXYSeries* series : std::initializer_list<QXYSeries*>{own_line_, own_exact_, line_, exact_,
-                                                             spur_clear_, selected_mark_}) {
+                                                             spur_clear_, limit_high_, limit_low_,
+                                                             selected_mark_}) {
     chart->addSeries(series);
   }
-  x_axis_->setTitleText(QStringLiteral("RF output (MHz)"));
+  x_axis_->setTitleText(tr("RF output (MHz)"));
   x_axis_->setLabelFormat(QStringLiteral("%.10g"));
   y_axis_->setLabelFormat(QStringLiteral("%.6g"));
   chart->addAxis(x_axis_, Qt::AlignBottom);
@@ -173,15 +203,160 @@ PlanChart::PlanChart(QWidget* parent)
     series->attachAxis(x_axis_);
     series->attachAxis(y_axis_);
   }
-  for (QLegendMarker* marker : chart->legend()->markers(selected_mark_)) marker->setVisible(false);
+  for (QAbstractSeries* hidden : std::initializer_list<QAbstractSeries*>{selected_mark_, limit_low_}) {
+    for (QLegendMarker* marker : chart->legend()->markers(hidden)) marker->setVisible(false);
+  }
   setRenderHint(QPainter::Antialiasing, false);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setToolTip(tr("Wheel or +/- to zoom, drag to pan, Home to see the whole band; "
+                "click a point to select its channel"));
   Redraw();
 }
 
 void PlanChart::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
   plan_ = std::move(plan);
   selected_ = -1;
+  view_.reset();
   Redraw();
+}
+
+void PlanChart::SetErrorLimit(std::optional<double> hz) {
+  error_limit_ = hz && *hz >= 0 && std::isfinite(*hz) ? hz : std::nullopt;
+  Redraw();
+}
+
+std::int64_t PlanChart::ChannelsOverLimit() const {
+  if (!plan_ || !error_limit_) return 0;
+  std::int64_t over = 0;
+  for (const double error : plan_->chart.error_hz) over += std::fabs(error) > *error_limit_ ? 1 : 0;
+  return over;
+}
+
+bool PlanChart::NothingToChart() const { return plan_ && line_->count() == 0 && own_line_->count() == 0; }
+
+std::pair<double, double> PlanChart::Band() const {
+  if (!plan_ || plan_->chart.rf_mhz.empty()) return {0, -1};
+  return {plan_->chart.rf_mhz.front(), plan_->chart.rf_mhz.back()};
+}
+
+std::pair<double, double> PlanChart::Shown() const { return view_.value_or(Band()); }
+
+void PlanChart::ShowRange(double left, double right) {
+  const auto [band_left, band_right] = Band();
+  if (!(band_left < band_right)) return;
+  const double width = std::min(right - left, band_right - band_left);
+  // At least a few channels wide, and never past the band's ends.
+  const double least = (band_right - band_left) / double(plan_->ChannelCount()) * 4;
+  if (!(width >= least)) return;
+  left = std::clamp(left, band_left, band_right - width);
+  right = left + width;
+  if (left <= band_left && right >= band_right) {
+    view_.reset();
+  } else {
+    view_ = std::pair(left, right);
+  }
+  Redraw();
+}
+
+void PlanChart::ZoomAt(double x, double factor) {
+  const auto [left, right] = Shown();
+  ShowRange(x - (x - left) * factor, x + (right - x) * factor);
+}
+
+void PlanChart::ResetZoom() {
+  view_.reset();
+  Redraw();
+}
+
+std::int64_t PlanChart::ChannelNear(double mhz) const {
+  if (!plan_ || plan_->chart.rf_mhz.empty()) return -1;
+  const std::vector<double>& rf = plan_->chart.rf_mhz;
+  auto at = std::lower_bound(rf.begin(), rf.end(), mhz);
+  if (at == rf.end() || (at != rf.begin() && mhz - *(at - 1) < *at - mhz)) --at;
+  return at - rf.begin();
+}
+
+QString PlanChart::ReadoutOf(std::int64_t channel) const {
+  if (!plan_ || channel < 0 || std::size_t(channel) >= plan_->ChannelCount()) return {};
+  const auto index = static_cast<std::size_t>(channel);
+  const ChartFigureEntry& entry = EntryOf(figure_);
+  const double value = (plan_->chart.*entry.column)[index];
+  QLocale locale;
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  const QString rf = locale.toString(plan_->chart.rf_mhz[index], 'g', 12);
+  if (!std::isfinite(value)) return tr("%1 MHz: no figure (a fault)").arg(rf);
+  return tr("%1 MHz: %2 %3").arg(rf, QCoreApplication::translate("PlanChart", entry.caption).toLower(),
+                                 locale.toString(value, 'g', 9)) +
+         QStringLiteral(" ") + QString::fromUtf8(entry.unit);
+}
+
+double PlanChart::ValueX(const QPointF& position) const {
+  return chart()->mapToValue(position, line_).x();
+}
+
+void PlanChart::wheelEvent(QWheelEvent* event) {
+  if (!plan_ || event->angleDelta().y() == 0) return;
+  ZoomAt(ValueX(event->position()), event->angleDelta().y() > 0 ? 0.8 : 1.25);
+  event->accept();
+}
+
+void PlanChart::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    pressed_at_ = event->position();
+    dragged_from_ = event->position();
+    dragging_ = false;
+  }
+  QChartView::mousePressEvent(event);
+}
+
+void PlanChart::mouseMoveEvent(QMouseEvent* event) {
+  if (plan_ && (event->buttons() & Qt::LeftButton) != 0) {
+    if ((event->position() - pressed_at_).manhattanLength() > 4) dragging_ = true;
+    if (dragging_) {
+      const double shift = ValueX(dragged_from_) - ValueX(event->position());
+      const auto [left, right] = Shown();
+      ShowRange(left + shift, right + shift);
+      dragged_from_ = event->position();
+    }
+  } else if (plan_) {
+    emit hovered(ReadoutOf(ChannelNear(ValueX(event->position()))));
+  }
+  QChartView::mouseMoveEvent(event);
+}
+
+void PlanChart::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && !dragging_ && plan_) {
+    const std::int64_t channel = ChannelNear(ValueX(event->position()));
+    if (channel >= 0) emit channelClicked(channel);
+  }
+  dragging_ = false;
+  QChartView::mouseReleaseEvent(event);
+}
+
+void PlanChart::keyPressEvent(QKeyEvent* event) {
+  const auto [left, right] = Shown();
+  const double middle = (left + right) / 2, width = right - left;
+  switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      ZoomAt(middle, 0.5);
+      return;
+    case Qt::Key_Minus:
+      ZoomAt(middle, 2);
+      return;
+    case Qt::Key_Home:
+      ResetZoom();
+      return;
+    case Qt::Key_Left:
+      ShowRange(left - width / 4, right - width / 4);
+      return;
+    case Qt::Key_Right:
+      ShowRange(left + width / 4, right + width / 4);
+      return;
+    default:
+      QChartView::keyPressEvent(event);
+  }
 }
 
 void PlanChart::SetFigure(ChartFigure figure) {
@@ -201,9 +376,12 @@ void PlanChart::Redraw() {
   const ChartFigureEntry& entry = EntryOf(figure_);
   y_axis_->setTitleText(QString::fromUtf8(entry.axis_title));
   Points plan, own;
+  const auto [view_left, view_right] = Shown();
   if (plan_) {
-    plan = PointsOf(plan_->chart, plan_->chart.*entry.column);
-    if (plan_->own_r) own = PointsOf(*plan_->own_r, (*plan_->own_r).*entry.column);
+    plan = PointsOf(plan_->chart, plan_->chart.*entry.column, view_left, view_right);
+    if (plan_->own_r) {
+      own = PointsOf(*plan_->own_r, (*plan_->own_r).*entry.column, view_left, view_right);
+    }
   }
   const bool with_own = plan_ && plan_->own_r;
   const qsizetype channels = plan_ ? qsizetype(plan_->ChannelCount()) : 0;
@@ -213,12 +391,16 @@ void PlanChart::Redraw() {
                             static_cast<QXYSeries*>(own_exact_)}) {
     series->clear();
   }
-  line_->setName(plan_ && plan_->common_r
-                     ? QStringLiteral("one R (%1)").arg(plan_->common_r->R)
-                     : QStringLiteral("channels"));
-  exact_->setName(QStringLiteral("exact (%1 of %2)").arg(plan.exact.size()).arg(channels));
-  own_line_->setName(QStringLiteral("each channel's own R"));
-  own_exact_->setName(QStringLiteral("own R exact (%1 of %2)").arg(own.exact.size()).arg(channels));
+  const QLocale locale;
+  line_->setName(plan_ && plan_->common_r ? tr("one R (%1)").arg(plan_->common_r->R)
+                                          : tr("channels"));
+  const auto count = [&locale](std::int64_t n) { return locale.toString(qlonglong(n)); };
+  const std::int64_t exact_count = plan_ ? std::count(plan_->chart.exact.begin(), plan_->chart.exact.end(), 1) : 0;
+  const std::int64_t own_exact_count =
+      plan_ && plan_->own_r ? std::count(plan_->own_r->exact.begin(), plan_->own_r->exact.end(), 1) : 0;
+  exact_->setName(tr("exact (%1 of %2)").arg(count(exact_count), count(channels)));
+  own_line_->setName(tr("each channel's own R"));
+  own_exact_->setName(tr("own R exact (%1 of %2)").arg(count(own_exact_count), count(channels)));
   // Each channel's own R in one colour, one R in another, as in scripts' plots.
   const QColor colour = with_own ? kPlanColour : kOwnColour;
   line_->setColor(colour);
@@ -228,12 +410,32 @@ void PlanChart::Redraw() {
     series->setVisible(with_own);
     for (QLegendMarker* marker : chart()->legend()->markers(series)) marker->setVisible(with_own);
   }
-  double x_low = 0, x_high = -1;
-  if (plan_ && !plan_->chart.rf_mhz.empty()) {
-    x_low = plan_->chart.rf_mhz.front();
-    x_high = plan_->chart.rf_mhz.back();
-  }
+  double x_low = view_left, x_high = view_right;
   double y_low = std::min(plan.low, own.low), y_high = std::max(plan.high, own.high);
+  // A plan whose channels all lack the figure says so instead of empty axes.
+  const bool nothing = plan_ && plan.line.isEmpty() && own.line.isEmpty() && !view_;
+  chart()->setTitle(nothing ? tr("No channel to chart: no channel has this figure "
+                                 "(each has a fault; see the table's Fault column)")
+                            : QString());
+  x_axis_->setVisible(!nothing);
+  y_axis_->setVisible(!nothing);
+  // The error limit, both ways, with the count of channels beyond it.
+  QList<QPointF> high_line, low_line;
+  if (error_limit_ && figure_ == ChartFigure::kErrorHz && x_low <= x_high && !nothing) {
+    high_line = {QPointF(x_low, *error_limit_), QPointF(x_high, *error_limit_)};
+    low_line = {QPointF(x_low, -*error_limit_), QPointF(x_high, -*error_limit_)};
+    y_low = std::min(y_low, -*error_limit_);
+    y_high = std::max(y_high, *error_limit_);
+    limit_high_->setName(tr("limit ±%1 Hz: %2 over")
+                             .arg(locale.toString(*error_limit_, 'g', 9), count(ChannelsOverLimit())));
+  }
+  limit_high_->replace(high_line);
+  limit_low_->replace(low_line);
+  limit_high_->setVisible(!high_line.isEmpty());
+  limit_low_->setVisible(!low_line.isEmpty());
+  for (QLegendMarker* marker : chart()->legend()->markers(limit_high_)) {
+    marker->setVisible(!high_line.isEmpty());
+  }
   // The spur-clear limit, where the plan asked for one, on the spur figure.
   QList<QPointF> clear_line;
   const std::optional<double> clear =

@@ -13,6 +13,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "plan_run.h"
@@ -29,17 +31,19 @@ struct ChartFigureEntry {
   ChartFigure figure;
   const char* caption;     // in the chooser
   const char* axis_title;  // on the value axis
+  const char* unit;        // in the read-out
   std::vector<double> ChartColumns::*column;
 };
 
 inline const std::array<ChartFigureEntry, 4> kChartFigures = {{
-    {ChartFigure::kErrorHz, "Output error", "error (Hz)", &ChartColumns::error_hz},
-    {ChartFigure::kComparisonKHz, "Comparison frequency", "comparison (kHz)",
-     &ChartColumns::comparison_khz},
-    {ChartFigure::kPhaseNoise, "In-band phase noise", "noise (dBc/Hz)",
-     &ChartColumns::phase_noise},
-    {ChartFigure::kSpurOffset, "Integer-boundary spur", "spur offset (kHz)",
-     &ChartColumns::spur_khz},
+    {ChartFigure::kErrorHz, QT_TRANSLATE_NOOP("PlanChart", "Output error"),
+     QT_TRANSLATE_NOOP("PlanChart", "error (Hz)"), "Hz", &ChartColumns::error_hz},
+    {ChartFigure::kComparisonKHz, QT_TRANSLATE_NOOP("PlanChart", "Comparison frequency"),
+     QT_TRANSLATE_NOOP("PlanChart", "comparison (kHz)"), "kHz", &ChartColumns::comparison_khz},
+    {ChartFigure::kPhaseNoise, QT_TRANSLATE_NOOP("PlanChart", "In-band phase noise"),
+     QT_TRANSLATE_NOOP("PlanChart", "noise (dBc/Hz)"), "dBc/Hz", &ChartColumns::phase_noise},
+    {ChartFigure::kSpurOffset, QT_TRANSLATE_NOOP("PlanChart", "Integer-boundary spur"),
+     QT_TRANSLATE_NOOP("PlanChart", "spur offset (kHz)"), "kHz", &ChartColumns::spur_khz},
 }};
 
 class PlanChart : public QChartView {
@@ -52,15 +56,48 @@ class PlanChart : public QChartView {
   void SetFigure(ChartFigure figure);
   // The channel to highlight; -1 for none.
   void SetSelected(std::int64_t channel);
+  // The error limit drawn both ways on the error figure, with the count of
+  // channels beyond it in the legend; none: no line.
+  void SetErrorLimit(std::optional<double> hz);
+  std::int64_t ChannelsOverLimit() const;
+
+  // The band's part shown, MHz (the whole band unless zoomed); zooming
+  // draws the channels shown more finely.
+  std::pair<double, double> Shown() const;
+  void ShowRange(double left, double right);
+  void ZoomAt(double x, double factor);
+  void ResetZoom();
+
+  // The channel nearest an RF output; its read-out ("10368.025 MHz:
+  // output error 78.3699052 Hz").
+  std::int64_t ChannelNear(double mhz) const;
+  QString ReadoutOf(std::int64_t channel) const;
+  // Whether a plan is shown without a channel that has the figure.
+  bool NothingToChart() const;
 
   // For tests: the points of the plan's line, and its marks of exact
   // channels (one each, up to 2000 of them).
   qsizetype PlanPointCount() const;
   qsizetype ExactPointCount() const;
 
+ signals:
+  // A click on the chart, at the channel nearest to it.
+  void channelClicked(std::int64_t channel);
+  // The read-out of the channel under the pointer.
+  void hovered(const QString& readout);
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void Redraw();
   void DrawSelected();
+  std::pair<double, double> Band() const;
+  double ValueX(const QPointF& position) const;
 
   std::shared_ptr<const PlanOutcome> plan_;
   ChartFigure figure_ = ChartFigure::kErrorHz;
@@ -71,6 +108,12 @@ class PlanChart : public QChartView {
   QScatterSeries* own_exact_;
   QScatterSeries* selected_mark_;
   QLineSeries* spur_clear_;  // the --spur-clear limit, on the spur figure
+  QLineSeries* limit_high_;  // the error limit, + and -
+  QLineSeries* limit_low_;
+  std::optional<double> error_limit_;
+  std::optional<std::pair<double, double>> view_;  // zoomed: the part shown
+  QPointF pressed_at_, dragged_from_;
+  bool dragging_ = false;
   QValueAxis* x_axis_;
   QValueAxis* y_axis_;
 };

@@ -96,6 +96,8 @@ class FormReader {
     if (!faults_.empty()) return std::move(faults_);
     auto& checked = std::get<runner::CheckedInputs>(read);
     PlanRequest request;
+    request.texts = Normalised(texts);
+    request.sweep = sweep_;
     request.inputs = std::move(checked.inputs);
     request.plan = checked.plan;
     request.range = *range;
@@ -164,6 +166,7 @@ class FormReader {
     const auto to = band ? Number(FormBox::kTo) : from;
     const auto step = band ? Required(FormBox::kStep) : std::optional<std::string>("1");
     if (!from || !to || !step) return std::nullopt;
+    sweep_ = *from + ":" + *to + ":" + *step;
     std::string error;
     GridPart part = GridPart::kFrom;
     auto range = runner::SweepRange::FromParts(*from, *to, *step, kGridWords, error, &part);
@@ -222,9 +225,24 @@ class FormReader {
     return number;
   }
 
+  // The texts with "." for every decimal point, as a design keeps them
+  // (they have been read: each is a number where one is wanted).
+  runner::InputTexts Normalised(runner::InputTexts texts) const {
+    for (const auto& [input, box] : kTextBoxes) {
+      if (!texts[input]) continue;
+      if (Trimmed(*texts[input]).empty()) {
+        texts[input].reset();
+      } else if (auto number = runner::StrictDecimal(*texts[input], symbol_)) {
+        texts[input] = std::move(*number);
+      }
+    }
+    return texts;
+  }
+
   const PlanForm& form_;
   std::string_view symbol_;
   std::vector<BoxFault> faults_;
+  std::string sweep_;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "chip_profile.h"
+#include "input_fields.h"
 #include "plan_options.h"
 #include "run.h"
 #include "sweep_range.h"
@@ -57,6 +58,10 @@ struct PlanRequest {
   runner::RunInputs inputs;  // rf_out is each point's
   runner::PlanOptions plan;
   bool one_r = false;
+  // The form as the texts it was read from, numbers with ".": a design
+  // holding them plans the same (ranges the chip fills in are left out).
+  runner::InputTexts texts;
+  std::string sweep;  // FROM:TO:STEP
 };
 
 struct BoxFault {

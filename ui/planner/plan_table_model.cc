@@ -2,8 +2,10 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QCoreApplication>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <numeric>
@@ -23,7 +25,116 @@ std::optional<double> NumberOf(std::string_view cell) {
   return value;
 }
 
+// The captions of the sweep's columns; a register word's column keeps its
+// register's name.
+struct ColumnCaption {
+  std::string_view column;
+  const char* caption;
+};
+constexpr ColumnCaption kColumnCaptions[] = {
+    {"rf_out", QT_TRANSLATE_NOOP("PlanTable", "RF out (MHz)")},
+    {"rf_source", QT_TRANSLATE_NOOP("PlanTable", "Source (MHz)")},
+    {"r", QT_TRANSLATE_NOOP("PlanTable", "R")},
+    {"n", QT_TRANSLATE_NOOP("PlanTable", "N")},
+    {"r_hex", QT_TRANSLATE_NOOP("PlanTable", "R (hex)")},
+    {"n_hex", QT_TRANSLATE_NOOP("PlanTable", "N (hex)")},
+    {"comparison_khz", QT_TRANSLATE_NOOP("PlanTable", "Comparison (kHz)")},
+    {"error_hz", QT_TRANSLATE_NOOP("PlanTable", "Error (Hz)")},
+    {"error_ppb", QT_TRANSLATE_NOOP("PlanTable", "Error (ppb)")},
+    {"exact", QT_TRANSLATE_NOOP("PlanTable", "Exact")},
+    {"fault", QT_TRANSLATE_NOOP("PlanTable", "Fault")},
+    {"phase_noise_dbc_hz", QT_TRANSLATE_NOOP("PlanTable", "Noise (dBc/Hz)")},
+    {"phase_noise_floor_dbc_hz", QT_TRANSLATE_NOOP("PlanTable", "Noise floor (dBc/Hz)")},
+    {"phase_noise_flicker_dbc_hz", QT_TRANSLATE_NOOP("PlanTable", "Flicker (dBc/Hz)")},
+    {"prescaler", QT_TRANSLATE_NOOP("PlanTable", "Prescaler P")},
+    {"b", QT_TRANSLATE_NOOP("PlanTable", "B (hex)")},
+    {"a", QT_TRANSLATE_NOOP("PlanTable", "A (hex)")},
+    {"output_divider", QT_TRANSLATE_NOOP("PlanTable", "Output divider")},
+    {"vco_mhz", QT_TRANSLATE_NOOP("PlanTable", "VCO (MHz)")},
+    {"feedback", QT_TRANSLATE_NOOP("PlanTable", "Feedback")},
+    {"mode", QT_TRANSLATE_NOOP("PlanTable", "Mode")},
+    {"int", QT_TRANSLATE_NOOP("PlanTable", "INT")},
+    {"frac", QT_TRANSLATE_NOOP("PlanTable", "FRAC")},
+    {"mod", QT_TRANSLATE_NOOP("PlanTable", "MOD")},
+    {"spur_offset_khz", QT_TRANSLATE_NOOP("PlanTable", "Spur offset (kHz)")},
+};
+
+// The counters a register holds in hexadecimal: shown so, copied exactly.
+bool ShownInHex(std::string_view column) { return column == "b" || column == "a"; }
+
+// Errors sort by their size: the channel furthest off comes last.
+bool SortedBySize(std::string_view column) { return column == "error_hz" || column == "error_ppb"; }
+
+// The columns whose texts are numbers (the grid's and the source's).
+bool NumberText(std::string_view column) { return column == "rf_out" || column == "rf_source"; }
+
+QString WithSymbol(const std::string& text, const QString& symbol) {
+  QString shown = QString::fromStdString(text);
+  if (symbol != QLatin1String(".")) shown.replace(QLatin1Char('.'), symbol);
+  return shown;
+}
+
+// A figure to nine significant digits where its shortest text is longer.
+std::string Shortened(double value, const std::string& exact) {
+  std::size_t digits = 0;
+  for (const char c : exact) {
+    if (c == 'e' || c == 'E') break;
+    if (c >= '0' && c <= '9' && (digits > 0 || c != '0')) ++digits;
+  }
+  if (digits <= 9) return exact;
+  char buffer[32];
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
+  return error == std::errc() ? std::string(buffer, end) : exact;
+}
+
+std::string Hex(double value) {
+  char buffer[24];
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value), 16);
+  std::string text(buffer, error == std::errc() ? end : buffer);
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 }  // namespace
+
+QString PlanTableModel::Caption(std::string_view column) {
+  for (const ColumnCaption& caption : kColumnCaptions) {
+    if (caption.column == column) return QCoreApplication::translate("PlanTable", caption.caption);
+  }
+  return Text(column);
+}
+
+QString PlanTableModel::ExactText(std::size_t channel, std::size_t column) const {
+  runner::RunResult scratch;
+  const std::string text = plan_->CellText(channel, column, scratch);
+  const std::string_view name = plan_->columns[column];
+  const runner::FieldValue value = plan_->CellValue(channel, column, scratch);
+  if (ShownInHex(name) && !text.empty()) {
+    const auto* number = std::get_if<double>(&value);
+    if (const std::optional<double> whole = number ? std::optional(*number) : NumberOf(text)) {
+      return QStringLiteral("0x") + Text(Hex(*whole));
+    }
+  }
+  if (std::holds_alternative<double>(value) || NumberText(name)) {
+    return WithSymbol(text, decimal_symbol_);
+  }
+  return QString::fromStdString(text);
+}
+
+QString PlanTableModel::ShownText(std::size_t channel, std::size_t column) const {
+  runner::RunResult scratch;
+  const runner::FieldValue value = plan_->CellValue(channel, column, scratch);
+  const std::string_view name = plan_->columns[column];
+  const auto* number = std::get_if<double>(&value);
+  if (ShownInHex(name)) return ExactText(channel, column);
+  if (number != nullptr) {
+    return WithSymbol(Shortened(*number, plan_->CellText(channel, column, scratch)),
+                      decimal_symbol_);
+  }
+  return ExactText(channel, column);
+}
 
 void PlanTableModel::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
   beginResetModel();
@@ -44,12 +155,11 @@ int PlanTableModel::RowOf(std::int64_t channel) const {
 QString PlanTableModel::TabSeparated(const std::vector<int>& rows,
                                      const std::vector<int>& columns) const {
   std::string text;
-  runner::RunResult scratch;
   for (const int row : rows) {
     const auto channel = static_cast<std::size_t>(ChannelAt(row));
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (i > 0) text += '\t';
-      text += plan_->CellText(channel, static_cast<std::size_t>(columns[i]), scratch);
+      text += ExactText(channel, static_cast<std::size_t>(columns[i])).toStdString();
     }
     text += '\n';
   }
@@ -68,10 +178,10 @@ QVariant PlanTableModel::data(const QModelIndex& index, int role) const {
   if (!plan_ || !index.isValid()) return {};
   const auto channel = static_cast<std::size_t>(ChannelAt(index.row()));
   switch (role) {
-    case Qt::DisplayRole: {
-      runner::RunResult scratch;
-      return Text(plan_->CellText(channel, static_cast<std::size_t>(index.column()), scratch));
-    }
+    case Qt::DisplayRole:
+      return ShownText(channel, static_cast<std::size_t>(index.column()));
+    case Qt::ToolTipRole:
+      return ExactText(channel, static_cast<std::size_t>(index.column()));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
@@ -86,9 +196,12 @@ QVariant PlanTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant PlanTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (role != Qt::DisplayRole || !plan_) return {};
-  if (orientation == Qt::Vertical) return section + 1;
-  return QString::fromStdString(plan_->columns[static_cast<std::size_t>(section)]);
+  if (!plan_) return {};
+  if (orientation == Qt::Vertical) return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+  const std::string& column = plan_->columns[static_cast<std::size_t>(section)];
+  if (role == Qt::DisplayRole) return Caption(column);
+  if (role == Qt::ToolTipRole) return tr("%1 in the exported CSV").arg(Text(column));
+  return {};
 }
 
 void PlanTableModel::sort(int column, Qt::SortOrder order) {
@@ -105,10 +218,11 @@ void PlanTableModel::sort(int column, Qt::SortOrder order) {
   std::vector<std::string> texts(count);
   std::vector<std::uint8_t> empty(count, 0);
   runner::RunResult scratch;
+  const bool by_size = SortedBySize(plan_->columns[static_cast<std::size_t>(column)]);
   for (std::size_t i = 0; i < count; ++i) {
     const runner::FieldValue value = plan_->CellValue(i, static_cast<std::size_t>(column), scratch);
     if (const auto* number = std::get_if<double>(&value)) {
-      numbers[i] = *number;
+      numbers[i] = by_size ? std::fabs(*number) : *number;
       continue;
     }
     texts[i] = formats::FieldText(runner::FieldKind::kText, value);

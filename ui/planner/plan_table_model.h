@@ -1,7 +1,10 @@
 // The plan as a table: one row per channel, the command line's sweep
-// columns, each cell formatted from the numbers the plan keeps exactly as
-// the CSV writes it; sortable by any column (numbers by value, empty cells
-// last). The rows are the plan's own; sorting keeps an order of them.
+// columns under captions in words with their units ("Error (Hz)"). A cell
+// shows its figure with the locale's decimal symbol, long figures to nine
+// significant digits; its tooltip and a copy hold the exact shortest text
+// (with the locale's decimal symbol), the export the command line's bytes.
+// Sortable by any column: numbers by value, errors by their size, empty
+// cells last. The rows are the plan's own; sorting keeps an order of them.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -21,6 +24,9 @@ class PlanTableModel : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
 
+  // The decimal symbol figures are shown and copied with ("." or ",").
+  void SetDecimalSymbol(const QString& symbol) { decimal_symbol_ = symbol; }
+
   // Shows `plan` in channel order; null shows nothing.
   void SetPlan(std::shared_ptr<const PlanOutcome> plan);
   const PlanOutcome* Plan() const { return plan_.get(); }
@@ -30,8 +36,16 @@ class PlanTableModel : public QAbstractTableModel {
   // The row that shows `channel`.
   int RowOf(std::int64_t channel) const;
   // The cells of the rows and columns given (in view order), tab-separated
-  // lines.
+  // lines of their exact texts.
   QString TabSeparated(const std::vector<int>& rows, const std::vector<int>& columns) const;
+
+  // A cell's exact text with the decimal symbol; and as shown.
+  QString ExactText(std::size_t channel, std::size_t column) const;
+  QString ShownText(std::size_t channel, std::size_t column) const;
+
+  // The caption over a sweep column ("Error (Hz)"); the column's name
+  // where it has none.
+  static QString Caption(std::string_view column);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -41,6 +55,7 @@ class PlanTableModel : public QAbstractTableModel {
 
  private:
   std::shared_ptr<const PlanOutcome> plan_;
+  QString decimal_symbol_ = QStringLiteral(".");
   std::vector<std::int32_t> order_;  // row -> channel; empty: channel order
   std::vector<std::int32_t> row_of_;  // channel -> row, with an order
 };

@@ -1,9 +1,11 @@
 #include "planner_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -14,10 +16,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -27,9 +33,11 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "alternatives_panel.h"
 #include "chip_file.h"
+#include "design_file.h"
 #include "common_r_writer.h"
 #include "number_text.h"
 #include "plan_chart.h"
@@ -45,12 +53,11 @@
 namespace synthfactors::planner {
 namespace {
 
-// The input column: each text box in its group, with its caption, start
-// text (the table of inputs' start text, where the box holds an input) and
-// the hint it shows while empty.
+// The input column's text boxes: caption (with its mnemonic), object
+// name, start text (the table of inputs' start text, where the box holds an
+// input) and the hint it shows while empty. The group builders place them.
 struct BoxRow {
   FormBox box;
-  const char* group;
   const char* name;  // object name
   const char* caption;
   std::string_view start_text;
@@ -60,22 +67,37 @@ struct BoxRow {
 constexpr std::string_view StartOf(runner::Input input) { return runner::FieldOf(input).start; }
 
 constexpr std::array<BoxRow, 16> kBoxRows = {{
-    {FormBox::kFrom, "RF output (MHz)", "from", "From", "", "e.g. 10368"},
-    {FormBox::kTo, "RF output (MHz)", "to", "To", "", "empty: one frequency"},
-    {FormBox::kStep, "RF output (MHz)", "step", "Step", "", "e.g. 0.025"},
-    {FormBox::kMult, "Synthesiser", "mult", "Multiplication", StartOf(runner::Input::kMult), ""},
-    {FormBox::kRef, "Synthesiser", "ref", "Reference (MHz)", StartOf(runner::Input::kRef), ""},
-    {FormBox::kMinFc, "Synthesiser", "min_fc", "Comparison from (kHz)", StartOf(runner::Input::kMinFc), ""},
-    {FormBox::kMaxFc, "Synthesiser", "max_fc", "Comparison to (kHz)", StartOf(runner::Input::kMaxFc), ""},
-    {FormBox::kRFirst, "Counters", "r_first", "R from", "", "any"},
-    {FormBox::kRLast, "Counters", "r_last", "R to", "", "any"},
-    {FormBox::kNFirst, "Counters", "n_first", "N from", "", "any"},
-    {FormBox::kNLast, "Counters", "n_last", "N to", "", "any"},
-    {FormBox::kFom, "In-band noise", "fom", "Figure of merit (dBc/Hz)", "", "optional, e.g. -220"},
-    {FormBox::kFlicker, "In-band noise", "flicker", "Flicker (dBc/Hz)", "", "optional, e.g. -260"},
-    {FormBox::kOffset, "In-band noise", "offset", "Offset (Hz)", "", "10000"},
-    {FormBox::kTolerance, "Fractional-N", "tolerance", "Tolerance (Hz)", "", "0: exact"},
-    {FormBox::kSpurClear, "Fractional-N", "spur_clear", "Spur clear (kHz)", "", "optional"},
+    {FormBox::kFrom, "from", QT_TRANSLATE_NOOP("PlannerWindow", "Fro&m"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "e.g. 10368")},
+    {FormBox::kTo, "to", QT_TRANSLATE_NOOP("PlannerWindow", "&To"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "empty: one frequency")},
+    {FormBox::kStep, "step", QT_TRANSLATE_NOOP("PlannerWindow", "&Step"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "e.g. 0.025")},
+    {FormBox::kMult, "mult", QT_TRANSLATE_NOOP("PlannerWindow", "M&ultiplication"),
+     StartOf(runner::Input::kMult), ""},
+    {FormBox::kRef, "ref", QT_TRANSLATE_NOOP("PlannerWindow", "&Reference (MHz)"),
+     StartOf(runner::Input::kRef), ""},
+    {FormBox::kMinFc, "min_fc", QT_TRANSLATE_NOOP("PlannerWindow", "Comparison fr&om (kHz)"),
+     StartOf(runner::Input::kMinFc), ""},
+    {FormBox::kMaxFc, "max_fc", QT_TRANSLATE_NOOP("PlannerWindow", "Compar&ison to (kHz)"),
+     StartOf(runner::Input::kMaxFc), ""},
+    {FormBox::kRFirst, "r_first", QT_TRANSLATE_NOOP("PlannerWindow", "R from"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "any")},
+    {FormBox::kRLast, "r_last", QT_TRANSLATE_NOOP("PlannerWindow", "R to"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "any")},
+    {FormBox::kNFirst, "n_first", QT_TRANSLATE_NOOP("PlannerWindow", "N from"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "any")},
+    {FormBox::kNLast, "n_last", QT_TRANSLATE_NOOP("PlannerWindow", "N to"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "any")},
+    {FormBox::kFom, "fom", QT_TRANSLATE_NOOP("PlannerWindow", "Fi&gure of merit (dBc/Hz)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "optional, e.g. -220")},
+    {FormBox::kFlicker, "flicker", QT_TRANSLATE_NOOP("PlannerWindow", "Flic&ker (dBc/Hz)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "optional, e.g. -260")},
+    {FormBox::kOffset, "offset", QT_TRANSLATE_NOOP("PlannerWindow", "Offset (Hz)"), "", "10000"},
+    {FormBox::kTolerance, "tolerance", QT_TRANSLATE_NOOP("PlannerWindow", "Tolera&nce (Hz)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "0: exact")},
+    {FormBox::kSpurClear, "spur_clear", QT_TRANSLATE_NOOP("PlannerWindow", "Spur clear (kHz)"),
+     "", QT_TRANSLATE_NOOP("PlannerWindow", "optional")},
 }};
 
 const BoxRow& RowOf(FormBox box) {
@@ -83,11 +105,16 @@ const BoxRow& RowOf(FormBox box) {
                        [box](const BoxRow& row) { return row.box == box; });
 }
 
-// The chip and prescaler choices sit in the Counters group, before R.
-constexpr const char* kChipGroup = "Counters";
-constexpr const char* kOpenProfile = "Open profile…";
-constexpr const char* kNoChip = "none";
-constexpr const char* kSmallestPrescaler = "smallest for each channel";
+QString Translated(const char* text) { return QCoreApplication::translate("PlannerWindow", text); }
+
+QString OpenProfileItem() { return Translated(QT_TRANSLATE_NOOP("PlannerWindow", "Open profile…")); }
+QString SmallestPrescalerItem() {
+  return Translated(QT_TRANSLATE_NOOP("PlannerWindow", "smallest for each channel"));
+}
+
+// How many designs the File menu offers again.
+constexpr int kRecentDesigns = 6;
+const QString kRecentKey = QStringLiteral("recent_designs");
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -96,7 +123,7 @@ std::size_t Slot(FormBox box) { return static_cast<std::size_t>(box); }
 }  // namespace
 
 PlannerWindow::PlannerWindow(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle(QStringLiteral("synthfactors planner"));
+  setWindowTitle(tr("synthfactors planner"));
   decimal_symbol_ = Utf8(QLocale::system().decimalPoint());
   auto* splitter = new QSplitter(Qt::Horizontal);
   splitter->addWidget(BuildInputs());
@@ -108,8 +135,19 @@ PlannerWindow::PlannerWindow(QWidget* parent) : QMainWindow(parent) {
   // A long reason wraps rather than widening the window (which a status
   // bar, sizing its labels to one line, would not let it do).
   status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   progress_ = new QProgressBar;
-  progress_->setMaximumWidth(240);
+  progress_->setObjectName(QStringLiteral("progress"));
+  // Wide enough for "1,000,000 of 10,000,000 channels", and its place kept
+  // while hidden, so nothing moves when it appears.
+  progress_->setFixedWidth(
+      progress_->fontMetrics().horizontalAdvance(tr("%1 of %2 channels")
+                                                     .arg(QLocale().toString(9999999))
+                                                     .arg(QLocale().toString(10000000))) +
+      48);
+  QSizePolicy keep = progress_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  progress_->setSizePolicy(keep);
   progress_->hide();
   auto* status_row = new QHBoxLayout;
   status_row->addWidget(status_, 1);
@@ -119,9 +157,10 @@ PlannerWindow::PlannerWindow(QWidget* parent) : QMainWindow(parent) {
   central_layout->addWidget(splitter, 1);
   central_layout->addLayout(status_row);
   setCentralWidget(central);
+  BuildMenus();
   Connect();
-  SetStatus(QStringLiteral("Give an RF output or a band, then Plan."));
-  resize(1000, 700);
+  SetStatus(tr("Give an RF output or a band, then Plan."));
+  FitToScreen();
 }
 
 PlannerWindow::~PlannerWindow() {
@@ -129,69 +168,127 @@ PlannerWindow::~PlannerWindow() {
   if (worker_.joinable()) worker_.join();
 }
 
+// As large as the input column wants, so that it needs no scroll bar, and
+// never larger than the screen.
+void PlannerWindow::FitToScreen() {
+  QSize wanted(1200, centralWidget()->sizeHint().height() + menuBar()->sizeHint().height() + 24);
+  wanted = wanted.expandedTo(QSize(1000, 700));
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    wanted = wanted.boundedTo(screen->availableGeometry().size() * 0.95);
+  }
+  resize(wanted);
+}
+
+void PlannerWindow::AddRow(QFormLayout* form, const QString& caption, QWidget* input, FormBox box) {
+  // The caption's label takes the box as its buddy, so its mnemonic
+  // (Alt+letter) moves there.
+  form->addRow(caption, input);
+  auto* fault = new QLabel;
+  fault->setWordWrap(true);
+  fault->setStyleSheet(QStringLiteral("color: #b00000;"));
+  fault->setObjectName(input->objectName() + QStringLiteral("_fault"));
+  form->addRow(fault);
+  form->setRowVisible(fault, false);
+  faults_[Slot(box)] = fault;
+}
+
+void PlannerWindow::AddBox(QFormLayout* form, FormBox box) {
+  const BoxRow& row = RowOf(box);
+  auto* edit = new QLineEdit(QString::fromUtf8(row.start_text.data(), qsizetype(row.start_text.size())));
+  edit->setObjectName(QLatin1String(row.name));
+  edit->setPlaceholderText(row.hint[0] != 0 ? Translated(row.hint) : QString());
+  boxes_[Slot(box)] = edit;
+  AddRow(form, Translated(row.caption), edit, box);
+}
+
+namespace {
+
+QFormLayout* FormOf(QGroupBox* group) {
+  auto* form = new QFormLayout(group);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  return form;
+}
+
+}  // namespace
+
+QGroupBox* PlannerWindow::BuildBandGroup() {
+  auto* group = new QGroupBox(tr("RF output (MHz)"));
+  QFormLayout* form = FormOf(group);
+  for (const FormBox box : {FormBox::kFrom, FormBox::kTo, FormBox::kStep}) AddBox(form, box);
+  return group;
+}
+
+QGroupBox* PlannerWindow::BuildSynthesiserGroup() {
+  auto* group = new QGroupBox(tr("Synthesiser"));
+  QFormLayout* form = FormOf(group);
+  for (const FormBox box : {FormBox::kMult, FormBox::kRef, FormBox::kMinFc, FormBox::kMaxFc}) {
+    AddBox(form, box);
+  }
+  return group;
+}
+
+// The chip, its prescaler, output divider and register words, then the
+// counter ranges it fills in.
+QGroupBox* PlannerWindow::BuildCountersGroup() {
+  auto* group = new QGroupBox(tr("Counters"));
+  QFormLayout* form = FormOf(group);
+  chip_ = new QComboBox;
+  chip_->setObjectName(QStringLiteral("chip"));
+  chip_->addItem(tr("none"), QString());
+  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
+    chip_->addItem(Text(shipped.name), Text(shipped.name));
+  }
+  chip_->addItem(OpenProfileItem());
+  AddRow(form, tr("&Chip"), chip_, FormBox::kChip);
+  prescaler_ = new QComboBox;
+  prescaler_->setObjectName(QStringLiteral("prescaler"));
+  prescaler_->addItem(SmallestPrescalerItem(), 0);
+  prescaler_->setEnabled(false);
+  AddRow(form, tr("Presc&aler"), prescaler_, FormBox::kPrescaler);
+  feedback_ = new QComboBox;
+  feedback_->setObjectName(QStringLiteral("feedback"));
+  feedback_->addItem(tr("fundamental"), false);
+  feedback_->addItem(tr("divided"), true);
+  feedback_->setToolTip(Text(runner::FieldOf(runner::Input::kFeedback).help));
+  feedback_->setEnabled(false);
+  form->addRow(tr("Feed&back"), feedback_);
+  registers_ = new QCheckBox(tr("Register wor&ds"));
+  registers_->setObjectName(QStringLiteral("registers"));
+  registers_->setToolTip(Text(runner::FieldOf(runner::Input::kRegisters).help));
+  registers_->setEnabled(false);
+  form->addRow(registers_);
+  for (const FormBox box : {FormBox::kRFirst, FormBox::kRLast, FormBox::kNFirst, FormBox::kNLast}) {
+    AddBox(form, box);
+  }
+  return group;
+}
+
+QGroupBox* PlannerWindow::BuildNoiseGroup() {
+  auto* group = new QGroupBox(tr("In-band noise"));
+  QFormLayout* form = FormOf(group);
+  for (const FormBox box : {FormBox::kFom, FormBox::kFlicker, FormBox::kOffset}) AddBox(form, box);
+  return group;
+}
+
+QGroupBox* PlannerWindow::BuildFractionalGroup() {
+  auto* group = new QGroupBox(tr("Fractional-N"));
+  QFormLayout* form = FormOf(group);
+  for (const FormBox box : {FormBox::kTolerance, FormBox::kSpurClear}) AddBox(form, box);
+  return group;
+}
+
 QWidget* PlannerWindow::BuildInputs() {
   auto* column = new QWidget;
   auto* layout = new QVBoxLayout(column);
-  QFormLayout* form = nullptr;
-  QString group_name;
-  // A box's row, and under it a row for the reason it is marked (hidden
-  // until then).
-  auto add_row = [&](const QString& caption, QWidget* input, FormBox box) {
-    form->addRow(caption, input);
-    auto* fault = new QLabel;
-    fault->setWordWrap(true);
-    fault->setStyleSheet(QStringLiteral("color: #b00000;"));
-    fault->setObjectName(input->objectName() + QStringLiteral("_fault"));
-    form->addRow(fault);
-    form->setRowVisible(fault, false);
-    faults_[Slot(box)] = fault;
-  };
-  for (const BoxRow& row : kBoxRows) {
-    if (group_name != QLatin1String(row.group)) {
-      group_name = QLatin1String(row.group);
-      auto* group = new QGroupBox(group_name);
-      form = new QFormLayout(group);
-      form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-      layout->addWidget(group);
-      if (group_name == QLatin1String(kChipGroup)) {
-        chip_ = new QComboBox;
-        chip_->setObjectName(QStringLiteral("chip"));
-        chip_->addItem(QString::fromUtf8(kNoChip), QString());
-        for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
-          chip_->addItem(Text(shipped.name), Text(shipped.name));
-        }
-        chip_->addItem(QString::fromUtf8(kOpenProfile));
-        add_row(QStringLiteral("Chip"), chip_, FormBox::kChip);
-        prescaler_ = new QComboBox;
-        prescaler_->setObjectName(QStringLiteral("prescaler"));
-        prescaler_->addItem(QString::fromUtf8(kSmallestPrescaler), 0);
-        prescaler_->setEnabled(false);
-        add_row(QStringLiteral("Prescaler"), prescaler_, FormBox::kPrescaler);
-        feedback_ = new QComboBox;
-        feedback_->setObjectName(QStringLiteral("feedback"));
-        feedback_->addItem(QStringLiteral("fundamental"), false);
-        feedback_->addItem(QStringLiteral("divided"), true);
-        feedback_->setToolTip(
-            Text(runner::FieldOf(runner::Input::kFeedback).help));
-        feedback_->setEnabled(false);
-        add_row(QStringLiteral("Feedback"), feedback_, FormBox::kChip);
-        registers_ = new QCheckBox(QStringLiteral("Register words"));
-        registers_->setObjectName(QStringLiteral("registers"));
-        registers_->setToolTip(Text(runner::FieldOf(runner::Input::kRegisters).help));
-        registers_->setEnabled(false);
-        form->addRow(registers_);
-      }
-    }
-    auto* box = new QLineEdit(QString::fromUtf8(row.start_text.data(),
-                                                   qsizetype(row.start_text.size())));
-    box->setObjectName(QLatin1String(row.name));
-    box->setPlaceholderText(QString::fromUtf8(row.hint));
-    boxes_[Slot(row.box)] = box;
-    add_row(QString::fromUtf8(row.caption), box, row.box);
-  }
+  layout->addWidget(BuildBandGroup());
+  layout->addWidget(BuildSynthesiserGroup());
+  layout->addWidget(BuildCountersGroup());
+  layout->addWidget(BuildNoiseGroup());
+  layout->addWidget(BuildFractionalGroup());
   layout->addStretch(1);
 
   auto* scroll = new QScrollArea;
+  scroll->setObjectName(QStringLiteral("inputs"));
   scroll->setWidget(column);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -201,14 +298,20 @@ QWidget* PlannerWindow::BuildInputs() {
 
   // The plan's mode and the buttons stay in sight under the boxes, however
   // far they scroll.
-  one_r_ = new QCheckBox(QStringLiteral("One R for the whole band"));
+  one_r_ = new QCheckBox(tr("One R for the &whole band"));
   one_r_->setObjectName(QStringLiteral("one_r"));
   auto* buttons = new QHBoxLayout;
-  plan_button_ = new QPushButton(QStringLiteral("Plan"));
+  plan_button_ = new QPushButton(tr("&Plan"));
+  plan_button_->setObjectName(QStringLiteral("plan"));
   plan_button_->setDefault(true);
-  cancel_button_ = new QPushButton(QStringLiteral("Cancel"));
+  plan_button_->setToolTip(tr("Plan the band (Ctrl+Return)"));
+  cancel_button_ = new QPushButton(tr("Cancel"));
+  cancel_button_->setObjectName(QStringLiteral("cancel"));
+  cancel_button_->setToolTip(tr("Stop the running plan or export (Escape)"));
   cancel_button_->setEnabled(false);
-  export_button_ = new QPushButton(QStringLiteral("Export…"));
+  export_button_ = new QPushButton(tr("E&xport…"));
+  export_button_->setObjectName(QStringLiteral("export"));
+  export_button_->setToolTip(tr("Write the plan as CSV or JSON Lines (Ctrl+E)"));
   export_button_->setEnabled(false);
   for (QPushButton* button : {plan_button_, cancel_button_, export_button_}) {
     buttons->addWidget(button);
@@ -219,6 +322,10 @@ QWidget* PlannerWindow::BuildInputs() {
   panel_layout->addWidget(scroll, 1);
   panel_layout->addWidget(one_r_);
   panel_layout->addLayout(buttons);
+  // Enter on a choice or a checkbox plans, as it does in a box.
+  for (QWidget* choice : std::initializer_list<QWidget*>{chip_, prescaler_, feedback_, registers_, one_r_}) {
+    choice->installEventFilter(this);
+  }
   return panel;
 }
 
@@ -234,8 +341,12 @@ QWidget* PlannerWindow::BuildResults() {
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->setSelectionBehavior(QAbstractItemView::SelectItems);
+  // Tab leaves the table for the chart and the alternatives; the arrows
+  // walk it.
+  table_->setTabKeyNavigation(false);
   // Ctrl+C copies the whole selection (the view alone copies one cell).
   table_->installEventFilter(this);
+  model_->SetDecimalSymbol(QLocale::system().decimalPoint());
   splitter->addWidget(table_);
 
   auto* chart_panel = new QWidget;
@@ -244,14 +355,38 @@ QWidget* PlannerWindow::BuildResults() {
   figure_ = new QComboBox;
   figure_->setObjectName(QStringLiteral("chart_figure"));
   for (const ChartFigureEntry& entry : kChartFigures) {
-    figure_->addItem(QString::fromUtf8(entry.caption));
+    figure_->addItem(QCoreApplication::translate("PlanChart", entry.caption));
   }
   auto* figure_row = new QHBoxLayout;
-  figure_row->addWidget(new QLabel(QStringLiteral("Chart")));
+  auto* figure_label = new QLabel(tr("C&hart"));
+  figure_label->setBuddy(figure_);
+  figure_row->addWidget(figure_label);
   figure_row->addWidget(figure_);
+  error_limit_ = new QLineEdit;
+  error_limit_->setObjectName(QStringLiteral("error_limit"));
+  error_limit_->setPlaceholderText(tr("none"));
+  error_limit_->setMaximumWidth(error_limit_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
+  error_limit_->setToolTip(tr("Draws ± this output error on the error chart and counts the "
+                              "channels beyond it"));
+  auto* limit_label = new QLabel(tr("Error limit (H&z)"));
+  limit_label->setBuddy(error_limit_);
+  figure_row->addWidget(limit_label);
+  figure_row->addWidget(error_limit_);
+  auto* whole_band = new QPushButton(tr("Whole band"));
+  whole_band->setObjectName(QStringLiteral("whole_band"));
+  whole_band->setToolTip(tr("Show the whole band again (Home on the chart)"));
+  figure_row->addWidget(whole_band);
   figure_row->addStretch(1);
   chart_layout->addLayout(figure_row);
+  // The channel under the pointer, on a line of its own so that it is
+  // never cut short.
+  readout_ = new QLabel(tr("Point at the chart for a channel's figure."));
+  readout_->setObjectName(QStringLiteral("readout"));
+  readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  chart_layout->addWidget(readout_);
   chart_ = new PlanChart;
+  connect(whole_band, &QPushButton::clicked, chart_, &PlanChart::ResetZoom);
   chart_->setMinimumHeight(160);
   chart_layout->addWidget(chart_, 1);
   splitter->addWidget(chart_panel);
@@ -266,6 +401,44 @@ QWidget* PlannerWindow::BuildResults() {
   splitter->setSizes({300, 300, 150});
   splitter->setChildrenCollapsible(false);
   return splitter;
+}
+
+void PlannerWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  QAction* open = file->addAction(tr("&Open design…"), this, &PlannerWindow::AskOpenDesign);
+  open->setShortcut(QKeySequence::Open);
+  recent_menu_ = file->addMenu(tr("Open &recent"));
+  connect(recent_menu_, &QMenu::aboutToShow, this, &PlannerWindow::FillRecentDesigns);
+  QAction* save = file->addAction(tr("&Save design…"), this, &PlannerWindow::AskSaveDesign);
+  save->setShortcut(QKeySequence::Save);
+  file->addSeparator();
+  export_action_ = file->addAction(tr("E&xport plan…"), this, &PlannerWindow::AskExport);
+  export_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  export_action_->setEnabled(false);
+  file->addSeparator();
+  QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
+  quit->setShortcut(QKeySequence::Quit);
+
+  QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+  QAction* copy = edit->addAction(tr("&Copy"), this, [this] {
+    if (alternatives_->Table()->hasFocus()) {
+      QGuiApplication::clipboard()->setText(alternatives_->SelectedText());
+    } else {
+      CopySelection();
+    }
+  });
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WidgetShortcut);  // each view's own Ctrl+C does the copying
+
+  QMenu* plan = menuBar()->addMenu(tr("P&lan"));
+  plan_action_ = plan->addAction(tr("&Plan"), this, &PlannerWindow::Plan);
+  plan_action_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return),
+                              QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+  cancel_action_ = plan->addAction(tr("&Cancel"), this, &PlannerWindow::Cancel);
+  cancel_action_->setShortcut(QKeySequence(Qt::Key_Escape));
+  cancel_action_->setEnabled(false);
+  // The menu's shortcuts work wherever the focus is in the window.
+  addActions({open, save, export_action_, quit, plan_action_, cancel_action_});
 }
 
 void PlannerWindow::Connect() {
@@ -289,12 +462,33 @@ void PlannerWindow::Connect() {
     // Coalesces a run of key presses into one listing.
     QTimer::singleShot(0, this, &PlannerWindow::ShowAlternatives);
   });
+  connect(chart_, &PlanChart::hovered, readout_, &QLabel::setText);
+  connect(error_limit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    const std::optional<std::string> number = runner::StrictDecimal(Utf8(text), decimal_symbol_);
+    std::optional<double> limit;
+    if (number) limit = runner::ReadNumber(*number);
+    const bool bad = !text.trimmed().isEmpty() && !(limit && *limit >= 0);
+    error_limit_->setStyleSheet(bad ? QStringLiteral("border: 1px solid #b00000;") : QString());
+    chart_->SetErrorLimit(bad ? std::nullopt : limit);
+  });
+  connect(chart_, &PlanChart::channelClicked, this, [this](std::int64_t channel) {
+    if (!plan_) return;
+    const QModelIndex index = model_->index(model_->RowOf(channel), 0);
+    table_->setCurrentIndex(index);
+    table_->scrollTo(index);
+  });
 }
 
 bool PlannerWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == table_ && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+  if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if (watched == table_ && key->matches(QKeySequence::Copy)) {
     CopySelection();
+    return true;
+  }
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if (enter && watched != table_ && key->modifiers() == Qt::NoModifier) {
+    Plan();
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
@@ -349,7 +543,7 @@ void PlannerWindow::InputChanged(FormBox box) {
   if (Busy()) {
     Cancel();
   } else if (plan_) {
-    SetStatus(QStringLiteral("The inputs have changed since this plan: Plan to update it."));
+    SetStatus(tr("The inputs have changed since this plan: Plan to update it."));
   }
 }
 
@@ -360,8 +554,8 @@ void PlannerWindow::ChooseChip(int index) {
   }
   chip_->setCurrentIndex(chip_index_);  // "Open profile…" is no choice of its own
   const QString path =
-      QFileDialog::getOpenFileName(this, QStringLiteral("Open chip profile"), QString(),
-                                   QStringLiteral("Chip profiles (*.json);;All files (*)"));
+      QFileDialog::getOpenFileName(this, tr("Open chip profile"), QString(),
+                                   tr("Chip profiles (*.json);;All files (*)"));
   if (!path.isEmpty()) OpenProfile(path);
 }
 
@@ -375,6 +569,11 @@ bool PlannerWindow::OpenProfile(const QString& path) {
   }
   const bool chosen = SetChip(index);
   if (!chosen && !listed) chip_->removeItem(index);
+  // A profile of one's own is listed under its name; the tooltip says
+  // which file it came from.
+  if (chosen && chip_profile_) {
+    chip_->setItemText(index, tr("%1 (file)").arg(Text(chip_profile_->name)));
+  }
   return chosen;
 }
 
@@ -395,7 +594,7 @@ bool PlannerWindow::SetChip(int index) {
   chip_index_ = index;
   chip_profile_ = std::move(profile);
   prescaler_->clear();
-  prescaler_->addItem(QString::fromUtf8(kSmallestPrescaler), 0);
+  prescaler_->addItem(SmallestPrescalerItem(), 0);
   if (chip_profile_) {
     for (const PrescalerMode& mode : chip_profile_->counters.Prescalers) {
       prescaler_->addItem(QStringLiteral("%1/%2").arg(mode.P).arg(mode.P + 1), mode.P);
@@ -411,8 +610,8 @@ bool PlannerWindow::SetChip(int index) {
   if (!words) registers_->setChecked(false);
   registers_->setEnabled(words);
   const auto noise_hint = [](const std::optional<double>& figure, const char* otherwise) {
-    return figure ? QStringLiteral("the chip's %1").arg(Text(runner::ShortestText(*figure)))
-                  : QString::fromUtf8(otherwise);
+    return figure ? tr("the chip's %1").arg(Text(runner::ShortestText(*figure)))
+                  : Translated(otherwise);
   };
   Box(FormBox::kFom)->setPlaceholderText(
       noise_hint(chip_profile_ ? chip_profile_->fom : std::nullopt, RowOf(FormBox::kFom).hint));
@@ -443,16 +642,17 @@ void PlannerWindow::FillRanges(bool r_too) {
   };
   if (r_too) fill(FormBox::kRFirst, FormBox::kRLast, ranges ? std::optional(ranges->r) : std::nullopt);
   fill(FormBox::kNFirst, FormBox::kNLast, ranges ? ranges->n : std::nullopt);
-  const QString hint = ranges && !ranges->n ? QStringLiteral("the prescaler's")
-                                            : QString::fromUtf8(RowOf(FormBox::kNFirst).hint);
+  const QString hint = ranges && !ranges->n ? tr("the prescaler's")
+                                            : Translated(RowOf(FormBox::kNFirst).hint);
   Box(FormBox::kNFirst)->setPlaceholderText(hint);
   Box(FormBox::kNLast)->setPlaceholderText(hint);
 }
 
-void PlannerWindow::Plan() {
-  if (Busy()) Cancel();
-  if (worker_.joinable()) worker_.join();
-  ClearFaults();
+QString PlannerWindow::Channels(std::int64_t count) const {
+  return count == 1 ? tr("1 channel") : tr("%1 channels").arg(QLocale().toString(qlonglong(count)));
+}
+
+std::variant<PlanRequest, std::vector<BoxFault>> PlannerWindow::ReadForm() const {
   PlanForm form;
   for (const BoxRow& row : kBoxRows) form.Text(row.box) = Utf8(Box(row.box)->text());
   form.chip = Utf8(chip_->currentData().toString());
@@ -461,18 +661,31 @@ void PlannerWindow::Plan() {
   form.one_r = one_r_->isChecked();
   form.divided_feedback = feedback_->isEnabled() && feedback_->currentData().toBool();
   form.registers = registers_->isEnabled() && registers_->isChecked();
-  auto read = ReadPlanForm(form, decimal_symbol_);
-  if (auto* faults = std::get_if<std::vector<BoxFault>>(&read)) {
-    for (const BoxFault& fault : *faults) ShowFault(fault.box, Text(fault.reason));
-    SetStatus(QStringLiteral("Nothing planned: mend the marked box%1 first.")
-                  .arg(faults->size() > 1 ? QStringLiteral("es") : QString()),
-              true);
-    return;
-  }
+  return ReadPlanForm(form, decimal_symbol_);
+}
+
+bool PlannerWindow::MarkFaults(const std::variant<PlanRequest, std::vector<BoxFault>>& read,
+                               const QString& what) {
+  ClearFaults();
+  const auto* faults = std::get_if<std::vector<BoxFault>>(&read);
+  if (faults == nullptr) return false;
+  for (const BoxFault& fault : *faults) ShowFault(fault.box, Text(fault.reason));
+  SetStatus(faults->size() > 1 ? tr("%1: mend the marked boxes first.").arg(what)
+                               : tr("%1: mend the marked box first.").arg(what),
+            true);
+  return true;
+}
+
+void PlannerWindow::Plan() {
+  if (Busy()) Cancel();
+  if (worker_.joinable()) worker_.join();
+  auto read = ReadForm();
+  if (MarkFaults(read, tr("Nothing planned"))) return;
   auto request = std::make_shared<PlanRequest>(std::get<PlanRequest>(std::move(read)));
-  ShowPlan(nullptr);
+  // The plan shown stays until this one is complete.
+  alternatives_->Clear();
   const std::int64_t channels = request->range.PointCount();
-  SetStatus(QStringLiteral("Planning %1 channels…").arg(channels));
+  SetStatus(tr("Planning %1…").arg(Channels(channels)));
   Start([this, request, channels](runner::WorkControl* control) -> std::function<void()> {
     ChannelCount done{0};
     try {
@@ -482,17 +695,18 @@ void PlannerWindow::Plan() {
         return [this, shown] { ShowPlan(shown); };
       }
       return [this, error = Text(std::get<std::string>(outcome))] {
-        SetStatus(QStringLiteral("No plan with one R: ") + error, true);
+        SetStatus(tr("No plan with one R: ") + error, true);
       };
     } catch (const runner::WorkStopped&) {
       return [this, finished = done.load(), channels] {
-        SetStatus(QStringLiteral("Cancelled after %1 of %2 channels; nothing is shown.")
-                      .arg(finished)
-                      .arg(channels));
+        const QString where = tr("Cancelled after %1 of %2")
+                                  .arg(QLocale().toString(qlonglong(finished)), Channels(channels));
+        SetStatus(plan_ ? tr("%1; the plan shown is the earlier one.").arg(where)
+                        : tr("%1; nothing is shown.").arg(where));
       };
     } catch (const std::exception& failure) {
       return [this, error = QString::fromUtf8(failure.what())] {
-        SetStatus(QStringLiteral("The plan failed: ") + error, true);
+        SetStatus(tr("The plan failed: ") + error, true);
       };
     }
   });
@@ -511,8 +725,11 @@ void PlannerWindow::Start(std::function<std::function<void()>(runner::WorkContro
   progress_->setTextVisible(false);
   progress_->show();
   plan_button_->setEnabled(false);
+  plan_action_->setEnabled(false);
   cancel_button_->setEnabled(true);
+  cancel_action_->setEnabled(true);
   export_button_->setEnabled(false);
+  export_action_->setEnabled(false);
   worker_ = std::thread([this, run, work = std::move(work), control = control_] {
     std::function<void()> show = work(control.get());
     QMetaObject::invokeMethod(
@@ -525,10 +742,11 @@ void PlannerWindow::Progress(std::uint64_t run, std::int64_t done, std::int64_t 
   if (run != run_ || total <= 0) return;
   progress_->setRange(0, 1000);
   progress_->setValue(int(done * 1000 / total));
-  const QString what = unit == QLatin1String("points")
-                           ? QStringLiteral("channels")
-                           : unit + QStringLiteral(" for one R");
-  progress_->setFormat(QStringLiteral("%1 of %2 %3").arg(done).arg(total).arg(what));
+  const QString of = tr("%1 of %2").arg(QLocale().toString(qlonglong(done)),
+                                        QLocale().toString(qlonglong(total)));
+  progress_->setFormat(unit == QLatin1String("points") || unit == QLatin1String("channels")
+                           ? tr("%1 channels").arg(of)
+                           : tr("%1 %2 for one R").arg(of, unit));
   progress_->setTextVisible(true);
 }
 
@@ -537,9 +755,12 @@ void PlannerWindow::Ended(std::uint64_t run, const std::function<void()>& show) 
   if (worker_.joinable()) worker_.join();
   progress_->hide();
   plan_button_->setEnabled(true);
+  plan_action_->setEnabled(true);
   cancel_button_->setEnabled(false);
+  cancel_action_->setEnabled(false);
   show();
   export_button_->setEnabled(plan_ != nullptr);
+  export_action_->setEnabled(plan_ != nullptr);
   emit workEnded();
 }
 
@@ -565,9 +786,16 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   }
   if (!plan_) return;
   table_->resizeColumnsToContents();
-  QString text = QStringLiteral("Planned %1 channels").arg(plan_->ChannelCount());
+  QString text = tr("Planned %1").arg(Channels(std::int64_t(plan_->ChannelCount())));
+  std::int64_t faults = 0;
+  for (const ChannelFields& channel : plan_->channels) faults += channel.fault ? 1 : 0;
+  if (faults > 0) {
+    text += faults == 1 ? tr("; 1 has a fault (see its Fault column)")
+                        : tr("; %1 have a fault (see their Fault column)")
+                              .arg(QLocale().toString(qlonglong(faults)));
+  }
   if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r));
-  SetStatus(text + QStringLiteral("."));
+  SetStatus(text + QStringLiteral("."), faults > 0);
 }
 
 void PlannerWindow::ShowAlternatives() {
@@ -575,7 +803,7 @@ void PlannerWindow::ShowAlternatives() {
   if (!plan_ || !current.isValid()) return;
   const std::int64_t channel = model_->ChannelAt(current.row());
   chart_->SetSelected(channel);
-  alternatives_->Show(*plan_, channel);
+  alternatives_->Show(plan_, channel);
 }
 
 void PlannerWindow::CopySelection() {
@@ -589,22 +817,37 @@ void PlannerWindow::CopySelection() {
       std::vector<int>(rows.begin(), rows.end()), std::vector<int>(columns.begin(), columns.end())));
 }
 
+QString PlannerWindow::ExportName(formats::SweepFormat format) const {
+  QString name = QStringLiteral("plan");
+  if (plan_) {
+    const std::int64_t last = plan_->request.range.PointCount() - 1;
+    name += QStringLiteral("-") + Text(plan_->request.range.PointText(0));
+    if (last > 0) name += QStringLiteral("-") + Text(plan_->request.range.PointText(last));
+  }
+  return name + (format == formats::SweepFormat::kJsonLines ? QStringLiteral(".jsonl")
+                                                            : QStringLiteral(".csv"));
+}
+
 void PlannerWindow::AskExport() {
+  if (!plan_ || Busy()) return;
   QString filter;
-  const QString csv = QStringLiteral("CSV (*.csv)");
-  const QString json = QStringLiteral("JSON Lines (*.jsonl)");
-  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export plan"),
-                                              QStringLiteral("plan.csv"),
+  const QString csv = tr("CSV (*.csv)");
+  const QString json = tr("JSON Lines (*.jsonl)");
+  const QString proposed = QDir(export_folder_).filePath(ExportName(formats::SweepFormat::kCsv));
+  QString path = QFileDialog::getSaveFileName(this, tr("Export plan"), proposed,
                                               csv + QStringLiteral(";;") + json, &filter);
   if (path.isEmpty()) return;
+  // The filter chosen gives a name without one its extension.
   const bool as_json = filter == json || path.endsWith(QStringLiteral(".jsonl"));
+  if (QFileInfo(path).suffix().isEmpty()) path += as_json ? QStringLiteral(".jsonl") : QStringLiteral(".csv");
+  export_folder_ = QFileInfo(path).absolutePath();
   ExportTo(path, as_json ? formats::SweepFormat::kJsonLines : formats::SweepFormat::kCsv);
 }
 
 void PlannerWindow::ExportTo(const QString& path, formats::SweepFormat format) {
   if (!plan_ || Busy()) return;
   const std::int64_t channels = plan_->request.range.PointCount();
-  SetStatus(QStringLiteral("Exporting %1 channels…").arg(channels));
+  SetStatus(tr("Exporting %1…").arg(Channels(channels)));
   Start([this, plan = plan_, path, format,
          channels](runner::WorkControl* control) -> std::function<void()> {
     try {
@@ -612,16 +855,141 @@ void PlannerWindow::ExportTo(const QString& path, formats::SweepFormat format) {
           ExportPlan(*plan, decimal_symbol_, format, Utf8(path), control);
       if (!error.empty()) return [this, error = Text(error)] { SetStatus(error, true); };
       return [this, path, channels] {
-        SetStatus(QStringLiteral("Exported %1 channels to %2.").arg(channels).arg(path));
+        SetStatus(tr("Exported %1 to %2.").arg(Channels(channels), path));
       };
     } catch (const runner::WorkStopped&) {
-      return [this] { SetStatus(QStringLiteral("Export cancelled; no file was written.")); };
+      return [this] { SetStatus(tr("Export cancelled; no file was written.")); };
     } catch (const std::exception& failure) {
       return [this, error = QString::fromUtf8(failure.what())] {
-        SetStatus(QStringLiteral("The export failed: ") + error, true);
+        SetStatus(tr("The export failed: ") + error, true);
       };
     }
   });
+}
+
+bool PlannerWindow::SaveDesign(const QString& path) {
+  auto read = ReadForm();
+  if (MarkFaults(read, tr("Nothing saved"))) return false;
+  const PlanRequest& request = std::get<PlanRequest>(read);
+  formats::Design design;
+  design.texts = request.texts;
+  design.sweep = request.sweep;
+  design.common_r = request.one_r;
+  const std::string error = formats::WriteDesign(Utf8(path), design);
+  if (!error.empty()) {
+    SetStatus(Text(error), true);
+    return false;
+  }
+  RememberDesign(path);
+  SetStatus(tr("Saved the design to %1.").arg(path));
+  return true;
+}
+
+bool PlannerWindow::OpenDesign(const QString& path) {
+  std::string error;
+  const std::optional<formats::Design> design = formats::ReadDesign(Utf8(path), error);
+  if (!design) {
+    SetStatus(Text(error) + tr("; the inputs are as they were."), true);
+    return false;
+  }
+  // Every value is checked before any box changes.
+  const auto checked = formats::CheckDesign(*design, formats::LoadChip);
+  if (const auto* faults = std::get_if<std::string>(&checked)) {
+    SetStatus(tr("design %1: %2; the inputs are as they were.")
+                  .arg(path, Text(*faults).replace(QLatin1Char('\n'), QStringLiteral("; "))),
+              true);
+    return false;
+  }
+  if (Busy()) Cancel();
+  ApplyDesign(*design);
+  RememberDesign(path);
+  setWindowFilePath(path);
+  Plan();
+  return true;
+}
+
+// The design's texts in the boxes and choices (a checked design: its chip
+// loads, its prescaler is the chip's).
+void PlannerWindow::ApplyDesign(const formats::Design& design) {
+  const auto text = [&design](runner::Input input) {
+    return Text(design.texts[input].value_or(std::string()));
+  };
+  const QString chip = text(runner::Input::kChip);
+  const int shipped = chip.isEmpty() ? 0 : chip_->findData(chip);
+  if (shipped >= 0) {
+    SetChip(shipped);
+  } else {
+    OpenProfile(chip);
+  }
+  const int prescaler = prescaler_->findData(text(runner::Input::kPrescaler).toInt());
+  prescaler_->setCurrentIndex(std::max(prescaler, 0));
+  FillRanges(true);
+  feedback_->setCurrentIndex(text(runner::Input::kFeedback) == QLatin1String("divided") ? 1 : 0);
+  registers_->setChecked(text(runner::Input::kRegisters) == QLatin1String("true"));
+  one_r_->setChecked(design.common_r);
+  const QStringList grid = Text(design.sweep).split(QLatin1Char(':'));
+  Box(FormBox::kFrom)->setText(grid.value(0));
+  Box(FormBox::kTo)->setText(grid.value(1));
+  Box(FormBox::kStep)->setText(grid.value(2));
+  for (const auto& [input, box] : {std::pair{runner::Input::kMult, FormBox::kMult},
+                                   {runner::Input::kRef, FormBox::kRef},
+                                   {runner::Input::kMinFc, FormBox::kMinFc},
+                                   {runner::Input::kMaxFc, FormBox::kMaxFc},
+                                   {runner::Input::kFom, FormBox::kFom},
+                                   {runner::Input::kFlicker, FormBox::kFlicker},
+                                   {runner::Input::kOffset, FormBox::kOffset},
+                                   {runner::Input::kTolerance, FormBox::kTolerance},
+                                   {runner::Input::kSpurClear, FormBox::kSpurClear}}) {
+    Box(box)->setText(text(input));
+  }
+  // A range given replaces the one the chip filled in.
+  for (const auto& [input, first, last] :
+       {std::tuple{runner::Input::kRRange, FormBox::kRFirst, FormBox::kRLast},
+        {runner::Input::kNRange, FormBox::kNFirst, FormBox::kNLast}}) {
+    const QStringList ends = text(input).split(QLatin1Char(':'));
+    if (ends.size() != 2) continue;
+    Box(first)->setText(ends[0].trimmed());
+    Box(last)->setText(ends[1].trimmed());
+  }
+  ClearFaults();
+}
+
+void PlannerWindow::AskSaveDesign() {
+  const QString path = QFileDialog::getSaveFileName(
+      this, tr("Save design"), windowFilePath().isEmpty() ? QStringLiteral("design.json") : windowFilePath(),
+      tr("Designs (*.json);;All files (*)"));
+  if (path.isEmpty()) return;
+  if (SaveDesign(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".json") : path)) {
+    setWindowFilePath(path);
+  }
+}
+
+void PlannerWindow::AskOpenDesign() {
+  const QString path = QFileDialog::getOpenFileName(this, tr("Open design"), QString(),
+                                                    tr("Designs (*.json);;All files (*)"));
+  if (!path.isEmpty()) OpenDesign(path);
+}
+
+void PlannerWindow::RememberDesign(const QString& path) {
+  QSettings settings;
+  QStringList recent = settings.value(kRecentKey).toStringList();
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  recent.removeAll(absolute);
+  recent.prepend(absolute);
+  while (recent.size() > kRecentDesigns) recent.removeLast();
+  settings.setValue(kRecentKey, recent);
+}
+
+void PlannerWindow::FillRecentDesigns() {
+  recent_menu_->clear();
+  const QStringList recent = QSettings().value(kRecentKey).toStringList();
+  for (int i = 0; i < recent.size(); ++i) {
+    const QString& path = recent[i];
+    recent_menu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
+                            this, [this, path] { OpenDesign(path); })
+        ->setToolTip(path);
+  }
+  if (recent.isEmpty()) recent_menu_->addAction(tr("No designs yet"))->setEnabled(false);
 }
 
 }  // namespace synthfactors::planner

@@ -1,7 +1,9 @@
 // The planner's window: the inputs in one column; the plan as a table, a
 // chart under it and the selected channel's alternatives under that. Plans
 // and exports run on the runner's workers while the window stays usable,
-// with a progress bar and a Cancel button.
+// with a progress bar and a Cancel button (Escape); the plan shown stays
+// until a new one is complete. Designs (the inputs) are saved to and
+// opened from files; a menu bar and shortcuts reach every action.
 #pragma once
 
 #include <QMainWindow>
@@ -14,14 +16,21 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <variant>
+#include <vector>
 
+#include "design_file.h"
 #include "plan_form.h"
 #include "plan_run.h"
 #include "sweep_writer.h"
 #include "work_control.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QGroupBox;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -48,6 +57,14 @@ class PlannerWindow : public QMainWindow {
   // Chooses the chip profile in the file `path` (listed under its name);
   // false, with the chip box marked and the chip as it was, when it cannot.
   bool OpenProfile(const QString& path);
+  // Saves the inputs as a design; false, with the reason in the status (or
+  // the boxes marked), when it cannot.
+  bool SaveDesign(const QString& path);
+  // Opens a design and plans it; false, with the reason in the status and
+  // every input as it was, when the file is no design.
+  bool OpenDesign(const QString& path);
+  // The export's proposed file name: "plan-10368-10370.csv".
+  QString ExportName(formats::SweepFormat format) const;
 
   bool Busy() const { return worker_.joinable(); }
   QString Status() const;
@@ -62,7 +79,12 @@ class PlannerWindow : public QMainWindow {
   PlanTableModel* TableModel() const { return model_; }
   PlanChart* Chart() const { return chart_; }
   QComboBox* ChartFigureChoice() const { return figure_; }
+  QLineEdit* ErrorLimit() const { return error_limit_; }
+  QLabel* Readout() const { return readout_; }
   AlternativesPanel* Alternatives() const { return alternatives_; }
+  QProgressBar* ProgressBar() const { return progress_; }
+  QAction* PlanAction() const { return plan_action_; }
+  QAction* CancelAction() const { return cancel_action_; }
 
  signals:
   // A plan or an export has ended: done, cancelled or failed.
@@ -73,8 +95,17 @@ class PlannerWindow : public QMainWindow {
 
  private:
   QWidget* BuildInputs();
+  QGroupBox* BuildBandGroup();
+  QGroupBox* BuildSynthesiserGroup();
+  QGroupBox* BuildCountersGroup();
+  QGroupBox* BuildNoiseGroup();
+  QGroupBox* BuildFractionalGroup();
+  void AddBox(QFormLayout* form, FormBox box);
+  void AddRow(QFormLayout* form, const QString& caption, QWidget* input, FormBox box);
   QWidget* BuildResults();
+  void BuildMenus();
   void Connect();
+  void FitToScreen();
 
   void ChooseChip(int index);
   bool SetChip(int index);
@@ -97,6 +128,16 @@ class PlannerWindow : public QMainWindow {
   void ShowAlternatives();
   void CopySelection();
   void AskExport();
+  void AskSaveDesign();
+  void AskOpenDesign();
+  void RememberDesign(const QString& path);
+  void FillRecentDesigns();
+  void ApplyDesign(const formats::Design& design);
+  QString Channels(std::int64_t count) const;
+  std::variant<PlanRequest, std::vector<BoxFault>> ReadForm() const;
+  // Marks the boxes at fault with `what` ("Nothing planned") in the status;
+  // false when none is.
+  bool MarkFaults(const std::variant<PlanRequest, std::vector<BoxFault>>& read, const QString& what);
 
   std::array<QLineEdit*, kFormBoxCount> boxes_{};
   std::array<QLabel*, kFormBoxCount> faults_{};
@@ -112,9 +153,16 @@ class PlannerWindow : public QMainWindow {
   PlanTableModel* model_ = nullptr;
   PlanChart* chart_ = nullptr;
   QComboBox* figure_ = nullptr;
+  QLineEdit* error_limit_ = nullptr;
+  QLabel* readout_ = nullptr;
   AlternativesPanel* alternatives_ = nullptr;
   QLabel* status_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QAction* plan_action_ = nullptr;
+  QAction* cancel_action_ = nullptr;
+  QAction* export_action_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
+  QString export_folder_;  // where the last export went
 
   std::string decimal_symbol_;
   int chip_index_ = 0;  // the chip chosen before "Open profile…"

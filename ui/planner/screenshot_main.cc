@@ -1,13 +1,19 @@
 // Build tool: renders the planner after a real plan (10368 to 10370 MHz in
-// 25 kHz steps, x4, 10 MHz reference, adf4106) to a PNG, at 1024 x 768.
+// 25 kHz steps, x4, 10 MHz reference, adf4106) to a PNG, at 1024 x 768:
+// one channel selected, the chart zoomed into a few channels around it
+// and the pointer's read-out.
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QChart>
 #include <QTableView>
 
 #include <cstdio>
 
+#include "alternatives_panel.h"
+#include "plan_chart.h"
 #include "plan_table_model.h"
 #include "planner_window.h"
 
@@ -34,7 +40,20 @@ int main(int argc, char** argv) {
                    &QEventLoop::quit);
   window.Plan();
   loop.exec();
+  QObject::connect(window.Alternatives(), &synthfactors::planner::AlternativesPanel::listed, &loop,
+                   &QEventLoop::quit);
   window.TableView()->selectRow(41);
+  loop.exec();
+  synthfactors::planner::PlanChart* chart = window.Chart();
+  chart->ShowRange(10368.9, 10369.2);
+  for (int i = 0; i < 5; ++i) app.processEvents();
+  // The pointer over the selected channel's point.
+  const double error = window.TableModel()->ExactText(41, 7).toDouble();
+  const QPointF at = chart->mapFromScene(
+      chart->chart()->mapToPosition(QPointF(10369.025, error), chart->chart()->series().at(2)));
+  QMouseEvent move(QEvent::MouseMove, at, chart->viewport()->mapToGlobal(at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(chart->viewport(), &move);
   for (int i = 0; i < 5; ++i) app.processEvents();
   return window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
 }

@@ -1,4 +1,5 @@
-// A single run as lines on a terminal: what the window would show, then the
+// A single run as lines of text (the command line's plain output, the
+// planner's report of an alternative): what the window would show, then the
 // planning figures asked for.
 #pragma once
 
@@ -9,7 +10,7 @@
 
 #include "run.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 
 // "RF Source Frequency" and the source, the report with line feeds, and
 // after a report the counters, the output divider, the phase noise line, the
@@ -37,4 +38,4 @@ std::string PhaseNoiseLine(const runner::RunResult& result, std::string_view dec
 // report's digit masks, with a 0 before a bare decimal symbol.
 std::string AlternativesTable(const runner::RunResult& result, std::string_view decimal_symbol);
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats

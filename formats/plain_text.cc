@@ -1,4 +1,4 @@
-#include "plain_output.h"
+#include "plain_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "numeric_text.h"
 #include "result_fields.h"
 
-namespace synthfactors::cli {
+namespace synthfactors::formats {
 namespace {
 
 std::string OneDecimal(double value, std::string_view decimal_symbol) {
@@ -187,4 +187,4 @@ std::string AlternativesTable(const runner::RunResult& result, std::string_view 
   return table;
 }
 
-}  // namespace synthfactors::cli
+}  // namespace synthfactors::formats
