@@ -752,7 +752,7 @@ void PlannerWindowTest::theErrorLimitCountsTheChannelsBeyondIt() {
   QCOMPARE(window.Chart()->ChannelsOverLimit(), over);
   bool named = false;
   for (QAbstractSeries* series : window.Chart()->chart()->series()) {
-    named |= series->isVisible() && series->name() == QString("limit ±100 Hz: %1 over").arg(over);
+    named |= series->isVisible() && series->name() == QString("±100 Hz: %1 over").arg(over);
   }
   QVERIFY(named);
   window.ErrorLimit()->setText("x");

@@ -162,7 +162,9 @@ PlanChart::PlanChart(QWidget* parent)
       y_axis_(new QValueAxis) {
   QChart* chart = this->chart();
   chart->setMargins(QMargins(4, 4, 4, 4));
-  chart->legend()->setAlignment(Qt::AlignTop);
+  // A legend of one line per series beside the plot: a row of them above it
+  // would cut their names short in a narrow window.
+  chart->legend()->setAlignment(Qt::AlignRight);
   chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   // Axis labels with the locale's decimal symbol, as the table has them.
   // (No group separators: "10.368,9" would read as another frequency.)
@@ -392,15 +394,15 @@ void PlanChart::Redraw() {
     series->clear();
   }
   const QLocale locale;
-  line_->setName(plan_ && plan_->common_r ? tr("one R (%1)").arg(plan_->common_r->R)
+  line_->setName(plan_ && plan_->common_r ? tr("one R, %1").arg(plan_->common_r->R)
                                           : tr("channels"));
   const auto count = [&locale](std::int64_t n) { return locale.toString(qlonglong(n)); };
   const std::int64_t exact_count = plan_ ? std::count(plan_->chart.exact.begin(), plan_->chart.exact.end(), 1) : 0;
   const std::int64_t own_exact_count =
       plan_ && plan_->own_r ? std::count(plan_->own_r->exact.begin(), plan_->own_r->exact.end(), 1) : 0;
-  exact_->setName(tr("exact (%1 of %2)").arg(count(exact_count), count(channels)));
-  own_line_->setName(tr("each channel's own R"));
-  own_exact_->setName(tr("own R exact (%1 of %2)").arg(count(own_exact_count), count(channels)));
+  exact_->setName(tr("exact: %1 of %2").arg(count(exact_count), count(channels)));
+  own_line_->setName(tr("own R"));
+  own_exact_->setName(tr("own R exact: %1").arg(count(own_exact_count)));
   // Each channel's own R in one colour, one R in another, as in scripts' plots.
   const QColor colour = with_own ? kPlanColour : kOwnColour;
   line_->setColor(colour);
@@ -426,7 +428,7 @@ void PlanChart::Redraw() {
     low_line = {QPointF(x_low, -*error_limit_), QPointF(x_high, -*error_limit_)};
     y_low = std::min(y_low, -*error_limit_);
     y_high = std::max(y_high, *error_limit_);
-    limit_high_->setName(tr("limit ±%1 Hz: %2 over")
+    limit_high_->setName(tr("±%1 Hz: %2 over")
                              .arg(locale.toString(*error_limit_, 'g', 9), count(ChannelsOverLimit())));
   }
   limit_high_->replace(high_line);
@@ -435,6 +437,10 @@ void PlanChart::Redraw() {
   limit_low_->setVisible(!low_line.isEmpty());
   for (QLegendMarker* marker : chart()->legend()->markers(limit_high_)) {
     marker->setVisible(!high_line.isEmpty());
+  }
+  // The lower limit line and the selection need no entry of their own.
+  for (QAbstractSeries* hidden : std::initializer_list<QAbstractSeries*>{selected_mark_, limit_low_}) {
+    for (QLegendMarker* marker : chart()->legend()->markers(hidden)) marker->setVisible(false);
   }
   // The spur-clear limit, where the plan asked for one, on the spur figure.
   QList<QPointF> clear_line;
