@@ -376,6 +376,8 @@ qsizetype PlanChart::ExactPointCount() const { return exact_->count(); }
 
 void PlanChart::Redraw() {
   const ChartFigureEntry& entry = EntryOf(figure_);
+  // No legend before a plan; the entries a plan lacks are hidden below.
+  for (QLegendMarker* marker : chart()->legend()->markers()) marker->setVisible(plan_ != nullptr);
   y_axis_->setTitleText(QString::fromUtf8(entry.axis_title));
   Points plan, own;
   const auto [view_left, view_right] = Shown();
@@ -416,11 +418,12 @@ void PlanChart::Redraw() {
   double y_low = std::min(plan.low, own.low), y_high = std::max(plan.high, own.high);
   // A plan whose channels all lack the figure says so instead of empty axes.
   const bool nothing = plan_ && plan.line.isEmpty() && own.line.isEmpty() && !view_;
-  chart()->setTitle(nothing ? tr("No channel to chart: no channel has this figure "
-                                 "(each has a fault; see the table's Fault column)")
-                            : QString());
-  x_axis_->setVisible(!nothing);
-  y_axis_->setVisible(!nothing);
+  chart()->setTitle(nothing   ? tr("No channel to chart: no channel has this figure "
+                                   "(each has a fault; see the table's Fault column)")
+                    : !plan_ ? tr("Plan a band to chart its channels.")
+                             : QString());
+  x_axis_->setVisible(plan_ && !nothing);
+  y_axis_->setVisible(plan_ && !nothing);
   // The error limit, both ways, with the count of channels beyond it.
   QList<QPointF> high_line, low_line;
   if (error_limit_ && figure_ == ChartFigure::kErrorHz && x_low <= x_high && !nothing) {

@@ -171,7 +171,12 @@ PlannerWindow::~PlannerWindow() {
 // As large as the input column wants, so that it needs no scroll bar, and
 // never larger than the screen.
 void PlannerWindow::FitToScreen() {
-  QSize wanted(1200, centralWidget()->sizeHint().height() + menuBar()->sizeHint().height() + 24);
+  const auto* inputs = findChild<QScrollArea*>(QStringLiteral("inputs"));
+  // The column itself, with the check box, the buttons and the status line
+  // under it and the menu bar over it.
+  const int below = one_r_->sizeHint().height() + plan_button_->sizeHint().height() +
+                    status_->sizeHint().height() + menuBar()->sizeHint().height() + 64;
+  QSize wanted(1200, inputs->widget()->sizeHint().height() + 2 * inputs->frameWidth() + below);
   wanted = wanted.expandedTo(QSize(1000, 700));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     wanted = wanted.boundedTo(screen->availableGeometry().size() * 0.95);
@@ -257,10 +262,36 @@ QGroupBox* PlannerWindow::BuildCountersGroup() {
   registers_->setToolTip(Text(runner::FieldOf(runner::Input::kRegisters).help));
   registers_->setEnabled(false);
   form->addRow(registers_);
-  for (const FormBox box : {FormBox::kRFirst, FormBox::kRLast, FormBox::kNFirst, FormBox::kNLast}) {
-    AddBox(form, box);
-  }
+  AddRangeRow(form, tr("R from, to"), FormBox::kRFirst, FormBox::kRLast);
+  AddRangeRow(form, tr("N from, to"), FormBox::kNFirst, FormBox::kNLast);
   return group;
+}
+
+// A counter range's two ends side by side, each with its reason under the
+// row when marked.
+void PlannerWindow::AddRangeRow(QFormLayout* form, const QString& caption, FormBox first,
+                                FormBox last) {
+  auto* ends = new QHBoxLayout;
+  ends->setContentsMargins(0, 0, 0, 0);
+  for (const FormBox box : {first, last}) {
+    const BoxRow& row = RowOf(box);
+    auto* edit = new QLineEdit;
+    edit->setObjectName(QLatin1String(row.name));
+    edit->setPlaceholderText(Translated(row.hint));
+    edit->setAccessibleName(Translated(row.caption));
+    boxes_[Slot(box)] = edit;
+    ends->addWidget(edit);
+  }
+  form->addRow(caption, ends);
+  for (const FormBox box : {first, last}) {
+    auto* fault = new QLabel;
+    fault->setWordWrap(true);
+    fault->setStyleSheet(QStringLiteral("color: #b00000;"));
+    fault->setObjectName(Box(box)->objectName() + QStringLiteral("_fault"));
+    form->addRow(fault);
+    form->setRowVisible(fault, false);
+    faults_[Slot(box)] = fault;
+  }
 }
 
 QGroupBox* PlannerWindow::BuildNoiseGroup() {
@@ -347,6 +378,23 @@ QWidget* PlannerWindow::BuildResults() {
   // Ctrl+C copies the whole selection (the view alone copies one cell).
   table_->installEventFilter(this);
   model_->SetDecimalSymbol(QLocale::system().decimalPoint());
+  // The header's context menu chooses the columns shown.
+  table_->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(table_->horizontalHeader(), &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) {
+            QMenu menu;
+            QHeaderView* header = table_->horizontalHeader();
+            for (int column = 0; column < model_->columnCount(); ++column) {
+              QAction* shown = menu.addAction(
+                  model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+              shown->setCheckable(true);
+              shown->setChecked(!header->isSectionHidden(column));
+              connect(shown, &QAction::toggled, header,
+                      [header, column](bool on) { header->setSectionHidden(column, !on); });
+            }
+            menu.exec(header->mapToGlobal(at));
+          });
+  table_->horizontalHeader()->setToolTip(tr("Right-click to choose the columns shown"));
   splitter->addWidget(table_);
 
   auto* chart_panel = new QWidget;

@@ -102,6 +102,7 @@ class PlannerWindow : public QMainWindow {
   QGroupBox* BuildFractionalGroup();
   void AddBox(QFormLayout* form, FormBox box);
   void AddRow(QFormLayout* form, const QString& caption, QWidget* input, FormBox box);
+  void AddRangeRow(QFormLayout* form, const QString& caption, FormBox first, FormBox last);
   QWidget* BuildResults();
   void BuildMenus();
   void Connect();
