@@ -7,6 +7,7 @@ import math
 import os
 import random
 import subprocess
+import sys
 
 import pytest
 
@@ -156,7 +157,7 @@ def interrupted_after(code, seconds):
               "    print('finished')\n"
               "except KeyboardInterrupt:\n"
               f"    print('interrupted', time.monotonic() - start - {seconds})\n")
-    done = subprocess.run(["/usr/bin/python3", "-c", script], capture_output=True, text=True,
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
                           env=os.environ, timeout=120, check=False)
     return done.stdout.split()
 
