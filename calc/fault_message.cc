@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "number_chars.h"
+
 namespace synthfactors {
 namespace {
 
@@ -43,7 +45,7 @@ std::string NoPairFits(const SearchBounds& bounds) {
   // A bound as its whole digits; a double this far out is whole.
   auto whole = [](double value) {
     char buffer[400];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value,
+    return std::string(buffer, ToChars(buffer, buffer + sizeof buffer, value,
                                              std::chars_format::fixed)
                                    .ptr);
   };

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "arithmetic_fault.h"
+#include "number_chars.h"
 
 namespace synthfactors {
 namespace {
@@ -57,7 +58,7 @@ std::string RoundedMagnitude(double value, int decimals) {
   const bool half = IsExactHalf(magnitude, decimals);
   // Fixed notation of a double needs at most 309 whole digits.
   std::string text(320 + static_cast<std::size_t>(decimals), '\0');
-  const auto end = std::to_chars(text.data(), text.data() + text.size(),
+  const auto end = ToChars(text.data(), text.data() + text.size(),
                                  magnitude, std::chars_format::fixed,
                                  decimals + (half ? 1 : 0))
                        .ptr;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "checked_arithmetic.h"
+#include "number_chars.h"
 
 namespace synthfactors {
 namespace {
@@ -28,7 +29,7 @@ struct Digits {
 
 Digits Scientific(double magnitude, int count) {
   char buffer[32];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+  const auto end = ToChars(buffer, buffer + sizeof buffer, magnitude,
                                  std::chars_format::scientific, count - 1)
                        .ptr;
   const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
@@ -58,7 +59,7 @@ bool IsExactTie(double magnitude, int count) {
   }
   if (Scientific(magnitude, count + 1).digits.back() != '5') return false;
   char buffer[800];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+  const auto end = ToChars(buffer, buffer + sizeof buffer, magnitude,
                                  std::chars_format::scientific, 780)
                        .ptr;
   const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));

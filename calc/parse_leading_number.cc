@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "arithmetic_fault.h"
+#include "number_chars.h"
 
 namespace synthfactors {
 namespace {
@@ -35,7 +36,7 @@ class Cursor {
 
 double ParseLeadingNumber(std::string_view text) {
   // The ignored characters may stand anywhere, so the number is copied into a
-  // compact form for std::from_chars (which also takes no '+' sign).
+  // compact form for FromChars (which also takes no '+' sign).
   Cursor in(text);
   bool negative = false;
   if (in.Peek() == '+' || in.Peek() == '-') {
@@ -122,7 +123,7 @@ double ParseLeadingNumber(std::string_view text) {
       std::to_chars(buffer + n, buffer + sizeof buffer, lead).ptr;
 
   double value = 0.0;
-  const auto [end, error] = std::from_chars(buffer, exp_end, value);
+  const auto [end, error] = FromChars(buffer, exp_end, value);
   (void)end;
   if (error == std::errc::result_out_of_range) {
     if (lead > 0) RaiseFault(FaultKind::kOverflow);

@@ -9,6 +9,7 @@
 #include "number_text.h"
 #include "numeric_text.h"
 #include "result_fields.h"
+#include "number_chars.h"
 
 namespace synthfactors::formats {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 std::string OneDecimal(double value, std::string_view decimal_symbol) {
   char buffer[400];
   const auto end =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1).ptr;
+      ToChars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1).ptr;
   std::string text(buffer, end);
   const std::size_t point = text.find('.');
   if (point != std::string::npos) text.replace(point, 1, decimal_symbol);

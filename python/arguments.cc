@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "number_text.h"
+#include "number_chars.h"
 
 namespace synthfactors::python {
 namespace {
@@ -125,7 +126,7 @@ std::string ExactText(const py::handle& value_or_array, const char* name) {
   const double number = Float(value, name);
   char buffer[400];  // the digits of the largest double
   return std::string(
-      buffer, std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
+      buffer, ToChars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);
 }
 
 std::optional<std::string> RangeText(const py::object& value, const char* name) {

@@ -7,6 +7,7 @@
 #include "number_text.h"
 #include "plan_options.h"
 #include "sweep.h"
+#include "number_chars.h"
 
 namespace synthfactors::runner {
 namespace {
@@ -21,7 +22,7 @@ std::string_view Trimmed(std::string_view text) {
 // (or 0 when it is too small).
 double ValueOf(const std::string& decimal) {
   double value = 0;
-  const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  const auto [end, error] = FromChars(decimal.data(), decimal.data() + decimal.size(), value);
   if (error == std::errc::result_out_of_range) {
     const std::size_t digit = decimal.find_first_not_of("-0");
     const bool huge = digit != std::string::npos && decimal[digit] != '.';

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "planning.h"
+#include "number_chars.h"
 
 namespace synthfactors::runner {
 namespace {
@@ -100,7 +101,7 @@ std::optional<double> ParseDecimal(std::string_view text, std::string_view name,
   double value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] =
-      std::from_chars(text.data(), end, value, std::chars_format::general);
+      FromChars(text.data(), end, value, std::chars_format::general);
   if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value) ||
       (positive && !(value > 0))) {
     error = std::string(name) + " takes " + std::string(what) + " as a decimal number such as " +

@@ -5,7 +5,7 @@
 PACKAGES=(
   cmake make g++ pkgconf
   libgtest-dev libgmock-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libdragonbox-dev libfast-float-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libqt6test6 fonts-liberation fonts-dejavu-core desktop-file-utils
   locales
   pybind11-dev python3-dev python3-numpy python3-pytest

@@ -7,6 +7,7 @@
 #include "sweep.h"
 #include "result_fields.h"
 #include "sweep_writer.h"
+#include "number_chars.h"
 
 namespace synthfactors::planner {
 namespace {
@@ -93,7 +94,7 @@ void ChartColumns::Resize(std::size_t channels) {
 
 void ChartColumns::Set(std::size_t channel, const runner::RunResult& result) {
   const std::string& rf = result.inputs.rf_out;
-  std::from_chars(rf.data(), rf.data() + rf.size(), rf_mhz[channel]);
+  FromChars(rf.data(), rf.data() + rf.size(), rf_mhz[channel]);
   error_hz[channel] = ValueOr(result.error_hz);
   comparison_khz[channel] = ValueOr(result.comparison_khz);
   phase_noise[channel] = ValueOr(result.phase_noise);

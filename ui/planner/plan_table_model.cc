@@ -13,6 +13,7 @@
 
 #include "qt_text.h"
 #include "sweep_writer.h"
+#include "number_chars.h"
 
 namespace synthfactors::planner {
 namespace {
@@ -20,7 +21,7 @@ namespace {
 // A text cell's number, where it is one (the RF output, the source).
 std::optional<double> NumberOf(std::string_view cell) {
   double value = 0;
-  const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
+  const auto [end, error] = FromChars(cell.data(), cell.data() + cell.size(), value);
   if (error != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
   return value;
 }
@@ -84,7 +85,7 @@ std::string Shortened(double value, const std::string& exact) {
   if (digits <= 9) return exact;
   char buffer[32];
   const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
+      ToChars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
   return error == std::errc() ? std::string(buffer, end) : exact;
 }
 
