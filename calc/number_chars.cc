@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,7 @@ std::to_chars_result Put(char* first, char* last, const std::string& text) {
   if (last - first < static_cast<std::ptrdiff_t>(text.size())) {
     return {last, std::errc::value_too_large};
   }
-  std::memcpy(first, text.data(), text.size());
-  return {first + text.size(), std::errc()};
+  return {std::copy(text.begin(), text.end(), first), std::errc()};
 }
 
 // "inf", "-inf", "nan" or "-nan"; empty for a finite value.
@@ -186,7 +184,7 @@ std::string ScientificWithPrecision(double magnitude, int precision) {
   return text + "e" + ExponentText(exponent);
 }
 
-std::string WithoutTrailingZeros(std::string text) {
+std::string WithoutTrailingZeros(const std::string& text) {
   const auto e = text.find('e');
   std::string mantissa = text.substr(0, e);
   const std::string tail = e == std::string::npos ? "" : text.substr(e);
