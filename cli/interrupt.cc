@@ -7,7 +7,12 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 volatile std::sig_atomic_t waiting_for_input = 0;
+#ifdef _WIN32
+// Windows has signal() only: Ctrl+C arrives as SIGINT on a thread of its own.
+void (*previous)(int) = SIG_DFL;
+#else
 struct sigaction previous {};
+#endif
 
 extern "C" void OnInterrupt(int signal_number) {
   if (interrupted != 0 || waiting_for_input != 0) {
@@ -20,6 +25,15 @@ extern "C" void OnInterrupt(int signal_number) {
 
 }  // namespace
 
+#ifdef _WIN32
+InterruptCatcher::InterruptCatcher() {
+  interrupted = 0;
+  previous = std::signal(SIGINT, OnInterrupt);
+  if (previous == SIG_IGN) std::signal(SIGINT, SIG_IGN);  // started to ignore it: keep doing so
+}
+
+InterruptCatcher::~InterruptCatcher() { std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous); }
+#else
 InterruptCatcher::InterruptCatcher() {
   interrupted = 0;
   sigaction(SIGINT, nullptr, &previous);
@@ -32,6 +46,7 @@ InterruptCatcher::InterruptCatcher() {
 }
 
 InterruptCatcher::~InterruptCatcher() { sigaction(SIGINT, &previous, nullptr); }
+#endif
 
 bool InterruptCatcher::Requested() { return interrupted != 0; }
 

@@ -7,11 +7,16 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <system_error>
 
 #include "io_failure.h"
+
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0  // Windows: no exec() to keep the file from
+#endif
 
 namespace synthfactors::formats {
 namespace {
@@ -106,9 +111,10 @@ std::string WriteReplacing(const std::string& path,
     std::remove(temporary.c_str());
     throw;
   }
-  if (error.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "Cannot write " + path + ": " + Reason();
-  }
+  // (std::rename would not replace an existing file on Windows.)
+  std::error_code renamed;
+  if (error.empty()) std::filesystem::rename(temporary, path, renamed);
+  if (error.empty() && renamed) error = "Cannot write " + path + ": " + renamed.message();
   if (!error.empty()) std::remove(temporary.c_str());
   return error;
 }

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The Windows command line under wine against the Linux one: standard
+# output, standard error and exit status equal, case by case.
+#   tests/windows/compare.sh WINDOWS.exe LINUX-BINARY
+set -uo pipefail
+exe=$1
+linux=$2
+export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$exe")" && pwd)/wineprefix} WINEDEBUG=-all LC_ALL=C
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+wine "$exe" --version >/dev/null 2>&1  # the prefix is made on the first run
+
+# A batch with CR LF line ends, as a Windows editor writes it.
+printf '{"rf_out": "1234.5678", "ref": "13", "min_fc": "10", "max_fc": "200"}\r\n{"rf_out": "10368.025", "mult": 4, "chip": "adf4106"}\r\n\r\n{"rf_out": "x"}\r\n' >"$work/batch.jsonl"
+
+cases=(
+  "--rf-out 1000"
+  "--rf-out 1234.5678 --ref 13 --min-fc 10 --max-fc 200"
+  "--rf-out 1234.5678 --ref 13 --min-fc 10 --max-fc 200 --json --alternatives 5"
+  "--rf-out 10368.025 --mult 4 --ref 10 --min-fc 1 --max-fc 1000"
+  "--rf-out 0"
+  "--rf-out 1e300 --ref 1e-300"
+  "--sweep 10000:10100:0.01 --mult 4"
+  "--sweep 10368:10370:0.025 --mult 4 --min-fc 1 --common-r"
+  "--sweep 10368:10370:0.025 --mult 4 --chip adf4106 --json"
+  "--rf-out 10368.025 --mult 4 --chip adf4106 --prescaler 16"
+  "--sweep 10368:10369:0.025 --mult 4 --chip max2870 --min-fc 1000 --max-fc 50000 --registers --spur-clear 100"
+  "--rf-out 2500 --chip adf4351-int --ref 25 --min-fc 100 --max-fc 40000 --registers --feedback divided"
+  "--decode adf4351-int --ref 25 0x00400005 0x008C803C 0x006004B3 0x18004FC2 0x00008011 0x00300000"
+  "--list-chips"
+  "--rf-out 1000 --r-range 5:1"
+  "--batch"
+)
+failed=0
+for case in "${cases[@]}"; do
+  # shellcheck disable=SC2086
+  if [ "$case" = "--batch" ]; then
+    wine "$exe" --batch <"$work/batch.jsonl" >"$work/w.out" 2>"$work/w.err"; w=$?
+    "$linux" --batch <"$work/batch.jsonl" >"$work/l.out" 2>"$work/l.err"; l=$?
+  else
+    wine "$exe" $case >"$work/w.out" 2>"$work/w.err"; w=$?
+    "$linux" $case >"$work/l.out" 2>"$work/l.err"; l=$?
+  fi
+  if [ "$w" != "$l" ] || ! cmp -s "$work/w.out" "$work/l.out" || ! cmp -s "$work/w.err" "$work/l.err"; then
+    echo "differs: $case (exit $w against $l)"
+    diff <(head -c 2000 "$work/l.out") <(head -c 2000 "$work/w.out") | head -5
+    diff "$work/l.err" "$work/w.err" | head -5
+    failed=1
+  fi
+done
+[ "$failed" = 0 ] && echo "windows: ${#cases[@]} cases, the same bytes as on Linux"
+exit "$failed"
