@@ -44,8 +44,7 @@ int CreateBeside(const std::string& path, std::string& temporary) {
   return -1;
 }
 
-}  // namespace
-
+// Why `path` is not a regular file that can be opened, or "" when it is one.
 std::string NotReadable(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
@@ -65,6 +64,8 @@ std::string NotReadable(const std::string& path) {
   if (!S_ISREG(info.st_mode)) return "not a regular file";
   return "";
 }
+
+}  // namespace
 
 SmallFile ReadSmallFile(const std::string& path, std::size_t most_bytes) {
   SmallFile read;

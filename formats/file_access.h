@@ -31,9 +31,6 @@ struct SmallFile {
 };
 SmallFile ReadSmallFile(const std::string& path, std::size_t most_bytes);
 
-// Why `path` is not a regular file that can be opened, or "" when it is one.
-std::string NotReadable(const std::string& path);
-
 // Runs `write` on a stream into a new file and puts it in place of `path`.
 // Empty when written; else "Cannot write PATH: reason". `write` may throw
 // WriteFailure (reported) or anything else (the new file removed, the

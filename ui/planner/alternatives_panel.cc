@@ -29,26 +29,13 @@
 namespace synthfactors::planner {
 namespace {
 
-// B and A as the registers take them.
-bool InHex(std::string_view field) { return field == "b" || field == "a"; }
-
-// A figure with the decimal symbol of the table above.
-QString WithSymbol(const std::string& text, std::string_view symbol) {
-  QString shown = Text(text);
-  if (symbol != ".") shown.replace(QLatin1Char('.'), Text(symbol));
-  return shown;
-}
-
 QString CellText(const runner::AlternativeField& field, const runner::Alternative& alternative,
                  std::string_view symbol) {
   const runner::FieldValue value = field.read(alternative);
   const auto* number = std::get_if<double>(&value);
-  if (number != nullptr && InHex(field.name)) {
-    return QStringLiteral("0x%1").arg(static_cast<qlonglong>(*number), 0, 16).toUpper().replace(
-        QStringLiteral("0X"), QStringLiteral("0x"));
-  }
+  if (number != nullptr && ShownInHex(field.name)) return RegisterHex(*number);
   const std::string text = formats::FieldText(field.kind, value);
-  return number != nullptr ? WithSymbol(text, symbol) : Text(text);
+  return number != nullptr ? WithDecimalSymbol(text, Text(symbol)) : Text(text);
 }
 
 }  // namespace
@@ -111,7 +98,7 @@ void AlternativesPanel::Clear() {
 
 void AlternativesPanel::Show(std::shared_ptr<const PlanOutcome> plan, std::int64_t channel) {
   Clear();
-  const QString rf = WithSymbol(plan->request.range.PointText(channel), decimal_symbol_);
+  const QString rf = WithDecimalSymbol(plan->request.range.PointText(channel), Text(decimal_symbol_));
   title_->setText(tr("Listing the alternatives for %1 MHz…").arg(rf));
   const std::uint64_t asked = asked_;
   // The run holds its own copy of what it needs: the plan may be replaced
@@ -146,7 +133,7 @@ void AlternativesPanel::Fill(const runner::RunResult& result) {
     }
   }
   table_->resizeColumnsToContents();
-  const QString rf = WithSymbol(result.inputs.rf_out, decimal_symbol_);
+  const QString rf = WithDecimalSymbol(result.inputs.rf_out, Text(decimal_symbol_));
   if (listed.empty()) {
     title_->setText(tr("No alternatives for %1 MHz: %2").arg(rf, Text(result.message)));
   } else if (listed.size() == 1) {

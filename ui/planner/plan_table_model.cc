@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <numeric>
@@ -60,20 +59,11 @@ constexpr ColumnCaption kColumnCaptions[] = {
     {"spur_offset_khz", QT_TRANSLATE_NOOP("PlanTable", "Spur offset (kHz)")},
 };
 
-// The counters a register holds in hexadecimal: shown so, copied exactly.
-bool ShownInHex(std::string_view column) { return column == "b" || column == "a"; }
-
 // Errors sort by their size: the channel furthest off comes last.
 bool SortedBySize(std::string_view column) { return column == "error_hz" || column == "error_ppb"; }
 
 // The columns whose texts are numbers (the grid's and the source's).
 bool NumberText(std::string_view column) { return column == "rf_out" || column == "rf_source"; }
-
-QString WithSymbol(const std::string& text, const QString& symbol) {
-  QString shown = QString::fromStdString(text);
-  if (symbol != QLatin1String(".")) shown.replace(QLatin1Char('.'), symbol);
-  return shown;
-}
 
 // A figure to nine significant digits where its shortest text is longer.
 std::string Shortened(double value, const std::string& exact) {
@@ -89,14 +79,6 @@ std::string Shortened(double value, const std::string& exact) {
   return error == std::errc() ? std::string(buffer, end) : exact;
 }
 
-std::string Hex(double value) {
-  char buffer[24];
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value), 16);
-  std::string text(buffer, error == std::errc() ? end : buffer);
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 }  // namespace
 
@@ -115,11 +97,11 @@ QString PlanTableModel::ExactText(std::size_t channel, std::size_t column) const
   if (ShownInHex(name) && !text.empty()) {
     const auto* number = std::get_if<double>(&value);
     if (const std::optional<double> whole = number ? std::optional(*number) : NumberOf(text)) {
-      return QStringLiteral("0x") + Text(Hex(*whole));
+      return RegisterHex(*whole);
     }
   }
   if (std::holds_alternative<double>(value) || NumberText(name)) {
-    return WithSymbol(text, decimal_symbol_);
+    return WithDecimalSymbol(text, decimal_symbol_);
   }
   return QString::fromStdString(text);
 }
@@ -131,7 +113,7 @@ QString PlanTableModel::ShownText(std::size_t channel, std::size_t column) const
   const auto* number = std::get_if<double>(&value);
   if (ShownInHex(name)) return ExactText(channel, column);
   if (number != nullptr) {
-    return WithSymbol(Shortened(*number, plan_->CellText(channel, column, scratch)),
+    return WithDecimalSymbol(Shortened(*number, plan_->CellText(channel, column, scratch)),
                       decimal_symbol_);
   }
   return ExactText(channel, column);

@@ -188,55 +188,58 @@ void PlannerWindow::AddRow(QFormLayout* form, const QString& caption, QWidget* i
   // The caption's label takes the box as its buddy, so its mnemonic
   // (Alt+letter) moves there.
   form->addRow(caption, input);
+  AddFaultRow(form, input->objectName(), box);
+}
+
+// The row under a box for the reason it is marked, hidden until then.
+void PlannerWindow::AddFaultRow(QFormLayout* form, const QString& input_name, FormBox box) {
   auto* fault = new QLabel;
   fault->setWordWrap(true);
   fault->setStyleSheet(QStringLiteral("color: #b00000;"));
-  fault->setObjectName(input->objectName() + QStringLiteral("_fault"));
+  fault->setObjectName(input_name + QStringLiteral("_fault"));
   form->addRow(fault);
   form->setRowVisible(fault, false);
   faults_[Slot(box)] = fault;
 }
 
-void PlannerWindow::AddBox(QFormLayout* form, FormBox box) {
+// A text box of the table of boxes: its start text and hint.
+QLineEdit* PlannerWindow::NewBox(FormBox box) {
   const BoxRow& row = RowOf(box);
   auto* edit = new QLineEdit(QString::fromUtf8(row.start_text.data(), qsizetype(row.start_text.size())));
   edit->setObjectName(QLatin1String(row.name));
   edit->setPlaceholderText(row.hint[0] != 0 ? Translated(row.hint) : QString());
   boxes_[Slot(box)] = edit;
-  AddRow(form, Translated(row.caption), edit, box);
+  return edit;
 }
 
-namespace {
+void PlannerWindow::AddBox(QFormLayout* form, FormBox box) {
+  AddRow(form, Translated(RowOf(box).caption), NewBox(box), box);
+}
 
-QFormLayout* FormOf(QGroupBox* group) {
+// A group of text boxes, a row each.
+QGroupBox* PlannerWindow::BoxGroup(const QString& title, std::initializer_list<FormBox> boxes) {
+  auto* group = new QGroupBox(title);
   auto* form = new QFormLayout(group);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-  return form;
+  for (const FormBox box : boxes) AddBox(form, box);
+  return group;
 }
 
-}  // namespace
-
 QGroupBox* PlannerWindow::BuildBandGroup() {
-  auto* group = new QGroupBox(tr("RF output (MHz)"));
-  QFormLayout* form = FormOf(group);
-  for (const FormBox box : {FormBox::kFrom, FormBox::kTo, FormBox::kStep}) AddBox(form, box);
-  return group;
+  return BoxGroup(tr("RF output (MHz)"), {FormBox::kFrom, FormBox::kTo, FormBox::kStep});
 }
 
 QGroupBox* PlannerWindow::BuildSynthesiserGroup() {
-  auto* group = new QGroupBox(tr("Synthesiser"));
-  QFormLayout* form = FormOf(group);
-  for (const FormBox box : {FormBox::kMult, FormBox::kRef, FormBox::kMinFc, FormBox::kMaxFc}) {
-    AddBox(form, box);
-  }
-  return group;
+  return BoxGroup(tr("Synthesiser"),
+                  {FormBox::kMult, FormBox::kRef, FormBox::kMinFc, FormBox::kMaxFc});
 }
 
 // The chip, its prescaler, output divider and register words, then the
 // counter ranges it fills in.
 QGroupBox* PlannerWindow::BuildCountersGroup() {
   auto* group = new QGroupBox(tr("Counters"));
-  QFormLayout* form = FormOf(group);
+  auto* form = new QFormLayout(group);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   chip_ = new QComboBox;
   chip_->setObjectName(QStringLiteral("chip"));
   chip_->addItem(tr("none"), QString());
@@ -274,38 +277,20 @@ void PlannerWindow::AddRangeRow(QFormLayout* form, const QString& caption, FormB
   auto* ends = new QHBoxLayout;
   ends->setContentsMargins(0, 0, 0, 0);
   for (const FormBox box : {first, last}) {
-    const BoxRow& row = RowOf(box);
-    auto* edit = new QLineEdit;
-    edit->setObjectName(QLatin1String(row.name));
-    edit->setPlaceholderText(Translated(row.hint));
-    edit->setAccessibleName(Translated(row.caption));
-    boxes_[Slot(box)] = edit;
+    QLineEdit* edit = NewBox(box);
+    edit->setAccessibleName(Translated(RowOf(box).caption));
     ends->addWidget(edit);
   }
   form->addRow(caption, ends);
-  for (const FormBox box : {first, last}) {
-    auto* fault = new QLabel;
-    fault->setWordWrap(true);
-    fault->setStyleSheet(QStringLiteral("color: #b00000;"));
-    fault->setObjectName(Box(box)->objectName() + QStringLiteral("_fault"));
-    form->addRow(fault);
-    form->setRowVisible(fault, false);
-    faults_[Slot(box)] = fault;
-  }
+  for (const FormBox box : {first, last}) AddFaultRow(form, Box(box)->objectName(), box);
 }
 
 QGroupBox* PlannerWindow::BuildNoiseGroup() {
-  auto* group = new QGroupBox(tr("In-band noise"));
-  QFormLayout* form = FormOf(group);
-  for (const FormBox box : {FormBox::kFom, FormBox::kFlicker, FormBox::kOffset}) AddBox(form, box);
-  return group;
+  return BoxGroup(tr("In-band noise"), {FormBox::kFom, FormBox::kFlicker, FormBox::kOffset});
 }
 
 QGroupBox* PlannerWindow::BuildFractionalGroup() {
-  auto* group = new QGroupBox(tr("Fractional-N"));
-  QFormLayout* form = FormOf(group);
-  for (const FormBox box : {FormBox::kTolerance, FormBox::kSpurClear}) AddBox(form, box);
-  return group;
+  return BoxGroup(tr("Fractional-N"), {FormBox::kTolerance, FormBox::kSpurClear});
 }
 
 QWidget* PlannerWindow::BuildInputs() {

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -100,7 +101,10 @@ class PlannerWindow : public QMainWindow {
   QGroupBox* BuildCountersGroup();
   QGroupBox* BuildNoiseGroup();
   QGroupBox* BuildFractionalGroup();
+  QGroupBox* BoxGroup(const QString& title, std::initializer_list<FormBox> boxes);
+  QLineEdit* NewBox(FormBox box);
   void AddBox(QFormLayout* form, FormBox box);
+  void AddFaultRow(QFormLayout* form, const QString& input_name, FormBox box);
   void AddRow(QFormLayout* form, const QString& caption, QWidget* input, FormBox box);
   void AddRangeRow(QFormLayout* form, const QString& caption, FormBox first, FormBox last);
   QWidget* BuildResults();
