@@ -142,6 +142,27 @@ TEST(FractionalRun, HandWorkedChannels) {
   EXPECT_FALSE(carry.spur_offset_khz);
 }
 
+// The R whose comparison frequency lies in the window are found by
+// halving: a window of one comparison frequency admits exactly its R, at
+// either end of the counter, and a window no R reaches says so.
+TEST(FractionalRun, TheWindowAdmitsExactlyItsR) {
+  // 10 MHz / 2 = 5000 kHz exactly: only R 2 is in a window of 5000 kHz.
+  const auto one = FracRun("max2870", "2592.00625", "10", "5000", "5000");
+  EXPECT_EQ(2, one.r);
+  EXPECT_EQ(5000, one.comparison_khz);
+  // The ends of the R counter (1 ... 1023 on the max2870).
+  EXPECT_EQ(1, FracRun("max2870", "2592.00625", "10", "10000", "10000").r);
+  EXPECT_EQ(1023, FracRun("max2870", "2592.00625", "2046", "2000", "2000").r);
+  // An R range narrows the R tried, as on the integer search.
+  const auto ranged = FracRun("max2870", "2592.00625", "10", "1000", "50000", std::string("3:9"));
+  ASSERT_TRUE(ranged.r);
+  EXPECT_TRUE(*ranged.r >= 3 && *ranged.r <= 9) << *ranged.r;
+  const auto none = FracRun("max2870", "2592.00625", "10", "5001", "6000");
+  EXPECT_FALSE(none.r);
+  EXPECT_NE(std::string::npos, none.message.find("no reference divider R from 1 to 1023"))
+      << none.message;
+}
+
 TEST(FractionalRun, DividedFeedbackAlsoWeighsTheVcosOwnBoundary) {
   // 2510 MHz at 25 MHz is 100 + 2/5: the spur from FRAC lies 2/5 x 25 MHz
   // away; with divided feedback the VCO behind /2 is 200 + 4/5 times f_cmp,

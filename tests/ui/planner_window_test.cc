@@ -30,6 +30,8 @@
 #include <memory>
 
 #include "alternatives_panel.h"
+#include "chip_file.h"
+#include "plan_form.h"
 #include "plan_chart.h"
 #include "plan_table_model.h"
 #include "planner_window.h"
@@ -132,6 +134,7 @@ class PlannerWindowTest : public QObject {
   void aBadDesignIsRefusedAndTheInputsStay();
   void theChartZoomsReadsOutAndSelects();
   void theErrorLimitCountsTheChannelsBeyondIt();
+  void aFormReadsIntoTheTextsADesignKeeps();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -757,6 +760,46 @@ void PlannerWindowTest::theErrorLimitCountsTheChannelsBeyondIt() {
   QVERIFY(named);
   window.ErrorLimit()->setText("x");
   QCOMPARE(window.Chart()->ChannelsOverLimit(), 0);
+}
+
+// What a saved design holds: the texts with "." for the point, the band as
+// FROM:TO:STEP, no range the chip fills in, no empty option.
+void PlannerWindowTest::aFormReadsIntoTheTextsADesignKeeps() {
+  using synthfactors::planner::PlanForm;
+  using synthfactors::planner::PlanRequest;
+  using synthfactors::runner::Input;
+  std::string error;
+  PlanForm form;
+  form.Text(FormBox::kFrom) = "10368";
+  form.Text(FormBox::kTo) = "10370,5";
+  form.Text(FormBox::kStep) = " 0,025 ";
+  form.Text(FormBox::kMult) = "4";
+  form.Text(FormBox::kRef) = "12,8";
+  form.Text(FormBox::kMinFc) = "5";
+  form.Text(FormBox::kMaxFc) = "100";
+  form.Text(FormBox::kFom) = "-220,5";
+  form.chip = "adf4106";
+  form.chip_profile = synthfactors::formats::LoadChip("adf4106", error);
+  form.Text(FormBox::kRFirst) = "1";  // as the chip fills it in
+  form.Text(FormBox::kRLast) = "16383";
+  form.Text(FormBox::kNFirst) = "";
+  form.one_r = true;
+  auto read = synthfactors::planner::ReadPlanForm(form, ",");
+  QVERIFY(std::holds_alternative<PlanRequest>(read));
+  const PlanRequest& request = std::get<PlanRequest>(read);
+  QCOMPARE(request.sweep, std::string("10368:10370.5:0.025"));
+  QCOMPARE(request.texts[Input::kRef].value_or("none"), std::string("12.8"));
+  QCOMPARE(request.texts[Input::kFom].value_or("none"), std::string("-220.5"));
+  QCOMPARE(request.texts[Input::kChip].value_or("none"), std::string("adf4106"));
+  QVERIFY(!request.texts[Input::kRRange]);  // the chip's own
+  QVERIFY(!request.texts[Input::kFlicker]);  // an empty box is no option
+  form.Text(FormBox::kRLast) = "1000";
+  const PlanRequest narrowed = std::get<PlanRequest>(synthfactors::planner::ReadPlanForm(form, ","));
+  QCOMPARE(narrowed.texts[Input::kRRange].value_or("none"), std::string("1:1000"));
+  // One frequency: the band FROM:FROM:1.
+  form.Text(FormBox::kTo).clear();
+  QCOMPARE(std::get<PlanRequest>(synthfactors::planner::ReadPlanForm(form, ",")).sweep,
+           std::string("10368:10368:1"));
 }
 
 QTEST_MAIN(PlannerWindowTest)
