@@ -1,5 +1,7 @@
 #include "planning.h"
 
+#include "rounded_log.h"
+
 #include <algorithm>
 #include <cmath>
 #include <queue>
@@ -87,8 +89,8 @@ std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double
                                        double mult) {
   const double fcomp_hz = comparison_khz * 1000;
   if (!(n > 0) || !(fcomp_hz > 0) || mult == 0) return std::nullopt;
-  const double noise = fom + 10 * std::log10(fcomp_hz) + 20 * std::log10(n) +
-                       20 * std::log10(std::fabs(mult));
+  const double noise = fom + 10 * Log10(fcomp_hz) + 20 * Log10(n) +
+                       20 * Log10(std::fabs(mult));
   if (!std::isfinite(noise)) return std::nullopt;
   return noise;
 }
@@ -100,16 +102,16 @@ std::optional<NoiseFigures> InBandNoise(const NoiseModel& model, double comparis
   NoiseFigures figures{*floor, *floor, std::nullopt};
   if (!model.Flicker) return figures;
   const double source_hz = n * (comparison_khz * 1000);
-  const double flicker = *model.Flicker + 20 * std::log10(source_hz) -
-                         10 * std::log10(model.OffsetHz) + 20 * std::log10(std::fabs(mult));
+  const double flicker = *model.Flicker + 20 * Log10(source_hz) -
+                         10 * Log10(model.OffsetHz) + 20 * Log10(std::fabs(mult));
   // The power sum, as it has always been computed where the powers are
   // ordinary doubles; where one would overflow or vanish, as the larger term
   // plus the log of one plus the other's ratio, which stays finite.
-  const double powers = std::pow(10.0, *floor / 10) + std::pow(10.0, flicker / 10);
-  double total = 10 * std::log10(powers);
+  const double powers = Exp10(*floor / 10) + Exp10(flicker / 10);
+  double total = 10 * Log10(powers);
   if (!std::isnormal(powers) || !std::isfinite(total)) {
     const double larger = std::max(*floor, flicker), smaller = std::min(*floor, flicker);
-    total = larger + 10 * std::log10(1 + std::pow(10.0, (smaller - larger) / 10));
+    total = larger + 10 * Log10(1 + Exp10((smaller - larger) / 10));
   }
   if (!std::isfinite(flicker) || !std::isfinite(total)) return std::nullopt;
   figures.Flicker = flicker;

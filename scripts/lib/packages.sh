@@ -4,7 +4,7 @@
 # Everything the build, the window and the tests need.
 PACKAGES=(
   cmake make g++ pkgconf
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libmpfr-dev
   libcli11-dev nlohmann-json3-dev libdragonbox-dev libfast-float-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libqt6test6 fonts-liberation fonts-dejavu-core desktop-file-utils
   locales

@@ -21,6 +21,8 @@ cases=(
   "--rf-out 0"
   "--rf-out 1e300 --ref 1e-300"
   "--sweep 10000:10100:0.01 --mult 4"
+  "--sweep 10000:10100:0.01 --mult 4 --fom -220 --flicker -260"
+  "--rf-out 10368.025 --mult 4 --fom -221.5 --flicker -263 --offset 1000 --json"
   "--sweep 10368:10370:0.025 --mult 4 --min-fc 1 --common-r"
   "--sweep 10368:10370:0.025 --mult 4 --chip adf4106 --json"
   "--rf-out 10368.025 --mult 4 --chip adf4106 --prescaler 16"
