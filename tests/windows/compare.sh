@@ -50,5 +50,14 @@ for case in "${cases[@]}"; do
     failed=1
   fi
 done
+# The decimal symbol follows the user's regional settings (wine takes them
+# from the locale) as it follows the locale on Linux.
+if locale -a 2>/dev/null | grep -qi '^de_DE.utf-\?8$'; then
+  args=(--rf-out 1234.5678 --ref 13 --fom -220 --flicker -260)
+  if ! cmp -s <(LC_ALL=de_DE.UTF-8 wine "$exe" "${args[@]}") <(LC_ALL=de_DE.UTF-8 "$linux" "${args[@]}"); then
+    echo "differs under a German locale: ${args[*]}"
+    failed=1
+  fi
+fi
 [ "$failed" = 0 ] && echo "windows: ${#cases[@]} cases, the same bytes as on Linux"
 exit "$failed"
