@@ -1,13 +1,27 @@
 #include "rounded_log.h"
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace synthfactors {
 namespace {
+
+// A double's bits and back (memcpy: not every target's library has
+// std::bit_cast).
+std::uint64_t BitsOf(double value) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+double FromBits(std::uint64_t bits) {
+  double value = 0;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
 
 // An unevaluated sum hi + lo with |lo| <= half an ulp of hi: about 106 bits.
 struct Double2 {
@@ -146,7 +160,7 @@ const std::array<Double2, kNodesPerUnit>& PowersOfTwoOverNodes() {
 }
 
 double PowerOfTwo(int exponent) {  // normal exponents only
-  return std::bit_cast<double>(static_cast<std::uint64_t>(exponent + 1023) << 52);
+  return FromBits(static_cast<std::uint64_t>(exponent + 1023) << 52);
 }
 
 // value * 2^exponent with one rounding, for |exponent| up to 2100.
@@ -167,9 +181,9 @@ double Log10(double x) {
     x *= PowerOfTwo(54);
     e = -54;
   }
-  const auto bits = std::bit_cast<std::uint64_t>(x);
+  const auto bits = BitsOf(x);
   e += static_cast<int>(bits >> 52) - 1023;
-  double m = std::bit_cast<double>((bits & 0x000f'ffff'ffff'ffffULL) | 0x3ff0'0000'0000'0000ULL);
+  double m = FromBits((bits & 0x000f'ffff'ffff'ffffULL) | 0x3ff0'0000'0000'0000ULL);
   if (m > 1.4142135623730951) {
     m /= 2;
     ++e;

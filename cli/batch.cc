@@ -30,9 +30,6 @@ bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// Deeper lines are refused as soon as the parser reaches this depth.
-constexpr int kMaxNesting = 64;
-
 int NextByte(std::streambuf& buffer) {
   try {
     return buffer.sbumpc();
@@ -71,40 +68,9 @@ LineRead ReadLine(std::istream& in, std::string& line) {
 }  // namespace
 
 std::optional<BatchRun> ReadBatchLine(std::string_view line, std::string& error) {
-  std::optional<Json> parsed = ParseJson(line, kMaxNesting, error);
-  if (!parsed) {
-    if (error.starts_with("nested")) error += ": a batch line is one flat object";
-    return std::nullopt;
-  }
-  const Json& object = *parsed;
-  if (!object.is_object()) {
-    error = "not a JSON object: each line must be an object such as "
-            "{\"rf_out\": \"1000\"}";
-    return std::nullopt;
-  }
-
-  runner::InputTexts texts;
-  for (const auto& [key, value] : object.items()) {
-    const std::optional<runner::Input> input = runner::InputWithKey(key);
-    if (!input || (runner::FieldOf(*input).modes & runner::kBatchRun) == 0) {
-      error = "unknown member \"" + key + "\": the members are " +
-              runner::KeyList(runner::kBatchRun);
-      return std::nullopt;
-    }
-    std::optional<std::string> text = formats::InputMemberText(runner::FieldOf(*input), value, error);
-    if (!text) return std::nullopt;
-    texts[*input] = std::move(*text);
-  }
-  runner::ReadSettings settings;
-  settings.naming = runner::Naming::kKey;
-  settings.load_chip = LoadChip;
-  auto read = runner::ReadInputs(texts, settings);
-  if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
-    error = runner::FaultLines(*faults, "; ");
-    return std::nullopt;
-  }
-  auto& checked = std::get<runner::CheckedInputs>(read);
-  return BatchRun{std::move(checked.inputs), checked.plan};
+  std::optional<runner::CheckedInputs> checked = formats::ReadRunLine(line, LoadChip, error);
+  if (!checked) return std::nullopt;
+  return BatchRun{std::move(checked->inputs), checked->plan};
 }
 
 bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symbol,

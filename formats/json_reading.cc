@@ -97,4 +97,42 @@ std::optional<std::string> InputMemberText(const runner::InputField& field, cons
   return std::nullopt;
 }
 
+std::optional<runner::CheckedInputs> ReadRunLine(std::string_view line,
+                                                const runner::ChipLoader& load_chip,
+                                                std::string& error) {
+  std::optional<nlohmann::json> parsed = ParseJson(line, kMaxRunLineNesting, error);
+  if (!parsed) {
+    if (error.starts_with("nested")) error += ": a batch line is one flat object";
+    return std::nullopt;
+  }
+  const nlohmann::json& object = *parsed;
+  if (!object.is_object()) {
+    error = "not a JSON object: each line must be an object such as "
+            "{\"rf_out\": \"1000\"}";
+    return std::nullopt;
+  }
+
+  runner::InputTexts texts;
+  for (const auto& [key, value] : object.items()) {
+    const std::optional<runner::Input> input = runner::InputWithKey(key);
+    if (!input || (runner::FieldOf(*input).modes & runner::kBatchRun) == 0) {
+      error = "unknown member \"" + key + "\": the members are " +
+              runner::KeyList(runner::kBatchRun);
+      return std::nullopt;
+    }
+    std::optional<std::string> text = InputMemberText(runner::FieldOf(*input), value, error);
+    if (!text) return std::nullopt;
+    texts[*input] = std::move(*text);
+  }
+  runner::ReadSettings settings;
+  settings.naming = runner::Naming::kKey;
+  settings.load_chip = load_chip;
+  auto read = runner::ReadInputs(texts, settings);
+  if (auto* faults = std::get_if<std::vector<runner::InputFault>>(&read)) {
+    error = runner::FaultLines(*faults, "; ");
+    return std::nullopt;
+  }
+  return std::get<runner::CheckedInputs>(std::move(read));
+}
+
 }  // namespace synthfactors::formats

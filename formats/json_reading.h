@@ -31,4 +31,19 @@ std::optional<nlohmann::json> ParseJson(std::string_view text, int max_nesting,
 std::optional<std::string> InputMemberText(const runner::InputField& field,
                                            const nlohmann::json& value, std::string& error);
 
+// Reads one run asked for as a line of JSON (a batch line, a web page's
+// call): an object whose optional members are the inputs a single run
+// takes (runner::kInputFields with kBatchRun), named by their keys, their
+// values as InputMemberText takes them; a missing member takes its start
+// text (or is not asked for). Returns the checked inputs, or puts into
+// `error` why the line is not such an object, or every member at fault
+// ("; " between).
+std::optional<runner::CheckedInputs> ReadRunLine(std::string_view line,
+                                                const runner::ChipLoader& load_chip,
+                                                std::string& error);
+
+// A run line nested deeper than this is refused as soon as the parser
+// reaches it.
+inline constexpr int kMaxRunLineNesting = 64;
+
 }  // namespace synthfactors::formats

@@ -13,7 +13,46 @@
 #include <thread>
 #include <vector>
 
+// A WebAssembly build without threads: every worker runs in turn on the
+// calling thread.
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+#define SYNTHFACTORS_ONE_THREAD 1
+#endif
+
 namespace synthfactors::runner {
+
+#if defined(SYNTHFACTORS_ONE_THREAD)
+
+int UsableProcessors() { return 1; }
+
+// The work split for `workers` runs one part after another; the first
+// exception still waits for the others to return.
+void OnWorkers(int workers, const std::function<void(int worker)>& work) {
+  if (workers < 1) workers = 1;
+  std::exception_ptr failure;
+  for (int worker = 0; worker < workers; ++worker) {
+    try {
+      work(worker);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+// Nothing runs beside the work to watch it: watch() is called once, after.
+void OnWorkersWatched(int workers, const std::function<void(int worker)>& work,
+                      WorkControl& control, const std::function<void()>& watch) {
+  OnWorkers(workers, work);
+  try {
+    watch();
+  } catch (...) {
+    control.Stop();
+    throw;
+  }
+}
+
+#else
 
 int UsableProcessors() {
 #if defined(__linux__)
@@ -91,6 +130,8 @@ void OnWorkersWatched(int workers, const std::function<void(int worker)>& work,
   if (failure) std::rethrow_exception(failure);
 }
 
+#endif
+
 void OnWorkersTicking(int workers, WorkControl* control, std::int64_t total,
                       std::string_view unit, const std::function<std::int64_t()>& done,
                       const std::function<void(int worker)>& work) {
@@ -106,6 +147,9 @@ void OnWorkersTicking(int workers, WorkControl* control, std::int64_t total,
 void RunOrdered(std::int64_t blocks, int workers,
                 const std::function<void(std::int64_t, std::string&)>& compute,
                 const std::function<void(const std::string&)>& write) {
+#if defined(SYNTHFACTORS_ONE_THREAD)
+  workers = 1;
+#endif
   if (workers <= 1) {
     std::string text;
     for (std::int64_t block = 0; block < blocks; ++block) {

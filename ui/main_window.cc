@@ -21,6 +21,15 @@
 #include "fault_message.h"
 
 namespace synthfactors::ui {
+
+using runner::ControlEntry;
+using runner::ControlKind;
+using runner::kClientHeightTwips;
+using runner::kClientWidthTwips;
+using runner::kControls;
+using runner::kFirstFocus;
+using runner::kWindowTitle;
+using runner::ToPixels;
 namespace {
 
 // The report's faces, those found on Linux desktops after the first, and

@@ -1,4 +1,5 @@
-// The window's controls as plain data: the window is built from this table.
+// The classic window's controls as plain data: the Qt window and the web
+// page's calculator are both built from this table.
 // Positions and sizes are in twips (1/1440 inch) from the top left of the
 // client area; at 96 dpi one pixel is 15 twips. The text boxes take their
 // names and start texts from the calculation's box table.
@@ -10,7 +11,7 @@
 
 #include "go_action.h"
 
-namespace synthfactors::ui {
+namespace synthfactors::runner {
 
 enum class ControlKind { kLabel, kTextBox, kMultiLineTextBox, kPushButton };
 
@@ -70,4 +71,4 @@ inline constexpr Box kFirstFocus = Box::RFMult;
 
 constexpr int ToPixels(int twips) { return twips / kTwipsPerPixel; }
 
-}  // namespace synthfactors::ui
+}  // namespace synthfactors::runner

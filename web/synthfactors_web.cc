@@ -1,0 +1,250 @@
+// The web page's calculation: the WebAssembly module a page's worker loads.
+// Every answer is made by the same functions as the command line's, so a
+// run gives the bytes of `synthfactors-cli --json`, a sweep those of
+// `--sweep` (CSV) or `--sweep --json` (JSON Lines), and the calculator the
+// classic window's texts and fault messages.
+//
+// Answers are JSON texts or plain texts; a request that cannot be run is
+// answered {"error": "..."} with the command line's wording.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <array>
+#include <new>
+#include <sstream>
+#include <string>
+#include <variant>
+
+#include <nlohmann/json.hpp>
+
+#include "arithmetic_fault.h"
+#include "chip_file.h"
+#include "common_r_writer.h"
+#include "control_table.h"
+#include "design_file.h"
+#include "fault_message.h"
+#include "go_action.h"
+#include "input_fields.h"
+#include "io_failure.h"
+#include "json_reading.h"
+#include "plain_text.h"
+#include "result_json.h"
+#include "run.h"
+#include "sweep_writer.h"
+#include "work_control.h"
+
+namespace synthfactors::web {
+namespace {
+
+using emscripten::val;
+using Json = nlohmann::ordered_json;
+
+std::string ErrorAnswer(const std::string& message) {
+  Json answer;
+  answer["error"] = message;
+  return formats::JsonLine(answer);
+}
+
+// The table of inputs, for the page's forms: key, flag, help, start text,
+// unit and the modes each applies to.
+std::string InputTable() {
+  Json table = Json::array();
+  for (const runner::InputField& field : runner::kInputFields) {
+    Json entry;
+    entry["key"] = field.key;
+    entry["flag"] = field.flag;
+    entry["help"] = field.help;
+    entry["start"] = field.start;
+    entry["unit"] = field.unit;
+    entry["flag_only"] = field.kind == runner::InputKind::kFlag;
+    entry["single"] = (field.modes & runner::kSingleRun) != 0;
+    entry["planner"] = (field.modes & runner::kPlannerRun) != 0;
+    table.push_back(entry);
+  }
+  return formats::JsonLine(table);
+}
+
+// The classic window's controls (rectangles in pixels), its title and the
+// box that has the first focus.
+std::string WindowLayout() {
+  Json controls = Json::array();
+  for (const runner::ControlEntry& entry : runner::kControls) {
+    Json control;
+    control["name"] = entry.name;
+    control["kind"] = entry.kind == runner::ControlKind::kLabel           ? "label"
+                      : entry.kind == runner::ControlKind::kTextBox       ? "text"
+                      : entry.kind == runner::ControlKind::kPushButton    ? "button"
+                                                                          : "report";
+    control["left"] = runner::ToPixels(entry.rect.left);
+    control["top"] = runner::ToPixels(entry.rect.top);
+    control["width"] = runner::ToPixels(entry.rect.width);
+    control["height"] = runner::ToPixels(entry.rect.height);
+    control["text"] = entry.text;
+    control["tab_index"] = entry.tab_index;
+    if (entry.box) control["box"] = static_cast<int>(*entry.box);
+    controls.push_back(control);
+  }
+  Json layout;
+  layout["title"] = runner::kWindowTitle;
+  layout["width"] = runner::ToPixels(runner::kClientWidthTwips);
+  layout["height"] = runner::ToPixels(runner::kClientHeightTwips);
+  layout["first_focus"] = static_cast<int>(runner::kFirstFocus);
+  layout["controls"] = controls;
+  return formats::JsonLine(layout);
+}
+
+// The shipped chips: name, description, where the figures come from.
+std::string ChipList() {
+  Json chips = Json::array();
+  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
+    std::string error;
+    const auto chip = formats::LoadChip(shipped.name, error);
+    if (!chip) return ErrorAnswer(error);
+    Json entry;
+    entry["name"] = chip->name;
+    entry["description"] = chip->description;
+    entry["source"] = chip->source;
+    entry["fractional"] = chip->fractional.has_value();
+    entry["registers"] = !chip->register_map.empty();
+    entry["output_divider"] = chip->output_divider.has_value();
+    chips.push_back(entry);
+  }
+  return formats::JsonLine(chips);
+}
+
+// One run: the command line's --json line for these inputs.
+std::string Run(const std::string& request, const std::string& decimal_symbol) {
+  std::string error;
+  const std::optional<runner::CheckedInputs> checked =
+      formats::ReadRunLine(request, formats::LoadChip, error);
+  if (!checked) return ErrorAnswer(error);
+  return formats::JsonLine(
+      formats::ResultToJson(runner::RunOnce(checked->inputs, decimal_symbol, checked->plan)));
+}
+
+// The same run as the command line writes it without --json.
+std::string RunReport(const std::string& request, const std::string& decimal_symbol) {
+  std::string error;
+  const std::optional<runner::CheckedInputs> checked =
+      formats::ReadRunLine(request, formats::LoadChip, error);
+  if (!checked) return ErrorAnswer(error);
+  std::ostringstream out;
+  formats::WritePlain(runner::RunOnce(checked->inputs, decimal_symbol, checked->plan),
+                      decimal_symbol, out);
+  return out.str();
+}
+
+// A band, asked for as a design (its inputs read as the planner reads its
+// form), written as the command line writes `--sweep` or `--plan`: CSV or
+// JSON Lines in `text`, with the common R's sentence in `note`. The page's
+// progress(done, total, unit) is called as the points are written.
+val Sweep(const std::string& design_text, bool json_lines, const std::string& decimal_symbol,
+          val progress) {
+  val answer = val::object();
+  std::string error;
+  const std::optional<formats::Design> design = formats::DesignFromJson(design_text, error);
+  if (!design) {
+    answer.set("error", error);
+    return answer;
+  }
+  auto read = formats::CheckDesign(*design, formats::LoadChip);
+  if (auto* faults = std::get_if<std::string>(&read)) {
+    answer.set("error", *faults);
+    return answer;
+  }
+  const auto& plan = std::get<formats::CheckedDesign>(read);
+  const formats::SweepFormat format =
+      json_lines ? formats::SweepFormat::kJsonLines : formats::SweepFormat::kCsv;
+  runner::WorkControl control;
+  control.on_tick = [&progress](std::int64_t done, std::int64_t total, std::string_view unit) {
+    progress(static_cast<double>(done), static_cast<double>(total), std::string(unit));
+  };
+  std::ostringstream out;
+  try {
+    if (design->common_r) {
+      std::string note;
+      const runner::PlanR chosen = formats::WriteCommonRSweep(
+          plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol, format, out,
+          [&note](std::string_view sentence) { note = sentence; }, &control);
+      if (!chosen.choice) {
+        answer.set("error", chosen.error);
+        return answer;
+      }
+      answer.set("note", note);
+    } else {
+      formats::WriteSweep(plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol,
+                          format, out, 1, {}, &control);
+    }
+  } catch (const std::bad_alloc&) {
+    answer.set("error", std::string("Out of memory: the band has too many channels for this "
+                                    "page; plan a narrower band or a larger step."));
+    return answer;
+  }
+  answer.set("text", out.str());
+  return answer;
+}
+
+// The classic calculator: the window's seven boxes and the state its GO
+// keeps from one click to the next.
+class Calculator : public TextBoxes {
+ public:
+  Calculator() {
+    for (Box box : kAllBoxes) texts_[static_cast<std::size_t>(box)] = std::string(StartText(box));
+  }
+
+  std::string Text(Box box) const override { return texts_[static_cast<std::size_t>(box)]; }
+  void SetText(Box box, std::string text) override {
+    texts_[static_cast<std::size_t>(box)] = std::move(text);
+  }
+  std::string_view DecimalSymbol() const override { return decimal_symbol_; }
+
+  // GO with the boxes' texts (a JSON array in box order): the boxes
+  // afterwards and the fault message, if any, as the window shows them.
+  std::string Go(const std::string& boxes, const std::string& decimal_symbol) {
+    std::string error;
+    const std::optional<nlohmann::json> given =
+        formats::ParseJson(boxes, 2, error, formats::Duplicates::kLastCounts);
+    if (!given || !given->is_array() || given->size() != kAllBoxes.size()) {
+      return ErrorAnswer("the calculator takes its seven box texts");
+    }
+    for (Box box : kAllBoxes) {
+      const auto& text = (*given)[static_cast<std::size_t>(box)];
+      if (!text.is_string()) return ErrorAnswer("the calculator takes its seven box texts");
+      SetText(box, text.get<std::string>());
+    }
+    decimal_symbol_ = decimal_symbol;
+    Json answer;
+    try {
+      OnGoClick(*this, state_);
+    } catch (const ArithmeticFault& fault) {
+      answer["fault"] = FaultMessage(fault.kind(), EndStage(state_));
+    } catch (const std::bad_alloc&) {
+      answer["fault"] = "Out of memory: an input text is too long.";
+    }
+    Json texts = Json::array();
+    for (const std::string& text : texts_) texts.push_back(text);
+    answer["boxes"] = texts;
+    return formats::JsonLine(answer);
+  }
+
+ private:
+  std::array<std::string, kAllBoxes.size()> texts_;
+  std::string decimal_symbol_ = ".";
+  GoActionState state_;
+};
+
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(synthfactors) {
+  emscripten::function("inputTable", &InputTable);
+  emscripten::function("windowLayout", &WindowLayout);
+  emscripten::function("chipList", &ChipList);
+  emscripten::function("run", &Run);
+  emscripten::function("runReport", &RunReport);
+  emscripten::function("sweep", &Sweep);
+  emscripten::class_<Calculator>("Calculator")
+      .constructor<>()
+      .function("go", &Calculator::Go);
+}
+
+}  // namespace synthfactors::web
