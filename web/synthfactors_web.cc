@@ -10,6 +10,7 @@
 #include <emscripten/val.h>
 
 #include <array>
+#include <cstdint>
 #include <new>
 #include <sstream>
 #include <string>
@@ -134,6 +135,10 @@ std::string RunReport(const std::string& request, const std::string& decimal_sym
   return out.str();
 }
 
+// A page keeps a band's whole text: past this many points it would run
+// short of memory (the command line writes up to 10,000,000 as it goes).
+constexpr std::int64_t kMostPagePoints = 1'000'000;
+
 // A band, asked for as a design (its inputs read as the planner reads its
 // form), written as the command line writes `--sweep` or `--plan`: CSV or
 // JSON Lines in `text`, with the common R's sentence in `note`. The page's
@@ -153,6 +158,12 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
     return answer;
   }
   const auto& plan = std::get<formats::CheckedDesign>(read);
+  if (plan.range.PointCount() > kMostPagePoints) {
+    answer.set("error", std::string("sweep: the range has more than 1000000 points, more than a "
+                                    "page holds; use a larger STEP or a shorter range, or "
+                                    "synthfactors-cli --sweep"));
+    return answer;
+  }
   const formats::SweepFormat format =
       json_lines ? formats::SweepFormat::kJsonLines : formats::SweepFormat::kCsv;
   runner::WorkControl control;

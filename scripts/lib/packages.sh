@@ -11,6 +11,13 @@ PACKAGES=(
   pybind11-dev python3-dev python3-numpy python3-pytest
 )
 
+# The web page: emscripten for the WebAssembly, Node.js for npm, and
+# Chromium driven by Selenium for its tests.
+WEB_PACKAGES=(emscripten nodejs chromium chromium-driver python3-selenium)
+
+# The Windows command line: the mingw-w64 cross compiler, and wine to run it.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
+
 # Fuzzing with libFuzzer, the static analysers and the package check.
 CHECK_PACKAGES=(clang libclang-rt-14-dev clang-tidy cppcheck pyflakes3 dpkg-dev lintian man-db appstream)
 

@@ -1,0 +1,285 @@
+"""The web page against the command line: the scripting interface on a few
+hundred inputs, the calculator typed into, a band planned and exported,
+Cancel, and the page opened as a file."""
+import json
+import random
+
+import pytest
+from selenium.webdriver.common.by import By
+
+from conftest import PAGE, cli, wait_ready
+
+CHIPS = ["adf4106", "adf4351-int", "adf4351", "max2870-int", "max2870"]
+
+
+def run_cases():
+    """220 inputs of every kind: plain, odd box texts, ranges, noise,
+    chips with prescalers, registers, dividers and fractional options, and
+    a share the reading refuses."""
+    pick = random.Random(29)
+    cases = [{"rf_out": "1000"}, {"rf_out": "1234.5678", "ref": "13", "min_fc": "10", "max_fc": "200"},
+             {"rf_out": "10368.025", "mult": 4, "ref": 10, "min_fc": 1, "max_fc": 1000},
+             {"rf_out": "0"}, {"rf_out": "1e300", "ref": "1e-300"}, {"rf_out": "10MHz"},
+             {"rf_out": "1000", "mult": "0"}, {"rf_out": ""}, {"rf_out": "-2400", "mult": "-2"},
+             {"rf_out": "1000", "fom": "x"}, {"rf_out": "1000", "bogus": 1},
+             {"rf_out": "1000", "r_range": "5:1"}]
+    while len(cases) < 220:
+        case = {"rf_out": pick.choice(["%.3f" % pick.uniform(100, 24000),
+                                       "%.6f" % pick.uniform(1000, 6000),
+                                       str(pick.randrange(50, 20000)),
+                                       pick.uniform(500, 12000)])}
+        if pick.random() < 0.5:
+            case["mult"] = pick.choice([1, 2, 3, 4, 8, "4", "2.5"])
+        if pick.random() < 0.5:
+            case["ref"] = pick.choice(["10", "19.2", "25", "100", "13", 26, "122.88"])
+        if pick.random() < 0.4:
+            low = pick.choice([1, 5, 10, 100])
+            case["min_fc"], case["max_fc"] = str(low), str(low * pick.choice([2, 10, 100, 1000]))
+        if pick.random() < 0.35:
+            case["chip"] = pick.choice(CHIPS)
+            if pick.random() < 0.5:
+                case["registers"] = True
+            if case["chip"] == "adf4106" and pick.random() < 0.4:
+                case["prescaler"] = pick.choice([8, 16, 32, 64])
+            if case["chip"] != "adf4106" and pick.random() < 0.3:
+                case["feedback"] = pick.choice(["fundamental", "divided"])
+            if case["chip"] in ("adf4351", "max2870") and pick.random() < 0.4:
+                case["tolerance"] = pick.choice(["0", "1", "100"])
+                if pick.random() < 0.5:
+                    case["spur_clear"] = pick.choice(["10", "100"])
+        if pick.random() < 0.3:
+            case["fom"] = pick.choice(["-220", "-221.5", -218])
+            if pick.random() < 0.5:
+                case["flicker"] = pick.choice(["-260", "-262"])
+                if pick.random() < 0.5:
+                    case["offset"] = pick.choice(["1000", "100000"])
+        if pick.random() < 0.2:
+            case["alternatives"] = pick.choice([1, 3, 10])
+        if pick.random() < 0.1:
+            case["r_range"] = pick.choice(["1:100", "10:10", "1:16383"])
+        if pick.random() < 0.1:
+            case["n_range"] = pick.choice(["1:65535", "100:200000"])
+        if pick.random() < 0.04:
+            case["mult"] = pick.choice(["x", "0", ""])
+        cases.append(case)
+    return cases
+
+
+def flags(case):
+    args = []
+    for key, value in case.items():
+        flag = "--" + key.replace("_", "-")
+        if value is True:
+            args.append(flag)
+        else:
+            args += [flag, str(value) if not isinstance(value, float) else repr(value)]
+    return args
+
+
+def call_all(driver, function, requests):
+    return driver.execute_async_script(f"""
+        const done = arguments[arguments.length - 1];
+        Promise.all(arguments[0].map((request) => synthfactors.{function}(request)
+            .catch((error) => "ERROR " + error.message))).then(done);""", requests)
+
+
+def test_runs_give_the_command_lines_json(page):
+    cases = run_cases()
+    answers = call_all(page, "runText", cases)
+    # The refused inputs: the reasons a batch line gets, named by key.
+    batch = "\n".join(json.dumps(case) for case in cases) + "\n"
+    batch_lines = cli("--batch", stdin=batch)[0].splitlines()
+    refused = 0
+    for case, answer, batch_line in zip(cases, answers, batch_lines, strict=True):
+        batch_answer = json.loads(batch_line)
+        if "error" in batch_answer and "line" in batch_answer:
+            assert answer == "ERROR " + batch_answer["error"], case
+            refused += 1
+            continue
+        out, err, status = cli("--json", *flags(case))
+        assert status in (0, 1), (case, err)
+        assert answer + "\n" == out, case
+    assert 5 < refused < 40
+
+
+def test_run_parses_to_the_command_lines_object(page):
+    answer = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        synthfactors.run({rf_out: "10368.025", mult: 4, chip: "adf4351", registers: true})
+            .then(done);""")
+    out, _, _ = cli("--json", "--rf-out", "10368.025", "--mult", "4", "--chip", "adf4351",
+                    "--registers")
+    assert answer == json.loads(out)
+    assert answer["registers"][0]["name"] == "R5"
+
+
+def test_sweep_gives_the_command_lines_json_lines(page):
+    design = {"sweep": "10368:10369:0.025", "mult": "4", "chip": "adf4106", "fom": "-220"}
+    objects = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        synthfactors.sweep(arguments[0]).then(done);""", design)
+    out, _, _ = cli("--sweep", "10368:10369:0.025", "--mult", "4", "--chip", "adf4106",
+                    "--fom", "-220", "--json")
+    assert objects == [json.loads(line) for line in out.splitlines()]
+    assert len(objects) == 41
+    errors = call_all(page, "sweep", [{"sweep": "1:2"}, {"sweep": "1000:1200:0.0001"}])
+    assert errors[0].startswith("ERROR sweep takes")
+    assert errors[1].startswith("ERROR sweep: the range has more than 1000000 points")
+
+
+def type_into(page, name, text):
+    box = page.find_element(By.ID, "box-" + name)
+    box.clear()
+    box.send_keys(text)
+
+
+@pytest.mark.parametrize("rf_out, mult, ref, min_fc, max_fc", [
+    ("1000", "1", "10", "5", "100"),
+    ("1234.5678", "1", "13", "10", "200"),
+    ("10368.025", "4", "10", "1", "1000"),
+    ("2400MHz", "2", "19.2", "5", "100"),
+])
+def test_typed_calculator_shows_the_windows_texts(page, rf_out, mult, ref, min_fc, max_fc):
+    for name, text in (("RFOut", rf_out), ("RFMult", mult), ("Ref", ref), ("MinFC", min_fc),
+                       ("MaxFC", max_fc)):
+        type_into(page, name, text)
+    page.find_element(By.ID, "box-GO").click()
+    out, _, _ = cli("--json", "--rf-out", rf_out, "--mult", mult, "--ref", ref, "--min-fc", min_fc,
+                    "--max-fc", max_fc)
+    expected = json.loads(out)
+    page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => document.getElementById("box-DivDisp").value ? done() : setTimeout(check, 20);
+        check();""")
+    assert page.find_element(By.ID, "box-DivDisp").get_property("value") == \
+        expected["report"].replace("\r\n", "\n")
+    assert page.find_element(By.ID, "box-RFund").get_property("value") == expected["rf_source"]
+
+
+def test_calculator_fault_is_the_windows_message(page):
+    type_into(page, "RFOut", "1000")
+    type_into(page, "RFMult", "0")
+    page.find_element(By.ID, "box-GO").click()
+    page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => document.getElementById("fault").open ? done() : setTimeout(check, 20);
+        check();""")
+    _, err, status = cli("--rf-out", "1000", "--mult", "0")
+    assert status == 1
+    assert page.find_element(By.ID, "fault-message").text == err.strip().removeprefix("synthfactors-cli: ")
+    assert page.find_element(By.ID, "fault-title").text == "uWave Frequency Synthesis Factors"
+
+
+CAPTURE_DOWNLOADS = """
+    window.downloads = [];
+    HTMLAnchorElement.prototype.click = function () {
+      const name = this.download;
+      window.downloads.push(fetch(this.href).then((r) => r.text()).then((text) => ({name, text})));
+    };"""
+
+
+def set_value(page, element_id, value):
+    page.execute_script("document.getElementById(arguments[0]).value = arguments[1];", element_id, value)
+
+
+def plan_band(page, band, inputs, common_r=False):
+    page.find_element(By.ID, "tab-planner").click()
+    for element_id, value in zip(("band-from", "band-to", "band-step"), band.split(":")):
+        set_value(page, element_id, value)
+    for key, value in inputs.items():
+        set_value(page, "input-" + key, value)
+    if common_r:
+        page.find_element(By.ID, "common-r").click()
+    page.find_element(By.ID, "plan").click()
+    page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => /^(Planned|Not planned)/.test(document.getElementById("plan-status").textContent)
+            && !document.getElementById("export-csv").disabled ? done() : setTimeout(check, 20);
+        check();""")
+
+
+def export(page, button):
+    page.execute_script(CAPTURE_DOWNLOADS)
+    page.find_element(By.ID, button).click()
+    return page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => window.downloads.length ? Promise.all(window.downloads).then(done)
+                                                    : setTimeout(check, 20);
+        check();""")[0]
+
+
+def test_planned_band_exports_the_command_lines_sweep(page):
+    plan_band(page, "10368:10370:0.025", {"mult": "4", "chip": "adf4106", "fom": "-220"})
+    assert page.find_element(By.ID, "plan-status").text == "Planned 81 channels."
+    args = ["--sweep", "10368:10370:0.025", "--mult", "4", "--chip", "adf4106", "--fom", "-220"]
+    csv = export(page, "export-csv")
+    assert csv["name"] == "plan-10368-10370.csv"
+    assert csv["text"] == cli(*args)[0]
+    lines = export(page, "export-jsonl")
+    assert lines["name"] == "plan-10368-10370.jsonl"
+    assert lines["text"] == cli(*args, "--json")[0]
+    rows = page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")
+    assert len(rows) == 81
+
+
+def test_one_r_band_exports_the_command_lines_sweep(page):
+    plan_band(page, "10368:10370:0.025", {"mult": "4", "min_fc": "1", "max_fc": "1000"}, common_r=True)
+    csv = export(page, "export-csv")
+    out, _, _ = cli("--sweep", "10368:10370:0.025", "--mult", "4", "--min-fc", "1", "--max-fc", "1000",
+                    "--common-r")
+    assert csv["text"] == out
+    assert out.startswith("# common R")
+
+
+def test_a_channels_details_show_its_report_and_registers(page):
+    plan_band(page, "2400:2401:0.5", {"chip": "adf4351", "ref": "25", "min_fc": "100", "max_fc": "40000"})
+    page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
+    page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => document.querySelector("#details pre") ? done() : setTimeout(check, 20);
+        check();""")
+    out, _, _ = cli("--rf-out", "2400.5", "--chip", "adf4351", "--ref", "25", "--min-fc", "100",
+                    "--max-fc", "40000", "--registers", "--json")
+    expected = json.loads(out)
+    words = [cell.text for cell in page.find_elements(By.CSS_SELECTOR, "#details td.mono")]
+    assert words == [word["word"] for word in expected["registers"]]
+    report = page.find_element(By.CSS_SELECTOR, "#details pre").text
+    assert expected["report"].replace("\r\n", "\n").splitlines()[0] in report
+
+
+def test_faults_of_the_form_are_listed_and_the_plan_kept(page):
+    plan_band(page, "10368:10369:0.5", {"mult": "4"})
+    plan_band(page, "10368:10369:0", {"fom": "loud"})
+    faults = [item.text for item in page.find_elements(By.CSS_SELECTOR, "#plan-faults li")]
+    assert any(fault.startswith("sweep: STEP") for fault in faults)
+    assert 'fom "loud" is not a number; write one decimal number, such as 10.5' in faults
+    assert page.find_element(By.ID, "plan-status").text == "Not planned; the plan shown is the earlier one."
+    assert len(page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")) == 3
+
+
+def test_cancel_stops_a_long_plan_and_the_page_answers(page):
+    for element_id, value in zip(("band-from", "band-to", "band-step"), ("1000", "1099", "0.0001")):
+        set_value(page, element_id, value)
+    page.find_element(By.ID, "tab-planner").click()
+    page.find_element(By.ID, "plan").click()
+    page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => /of 990,001 points/.test(document.getElementById("plan-status").textContent)
+            ? done() : setTimeout(check, 20);
+        check();""")
+    page.find_element(By.ID, "cancel").click()
+    assert page.find_element(By.ID, "plan-status").text == "Cancelled."
+    assert page.find_element(By.ID, "plan").is_enabled()
+    answer = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        synthfactors.run({rf_out: "1000"}).then(done);""")
+    assert answer["r"] == 100
+
+
+def test_the_page_works_opened_as_a_file(browser):
+    browser.get(PAGE.as_uri())
+    wait_ready(browser)
+    answer = browser.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        synthfactors.runText({rf_out: "1000"}).then(done);""")
+    assert answer + "\n" == cli("--json", "--rf-out", "1000")[0]

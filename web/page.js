@@ -1,0 +1,532 @@
+// The page: the classic calculator and the planner, both built from the
+// calculation's own tables (the window's controls, the table of inputs,
+// the shipped chips), and the scripting interface `synthfactors`. Every
+// figure comes from the calculation in a worker; this file only lays out,
+// forwards and draws.
+"use strict";
+
+// ---- Workers ---------------------------------------------------------------
+
+// A worker running the calculation, with request/answer pairing. The
+// worker is made from a Blob, so the page works from a file:// address too.
+class Calculation {
+  constructor() {
+    const url = URL.createObjectURL(new Blob([WORKER_SOURCE], { type: "text/javascript" }));
+    this.worker = new Worker(url);
+    URL.revokeObjectURL(url);
+    this.pending = new Map();
+    this.nextId = 1;
+    this.worker.onmessage = (event) => this.receive(event.data);
+    this.worker.onerror = (event) => {
+      event.preventDefault();
+      this.failAll(new Error("The calculation stopped: " + (event.message || "unknown error")));
+    };
+  }
+
+  receive({ id, result, error, progress }) {
+    const call = this.pending.get(id);
+    if (!call) return;
+    if (progress) {
+      if (call.onProgress) call.onProgress(progress);
+      return;
+    }
+    this.pending.delete(id);
+    if (error !== undefined) call.reject(new Error(error));
+    else call.resolve(result);
+  }
+
+  call(kind, args = {}, onProgress = null) {
+    const id = this.nextId++;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject, onProgress });
+      this.worker.postMessage({ id, kind, args });
+    });
+  }
+
+  failAll(error) {
+    for (const call of this.pending.values()) call.reject(error);
+    this.pending.clear();
+  }
+
+  // Ends the worker at once: a running sweep is dropped.
+  terminate() {
+    this.worker.terminate();
+    this.failAll(new CancelledError());
+  }
+}
+
+class CancelledError extends Error {
+  constructor() {
+    super("cancelled");
+    this.name = "CancelledError";
+  }
+}
+
+const calculation = new Calculation();
+
+// The decimal symbol of the browser's language, for the texts a person
+// reads; the scripting interface and the exports keep ".".
+const decimalSymbol = (1.5).toLocaleString(navigator.language).replace(/[0-9]/g, "") || ".";
+
+// ---- The scripting interface ----------------------------------------------
+
+function answerOrThrow(line) {
+  const answer = JSON.parse(line);
+  if (answer && typeof answer === "object" && !Array.isArray(answer) &&
+      Object.keys(answer).length === 1 && typeof answer.error === "string") {
+    throw new Error(answer.error);
+  }
+  return line;
+}
+
+function sweepTextOf(result) {
+  if (result.error !== undefined) throw new Error(result.error);
+  return result.text;
+}
+
+const jsonLines = (text) => text.split("\n").filter((line) => line !== "").map((line) => JSON.parse(line));
+
+window.synthfactors = {
+  // One run with the table of inputs' keys ({rf_out: "1000", mult: 4}):
+  // the object `synthfactors-cli --json` writes.
+  run: async (inputs) => JSON.parse(await window.synthfactors.runText(inputs)),
+  runText: async (inputs) =>
+    answerOrThrow(await calculation.call("run", { request: JSON.stringify(inputs), point: "." })),
+  // A band ({sweep: "10368:10370:0.025", mult: "4", common_r: false, ...}):
+  // the objects `synthfactors-cli --sweep ... --json` writes, one a channel
+  // (with one R, the choice's object first).
+  sweep: async (design) => jsonLines(await window.synthfactors.sweepText(design, { json: true })),
+  // The same band as text: CSV as `--sweep` writes it, or JSON Lines.
+  sweepText: async (design, { json = false } = {}) =>
+    sweepTextOf(await calculation.call("sweep", {
+      design: JSON.stringify(design), jsonLines: json, point: ".",
+    })),
+};
+
+// ---- Small helpers ----------------------------------------------------------
+
+const $ = (id) => document.getElementById(id);
+
+function element(tag, properties = {}, children = []) {
+  const node = document.createElement(tag);
+  Object.assign(node, properties);
+  for (const child of children) node.append(child);
+  return node;
+}
+
+function showFault(title, message) {
+  $("fault-title").textContent = title;
+  $("fault-message").textContent = message;
+  $("fault").showModal();
+}
+
+// Rows of a CSV text as the command line writes it (RFC 4180 quoting);
+// comment lines ("# common R ...") are left out.
+function parseCsv(text) {
+  const rows = [];
+  let row = [], field = "", quoted = false, start = true;
+  for (let i = 0; i < text.length; i++) {
+    const c = text[i];
+    if (quoted) {
+      if (c === '"' && text[i + 1] === '"') { field += '"'; i++; }
+      else if (c === '"') quoted = false;
+      else field += c;
+      continue;
+    }
+    if (start && c === "#") {
+      const end = text.indexOf("\n", i);
+      i = end < 0 ? text.length : end;
+      continue;
+    }
+    start = false;
+    if (c === '"') quoted = true;
+    else if (c === ",") { row.push(field); field = ""; }
+    else if (c === "\n") { row.push(field); rows.push(row); row = []; field = ""; start = true; }
+    else if (c !== "\r") field += c;
+  }
+  if (!start || field !== "") { row.push(field); rows.push(row); }
+  return rows;
+}
+
+function download(name, text, type) {
+  const link = element("a", { download: name, href: URL.createObjectURL(new Blob([text], { type })) });
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+
+const formatCount = (n) => n.toLocaleString(navigator.language);
+
+// ---- The classic calculator -------------------------------------------------
+
+const calculator = { boxes: [] };
+
+function buildCalculator(layout) {
+  $("window-title").textContent = layout.title;
+  const client = $("window-client");
+  client.style.width = layout.width + "px";
+  client.style.height = layout.height + "px";
+  for (const control of layout.controls) {
+    let node;
+    if (control.kind === "label") {
+      node = element("label", { textContent: control.text });
+    } else if (control.kind === "button") {
+      node = element("button", { type: "button", textContent: control.text, tabIndex: control.tab_index + 1 });
+      node.addEventListener("click", go);
+      calculator.go = node;
+    } else {
+      node = element(control.kind === "report" ? "textarea" : "input",
+                     { value: control.text, tabIndex: control.tab_index + 1, spellcheck: false });
+      node.setAttribute("autocomplete", "off");
+      calculator.boxes[control.box] = node;
+    }
+    node.id = "box-" + control.name;
+    node.className = "control " + control.kind;
+    Object.assign(node.style, {
+      left: control.left + "px", top: control.top + "px",
+      width: control.width + "px", height: control.height + "px",
+    });
+    client.append(node);
+  }
+  // Labels name the box beside them for screen readers.
+  for (const control of layout.controls) {
+    if (control.kind !== "label") continue;
+    const box = layout.controls.find((other) => other.box !== undefined && other.kind === "text" &&
+      other.top <= control.top + 10 && other.top + other.height >= control.top &&
+      other.left < control.left);
+    if (box) $("box-" + control.name).htmlFor = "box-" + box.name;
+  }
+  calculator.title = layout.title;
+  calculator.boxes[layout.first_focus].focus();
+}
+
+async function go() {
+  const boxes = calculator.boxes.map((box) => box.value.replace(/\r?\n/g, "\r\n"));
+  calculator.go.disabled = true;
+  try {
+    const answer = JSON.parse(await calculation.call("go", { boxes: JSON.stringify(boxes), point: decimalSymbol }));
+    if (answer.error) throw new Error(answer.error);
+    answer.boxes.forEach((text, box) => { calculator.boxes[box].value = text.replace(/\r\n/g, "\n"); });
+    if (answer.fault) showFault(calculator.title, answer.fault);
+  } catch (error) {
+    showFault(calculator.title, error.message);
+  } finally {
+    calculator.go.disabled = false;
+  }
+}
+
+// ---- The planner ----------------------------------------------------------------
+
+const planner = {
+  fields: [],        // the planner's inputs from the table
+  chips: [],
+  worker: null,      // the running plan's worker
+  header: [],
+  rows: [],
+  csv: "",
+  design: null,      // the design of the plan shown
+  page: 0,
+  chart: null,
+  selected: -1,
+};
+const kRowsPerPage = 200;
+
+function fieldId(key) { return "input-" + key; }
+
+function buildPlannerForm(inputs, chips) {
+  planner.fields = inputs.filter((field) => field.planner);
+  planner.chips = chips;
+  const fieldset = $("plan-inputs");
+  for (const field of planner.fields) {
+    let control;
+    if (field.key === "chip") {
+      control = element("select", {}, [element("option", { value: "", textContent: "(none)" }),
+        ...chips.map((chip) => element("option", { value: chip.name, textContent: chip.name, title: chip.description }))]);
+    } else if (field.key === "feedback") {
+      control = element("select", {}, ["", "fundamental", "divided"].map((word) =>
+        element("option", { value: word, textContent: word || "(the chip's default)" })));
+    } else if (field.flag_only) {
+      control = element("input", { type: "checkbox" });
+    } else {
+      control = element("input", { value: field.start, size: 10, spellcheck: false });
+      control.setAttribute("autocomplete", "off");
+      if (!field.start) control.placeholder = "(not used)";
+    }
+    control.id = fieldId(field.key);
+    control.title = field.help;
+    const caption = field.key.replace(/_/g, " ") + (field.unit ? ", " + field.unit : "");
+    fieldset.append(element("label", { className: "field", htmlFor: control.id }, [
+      element("span", { textContent: caption }), control]));
+  }
+}
+
+// The design of the form: the band and every input given, as the planner
+// keeps it (`synthfactors-cli --plan` runs the same).
+function formDesign() {
+  const design = {
+    sweep: [$("band-from"), $("band-to"), $("band-step")].map((box) => box.value.trim()).join(":"),
+    common_r: $("common-r").checked,
+  };
+  for (const field of planner.fields) {
+    const control = $(fieldId(field.key));
+    if (control.type === "checkbox") {
+      if (control.checked) design[field.key] = true;
+    } else if (control.value.trim() !== "") {
+      design[field.key] = control.value.trim();
+    }
+  }
+  return design;
+}
+
+function setRunning(running) {
+  $("plan").disabled = running;
+  $("cancel").disabled = !running;
+  $("export-csv").disabled = running || planner.rows.length === 0;
+  $("export-jsonl").disabled = running || planner.rows.length === 0;
+  $("progress").hidden = !running;
+}
+
+function showProgress({ done, total, unit }) {
+  const bar = $("progress");
+  bar.max = Math.max(total, 1);
+  bar.value = done;
+  $("plan-status").textContent = total > 0
+    ? `${formatCount(done)} of ${formatCount(total)} ${unit}…`
+    : `${formatCount(done)} ${unit}…`;
+}
+
+// Runs the band in a worker of its own, so that Cancel can end it at once.
+async function sweepInWorker(design, asJsonLines) {
+  planner.worker = new Calculation();
+  setRunning(true);
+  try {
+    return await planner.worker.call("sweep", {
+      design: JSON.stringify(design), jsonLines: asJsonLines, point: ".",
+    }, showProgress);
+  } finally {
+    planner.worker.terminate();
+    planner.worker = null;
+    setRunning(false);
+  }
+}
+
+async function plan(event) {
+  event.preventDefault();
+  if (planner.worker) return;
+  const design = formDesign();
+  $("plan-faults").replaceChildren();
+  $("plan-status").textContent = "Planning…";
+  let result;
+  try {
+    result = await sweepInWorker(design, false);
+  } catch (error) {
+    $("plan-status").textContent = error instanceof CancelledError
+      ? (planner.rows.length ? "Cancelled; the plan shown is the earlier one." : "Cancelled.")
+      : error.message;
+    return;
+  }
+  if (result.error !== undefined) {
+    $("plan-faults").replaceChildren(...result.error.split("\n").map((line) => element("li", { textContent: line })));
+    $("plan-status").textContent = planner.rows.length
+      ? "Not planned; the plan shown is the earlier one." : "Not planned.";
+    return;
+  }
+  showPlan(design, result);
+}
+
+function showPlan(design, result) {
+  const rows = parseCsv(result.text);
+  planner.header = rows.shift() || [];
+  planner.rows = rows;
+  planner.csv = result.text;
+  planner.design = design;
+  planner.page = 0;
+  planner.selected = -1;
+  const faultColumn = planner.header.indexOf("fault");
+  const faults = rows.filter((row) => row[faultColumn] !== "").length;
+  let status = `Planned ${formatCount(rows.length)} channel${rows.length === 1 ? "" : "s"}`;
+  if (faults > 0) status += `; ${formatCount(faults)} ${faults === 1 ? "has" : "have"} a fault (see their fault column)`;
+  status += ".";
+  if (result.note) status += " " + result.note;
+  $("plan-status").textContent = status;
+  setRunning(false);
+  showTable();
+  drawChart();
+  $("details").replaceChildren(element("h2", { textContent: "Channel" }),
+    element("p", { className: "hint", textContent: "Click a channel in the table or the chart to see its report, its alternatives and its register words." }));
+}
+
+function showTable() {
+  const head = $("channels").tHead;
+  head.replaceChildren(element("tr", {}, planner.header.map((name) => element("th", { textContent: name, scope: "col" }))));
+  const first = planner.page * kRowsPerPage;
+  const last = Math.min(first + kRowsPerPage, planner.rows.length);
+  const body = $("channels").tBodies[0];
+  body.replaceChildren(...planner.rows.slice(first, last).map((row, i) => {
+    const tr = element("tr", { tabIndex: 0 }, row.map((cell) => element("td", { textContent: cell })));
+    tr.dataset.index = first + i;
+    if (first + i === planner.selected) tr.className = "selected";
+    return tr;
+  }));
+  $("page-rows").textContent = planner.rows.length
+    ? `rows ${formatCount(first + 1)}–${formatCount(last)} of ${formatCount(planner.rows.length)}` : "";
+  $("page-back").disabled = planner.page === 0;
+  $("page-next").disabled = last >= planner.rows.length;
+}
+
+function numberColumn(name) {
+  const column = planner.header.indexOf(name);
+  if (column < 0) return null;
+  return planner.rows.map((row) => (row[column] === "" ? null : Number(row[column])));
+}
+
+function drawChart() {
+  const host = $("chart");
+  if (planner.chart) planner.chart.destroy();
+  planner.chart = null;
+  const x = numberColumn("rf_out");
+  const error = numberColumn("error_hz");
+  if (!x || !error || planner.rows.length === 0) {
+    host.replaceChildren(element("p", { className: "hint", textContent: "No channel to chart." }));
+    return;
+  }
+  host.replaceChildren();
+  const noise = numberColumn("phase_noise_dbc_hz");
+  const series = [{ label: "RF output, MHz" },
+    { label: "error, Hz", stroke: "#1f5fbf", width: 1, points: { show: planner.rows.length <= 2000, size: 5 } }];
+  const data = [x, error];
+  // Frequencies as the table writes them, with room between the ticks.
+  const axes = [{ label: "RF output, MHz", space: 90, values: (chart, ticks) => ticks.map((tick) => String(Number(tick.toPrecision(12)))) },
+    { label: "error, Hz" }];
+  if (noise) {
+    series.push({ label: "in-band noise, dBc/Hz", stroke: "#c0392b", width: 1, scale: "dB", points: { show: planner.rows.length <= 2000, size: 5 } });
+    data.push(noise);
+    axes.push({ label: "noise, dBc/Hz", side: 1, scale: "dB", grid: { show: false } });
+  }
+  planner.chart = new uPlot({
+    width: Math.max(320, host.clientWidth || 800),
+    height: 280,
+    series,
+    axes,
+    scales: { x: { time: false } },
+    cursor: { drag: { x: true, y: false } },
+    hooks: { ready: [(chart) => chart.over.addEventListener("click", () => {
+      if (chart.cursor.idx != null) selectChannel(chart.cursor.idx);
+    })] },
+  }, data, host);
+}
+
+async function selectChannel(index) {
+  if (index < 0 || index >= planner.rows.length) return;
+  planner.selected = index;
+  const page = Math.floor(index / kRowsPerPage);
+  if (page !== planner.page) planner.page = page;
+  showTable();
+  const row = planner.rows[index];
+  const rfOut = row[planner.header.indexOf("rf_out")];
+  const request = { rf_out: rfOut };
+  for (const [key, value] of Object.entries(planner.design)) {
+    if (key !== "sweep" && key !== "common_r") request[key] = value;
+  }
+  const rColumn = planner.header.indexOf("r");
+  if (planner.design.common_r && rColumn >= 0 && row[rColumn] !== "") request.r_range = `${row[rColumn]}:${row[rColumn]}`;
+  const chip = planner.chips.find((c) => c.name === planner.design.chip);
+  if (chip && chip.registers) request.registers = true;
+  const details = $("details");
+  details.replaceChildren(element("h2", { textContent: `Channel ${rfOut} MHz` }), element("p", { textContent: "Working…" }));
+  try {
+    const report = await calculation.call("report", { request: JSON.stringify(request), point: decimalSymbol });
+    const ranked = JSON.parse(answerOrThrow(await calculation.call("run", {
+      request: JSON.stringify({ ...request, alternatives: 10 }), point: ".",
+    })));
+    if (planner.selected !== index) return;  // another channel was chosen meanwhile
+    showDetails(rfOut, report, ranked);
+  } catch (error) {
+    details.replaceChildren(element("h2", { textContent: `Channel ${rfOut} MHz` }), element("p", { className: "fault", textContent: error.message }));
+  }
+}
+
+function showDetails(rfOut, report, ranked) {
+  const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: report })];
+  if (ranked.alternatives && ranked.alternatives.length) {
+    const columns = ["rank", "r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex", "n_hex"];
+    parts.push(element("h3", { textContent: "Alternatives" }), element("table", { className: "small" }, [
+      element("thead", {}, [element("tr", {}, columns.map((c) => element("th", { textContent: c, scope: "col" })))]),
+      element("tbody", {}, ranked.alternatives.map((pair) => element("tr", {}, columns.map((c) => element("td", { textContent: String(pair[c]) }))))),
+    ]));
+  }
+  if (ranked.registers && ranked.registers.length) {
+    parts.push(element("h3", { textContent: "Register words, in writing order" }), element("table", { className: "small" }, [
+      element("tbody", {}, ranked.registers.map((word) => element("tr", {}, [element("th", { textContent: word.name, scope: "row" }), element("td", { className: "mono", textContent: word.word })]))),
+    ]));
+  }
+  $("details").replaceChildren(...parts);
+}
+
+function exportName(extension) {
+  const [from, to] = planner.design.sweep.split(":");
+  return `plan-${from}-${to}.${extension}`;
+}
+
+async function exportPlan(asJsonLines) {
+  if (!asJsonLines) {
+    download(exportName("csv"), planner.csv, "text/csv");
+    return;
+  }
+  try {
+    const result = await sweepInWorker(planner.design, true);
+    if (result.error !== undefined) throw new Error(result.error);
+    download(exportName("jsonl"), result.text, "application/jsonl");
+    $("plan-status").textContent = `Exported ${formatCount(planner.rows.length)} channels as JSON Lines.`;
+  } catch (error) {
+    $("plan-status").textContent = error instanceof CancelledError ? "Export cancelled." : error.message;
+  }
+}
+
+function cancel() {
+  if (planner.worker) planner.worker.terminate();
+}
+
+// ---- Start -------------------------------------------------------------------
+
+function selectTab(name) {
+  for (const tab of ["calculator", "planner"]) {
+    $("tab-" + tab).setAttribute("aria-selected", String(tab === name));
+    $(tab).hidden = tab !== name;
+  }
+  if (name === "planner" && planner.chart) planner.chart.setSize({ width: $("chart").clientWidth, height: 280 });
+}
+
+async function start() {
+  $("tab-calculator").addEventListener("click", () => selectTab("calculator"));
+  $("tab-planner").addEventListener("click", () => selectTab("planner"));
+  $("plan-form").addEventListener("submit", plan);
+  $("cancel").addEventListener("click", cancel);
+  $("export-csv").addEventListener("click", () => exportPlan(false));
+  $("export-jsonl").addEventListener("click", () => exportPlan(true));
+  $("page-back").addEventListener("click", () => { planner.page--; showTable(); });
+  $("page-next").addEventListener("click", () => { planner.page++; showTable(); });
+  $("channels").addEventListener("click", (event) => {
+    const tr = event.target.closest("tr[data-index]");
+    if (tr) selectChannel(Number(tr.dataset.index));
+  });
+  $("channels").addEventListener("keydown", (event) => {
+    const tr = event.target.closest("tr[data-index]");
+    if (tr && event.key === "Enter") selectChannel(Number(tr.dataset.index));
+  });
+  document.addEventListener("keydown", (event) => {
+    if (event.key === "Escape" && planner.worker) cancel();
+  });
+  try {
+    const tables = await calculation.call("tables");
+    buildCalculator(tables.layout);
+    buildPlannerForm(tables.inputs, tables.chips);
+    $("loading").textContent = "";
+    document.body.dataset.ready = "true";
+  } catch (error) {
+    $("loading").textContent = "The calculation could not start: " + error.message;
+  }
+}
+
+start();
