@@ -188,7 +188,7 @@ double Log10(double x) {
     m /= 2;
     ++e;
   }
-  const int j = static_cast<int>(m * kNodesPerUnit + 0.5);
+  const int j = static_cast<int>(std::lround(m * kNodesPerUnit));
   const double c = static_cast<double>(j) / kNodesPerUnit;
   // m - c is exact (both lie within a factor two, Sterbenz); |s| < 0.0056,
   // so seven terms reach 2^-106.
