@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -101,7 +102,7 @@ const std::array<Double2, kExpTerms + 1>& FactorialReciprocals() {
   static const auto table = [] {
     std::array<Double2, kExpTerms + 1> reciprocals{};
     reciprocals[0] = {1, 0};
-    for (int k = 1; k <= kExpTerms; ++k) {
+    for (std::size_t k = 1; k < reciprocals.size(); ++k) {
       reciprocals[k] = Divide(reciprocals[k - 1], {static_cast<double>(k), 0});
     }
     return reciprocals;

@@ -11,9 +11,10 @@
 // worker is made from a Blob, so the page works from a file:// address too.
 class Calculation {
   constructor() {
-    const url = URL.createObjectURL(new Blob([WORKER_SOURCE], { type: "text/javascript" }));
-    this.worker = new Worker(url);
-    URL.revokeObjectURL(url);
+    // The address lives as long as the worker: a browser may fetch the
+    // script after the constructor returns.
+    this.url = URL.createObjectURL(new Blob([WORKER_SOURCE], { type: "text/javascript" }));
+    this.worker = new Worker(this.url);
     this.pending = new Map();
     this.nextId = 1;
     this.worker.onmessage = (event) => this.receive(event.data);
@@ -51,6 +52,7 @@ class Calculation {
   // Ends the worker at once: a running sweep is dropped.
   terminate() {
     this.worker.terminate();
+    URL.revokeObjectURL(this.url);
     this.failAll(new CancelledError());
   }
 }
