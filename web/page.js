@@ -265,9 +265,16 @@ function buildPlannerForm(inputs, chips) {
 
 // The design of the form: the band and every input given, as the planner
 // keeps it (`synthfactors-cli --plan` runs the same).
+// A number typed with the browser language's decimal symbol ("10,5")
+// written with ".", as a design keeps it.
+function decimalText(text) {
+  const trimmed = text.trim();
+  return decimalSymbol === "." ? trimmed : trimmed.split(decimalSymbol).join(".");
+}
+
 function formDesign() {
   const design = {
-    sweep: [$("band-from"), $("band-to"), $("band-step")].map((box) => box.value.trim()).join(":"),
+    sweep: [$("band-from"), $("band-to"), $("band-step")].map((box) => decimalText(box.value)).join(":"),
     common_r: $("common-r").checked,
   };
   for (const field of planner.fields) {
@@ -275,7 +282,7 @@ function formDesign() {
     if (control.type === "checkbox") {
       if (control.checked) design[field.key] = true;
     } else if (control.value.trim() !== "") {
-      design[field.key] = control.value.trim();
+      design[field.key] = field.decimal ? decimalText(control.value) : control.value.trim();
     }
   }
   return design;

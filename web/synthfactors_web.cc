@@ -47,7 +47,8 @@ std::string ErrorAnswer(const std::string& message) {
 }
 
 // The table of inputs, for the page's forms: key, flag, help, start text,
-// unit and the modes each applies to.
+// unit, whether it is a flag or a decimal number, and the modes it applies
+// to.
 std::string InputTable() {
   Json table = Json::array();
   for (const runner::InputField& field : runner::kInputFields) {
@@ -58,6 +59,9 @@ std::string InputTable() {
     entry["start"] = field.start;
     entry["unit"] = field.unit;
     entry["flag_only"] = field.kind == runner::InputKind::kFlag;
+    entry["decimal"] = field.kind == runner::InputKind::kBoxText ||
+                       field.kind == runner::InputKind::kDecibels ||
+                       field.kind == runner::InputKind::kHertz;
     entry["single"] = (field.modes & runner::kSingleRun) != 0;
     entry["planner"] = (field.modes & runner::kPlannerRun) != 0;
     table.push_back(entry);

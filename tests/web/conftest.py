@@ -39,18 +39,23 @@ def server_url():
     server.shutdown()
 
 
-@pytest.fixture(scope="session")
-def browser(tmp_path_factory):
+def make_browser(user_data_dir, language="en-US"):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
                      "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", "--lang=en-US",
-                     "--window-size=1280,1000",
-                     f"--user-data-dir={tmp_path_factory.mktemp('chromium')}"):
+                     "--disable-component-update", "--disable-sync", f"--lang={language}",
+                     "--window-size=1280,1000", f"--user-data-dir={user_data_dir}"):
         options.add_argument(argument)
+    options.add_experimental_option("prefs", {"intl.accept_languages": language})
     driver = webdriver.Chrome(options=options, service=Service("/usr/bin/chromedriver"))
     driver.set_script_timeout(120)
+    return driver
+
+
+@pytest.fixture(scope="session")
+def browser(tmp_path_factory):
+    driver = make_browser(tmp_path_factory.mktemp("chromium"))
     yield driver
     driver.quit()
 

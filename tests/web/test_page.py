@@ -7,7 +7,7 @@ import random
 import pytest
 from selenium.webdriver.common.by import By
 
-from conftest import PAGE, cli, wait_ready
+from conftest import PAGE, cli, make_browser, wait_ready
 
 CHIPS = ["adf4106", "adf4351-int", "adf4351", "max2870-int", "max2870"]
 
@@ -283,3 +283,26 @@ def test_the_page_works_opened_as_a_file(browser):
         const done = arguments[arguments.length - 1];
         synthfactors.runText({rf_out: "1000"}).then(done);""")
     assert answer + "\n" == cli("--json", "--rf-out", "1000")[0]
+
+
+def test_a_decimal_comma_language_reads_and_writes_commas(tmp_path, server_url):
+    driver = make_browser(tmp_path, "de-DE")
+    try:
+        driver.get(server_url)
+        wait_ready(driver)
+        # The window reads its boxes with a point whatever the language; the
+        # report writes the language's symbol.
+        for name, text in (("RFOut", "1234.5678"), ("Ref", "13")):
+            type_into(driver, name, text)
+        driver.find_element(By.ID, "box-GO").click()
+        driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            const check = () => document.getElementById("box-DivDisp").value ? done() : setTimeout(check, 20);
+            check();""")
+        assert "Comparison freq  5,68679kHz" in driver.find_element(By.ID, "box-DivDisp").get_property("value")
+        plan_band(driver, "10368:10369:0,5", {"mult": "4", "ref": "12,8"})
+        assert driver.find_element(By.ID, "plan-status").text == "Planned 3 channels."
+        csv = export(driver, "export-csv")
+        assert csv["text"] == cli("--sweep", "10368:10369:0.5", "--mult", "4", "--ref", "12.8")[0]
+    finally:
+        driver.quit()
