@@ -15,6 +15,7 @@
 #include "numeric_text.h"
 #include "plan_options.h"
 #include "planning.h"
+#include "rounded_log.h"
 #include "sweep_writer.h"
 
 namespace synthfactors {
@@ -193,6 +194,28 @@ void BM_ToHexText(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(ToHexText(108547));
 }
 BENCHMARK(BM_ToHexText);
+
+// The noise figures' logarithm and power of ten, correctly rounded (the
+// program's own), against the C library's: Arg 0 the library's, 1 ours.
+void BM_Log10(benchmark::State& state) {
+  const bool own = state.range(0) == 1;
+  double x = 2592.00625e6;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(own ? Log10(x) : std::log10(x));
+    x += 1.0;
+  }
+}
+BENCHMARK(BM_Log10)->Arg(0)->Arg(1);
+
+void BM_Exp10(benchmark::State& state) {
+  const bool own = state.range(0) == 1;
+  double y = -7.5;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(own ? Exp10(y) : std::pow(10.0, y));
+    y += 1e-9;
+  }
+}
+BENCHMARK(BM_Exp10)->Arg(0)->Arg(1);
 
 // Discards what is written, as fast as it can.
 class NullBuffer : public std::streambuf {
