@@ -14,8 +14,9 @@
 #include <vector>
 
 // A WebAssembly build without threads: every worker runs in turn on the
-// calling thread.
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+// calling thread. (A test builds this file so on Linux too.)
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__) && \
+    !defined(SYNTHFACTORS_ONE_THREAD)
 #define SYNTHFACTORS_ONE_THREAD 1
 #endif
 

@@ -88,12 +88,21 @@ function sweepTextOf(result) {
 
 const jsonLines = (text) => text.split("\n").filter((line) => line !== "").map((line) => JSON.parse(line));
 
+// The members of a call, as one JSON object's text.
+function requestText(members, name, example) {
+  if (members === null || typeof members !== "object" || Array.isArray(members)) {
+    throw new TypeError(`synthfactors.${name} takes one object of inputs, such as ${example}`);
+  }
+  return JSON.stringify(members);
+}
+
 window.synthfactors = {
   // One run with the table of inputs' keys ({rf_out: "1000", mult: 4}):
   // the object `synthfactors-cli --json` writes.
   run: async (inputs) => JSON.parse(await window.synthfactors.runText(inputs)),
-  runText: async (inputs) =>
-    answerOrThrow(await calculation.call("run", { request: JSON.stringify(inputs), point: "." })),
+  runText: async (inputs) => answerOrThrow(await calculation.call("run", {
+    request: requestText(inputs, "run", '{rf_out: "1000"}'), point: ".",
+  })),
   // A band ({sweep: "10368:10370:0.025", mult: "4", common_r: false, ...}):
   // the objects `synthfactors-cli --sweep ... --json` writes, one a channel
   // (with one R, the choice's object first).
@@ -101,7 +110,7 @@ window.synthfactors = {
   // The same band as text: CSV as `--sweep` writes it, or JSON Lines.
   sweepText: async (design, { json = false } = {}) =>
     sweepTextOf(await calculation.call("sweep", {
-      design: JSON.stringify(design), jsonLines: json, point: ".",
+      design: requestText(design, "sweep", '{sweep: "10368:10370:0.025"}'), jsonLines: Boolean(json), point: ".",
     })),
 };
 

@@ -125,6 +125,16 @@ def test_sweep_gives_the_command_lines_json_lines(page):
     errors = call_all(page, "sweep", [{"sweep": "1:2"}, {"sweep": "1000:1200:0.0001"}])
     assert errors[0].startswith("ERROR sweep takes")
     assert errors[1].startswith("ERROR sweep: the range has more than 1000000 points")
+    odd = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const calls = [synthfactors.run(null), synthfactors.run("1000"), synthfactors.sweep([1]),
+                       synthfactors.run({rf_out: "1000", rf_out2: 1})];
+        Promise.all(calls.map((call) => call.then(() => "answered", (error) => error.message)))
+            .then(done);""")
+    assert odd[:3] == ['synthfactors.run takes one object of inputs, such as {rf_out: "1000"}',
+                       'synthfactors.run takes one object of inputs, such as {rf_out: "1000"}',
+                       'synthfactors.sweep takes one object of inputs, such as {sweep: "10368:10370:0.025"}']
+    assert odd[3].startswith('unknown member "rf_out2": the members are rf_out, mult')
 
 
 def type_into(page, name, text):
