@@ -9,42 +9,23 @@ import pathlib
 import sys
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
-
-def browser(width, height):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                     "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", "--lang=en-US",
-                     "--hide-scrollbars", f"--window-size={width},{height}"):
-        options.add_argument(argument)
-    return webdriver.Chrome(options=options, service=Service("/usr/bin/chromedriver"))
-
-
-def wait_for(driver, script):
-    driver.set_script_timeout(60)
-    driver.execute_async_script(f"""
-        const done = arguments[arguments.length - 1];
-        const check = () => ({script}) ? done() : setTimeout(check, 50);
-        check();""")
+from headless_chromium import make_browser, wait_until
 
 
 def main(page, out):
     out = pathlib.Path(out)
-    driver = browser(1280, 1000)
+    driver = make_browser()
     try:
         driver.get(pathlib.Path(page).resolve().as_uri())
-        wait_for(driver, 'document.body.dataset.ready === "true"')
+        wait_until(driver, 'document.body.dataset.ready === "true"')
         for box, text in (("RFOut", "10368.025"), ("RFMult", "4")):
             element = driver.find_element(By.ID, "box-" + box)
             element.clear()
             element.send_keys(text)
         driver.find_element(By.ID, "box-GO").click()
-        wait_for(driver, 'document.getElementById("box-DivDisp").value !== ""')
+        wait_until(driver, 'document.getElementById("box-DivDisp").value !== ""')
         driver.save_screenshot(str(out.with_name(out.stem + "-calculator" + out.suffix)))
 
         driver.find_element(By.ID, "tab-planner").click()
@@ -55,9 +36,9 @@ def main(page, out):
             driver.execute_script("document.getElementById(arguments[0]).value = arguments[1];",
                                   element_id, value)
         driver.find_element(By.ID, "plan").click()
-        wait_for(driver, '/^Planned/.test(document.getElementById("plan-status").textContent)')
+        wait_until(driver, '/^Planned/.test(document.getElementById("plan-status").textContent)')
         driver.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[12].click()
-        wait_for(driver, 'document.querySelector("#details pre") !== null')
+        wait_until(driver, 'document.querySelector("#details pre") !== null')
         driver.execute_script("window.scrollTo(0, 0); document.querySelector('.table-scroll').scrollLeft = 0;")
         time.sleep(0.3)
         driver.save_screenshot(str(out))

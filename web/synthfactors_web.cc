@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -117,25 +118,32 @@ std::string ChipList() {
   return formats::JsonLine(chips);
 }
 
+// One run asked for as a JSON object, as the command line runs it; empty,
+// with the reason in `error`, when the object cannot be run.
+std::optional<runner::RunResult> RunRequested(const std::string& request,
+                                              const std::string& decimal_symbol,
+                                              std::string& error) {
+  const std::optional<runner::CheckedInputs> checked =
+      formats::ReadRunLine(request, formats::LoadChip, error);
+  if (!checked) return std::nullopt;
+  return runner::RunOnce(checked->inputs, decimal_symbol, checked->plan);
+}
+
 // One run: the command line's --json line for these inputs.
 std::string Run(const std::string& request, const std::string& decimal_symbol) {
   std::string error;
-  const std::optional<runner::CheckedInputs> checked =
-      formats::ReadRunLine(request, formats::LoadChip, error);
-  if (!checked) return ErrorAnswer(error);
-  return formats::JsonLine(
-      formats::ResultToJson(runner::RunOnce(checked->inputs, decimal_symbol, checked->plan)));
+  const std::optional<runner::RunResult> result = RunRequested(request, decimal_symbol, error);
+  if (!result) return ErrorAnswer(error);
+  return formats::JsonLine(formats::ResultToJson(*result));
 }
 
 // The same run as the command line writes it without --json.
 std::string RunReport(const std::string& request, const std::string& decimal_symbol) {
   std::string error;
-  const std::optional<runner::CheckedInputs> checked =
-      formats::ReadRunLine(request, formats::LoadChip, error);
-  if (!checked) return ErrorAnswer(error);
+  const std::optional<runner::RunResult> result = RunRequested(request, decimal_symbol, error);
+  if (!result) return ErrorAnswer(error);
   std::ostringstream out;
-  formats::WritePlain(runner::RunOnce(checked->inputs, decimal_symbol, checked->plan),
-                      decimal_symbol, out);
+  formats::WritePlain(*result, decimal_symbol, out);
   return out.str();
 }
 

@@ -6,11 +6,13 @@ import http.server
 import os
 import pathlib
 import subprocess
+import sys
 import threading
 
 import pytest
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "web"))
+from headless_chromium import make_browser, wait_until  # noqa: E402
 
 PAGE = pathlib.Path(os.environ.get("SYNTHFACTORS_WEB_PAGE", "build/web/index.html")).resolve()
 CLI = os.environ.get("SYNTHFACTORS_CLI", "synthfactors-cli")
@@ -39,20 +41,6 @@ def server_url():
     server.shutdown()
 
 
-def make_browser(user_data_dir, language="en-US"):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                     "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", f"--lang={language}",
-                     "--window-size=1280,1000", f"--user-data-dir={user_data_dir}"):
-        options.add_argument(argument)
-    options.add_experimental_option("prefs", {"intl.accept_languages": language})
-    driver = webdriver.Chrome(options=options, service=Service("/usr/bin/chromedriver"))
-    driver.set_script_timeout(120)
-    return driver
-
-
 @pytest.fixture(scope="session")
 def browser(tmp_path_factory):
     driver = make_browser(tmp_path_factory.mktemp("chromium"))
@@ -61,12 +49,7 @@ def browser(tmp_path_factory):
 
 
 def wait_ready(driver):
-    driver.set_script_timeout(120)
-    driver.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const check = () => document.body.dataset.ready === "true" ? done(true)
-                            : setTimeout(check, 20);
-        check();""")
+    wait_until(driver, 'document.body.dataset.ready === "true"')
 
 
 @pytest.fixture

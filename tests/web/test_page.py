@@ -7,7 +7,7 @@ import random
 import pytest
 from selenium.webdriver.common.by import By
 
-from conftest import PAGE, cli, make_browser, wait_ready
+from conftest import PAGE, cli, make_browser, wait_ready, wait_until
 
 CHIPS = ["adf4106", "adf4351-int", "adf4351", "max2870-int", "max2870"]
 
@@ -157,10 +157,7 @@ def test_typed_calculator_shows_the_windows_texts(page, rf_out, mult, ref, min_f
     out, _, _ = cli("--json", "--rf-out", rf_out, "--mult", mult, "--ref", ref, "--min-fc", min_fc,
                     "--max-fc", max_fc)
     expected = json.loads(out)
-    page.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const check = () => document.getElementById("box-DivDisp").value ? done() : setTimeout(check, 20);
-        check();""")
+    wait_until(page, 'document.getElementById("box-DivDisp").value')
     assert page.find_element(By.ID, "box-DivDisp").get_property("value") == \
         expected["report"].replace("\r\n", "\n")
     assert page.find_element(By.ID, "box-RFund").get_property("value") == expected["rf_source"]
@@ -170,10 +167,7 @@ def test_calculator_fault_is_the_windows_message(page):
     type_into(page, "RFOut", "1000")
     type_into(page, "RFMult", "0")
     page.find_element(By.ID, "box-GO").click()
-    page.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const check = () => document.getElementById("fault").open ? done() : setTimeout(check, 20);
-        check();""")
+    wait_until(page, 'document.getElementById("fault").open')
     _, err, status = cli("--rf-out", "1000", "--mult", "0")
     assert status == 1
     assert page.find_element(By.ID, "fault-message").text == err.strip().removeprefix("synthfactors-cli: ")
@@ -201,11 +195,8 @@ def plan_band(page, band, inputs, common_r=False):
     if common_r:
         page.find_element(By.ID, "common-r").click()
     page.find_element(By.ID, "plan").click()
-    page.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const check = () => /^(Planned|Not planned)/.test(document.getElementById("plan-status").textContent)
-            && !document.getElementById("export-csv").disabled ? done() : setTimeout(check, 20);
-        check();""")
+    wait_until(page, '/^(Planned|Not planned)/.test(document.getElementById("plan-status").textContent)'
+                     ' && !document.getElementById("export-csv").disabled')
 
 
 def export(page, button):
@@ -244,10 +235,7 @@ def test_one_r_band_exports_the_command_lines_sweep(page):
 def test_a_channels_details_show_its_report_and_registers(page):
     plan_band(page, "2400:2401:0.5", {"chip": "adf4351", "ref": "25", "min_fc": "100", "max_fc": "40000"})
     page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
-    page.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const check = () => document.querySelector("#details pre") ? done() : setTimeout(check, 20);
-        check();""")
+    wait_until(page, 'document.querySelector("#details pre")')
     out, _, _ = cli("--rf-out", "2400.5", "--chip", "adf4351", "--ref", "25", "--min-fc", "100",
                     "--max-fc", "40000", "--registers", "--json")
     expected = json.loads(out)
@@ -272,11 +260,7 @@ def test_cancel_stops_a_long_plan_and_the_page_answers(page):
         set_value(page, element_id, value)
     page.find_element(By.ID, "tab-planner").click()
     page.find_element(By.ID, "plan").click()
-    page.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const check = () => /of 990,001 points/.test(document.getElementById("plan-status").textContent)
-            ? done() : setTimeout(check, 20);
-        check();""")
+    wait_until(page, '/of 990,001 points/.test(document.getElementById("plan-status").textContent)')
     page.find_element(By.ID, "cancel").click()
     assert page.find_element(By.ID, "plan-status").text == "Cancelled."
     assert page.find_element(By.ID, "plan").is_enabled()
@@ -305,10 +289,7 @@ def test_a_decimal_comma_language_reads_and_writes_commas(tmp_path, server_url):
         for name, text in (("RFOut", "1234.5678"), ("Ref", "13")):
             type_into(driver, name, text)
         driver.find_element(By.ID, "box-GO").click()
-        driver.execute_async_script("""
-            const done = arguments[arguments.length - 1];
-            const check = () => document.getElementById("box-DivDisp").value ? done() : setTimeout(check, 20);
-            check();""")
+        wait_until(driver, 'document.getElementById("box-DivDisp").value')
         assert "Comparison freq  5,68679kHz" in driver.find_element(By.ID, "box-DivDisp").get_property("value")
         plan_band(driver, "10368:10369:0,5", {"mult": "4", "ref": "12,8"})
         assert driver.find_element(By.ID, "plan-status").text == "Planned 3 channels."
