@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "checked_arithmetic.h"
-#include "parse_leading_number.h"
 #include "search_kernel.h"
 
 namespace synthfactors {
@@ -16,9 +15,10 @@ namespace {
 // is not below it (possible only with absurd frequencies) is never chosen.
 constexpr double kNoDiffYet = 99999999;
 
-// The limits, each read from its text the first time it is needed.
+// The limits, each taken from its number the first time it is needed (an
+// overflow of its reading is raised there).
 struct Limits {
-  std::string_view lower_text, upper_text;
+  BoxNumber lower_number, upper_number;
   double lower = 0, upper = 0;
   bool lower_read = false, upper_read = false;
 };
@@ -58,14 +58,14 @@ Step CheckedStep(SearchState& s, std::int32_t r, Limits& limits,
   const double fcomp_khz = Checked::ComparisonKiloHertz(s.FComp);
   if (!limits.lower_read) {
     s.Phase = SearchPhase::kReadLowerLimit;
-    limits.lower = std::max(ParseLeadingNumber(limits.lower_text), bounds.LowestKHz);
+    limits.lower = std::max(limits.lower_number.Value(), bounds.LowestKHz);
     limits.lower_read = true;
     s.Phase = SearchPhase::kCandidates;
   }
   if (fcomp_khz < limits.lower) return Step::kStopLower;
   if (!limits.upper_read) {
     s.Phase = SearchPhase::kReadUpperLimit;
-    limits.upper = std::min(ParseLeadingNumber(limits.upper_text), bounds.HighestKHz);
+    limits.upper = std::min(limits.upper_number.Value(), bounds.HighestKHz);
     limits.upper_read = true;
     s.Phase = SearchPhase::kCandidates;
   }
@@ -206,9 +206,8 @@ bool FinishBeyondN(SearchState& s, Working& w, std::int32_t r, std::int32_t last
 
 }  // namespace
 
-bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
-                      std::string_view max_fc_text, const SearchBounds& bounds,
-                      SearchKernel kernel) {
+bool RunDividerSearch(SearchState& s, const BoxNumber& lower_khz, const BoxNumber& upper_khz,
+                      const SearchBounds& bounds, SearchKernel kernel) {
   s.Phase = SearchPhase::kCandidates;
   s.BestDiff = kNoDiffYet;
   s.BestN = 0;
@@ -219,7 +218,7 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
 
   // The first candidate reads the limits, step by step; the rest run on
   // plain doubles or in vector lanes.
-  Limits limits{min_fc_text, max_fc_text};
+  Limits limits{lower_khz, upper_khz};
   const Step step = CheckedStep(s, first, limits, bounds);
   if (step != Step::kNext) return step == Step::kExact;
 
@@ -274,8 +273,21 @@ bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
 }
 
 bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
+                      std::string_view max_fc_text, const SearchBounds& bounds,
+                      SearchKernel kernel) {
+  return RunDividerSearch(s, BoxNumber::Read(min_fc_text), BoxNumber::Read(max_fc_text), bounds,
+                          kernel);
+}
+
+bool RunDividerSearch(SearchState& s, std::string_view min_fc_text,
                       std::string_view max_fc_text, const SearchBounds& bounds) {
-  return RunDividerSearch(s, min_fc_text, max_fc_text, bounds, FastestKernel());
+  return RunDividerSearch(s, BoxNumber::Read(min_fc_text), BoxNumber::Read(max_fc_text), bounds,
+                          FastestKernel());
+}
+
+bool RunDividerSearch(SearchState& s, const BoxNumber& lower_khz, const BoxNumber& upper_khz,
+                      const SearchBounds& bounds) {
+  return RunDividerSearch(s, lower_khz, upper_khz, bounds, FastestKernel());
 }
 
 std::vector<SearchKernel> AvailableSearchKernels() {

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "box_number.h"
 #include "candidate.h"
 
 namespace synthfactors {
@@ -127,6 +128,11 @@ bool RunDividerSearch(SearchState& state, std::string_view min_fc_text,
                       std::string_view max_fc_text,
                       const SearchBounds& bounds = SearchBounds{});
 
+// The same with the limits' numbers read beforehand: an overflow kept in one
+// is raised where the search would have read its text.
+bool RunDividerSearch(SearchState& state, const BoxNumber& lower_khz, const BoxNumber& upper_khz,
+                      const SearchBounds& bounds);
+
 // How the candidates after the first are evaluated: one at a time on plain
 // doubles, or a block at a time in vector lanes. Every kernel gives the same
 // result and leaves the same state; the fastest the processor has is the
@@ -143,5 +149,7 @@ std::string_view SearchKernelName(SearchKernel kernel);
 bool RunDividerSearch(SearchState& state, std::string_view min_fc_text,
                       std::string_view max_fc_text, const SearchBounds& bounds,
                       SearchKernel kernel);
+bool RunDividerSearch(SearchState& state, const BoxNumber& lower_khz, const BoxNumber& upper_khz,
+                      const SearchBounds& bounds, SearchKernel kernel);
 
 }  // namespace synthfactors

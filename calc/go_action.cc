@@ -24,10 +24,6 @@ constexpr std::string_view kHexN = "  N  0x";
 using CheckedPair = PairFormula<CheckedArithmetic>;
 using PlainPair = PairFormula<PlainArithmetic>;
 
-double Read(const TextBoxes& boxes, Box box) {
-  return ParseLeadingNumber(boxes.Text(box));
-}
-
 template <typename... Pieces>
 std::string Join(const Pieces&... pieces) {
   std::string out;
@@ -40,19 +36,65 @@ std::optional<double> IfFinite(double value) {
   return value;
 }
 
-}  // namespace
 
-void OnGoClick(TextBoxes& boxes, GoActionState& state, const SearchBounds& bounds) {
+// The window's boxes: each number read from its text when the action
+// needs it.
+class TextsRead {
+ public:
+  explicit TextsRead(TextBoxes& boxes) : boxes_(boxes) {}
+  double Number(Box box) const { return ParseLeadingNumber(boxes_.Text(box)); }
+  BoxNumber Limit(Box box) const { return BoxNumber::Read(boxes_.Text(box)); }
+  std::string Text(Box box) const { return boxes_.Text(box); }
+  void SetText(Box box, std::string text) { boxes_.SetText(box, std::move(text)); }
+  std::string_view DecimalSymbol() const { return boxes_.DecimalSymbol(); }
+
+ private:
+  TextBoxes& boxes_;
+};
+
+// Numbers read beforehand, and the two output boxes as texts.
+class NumbersRead {
+ public:
+  NumbersRead(const BoxNumbers& numbers, std::string_view decimal_symbol, GoTexts& texts)
+      : numbers_(numbers), decimal_symbol_(decimal_symbol), texts_(texts) {}
+  double Number(Box box) const { return Limit(box).Value(); }
+  const BoxNumber& Limit(Box box) const {
+    switch (box) {
+      case Box::RFOut: return numbers_.RFOut;
+      case Box::RFMult: return numbers_.RFMult;
+      case Box::Ref: return numbers_.Ref;
+      case Box::MinFC: return numbers_.MinFC;
+      default: return numbers_.MaxFC;
+    }
+  }
+  std::string Text(Box box) const { return Output(box).value_or(std::string()); }
+  void SetText(Box box, std::string text) { Output(box) = std::move(text); }
+  std::string_view DecimalSymbol() const { return decimal_symbol_; }
+
+ private:
+  std::optional<std::string>& Output(Box box) const {
+    return box == Box::RFund ? texts_.RFund : texts_.DivDisp;
+  }
+  const BoxNumbers& numbers_;
+  std::string_view decimal_symbol_;
+  GoTexts& texts_;
+};
+
+// The action's steps on any boxes: Number(box) is the box's number as
+// ParseLeadingNumber reads its text (raising its overflow), Limit(box) the
+// same for the search to read when it needs it, Text and SetText the report.
+template <typename Boxes>
+void Go(Boxes& boxes, GoActionState& state, const SearchBounds& bounds) {
   SearchState& s = state.Search;
   RunRecord& record = state.Record;
   record = RunRecord{};
   const std::string_view point = boxes.DecimalSymbol();
 
   record.Stage = RunStage::kReadFactor;
-  const double m = Read(boxes, Box::RFMult);
+  const double m = boxes.Number(Box::RFMult);
   record.Factor = m;
   record.Stage = RunStage::kReadOutput;
-  const double o = Read(boxes, Box::RFOut);
+  const double o = boxes.Number(Box::RFOut);
 
   record.Stage = RunStage::kSourceFrequency;
   s.SrcFreq = Div(o, m);
@@ -63,19 +105,19 @@ void OnGoClick(TextBoxes& boxes, GoActionState& state, const SearchBounds& bound
   boxes.SetText(Box::RFund, NumberToSignedText(s.SrcFreq));
 
   record.Stage = RunStage::kReadReference;
-  s.RefFreq = Read(boxes, Box::Ref);
+  s.RefFreq = boxes.Number(Box::Ref);
 
   record.Stage = RunStage::kSearch;
-  const bool exact = RunDividerSearch(s, boxes.Text(Box::MinFC),
-                                      boxes.Text(Box::MaxFC), bounds);
+  const bool exact =
+      RunDividerSearch(s, boxes.Limit(Box::MinFC), boxes.Limit(Box::MaxFC), bounds);
   record.SearchFinished = true;
   record.Exact = exact;
 
   // The multiplication factor is read again for each use, as typed.
   record.Stage = RunStage::kErrorFigures;
   s.FreqErr = CheckedPair::OutputError(s.RefFreq, s.BestR, s.BestN, s.SrcFreq,
-                                        Read(boxes, Box::RFMult));
-  s.RelErr = CheckedPair::RelativeError(s.FreqErr, s.SrcFreq, Read(boxes, Box::RFMult));
+                                        boxes.Number(Box::RFMult));
+  s.RelErr = CheckedPair::RelativeError(s.FreqErr, s.SrcFreq, boxes.Number(Box::RFMult));
   // Worked out whether or not line 4 shows them; line 4 checks them itself.
   const double error_hz = PlainPair::Hertz(s.FreqErr);
   const double error_ppb = PlainPair::PartsPerBillion(s.RelErr);
@@ -111,6 +153,19 @@ void OnGoClick(TextBoxes& boxes, GoActionState& state, const SearchBounds& bound
                      kHexHeading, kLineBreak, kHexR, ToHexText(s.BestR), kHexN,
                      ToHexText(s.BestN)));
   record.Stage = RunStage::kDone;
+}
+
+}  // namespace
+
+void OnGoClick(TextBoxes& boxes, GoActionState& state, const SearchBounds& bounds) {
+  TextsRead read(boxes);
+  Go(read, state, bounds);
+}
+
+void OnGoWithNumbers(const BoxNumbers& numbers, std::string_view decimal_symbol,
+                     GoActionState& state, GoTexts& texts, const SearchBounds& bounds) {
+  NumbersRead read(numbers, decimal_symbol, texts);
+  Go(read, state, bounds);
 }
 
 RunStage EndStage(const GoActionState& state) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "box_number.h"
 #include "boxes.h"
 #include "divider_search.h"
 
@@ -81,6 +82,20 @@ inline constexpr std::string_view kLineBreak = "\r\n";
 // it, and a box edited by hand is read as the user left it.
 void OnGoClick(TextBoxes& boxes, GoActionState& state,
                const SearchBounds& bounds = SearchBounds{});
+
+// The output boxes of a run on numbers: each empty until the run writes it.
+struct GoTexts {
+  std::optional<std::string> RFund;
+  std::optional<std::string> DivDisp;
+};
+
+// The same action on the five boxes' numbers read beforehand (each as
+// ParseLeadingNumber reads its box's text, an overflow kept): the same
+// steps, figures, texts and faults as OnGoClick on boxes holding those
+// texts, with the two output boxes written into `texts`.
+void OnGoWithNumbers(const BoxNumbers& numbers, std::string_view decimal_symbol,
+                     GoActionState& state, GoTexts& texts,
+                     const SearchBounds& bounds = SearchBounds{});
 
 // Where the latest run ended: kDone after a complete report, kZeroSource
 // when the source frequency was 0 and nothing was written, else the step
