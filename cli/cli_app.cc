@@ -242,8 +242,11 @@ void Options::Parse(std::vector<std::string> words) {
   for (const runner::InputField& field : runner::kInputFields) {
     const auto index = static_cast<std::size_t>(field.input);
     if (inputs_[index]->count() == 0) continue;
-    request_.texts[field.input] =
-        field.kind == runner::InputKind::kFlag ? std::string("true") : texts_[index];
+    if (field.kind == runner::InputKind::kFlag) {
+      request_.texts.Flag(field.input) = true;
+    } else {
+      request_.texts[field.input] = texts_[index];
+    }
   }
   if (sweep_option_->count() > 0) request_.sweep = sweep_;
   if (plan_option_->count() > 0) request_.plan_file = plan_file_;

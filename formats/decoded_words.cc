@@ -44,8 +44,8 @@ Json DecodedToJson(const runner::RegisterLayout& layout, const runner::DecodedWo
   }
   object["prescaler"] = OrNull(decoded.prescaler);
   object["output_divider"] = OrNull(decoded.output_divider);
-  object["feedback"] = decoded.fundamental_feedback
-                           ? Json(*decoded.fundamental_feedback ? "fundamental" : "divided")
+  object["feedback"] = decoded.feedback
+                           ? Json(runner::NameOf(*decoded.feedback))
                            : Json(nullptr);
   object["comparison_khz"] = OrNull(decoded.comparison_khz);
   object["vco_mhz"] = OrNull(decoded.vco_mhz);
@@ -78,7 +78,7 @@ std::string DecodedText(const runner::RegisterLayout& layout, const runner::Deco
   }
   if (decoded.output_divider) {
     text += "  output divider /" + std::to_string(*decoded.output_divider) + "  " +
-            (decoded.fundamental_feedback.value_or(true) ? "fundamental" : "divided") +
+            std::string(runner::NameOf(decoded.feedback.value_or(runner::FeedbackMode::kFundamental))) +
             " feedback";
   }
   text += "\nComparison " + Figure(decoded.comparison_khz) + " kHz  VCO " +

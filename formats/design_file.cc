@@ -32,11 +32,12 @@ std::string DesignJson(const Design& design) {
   nlohmann::ordered_json json;
   json["sweep"] = design.sweep;
   for (const runner::InputField& field : runner::kInputFields) {
-    const std::optional<std::string>& text = design.texts[field.input];
-    if (!text || !InDesign(field)) continue;
+    if (!InDesign(field)) continue;
     if (field.kind == runner::InputKind::kFlag) {
-      json[std::string(field.key)] = *text == "true";
-    } else {
+      if (const std::optional<bool>& flag = design.texts.Flag(field.input)) {
+        json[std::string(field.key)] = *flag;
+      }
+    } else if (const std::optional<std::string>& text = design.texts[field.input]) {
       json[std::string(field.key)] = *text;
     }
   }
@@ -78,9 +79,7 @@ std::optional<Design> DesignFromJson(std::string_view text, std::string& error) 
               "\"; a design's members are " + MemberList();
       return std::nullopt;
     }
-    std::optional<std::string> member = InputMemberText(runner::FieldOf(*input), value, error);
-    if (!member) return std::nullopt;
-    design.texts[*input] = std::move(*member);
+    if (!SetInputMember(runner::FieldOf(*input), value, design.texts, error)) return std::nullopt;
   }
   if (!has_sweep) {
     error = "member \"sweep\" is missing: the band as \"FROM:TO:STEP\" in MHz";

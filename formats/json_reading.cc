@@ -64,15 +64,13 @@ std::optional<Json> ParseJson(std::string_view text, int max_nesting, std::strin
 using runner::InputKind;
 using runner::ShortestText;
 
+namespace {
+
+// A member's value as the text of an input that is no flag.
 std::optional<std::string> InputMemberText(const runner::InputField& field, const Json& value,
                                            std::string& error) {
   const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
-                       field.kind != InputKind::kChoice && field.kind != InputKind::kFlag;
-  if (field.kind == InputKind::kFlag) {
-    if (value.is_boolean()) return std::string(value.get<bool>() ? "true" : "false");
-    error = "member \"" + std::string(field.key) + "\" must be true or false";
-    return std::nullopt;
-  }
+                       field.kind != InputKind::kChoice;
   switch (value.type()) {
     case Json::value_t::string:
       return value.get<std::string>();
@@ -95,6 +93,24 @@ std::optional<std::string> InputMemberText(const runner::InputField& field, cons
            : field.kind == InputKind::kChoice       ? "a string such as \"divided\""
                                                     : "a string or a number");
   return std::nullopt;
+}
+
+}  // namespace
+
+bool SetInputMember(const runner::InputField& field, const Json& value, runner::InputTexts& texts,
+                    std::string& error) {
+  if (field.kind == InputKind::kFlag) {
+    if (!value.is_boolean()) {
+      error = "member \"" + std::string(field.key) + "\" must be true or false";
+      return false;
+    }
+    texts.Flag(field.input) = value.get<bool>();
+    return true;
+  }
+  std::optional<std::string> text = InputMemberText(field, value, error);
+  if (!text) return false;
+  texts[field.input] = std::move(*text);
+  return true;
 }
 
 std::optional<runner::CheckedInputs> ReadRunLine(std::string_view line,
@@ -120,9 +136,7 @@ std::optional<runner::CheckedInputs> ReadRunLine(std::string_view line,
               runner::KeyList(runner::kBatchRun);
       return std::nullopt;
     }
-    std::optional<std::string> text = InputMemberText(runner::FieldOf(*input), value, error);
-    if (!text) return std::nullopt;
-    texts[*input] = std::move(*text);
+    if (!SetInputMember(runner::FieldOf(*input), value, texts, error)) return std::nullopt;
   }
   runner::ReadSettings settings;
   settings.naming = runner::Naming::kKey;

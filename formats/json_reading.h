@@ -24,17 +24,17 @@ std::optional<nlohmann::json> ParseJson(std::string_view text, int max_nesting,
                                         std::string& error,
                                         Duplicates duplicates = Duplicates::kLastCounts);
 
-// A member's value as the input's text: a string as typed; a number, where
-// the input takes one, as its shortest round-trip text (a count or a
-// prescaler as its digits); true or false for a flag. Empty, with
-// "member "fom" must be ...", when the value has another type.
-std::optional<std::string> InputMemberText(const runner::InputField& field,
-                                           const nlohmann::json& value, std::string& error);
+// A member's value given to its input in `texts`: a string as typed; a
+// number, where the input takes one, as its shortest round-trip text (a
+// count or a prescaler as its digits); true or false for a flag. False,
+// with "member "fom" must be ...", when the value has another type.
+bool SetInputMember(const runner::InputField& field, const nlohmann::json& value,
+                    runner::InputTexts& texts, std::string& error);
 
 // Reads one run asked for as a line of JSON (a batch line, a web page's
 // call): an object whose optional members are the inputs a single run
 // takes (runner::kInputFields with kBatchRun), named by their keys, their
-// values as InputMemberText takes them; a missing member takes its start
+// values as SetInputMember takes them; a missing member takes its start
 // text (or is not asked for). Returns the checked inputs, or puts into
 // `error` why the line is not such an object, or every member at fault
 // ("; " between).

@@ -109,7 +109,8 @@ std::string OutputDividerLine(const runner::RunResult& result, std::string_view 
     vco.replace(point, 1, decimal_symbol);
   }
   return "Output divider  /" + std::to_string(*result.output_divider) + "  VCO " + vco + " MHz  " +
-         result.feedback.value_or("fundamental") + " feedback";
+         std::string(runner::NameOf(result.feedback.value_or(runner::FeedbackMode::kFundamental))) +
+         " feedback";
 }
 
 std::string CountersLine(const runner::RunResult& result) {

@@ -60,7 +60,7 @@ struct CallTexts {
       }
       texts[runner::Input::kFeedback] = feedback.cast<std::string>();
     }
-    if (Flag(registers, "registers")) texts[runner::Input::kRegisters] = "true";
+    if (Flag(registers, "registers")) texts.Flag(runner::Input::kRegisters) = true;
   }
   void Noise(const py::object& fom, const py::object& flicker, const py::object& offset) {
     texts[runner::Input::kFom] = NumberText(fom, "fom");

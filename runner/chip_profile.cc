@@ -328,22 +328,25 @@ class ProfileReader {
     }
     const ProfileValue* modes = Required(*object, path, "feedback");
     const auto* list = modes != nullptr ? std::get_if<Array>(&modes->value) : nullptr;
+    // "must be a list of \"fundamental\" and/or \"divided\""
+    std::string quoted;
+    for (const auto& [mode, name] : kFeedbackNames) {
+      quoted += (quoted.empty() ? "\"" : " and/or \"") + std::string(name) + "\"";
+    }
     if (modes != nullptr && (list == nullptr || list->empty())) {
-      Fail(Join(path, "feedback"), "must be a list of \"fundamental\" and/or \"divided\"");
+      Fail(Join(path, "feedback"), "must be a list of " + quoted);
       return;
     }
     if (list == nullptr) return;
     divider.Fundamental = false;
     for (const ProfileValue& mode : *list) {
       const auto* text = std::get_if<std::string>(&mode.value);
-      if (text != nullptr && *text == "fundamental") {
-        divider.Fundamental = true;
-      } else if (text != nullptr && *text == "divided") {
-        divider.Divided = true;
-      } else {
-        Fail(Join(path, "feedback"), "must be a list of \"fundamental\" and/or \"divided\"");
+      const std::optional<FeedbackMode> named = text != nullptr ? FeedbackNamed(*text) : std::nullopt;
+      if (!named) {
+        Fail(Join(path, "feedback"), "must be a list of " + quoted);
         return;
       }
+      (*named == FeedbackMode::kFundamental ? divider.Fundamental : divider.Divided) = true;
     }
     profile.output_divider = divider;
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "chip_counters.h"
+#include "mode_names.h"
 
 namespace synthfactors::runner {
 
@@ -56,6 +57,10 @@ struct OutputDivider {
   bool Fundamental = true;
   bool Divided = false;
   std::int32_t MaxInLoop = 1;
+
+  bool Has(FeedbackMode mode) const {
+    return mode == FeedbackMode::kFundamental ? Fundamental : Divided;
+  }
 };
 
 // A fractional-N divider: MOD's range, the INT rule (an N counter, plain,

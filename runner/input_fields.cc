@@ -257,22 +257,21 @@ class Reader {
     RunInputs& inputs = checked_.inputs;
     const ChipProfile* chip = inputs.chip_profile.get();
     if (const auto& mode = Given(Input::kFeedback)) {
-      if (*mode != "fundamental" && *mode != "divided") {
-        Fault(Input::kFeedback, Name(Input::kFeedback) +
-                                    " takes fundamental or divided, not \"" + CutShort(*mode, 40) +
-                                    "\"");
+      const std::optional<FeedbackMode> feedback = FeedbackNamed(*mode);
+      if (!feedback) {
+        Fault(Input::kFeedback, Name(Input::kFeedback) + " takes " + NamesIn(kFeedbackNames) +
+                                    ", not \"" + CutShort(*mode, 40) + "\"");
       } else if (chip == nullptr || !chip->output_divider) {
         if (!HasFault(Input::kChip)) {
           Fault(Input::kFeedback, Name(Input::kFeedback) +
                                       " needs a chip with an output divider (" +
                                       Name(Input::kChip) + ")");
         }
-      } else if ((*mode == "divided" && !chip->output_divider->Divided) ||
-                 (*mode == "fundamental" && !chip->output_divider->Fundamental)) {
+      } else if (!chip->output_divider->Has(*feedback)) {
         Fault(Input::kFeedback, Name(Input::kFeedback) + ": the " + chip->name + " has no " +
                                     *mode + " feedback");
       } else {
-        inputs.divided_feedback = *mode == "divided";
+        inputs.feedback = *feedback;
       }
     }
     for (const Input input : {Input::kTolerance, Input::kSpurClear}) {
@@ -296,18 +295,15 @@ class Reader {
         checked_.plan.spur_clear_khz = value;
       }
     }
-    if (const auto& flag = Given(Input::kRegisters)) {
-      if (*flag != "true" && *flag != "false") {
-        Fault(Input::kRegisters,
-              Name(Input::kRegisters) + " takes true or false, not \"" + CutShort(*flag, 40) + "\"");
-      } else if (*flag == "true" && (chip == nullptr || chip->register_map.empty())) {
+    if (const std::optional<bool>& flag = texts_.Flag(Input::kRegisters)) {
+      if (*flag && (chip == nullptr || chip->register_map.empty())) {
         if (!HasFault(Input::kChip)) {
           Fault(Input::kRegisters, Name(Input::kRegisters) +
                                        " needs a chip whose profile names its register_map (" +
                                        Name(Input::kChip) + ")");
         }
       } else {
-        checked_.plan.registers = *flag == "true";
+        checked_.plan.registers = *flag;
       }
     }
   }

@@ -66,7 +66,7 @@ enum class InputKind {
   kDecibels,      // a decimal number of dBc/Hz
   kHertz,         // a decimal number of Hz above 0
   kChoice,        // one of a few words
-  kFlag,          // on when given ("true"), or "false"
+  kFlag,          // on or off (InputTexts::Flag)
 };
 
 // The modes an input applies to, as bits.
@@ -158,7 +158,8 @@ std::optional<Input> InputWithKey(std::string_view key);
 // offset".
 std::string KeyList(unsigned mode);
 
-// The texts a face was given, each input given or not.
+// What a face was given, each input given or not: a text, or for a flag
+// (InputKind::kFlag) on or off.
 class InputTexts {
  public:
   std::optional<std::string>& operator[](Input input) {
@@ -167,9 +168,14 @@ class InputTexts {
   const std::optional<std::string>& operator[](Input input) const {
     return texts_[static_cast<std::size_t>(input)];
   }
+  std::optional<bool>& Flag(Input input) { return flags_[static_cast<std::size_t>(input)]; }
+  const std::optional<bool>& Flag(Input input) const {
+    return flags_[static_cast<std::size_t>(input)];
+  }
 
  private:
   std::array<std::optional<std::string>, kInputCount> texts_;
+  std::array<std::optional<bool>, kInputCount> flags_;
 };
 
 // How a message names an input.

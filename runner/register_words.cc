@@ -212,7 +212,7 @@ std::int64_t RunValue(const RegisterLayout& layout, std::string_view name, const
   }
   if (name == "cpl") return integer_mode ? 0 : 1;
   if (name == "lds") return run.comparison_khz > 32000 ? 1 : 0;
-  if (name == "feedback_select") return run.fundamental_feedback ? 1 : 0;
+  if (name == "feedback_select") return run.feedback == FeedbackMode::kFundamental ? 1 : 0;
   if (name == "rf_divider_select") return Log2(run.output_divider);
   if (name == "band_select_clock_div") return band & 0xFF;
   if (name == "bs_msb") return band >> 8;
@@ -352,7 +352,7 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
       if (const auto p = value("prescaler")) out.prescaler = *p != 0 ? 8 : 4;
     }
     if (const auto d = value("rf_divider_select")) out.output_divider = 1 << *d;
-    if (const auto f = value("feedback_select")) out.fundamental_feedback = *f != 0;
+    if (const auto f = value("feedback_select")) out.feedback = *f != 0 ? FeedbackMode::kFundamental : FeedbackMode::kDivided;
     if (out.mod && *out.mod < 2) {
       out.notes.push_back("MOD is " + std::to_string(*out.mod) + "; the part wants 2 to 4095");
     }
@@ -386,7 +386,7 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
       }
       const double loop_mhz = n * comparison_mhz;
       const int divider = out.output_divider.value_or(1);
-      const bool fundamental = out.fundamental_feedback.value_or(true);
+      const bool fundamental = out.feedback.value_or(FeedbackMode::kFundamental) == FeedbackMode::kFundamental;
       out.vco_mhz = fundamental ? loop_mhz : loop_mhz * divider;
       out.output_mhz = *out.vco_mhz / divider;
       if (adf4106 && out.prescaler) {

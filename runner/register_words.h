@@ -31,6 +31,8 @@
 #include <utility>
 #include <vector>
 
+#include "mode_names.h"
+
 namespace synthfactors::runner {
 
 // Who sets a field's value.
@@ -78,7 +80,7 @@ struct RegisterRun {
   std::int64_t a = 0, b = 0;     // with a dual-modulus prescaler
   std::int32_t prescaler = 0;    // P of P/P+1; 0: none
   std::int32_t output_divider = 1;
-  bool fundamental_feedback = true;
+  FeedbackMode feedback = FeedbackMode::kFundamental;
   double comparison_khz = 0;
 };
 
@@ -109,7 +111,7 @@ struct DecodedWords {
   std::optional<std::int64_t> r, n, frac, mod, a, b;
   std::optional<std::int32_t> prescaler;
   std::optional<std::int32_t> output_divider;
-  std::optional<bool> fundamental_feedback;
+  std::optional<FeedbackMode> feedback;
   std::optional<double> comparison_khz, vco_mhz, output_mhz;
   std::vector<std::string> notes;
 };

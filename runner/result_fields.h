@@ -36,9 +36,6 @@ enum class FieldKind {
   kWords,   // register words: a list of {"name": ..., "word": ...} in write order
 };
 
-// Register words by name, in write order: ("R5", "0x00580005").
-using NamedWords = std::vector<std::pair<std::string, std::string>>;
-
 // A field's value in one result: empty (JSON null, an empty CSV field), a
 // text, a number, a flag or a list of texts. A kList field reads as empty or
 // as true.
@@ -74,6 +71,12 @@ FieldValue Maybe(const std::optional<T>& value) {
   return *value;
 }
 inline FieldValue Text(std::string_view text) { return std::string(text); }
+// A mode's word.
+template <typename Mode>
+FieldValue Name(const std::optional<Mode>& mode) {
+  if (!mode) return {};
+  return std::string(NameOf(*mode));
+}
 inline FieldValue TextOrEmpty(std::string_view text) {
   if (text.empty()) return {};
   return std::string(text);
@@ -167,9 +170,9 @@ inline constexpr std::array<ResultField, 47> kResultFields = {{
      [](const RunResult& r) { return field_read::Whole(r.output_divider); }, field_read::WithChip},
     {"vco_mhz", FieldKind::kNumber, [](const RunResult& r) { return field_read::Maybe(r.vco_mhz); },
      field_read::WithChip},
-    {"feedback", FieldKind::kText, [](const RunResult& r) { return field_read::Maybe(r.feedback); },
+    {"feedback", FieldKind::kText, [](const RunResult& r) { return field_read::Name(r.feedback); },
      field_read::WithChip},
-    {"mode", FieldKind::kText, [](const RunResult& r) { return field_read::Maybe(r.mode); },
+    {"mode", FieldKind::kText, [](const RunResult& r) { return field_read::Name(r.mode); },
      field_read::WithFractional},
     {"int", FieldKind::kWhole, [](const RunResult& r) { return field_read::Maybe(r.n); },
      field_read::WithFractional},

@@ -63,7 +63,7 @@ TEST(DesignFile, WrittenAndReadBackWhole) {
   design.texts[Input::kRef] = "10";
   design.texts[Input::kChip] = "adf4106";
   design.texts[Input::kPrescaler] = "16";
-  design.texts[Input::kRegisters] = "true";
+  design.texts.Flag(Input::kRegisters) = true;
   design.common_r = true;
   const std::string json = formats::DesignJson(design);
   EXPECT_EQ(
@@ -77,7 +77,7 @@ TEST(DesignFile, WrittenAndReadBackWhole) {
   EXPECT_EQ(design.sweep, back->sweep);
   EXPECT_TRUE(back->common_r);
   EXPECT_EQ("16", back->texts[Input::kPrescaler]);
-  EXPECT_EQ("true", back->texts[Input::kRegisters]);
+  EXPECT_EQ(true, back->texts.Flag(Input::kRegisters));
   // The boxes left out take their start texts, as in a batch line.
   EXPECT_EQ("5", back->texts[Input::kMinFc]);
   EXPECT_FALSE(back->texts[Input::kFom]);

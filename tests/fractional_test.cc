@@ -97,7 +97,7 @@ TEST(FractionalRun, HandWorkedChannels) {
   // 5184.0125 MHz behind /2, 10 MHz compared: 518.40125 = 518 + 321/800;
   // the spur at 10 MHz x 321/800 = 4012.5 kHz.
   const auto lo = FracRun("max2870", "2592.00625", "10", "1000", "50000");
-  EXPECT_EQ("fractional", lo.mode);
+  EXPECT_EQ(runner::SettingMode::kFractional, lo.mode);
   EXPECT_EQ(1, lo.r);
   EXPECT_EQ(518, lo.n);
   EXPECT_EQ(321, lo.frac);
@@ -137,7 +137,7 @@ TEST(FractionalRun, HandWorkedChannels) {
   const auto carry = FracRun("adf4351", "2524.9975", "25", "1000", "32000", "1:1");
   EXPECT_EQ(101, carry.n);
   EXPECT_EQ(0, carry.frac);
-  EXPECT_EQ("integer", carry.mode);
+  EXPECT_EQ(runner::SettingMode::kInteger, carry.mode);
   EXPECT_EQ(2500.0, carry.error_hz);  // 1e-4 x 25 MHz high
   EXPECT_FALSE(carry.spur_offset_khz);
 }
@@ -177,7 +177,7 @@ TEST(FractionalRun, DividedFeedbackAlsoWeighsTheVcosOwnBoundary) {
   inputs.chip_profile = formats::LoadChip("max2870", error);
   inputs.bounds.FirstR = inputs.bounds.LastR = 1;
   const auto fundamental = runner::RunOnce(inputs, ".");
-  inputs.divided_feedback = true;
+  inputs.feedback = runner::FeedbackMode::kDivided;
   const auto divided = runner::RunOnce(inputs, ".");
   EXPECT_EQ(100, divided.n);
   EXPECT_EQ(2, divided.frac);

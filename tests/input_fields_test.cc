@@ -85,8 +85,12 @@ TEST(ReadInputs, OptionsThatNeedAnotherOrAChip) {
   EXPECT_EQ("feedback: --feedback takes fundamental or divided, not \"both\"\n",
             one(Input::kFeedback, "both", "adf4351-int"));
   EXPECT_EQ("", one(Input::kFeedback, "divided", "adf4351-int"));
+  InputTexts words;
+  words.Flag(Input::kRegisters) = true;
   EXPECT_EQ("registers: --registers needs a chip whose profile names its register_map (--chip)\n",
-            one(Input::kRegisters, "true"));
+            Faults(words));
+  words.Flag(Input::kRegisters) = false;  // off needs nothing
+  EXPECT_EQ("", Faults(words));
   EXPECT_EQ("spur_clear: --spur-clear needs a fractional-N chip (--chip, such as adf4351 or "
             "max2870)\n",
             one(Input::kSpurClear, "100", "adf4351-int"));

@@ -40,7 +40,7 @@ RunResult ChipRun(const char* chip, const char* rf, const char* ref, const char*
   inputs.chip = chip;
   std::string error;
   inputs.chip_profile = formats::LoadChip(chip, error);
-  inputs.divided_feedback = divided;
+  inputs.feedback = divided ? runner::FeedbackMode::kDivided : runner::FeedbackMode::kFundamental;
   runner::PlanOptions plan;
   plan.registers = true;
   return RunOnce(inputs, ".", plan);

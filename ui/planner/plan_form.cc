@@ -80,8 +80,10 @@ class FormReader {
     ReadRanges(texts);
     if (form_.chip_profile) texts[runner::Input::kChip] = form_.chip;
     if (form_.prescaler) texts[runner::Input::kPrescaler] = std::to_string(*form_.prescaler);
-    if (form_.divided_feedback) texts[runner::Input::kFeedback] = "divided";
-    if (form_.registers) texts[runner::Input::kRegisters] = "true";
+    if (form_.feedback != runner::FeedbackMode::kFundamental) {
+      texts[runner::Input::kFeedback] = std::string(runner::NameOf(form_.feedback));
+    }
+    if (form_.registers) texts.Flag(runner::Input::kRegisters) = true;
 
     runner::ReadSettings settings;
     settings.naming = runner::Naming::kNone;

@@ -45,7 +45,8 @@ struct PlanForm {
   std::shared_ptr<const runner::ChipProfile> chip_profile;
   std::optional<std::int32_t> prescaler;  // empty: the smallest for each channel
   bool one_r = false;
-  bool divided_feedback = false;  // with a chip that has an output divider
+  // With a chip that has an output divider: what the N divider counts.
+  runner::FeedbackMode feedback = runner::FeedbackMode::kFundamental;
   bool registers = false;         // with a chip that names its register layout
 
   std::string& Text(FormBox box) { return texts[static_cast<std::size_t>(box)]; }

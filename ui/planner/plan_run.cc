@@ -18,59 +18,14 @@ double ValueOr(const std::optional<double>& value) { return value.value_or(kNone
 
 }  // namespace
 
-ChannelFields ChannelFields::Of(const runner::RunResult& result) {
-  ChannelFields fields;
-  fields.rf_out = result.inputs.rf_out;
-  fields.rf_source = result.rf_source.value_or("");
-  fields.r = result.r;
-  fields.n = result.n;
-  fields.comparison_khz = result.comparison_khz;
-  fields.error_hz = result.error_hz;
-  fields.error_ppb = result.error_ppb;
-  fields.phase_noise = result.phase_noise;
-  fields.exact = result.exact;
-  fields.fault = result.fault;
-  fields.prescaler = result.prescaler;
-  fields.counts = result.counts;
-  fields.output_divider = result.output_divider;
-  fields.vco_mhz = result.vco_mhz;
-  fields.divided_feedback = result.feedback == "divided";
-  fields.registers = result.registers;
-  fields.mode = result.mode;
-  fields.frac = result.frac;
-  fields.mod = result.mod;
-  fields.spur_offset_khz = result.spur_offset_khz;
-  return fields;
-}
-
 const runner::RunResult& PlanOutcome::ResultOf(std::size_t channel,
                                                runner::RunResult& scratch) const {
-  const ChannelFields& fields = channels[channel];
   if (scratch.inputs.chip_profile != shape.inputs.chip_profile ||
       scratch.noise.has_value() != shape.noise.has_value()) {
     scratch = shape;
   }
-  scratch.inputs.rf_out = fields.rf_out;
-  scratch.rf_source = fields.rf_source;
-  scratch.r = fields.r;
-  scratch.n = fields.n;
-  scratch.comparison_khz = fields.comparison_khz;
-  scratch.error_hz = fields.error_hz;
-  scratch.error_ppb = fields.error_ppb;
-  scratch.phase_noise = fields.phase_noise;
-  scratch.exact = fields.exact;
-  scratch.fault = fields.fault;
-  scratch.prescaler = fields.prescaler;
-  scratch.counts = fields.counts;
-  scratch.output_divider = fields.output_divider;
-  scratch.vco_mhz = fields.vco_mhz;
-  scratch.feedback.reset();
-  if (fields.output_divider) scratch.feedback = fields.divided_feedback ? "divided" : "fundamental";
-  scratch.registers = fields.registers;
-  scratch.mode = fields.mode;
-  scratch.frac = fields.frac;
-  scratch.mod = fields.mod;
-  scratch.spur_offset_khz = fields.spur_offset_khz;
+  scratch.inputs.rf_out = request.range.PointText(static_cast<std::int64_t>(channel));
+  static_cast<runner::ChannelFigures&>(scratch) = channels[channel];
   return scratch;
 }
 
@@ -139,10 +94,10 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
           outcome.own_r->Set(channel, result);
           const runner::RunResult with_r = runner::RunPoint(
               request.range, index, outcome.row_inputs, decimal_symbol, request.plan);
-          outcome.channels[channel] = ChannelFields::Of(with_r);
+          outcome.channels[channel] = with_r;
           outcome.chart.Set(channel, with_r);
         } else {
-          outcome.channels[channel] = ChannelFields::Of(result);
+          outcome.channels[channel] = result;
           outcome.chart.Set(channel, result);
         }
         ++done;

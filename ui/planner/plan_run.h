@@ -30,27 +30,6 @@ struct ChartColumns {
   void Set(std::size_t channel, const runner::RunResult& result);
 };
 
-// A channel's fields of the command line's sweep, as the run left them:
-// about 150 bytes a channel.
-struct ChannelFields {
-  std::string rf_out;     // the grid's text
-  std::string rf_source;  // as the run wrote it; empty where it did not
-  std::optional<double> r, n, comparison_khz, error_hz, error_ppb, phase_noise;
-  std::optional<bool> exact;
-  std::optional<FaultKind> fault;
-  std::optional<std::int32_t> prescaler;
-  std::optional<PrescalerCounts> counts;
-  std::optional<std::int32_t> output_divider;
-  std::optional<double> vco_mhz;
-  bool divided_feedback = false;  // with an output divider
-  std::optional<runner::NamedWords> registers;
-  std::optional<std::string> mode;
-  std::optional<std::int64_t> frac, mod;
-  std::optional<double> spur_offset_khz;
-
-  static ChannelFields Of(const runner::RunResult& result);
-};
-
 struct PlanOutcome {
   PlanRequest request;
   runner::RunInputs row_inputs;  // every row's (R fixed with one R)
@@ -58,7 +37,9 @@ struct PlanOutcome {
   runner::RunResult shape;
   std::vector<std::string> columns;  // the command line's CSV header names
   std::vector<std::size_t> column_fields;  // their indexes in runner::kResultFields
-  std::vector<ChannelFields> channels;
+  // Each channel's figures as its run left them (its RF output is the
+  // grid's point).
+  std::vector<runner::ChannelFigures> channels;
   ChartColumns chart;
   std::optional<CommonR> common_r;
   std::optional<ChartColumns> own_r;  // with one R: each channel with its own

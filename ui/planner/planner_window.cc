@@ -255,8 +255,9 @@ QGroupBox* PlannerWindow::BuildCountersGroup() {
   AddRow(form, tr("Presc&aler"), prescaler_, FormBox::kPrescaler);
   feedback_ = new QComboBox;
   feedback_->setObjectName(QStringLiteral("feedback"));
-  feedback_->addItem(tr("fundamental"), false);
-  feedback_->addItem(tr("divided"), true);
+  for (const auto& [mode, name] : runner::kFeedbackNames) {
+    feedback_->addItem(Translated(name.data()), static_cast<int>(mode));
+  }
   feedback_->setToolTip(Text(runner::FieldOf(runner::Input::kFeedback).help));
   feedback_->setEnabled(false);
   form->addRow(tr("Feed&back"), feedback_);
@@ -692,7 +693,9 @@ std::variant<PlanRequest, std::vector<BoxFault>> PlannerWindow::ReadForm() const
   form.chip_profile = chip_profile_;
   if (const int p = prescaler_->currentData().toInt(); p > 0) form.prescaler = p;
   form.one_r = one_r_->isChecked();
-  form.divided_feedback = feedback_->isEnabled() && feedback_->currentData().toBool();
+  if (feedback_->isEnabled()) {
+    form.feedback = static_cast<runner::FeedbackMode>(feedback_->currentData().toInt());
+  }
   form.registers = registers_->isEnabled() && registers_->isChecked();
   return ReadPlanForm(form, decimal_symbol_);
 }
@@ -821,7 +824,7 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   table_->resizeColumnsToContents();
   QString text = tr("Planned %1").arg(Channels(std::int64_t(plan_->ChannelCount())));
   std::int64_t faults = 0;
-  for (const ChannelFields& channel : plan_->channels) faults += channel.fault ? 1 : 0;
+  for (const runner::ChannelFigures& channel : plan_->channels) faults += channel.fault ? 1 : 0;
   if (faults > 0) {
     text += faults == 1 ? tr("; 1 has a fault (see its Fault column)")
                         : tr("; %1 have a fault (see their Fault column)")
@@ -957,8 +960,11 @@ void PlannerWindow::ApplyDesign(const formats::Design& design) {
   const int prescaler = prescaler_->findData(text(runner::Input::kPrescaler).toInt());
   prescaler_->setCurrentIndex(std::max(prescaler, 0));
   FillRanges(true);
-  feedback_->setCurrentIndex(text(runner::Input::kFeedback) == QLatin1String("divided") ? 1 : 0);
-  registers_->setChecked(text(runner::Input::kRegisters) == QLatin1String("true"));
+  const std::optional<runner::FeedbackMode> feedback =
+      runner::FeedbackNamed(design.texts[runner::Input::kFeedback].value_or(std::string()));
+  feedback_->setCurrentIndex(
+      std::max(0, feedback_->findData(static_cast<int>(feedback.value_or(runner::FeedbackMode::kFundamental)))));
+  registers_->setChecked(design.texts.Flag(runner::Input::kRegisters).value_or(false));
   one_r_->setChecked(design.common_r);
   const QStringList grid = Text(design.sweep).split(QLatin1Char(':'));
   Box(FormBox::kFrom)->setText(grid.value(0));
