@@ -12,7 +12,7 @@
 //     at most `most` (a best rational approximation; on a tie the smaller
 //     denominator).
 //   - BestFraction64: the same in 64-bit arithmetic, for the planning loop
-//     (runner/fractional_run.cc), which picks INT, FRAC and MOD for each R.
+//     (fractional_search.h), which picks INT, FRAC and MOD for each R.
 //
 // Example: a loop at 5184.0125 MHz compared at 20 MHz divides by
 // 259.200625 = 259 + 321/1600: 321/1600 fits a MOD of up to 4095 and is
