@@ -37,27 +37,10 @@ std::string Quoted(std::string_view text) {
 
 // The box of the input column where an input's fault is shown.
 FormBox BoxOf(runner::Input input) {
-  switch (input) {
-    case runner::Input::kMult: return FormBox::kMult;
-    case runner::Input::kRef: return FormBox::kRef;
-    case runner::Input::kMinFc: return FormBox::kMinFc;
-    case runner::Input::kMaxFc: return FormBox::kMaxFc;
-    case runner::Input::kRRange: return FormBox::kRLast;
-    case runner::Input::kNRange: return FormBox::kNLast;
-    case runner::Input::kFom: return FormBox::kFom;
-    case runner::Input::kFlicker: return FormBox::kFlicker;
-    case runner::Input::kOffset: return FormBox::kOffset;
-    case runner::Input::kChip: return FormBox::kChip;
-    case runner::Input::kPrescaler: return FormBox::kPrescaler;
-    case runner::Input::kFeedback:
-    case runner::Input::kRegisters:
-    case runner::Input::kTolerance: return FormBox::kTolerance;
-    case runner::Input::kSpurClear: return FormBox::kSpurClear;
-    case runner::Input::kRfOut:
-    case runner::Input::kAlternatives:
-      break;
+  for (const InputBox& entry : kInputBoxes) {
+    if (entry.input == input) return entry.box;
   }
-  return FormBox::kFrom;  // not in the form
+  return FormBox::kFrom;  // the RF output: the grid's
 }
 
 // The grid's three numbers by name in its messages.
@@ -72,9 +55,10 @@ class FormReader {
   std::variant<PlanRequest, std::vector<BoxFault>> Read() {
     const std::optional<runner::SweepRange> range = Grid();
     runner::InputTexts texts;
-    for (const auto& [input, box] : kTextBoxes) {
-      if (!Trimmed(form_.Text(box)).empty() || !runner::FieldOf(input).start.empty()) {
-        texts[input] = form_.Text(box);
+    for (const InputBox& entry : kInputBoxes) {
+      if (!entry.text) continue;
+      if (!Trimmed(form_.Text(entry.box)).empty() || !runner::FieldOf(entry.input).start.empty()) {
+        texts[entry.input] = form_.Text(entry.box);
       }
     }
     ReadRanges(texts);
@@ -108,15 +92,6 @@ class FormReader {
   }
 
  private:
-  // The boxes that hold one input's text each.
-  static constexpr std::pair<runner::Input, FormBox> kTextBoxes[] = {
-      {runner::Input::kMult, FormBox::kMult},   {runner::Input::kRef, FormBox::kRef},
-      {runner::Input::kMinFc, FormBox::kMinFc}, {runner::Input::kMaxFc, FormBox::kMaxFc},
-      {runner::Input::kFom, FormBox::kFom},     {runner::Input::kFlicker, FormBox::kFlicker},
-      {runner::Input::kOffset, FormBox::kOffset},
-      {runner::Input::kTolerance, FormBox::kTolerance},
-      {runner::Input::kSpurClear, FormBox::kSpurClear}};
-
   // The counter ranges from their two boxes each; a chip fills them in.
   void ReadRanges(runner::InputTexts& texts) {
     const std::optional<ChipRanges> chip =
@@ -230,12 +205,13 @@ class FormReader {
   // The texts with "." for every decimal point, as a design keeps them
   // (they have been read: each is a number where one is wanted).
   runner::InputTexts Normalised(runner::InputTexts texts) const {
-    for (const auto& [input, box] : kTextBoxes) {
-      if (!texts[input]) continue;
-      if (Trimmed(*texts[input]).empty()) {
-        texts[input].reset();
-      } else if (auto number = runner::StrictDecimal(*texts[input], symbol_)) {
-        texts[input] = std::move(*number);
+    for (const InputBox& entry : kInputBoxes) {
+      std::optional<std::string>& text = texts[entry.input];
+      if (!entry.text || !text) continue;
+      if (Trimmed(*text).empty()) {
+        text.reset();
+      } else if (auto number = runner::StrictDecimal(*text, symbol_)) {
+        text = std::move(*number);
       }
     }
     return texts;

@@ -33,9 +33,39 @@ enum class FormBox {
   kNFirst, kNLast,     // N range (both empty: none)
   kFom, kFlicker, kOffset,  // optional planning figures
   kTolerance, kSpurClear,   // fractional-N choice (with a fractional chip)
-  kChip, kPrescaler,   // not text boxes: the chip and prescaler choices
+  kChip, kPrescaler,   // not text boxes: the chip's choices and check box
+  kFeedback, kRegisters,
 };
-inline constexpr std::size_t kFormBoxCount = static_cast<std::size_t>(FormBox::kPrescaler) + 1;
+inline constexpr std::size_t kFormBoxCount = static_cast<std::size_t>(FormBox::kRegisters) + 1;
+
+constexpr std::size_t IndexOf(FormBox box) { return static_cast<std::size_t>(box); }
+
+// Where each input of the form lives: the box that holds its text (or its
+// choice), and whose row shows its fault. The RF output is the grid's
+// (FROM, TO and STEP); a counter range has two boxes and its fault shows
+// under the second.
+struct InputBox {
+  runner::Input input;
+  FormBox box;
+  bool text;  // the box's text is the input's
+};
+inline constexpr std::array<InputBox, 15> kInputBoxes = {{
+    {runner::Input::kMult, FormBox::kMult, true},
+    {runner::Input::kRef, FormBox::kRef, true},
+    {runner::Input::kMinFc, FormBox::kMinFc, true},
+    {runner::Input::kMaxFc, FormBox::kMaxFc, true},
+    {runner::Input::kRRange, FormBox::kRLast, false},
+    {runner::Input::kNRange, FormBox::kNLast, false},
+    {runner::Input::kFom, FormBox::kFom, true},
+    {runner::Input::kFlicker, FormBox::kFlicker, true},
+    {runner::Input::kOffset, FormBox::kOffset, true},
+    {runner::Input::kChip, FormBox::kChip, false},
+    {runner::Input::kPrescaler, FormBox::kPrescaler, false},
+    {runner::Input::kFeedback, FormBox::kFeedback, false},
+    {runner::Input::kRegisters, FormBox::kRegisters, false},
+    {runner::Input::kTolerance, FormBox::kTolerance, true},
+    {runner::Input::kSpurClear, FormBox::kSpurClear, true},
+}};
 
 struct PlanForm {
   std::array<std::string, kFormBoxCount> texts;

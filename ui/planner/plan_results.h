@@ -1,0 +1,64 @@
+// The planner's results: the plan as a table, the chart under it (with
+// the figure it draws, an error limit and the read-out of the channel under
+// the pointer) and the selected channel's alternatives under that.
+#pragma once
+
+#include <QSplitter>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+#include "plan_run.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+
+namespace synthfactors::planner {
+
+class AlternativesPanel;
+class PlanChart;
+class PlanTableModel;
+
+class PlanResults : public QSplitter {
+  Q_OBJECT
+
+ public:
+  explicit PlanResults(std::string decimal_symbol, QWidget* parent = nullptr);
+
+  // Shows a plan (none: nothing), the table unsorted and no channel chosen.
+  void SetPlan(std::shared_ptr<const PlanOutcome> plan);
+  // The selected cells as tab-separated text, for the clipboard.
+  void CopySelection();
+
+  QTableView* TableView() const { return table_; }
+  PlanTableModel* TableModel() const { return model_; }
+  PlanChart* Chart() const { return chart_; }
+  QComboBox* ChartFigureChoice() const { return figure_; }
+  QLineEdit* ErrorLimit() const { return error_limit_; }
+  QLabel* Readout() const { return readout_; }
+  AlternativesPanel* Alternatives() const { return alternatives_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* BuildChartPanel();
+  void ChooseColumns(const QPoint& at);
+  void ShowAlternatives();
+  void SetErrorLimit(const QString& text);
+
+  std::string decimal_symbol_;
+  std::shared_ptr<const PlanOutcome> plan_;
+  QTableView* table_ = nullptr;
+  PlanTableModel* model_ = nullptr;
+  PlanChart* chart_ = nullptr;
+  QComboBox* figure_ = nullptr;
+  QLineEdit* error_limit_ = nullptr;
+  QLabel* readout_ = nullptr;
+  AlternativesPanel* alternatives_ = nullptr;
+};
+
+}  // namespace synthfactors::planner
