@@ -15,7 +15,7 @@ Json OrNull(const std::optional<T>& value) {
   return *value;
 }
 
-std::string Figure(const std::optional<double>& value) {
+std::string OptionalFigure(const std::optional<double>& value) {
   return value ? runner::ShortestText(*value) : std::string("none");
 }
 
@@ -81,8 +81,8 @@ std::string DecodedText(const runner::RegisterLayout& layout, const runner::Deco
             std::string(runner::NameOf(decoded.feedback.value_or(runner::FeedbackMode::kFundamental))) +
             " feedback";
   }
-  text += "\nComparison " + Figure(decoded.comparison_khz) + " kHz  VCO " +
-          Figure(decoded.vco_mhz) + " MHz  output " + Figure(decoded.output_mhz) + " MHz\n";
+  text += "\nComparison " + OptionalFigure(decoded.comparison_khz) + " kHz  VCO " +
+          OptionalFigure(decoded.vco_mhz) + " MHz  output " + OptionalFigure(decoded.output_mhz) + " MHz\n";
   for (const std::string& note : decoded.notes) text += "Note: " + note + "\n";
   return text;
 }

@@ -25,7 +25,7 @@ std::string OneDecimal(double value, std::string_view decimal_symbol) {
 }
 
 // A mask's text, readable in a column: "." -> "0.", ".5" -> "0.5", "" -> "0".
-std::string Figure(double value, std::string_view mask, std::string_view decimal_symbol) {
+std::string ColumnText(double value, std::string_view mask, std::string_view decimal_symbol) {
   std::string text = FormatDigitMask(value, mask, decimal_symbol);
   const std::string_view digits = std::string_view(text).substr(text.starts_with('-') ? 1 : 0);
   if (!digits.empty() && !digits.starts_with(decimal_symbol)) return text;
@@ -154,10 +154,10 @@ std::string AlternativesTable(const runner::RunResult& result, std::string_view 
     std::vector<std::string> row = {
         std::to_string(alternative.rank),
         FormatDigitMask(pair.R, kDividerMask, decimal_symbol),
-        Figure(pair.N, kDividerMask, decimal_symbol),
-        Figure(pair.ComparisonKHz, kKiloHertzMask, decimal_symbol),
-        Figure(pair.ErrorHz, kHertzMask, decimal_symbol),
-        Figure(pair.ErrorPpb, kPartsMask, decimal_symbol),
+        ColumnText(pair.N, kDividerMask, decimal_symbol),
+        ColumnText(pair.ComparisonKHz, kKiloHertzMask, decimal_symbol),
+        ColumnText(pair.ErrorHz, kHertzMask, decimal_symbol),
+        ColumnText(pair.ErrorPpb, kPartsMask, decimal_symbol),
         pair.Exact ? "yes" : "no",
         RegisterOrEmpty(pair.R),
         RegisterOrEmpty(pair.N)};

@@ -112,7 +112,7 @@ class ProfileReader {
   }
 
   // A noise figure within the limits a real loop has, where given.
-  std::optional<double> Figure(const Object& object, std::string_view name,
+  std::optional<double> NoiseFigure(const Object& object, std::string_view name,
                                const NoiseLimits& limits) {
     const std::optional<double> value = Number(object, "", name);
     if (value && !limits.Admits(*value)) {
@@ -292,8 +292,8 @@ class ProfileReader {
     Span(*top, "comparison_khz", profile.counters.MinComparisonKHz,
          profile.counters.MaxComparisonKHz);
     Span(*top, "source_mhz", profile.counters.MinSourceMHz, profile.counters.MaxSourceMHz);
-    profile.fom = Figure(*top, "fom", kFomLimits);
-    profile.flicker = Figure(*top, "flicker", kFlickerLimits);
+    profile.fom = NoiseFigure(*top, "fom", kFomLimits);
+    profile.flicker = NoiseFigure(*top, "flicker", kFlickerLimits);
     if (ok()) ReadOutputDivider(*top, profile);
     if (ok()) ReadRegisters(*top, profile);
     if (ok()) ReadFractional(*top, profile);

@@ -1,7 +1,9 @@
 // Chip profiles: a chip's counters, limits and noise figures, from a small
-// JSON file (the README gives the schema). The faces read a file with their
-// own JSON library and hand its value over as a ProfileValue; the checks,
-// and the words for what is wrong, are here, once.
+// JSON file (docs/chips.md gives the schema). The formats layer reads a
+// file or a shipped profile's text (formats/chip_file.h) and hands its
+// value over as a ProfileValue, which keeps the runner free of files and
+// JSON libraries; the checks, and the words for what is wrong, are here,
+// once.
 #pragma once
 
 #include <cstdint>

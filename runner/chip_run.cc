@@ -84,7 +84,10 @@ std::optional<double> SourceMHz(const BoxNumbers& numbers) {
 }
 
 std::optional<double> SourceMHz(const RunInputs& inputs) {
-  return SourceMHz(BoxNumbers{BoxNumber::Read(inputs.rf_out), BoxNumber::Read(inputs.mult)});
+  BoxNumbers numbers;
+  numbers.RFOut = BoxNumber::Read(inputs.rf_out);
+  numbers.RFMult = BoxNumber::Read(inputs.mult);
+  return SourceMHz(numbers);
 }
 
 std::optional<NoiseModel> NoiseModelOf(const RunInputs& inputs, const PlanOptions& plan) {

@@ -188,7 +188,7 @@ class Reader {
   }
 
   // A noise figure, within the limits a real loop has.
-  std::optional<double> Figure(Input input, std::string_view what, std::string_view example,
+  std::optional<double> NoiseFigure(Input input, std::string_view what, std::string_view example,
                                const NoiseLimits& limits) {
     std::optional<double> value = Decimal(input, what, example, false);
     if (value && !limits.Admits(*value)) {
@@ -226,8 +226,8 @@ class Reader {
         Fault(Input::kAlternatives, error);
       }
     }
-    plan.fom = Figure(Input::kFom, "the PLL's figure of merit in dBc/Hz", "-220", kFomLimits);
-    plan.flicker = Figure(Input::kFlicker,
+    plan.fom = NoiseFigure(Input::kFom, "the PLL's figure of merit in dBc/Hz", "-220", kFomLimits);
+    plan.flicker = NoiseFigure(Input::kFlicker,
                           "the normalised flicker noise in dBc/Hz (1 Hz carrier, 1 Hz offset)",
                           "-260", kFlickerLimits);
     plan.offset_hz =

@@ -111,11 +111,6 @@ std::optional<double> ParseDecimal(std::string_view text, std::string_view name,
   return value;
 }
 
-std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
-                                         std::string& error) {
-  return ParseDecimal(text, name, "the PLL's figure of merit in dBc/Hz", "-220", false, error);
-}
-
 std::optional<std::int32_t> ParsePrescaler(std::string_view text, std::string_view name,
                                            std::string& error) {
   std::int32_t p = 0;

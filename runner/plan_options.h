@@ -41,11 +41,6 @@ SearchBounds BoundsOf(const std::optional<WholeRange>& r_range,
 bool ReadCounterRanges(RunInputs& inputs, std::string_view r_name, std::string_view n_name,
                        std::string& error);
 
-// A finite decimal number such as "-220" or "-221.5"; else empty, with a
-// message naming `name` in `error`.
-std::optional<double> ParseFigureOfMerit(std::string_view text, std::string_view name,
-                                         std::string& error);
-
 // A finite decimal number, with or without an exponent ("1e12" as
 // "1000000000000"); else empty, with "NAME takes WHAT as a decimal
 // number such as EXAMPLE, not ..." in `error`. With `positive`, above 0 only.
