@@ -303,13 +303,13 @@ bool CheckPlanFile(const std::string& path, CheckedRequest& checked, bool& commo
 
 // The shipped profiles: name, description, where the figures come from.
 int ListChips(std::ostream& out, std::ostream& err) {
-  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
-    std::string error;
-    const auto chip = LoadChip(shipped.name, error);
-    if (!chip) {
-      err << "synthfactors-cli: " << error << '\n';
-      return kExitIncomplete;
-    }
+  std::string error;
+  const auto chips = formats::ShippedChips(error);
+  if (!chips) {
+    err << "synthfactors-cli: " << error << '\n';
+    return kExitIncomplete;
+  }
+  for (const auto& chip : *chips) {
     out << chip->name << ": " << chip->description << "\n  figures from " << chip->source
         << '\n';
   }

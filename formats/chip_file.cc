@@ -93,4 +93,15 @@ std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::
   return std::make_shared<const runner::ChipProfile>(std::move(*profile));
 }
 
+std::optional<std::vector<std::shared_ptr<const runner::ChipProfile>>> ShippedChips(
+    std::string& error) {
+  std::vector<std::shared_ptr<const runner::ChipProfile>> chips;
+  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
+    auto chip = LoadChip(shipped.name, error);
+    if (!chip) return std::nullopt;
+    chips.push_back(std::move(chip));
+  }
+  return chips;
+}
+
 }  // namespace synthfactors::formats

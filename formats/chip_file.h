@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chip_profile.h"
 
@@ -25,5 +26,10 @@ std::optional<std::string> ChipProfileText(std::string_view chip, std::string& e
 // The profile named by `chip`; null, with the reason in `error`, when it
 // cannot be read or is not a valid profile.
 std::shared_ptr<const runner::ChipProfile> LoadChip(std::string_view chip, std::string& error);
+
+// The shipped profiles, read, in name order: what every face lists. Empty,
+// with the reason in `error`, when one cannot be read (a build fault).
+std::optional<std::vector<std::shared_ptr<const runner::ChipProfile>>> ShippedChips(
+    std::string& error);
 
 }  // namespace synthfactors::formats

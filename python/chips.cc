@@ -14,9 +14,11 @@ std::shared_ptr<const runner::ChipProfile> LoadChip(const std::string& chip) {
 }
 
 py::list Chips() {
+  std::string error;
+  const auto shipped = formats::ShippedChips(error);
+  if (!shipped) throw py::value_error(error);
   py::list chips;
-  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
-    const auto chip = LoadChip(std::string(shipped.name));
+  for (const auto& chip : *shipped) {
     py::dict entry;
     entry["name"] = chip->name;
     entry["description"] = chip->description;

@@ -1,7 +1,9 @@
 // The register words of the shipped chips: each layout's fields (register,
 // lowest bit, width, the value written unless a run or a profile sets it),
 // the order the words are written in, composing the words of a run and
-// reading a set of words back.
+// reading a set of words back. Each layout is a file of its own
+// (register_layouts/), with its sources named there; this file holds what
+// every layout does alike.
 //
 // Three layouts:
 //   - "adf4106": three 24-bit latches written INIT, R, N (the initialisation
@@ -9,11 +11,11 @@
 //   - "adf4351": six 32-bit words written R5, R4, R3, R2, R1, R0; control
 //     bits 2:0 are the register's number.
 //   - "max2870": six 32-bit words written R5 ... R0, as the ADF4351's.
-// Where the public sources differ, the data sheet is followed (see the
-// layouts in register_words.cc): the ADF4351's R5 bits 20:19 are written
-// 11, MOD is 2 (its smallest valid value) when FRAC is 0.
+// Where the public sources differ, the data sheet is followed: the
+// ADF4351's R5 bits 20:19 are written 11, MOD is 2 (its smallest valid
+// value) when FRAC is 0.
 //
-// Example: an ADF4351 run with INT 96, FRAC 0, R 1, the 8/9 prescaler, the
+// Example: an ADF4351 run with INT 96, FRAC 0, R 1, the 4/5 prescaler, the
 // output divider /1 with fundamental feedback and a 25 MHz comparison
 // frequency writes R5 0x00580005 first and R0 0x00300000 last.
 //
@@ -24,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -57,6 +60,12 @@ struct RegisterName {
   std::uint32_t control;   // the value of the control bits that name it
 };
 
+struct RegisterRun;
+struct DecodedWords;
+
+// A decoded field's value by name, where the words held it.
+using FieldLookup = std::function<std::optional<std::int64_t>(std::string_view name)>;
+
 struct RegisterLayout {
   std::string_view name;  // "adf4351"
   int word_bits;          // 24 or 32
@@ -65,11 +74,22 @@ struct RegisterLayout {
   std::span<const RegisterField> fields;
   double band_select_max_khz;  // 0: no band-select clock
   int band_select_max_divider;
+  // What the layout's own fields take from a run (its prescaler's code,
+  // its mode bits); empty for a field every layout sets alike.
+  std::optional<std::int64_t> (*run_value)(std::string_view field, const RegisterRun& run);
+  // The counters, prescaler, divider and feedback the decoded fields set,
+  // with notes on counters the part cannot run.
+  void (*read_counters)(const FieldLookup& value, DecodedWords& out);
+  // Notes on what the N divider's counter is given (MHz): a prescaler
+  // asked to count beyond its limit.
+  void (*check_loop)(const DecodedWords& decoded, double loop_mhz, std::vector<std::string>& notes);
 };
 
 // The layout named `name`, if the program knows it.
 const RegisterLayout* LayoutNamed(std::string_view name);
-// The names the program knows: "adf4106, adf4351 or max2870".
+// The layouts the program knows, in name order.
+std::span<const RegisterLayout* const> Layouts();
+// Their names: "adf4106, adf4351 or max2870".
 std::string LayoutNames();
 
 // What a run sets in the words.
