@@ -72,13 +72,23 @@ const decimalSymbol = (1.5).toLocaleString(navigator.language).replace(/[0-9]/g,
 
 // ---- The scripting interface ----------------------------------------------
 
+// The calculation answers a request it cannot run with {"error": "..."}
+// alone; every other answer is an object that starts with another member.
+function isErrorAnswer(line) {
+  return line.startsWith('{"error":');
+}
+
+// An answer's text, read only where it is a refusal (thrown).
 function answerOrThrow(line) {
-  const answer = JSON.parse(line);
-  if (answer && typeof answer === "object" && !Array.isArray(answer) &&
-      Object.keys(answer).length === 1 && typeof answer.error === "string") {
-    throw new Error(answer.error);
-  }
+  if (isErrorAnswer(line)) throw new Error(JSON.parse(line).error);
   return line;
+}
+
+// An answer's object, read once (a refusal is thrown).
+function answerObject(line) {
+  const answer = JSON.parse(line);
+  if (isErrorAnswer(line)) throw new Error(answer.error);
+  return answer;
 }
 
 function sweepTextOf(result) {
@@ -99,7 +109,9 @@ function requestText(members, name, example) {
 window.synthfactors = {
   // One run with the table of inputs' keys ({rf_out: "1000", mult: 4}):
   // the object `synthfactors-cli --json` writes.
-  run: async (inputs) => JSON.parse(await window.synthfactors.runText(inputs)),
+  run: async (inputs) => answerObject(await calculation.call("run", {
+    request: requestText(inputs, "run", '{rf_out: "1000"}'), point: ".",
+  })),
   runText: async (inputs) => answerOrThrow(await calculation.call("run", {
     request: requestText(inputs, "run", '{rf_out: "1000"}'), point: ".",
   })),
@@ -454,29 +466,30 @@ async function selectChannel(index) {
   const details = $("details");
   details.replaceChildren(element("h2", { textContent: `Channel ${rfOut} MHz` }), element("p", { textContent: "Working…" }));
   try {
-    const report = await calculation.call("report", { request: JSON.stringify(request), point: decimalSymbol });
-    const ranked = JSON.parse(answerOrThrow(await calculation.call("run", {
-      request: JSON.stringify({ ...request, alternatives: 10 }), point: ".",
-    })));
+    const channel = answerObject(await calculation.call("channel", {
+      request: JSON.stringify(request), point: decimalSymbol,
+    }));
     if (planner.selected !== index) return;  // another channel was chosen meanwhile
-    showDetails(rfOut, report, ranked);
+    showDetails(rfOut, channel);
   } catch (error) {
     details.replaceChildren(element("h2", { textContent: `Channel ${rfOut} MHz` }), element("p", { className: "fault", textContent: error.message }));
   }
 }
 
-function showDetails(rfOut, report, ranked) {
-  const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: report })];
-  if (ranked.alternatives && ranked.alternatives.length) {
+// A channel's report, alternatives and register words (the "channel"
+// answer).
+function showDetails(rfOut, channel) {
+  const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: channel.report })];
+  if (channel.alternatives && channel.alternatives.length) {
     const columns = ["rank", "r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex", "n_hex"];
     parts.push(element("h3", { textContent: "Alternatives" }), element("table", { className: "small" }, [
       element("thead", {}, [element("tr", {}, columns.map((c) => element("th", { textContent: c, scope: "col" })))]),
-      element("tbody", {}, ranked.alternatives.map((pair) => element("tr", {}, columns.map((c) => element("td", { textContent: String(pair[c]) }))))),
+      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, columns.map((c) => element("td", { textContent: String(pair[c]) }))))),
     ]));
   }
-  if (ranked.registers && ranked.registers.length) {
+  if (channel.registers && channel.registers.length) {
     parts.push(element("h3", { textContent: "Register words, in writing order" }), element("table", { className: "small" }, [
-      element("tbody", {}, ranked.registers.map((word) => element("tr", {}, [element("th", { textContent: word.name, scope: "row" }), element("td", { className: "mono", textContent: word.word })]))),
+      element("tbody", {}, channel.registers.map((word) => element("tr", {}, [element("th", { textContent: word.name, scope: "row" }), element("td", { className: "mono", textContent: word.word })]))),
     ]));
   }
   $("details").replaceChildren(...parts);

@@ -101,11 +101,11 @@ std::string WindowLayout() {
 
 // The shipped chips: name, description, where the figures come from.
 std::string ChipList() {
+  std::string error;
+  const auto shipped = formats::ShippedChips(error);
+  if (!shipped) return ErrorAnswer(error);
   Json chips = Json::array();
-  for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
-    std::string error;
-    const auto chip = formats::LoadChip(shipped.name, error);
-    if (!chip) return ErrorAnswer(error);
+  for (const auto& chip : *shipped) {
     Json entry;
     entry["name"] = chip->name;
     entry["description"] = chip->description;
@@ -137,14 +137,30 @@ std::string Run(const std::string& request, const std::string& decimal_symbol) {
   return formats::JsonLine(formats::ResultToJson(*result));
 }
 
-// The same run as the command line writes it without --json.
-std::string RunReport(const std::string& request, const std::string& decimal_symbol) {
+// How many alternatives the page lists for a channel.
+constexpr int kChannelAlternatives = 10;
+
+// A channel the page shows, from one run: {"report": the command line's
+// plain text without --alternatives (in the page's decimal symbol),
+// "alternatives": the ten best pairs, "registers": the words (or null)},
+// each as `--json` writes it.
+std::string Channel(const std::string& request, const std::string& decimal_symbol) {
   std::string error;
-  const std::optional<runner::RunResult> result = RunRequested(request, decimal_symbol, error);
-  if (!result) return ErrorAnswer(error);
-  std::ostringstream out;
-  formats::WritePlain(*result, decimal_symbol, out);
-  return out.str();
+  std::optional<runner::CheckedInputs> checked =
+      formats::ReadRunLine(request, formats::LoadChip, error);
+  if (!checked) return ErrorAnswer(error);
+  checked->plan.alternatives = kChannelAlternatives;
+  runner::RunResult result = runner::RunOnce(checked->inputs, decimal_symbol, checked->plan);
+  const Json object = formats::ResultToJson(result);
+  Json answer;
+  answer["alternatives"] = object.value("alternatives", Json());
+  answer["registers"] = object.value("registers", Json());
+  // The report as a run without alternatives writes it.
+  result.alternatives.reset();
+  std::ostringstream report;
+  formats::WritePlain(result, decimal_symbol, report);
+  answer["report"] = report.str();
+  return formats::JsonLine(answer);
 }
 
 // A page keeps a band's whole text: past this many points it would run
@@ -263,7 +279,7 @@ EMSCRIPTEN_BINDINGS(synthfactors) {
   emscripten::function("windowLayout", &WindowLayout);
   emscripten::function("chipList", &ChipList);
   emscripten::function("run", &Run);
-  emscripten::function("runReport", &RunReport);
+  emscripten::function("channel", &Channel);
   emscripten::function("sweep", &Sweep);
   emscripten::class_<Calculator>("Calculator")
       .constructor<>()

@@ -18,8 +18,8 @@ function answer(module, id, kind, args) {
       };
     case "run":
       return module.run(args.request, args.point);
-    case "report":
-      return module.runReport(args.request, args.point);
+    case "channel":
+      return module.channel(args.request, args.point);
     case "go":
       if (calculator === null) calculator = new module.Calculator();
       return calculator.go(args.boxes, args.point);

@@ -236,13 +236,26 @@ def test_a_channels_details_show_its_report_and_registers(page):
     plan_band(page, "2400:2401:0.5", {"chip": "adf4351", "ref": "25", "min_fc": "100", "max_fc": "40000"})
     page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
     wait_until(page, 'document.querySelector("#details pre")')
-    out, _, _ = cli("--rf-out", "2400.5", "--chip", "adf4351", "--ref", "25", "--min-fc", "100",
-                    "--max-fc", "40000", "--registers", "--json")
-    expected = json.loads(out)
+    channel = ("--rf-out", "2400.5", "--chip", "adf4351", "--ref", "25", "--min-fc", "100",
+               "--max-fc", "40000", "--registers")
+    expected = json.loads(cli(*channel, "--json")[0])
     words = [cell.text for cell in page.find_elements(By.CSS_SELECTOR, "#details td.mono")]
     assert words == [word["word"] for word in expected["registers"]]
-    report = page.find_element(By.CSS_SELECTOR, "#details pre").text
-    assert expected["report"].replace("\r\n", "\n").splitlines()[0] in report
+    report = page.find_element(By.CSS_SELECTOR, "#details pre").get_property("textContent")
+    assert report == cli(*channel)[0]
+
+
+def test_a_channels_details_list_its_alternatives_from_the_same_run(page):
+    plan_band(page, "10368:10369:0.5", {"mult": "4", "fom": "-220"})
+    page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
+    wait_until(page, 'document.querySelector("#details pre")')
+    channel = ("--rf-out", "10368.5", "--mult", "4", "--fom", "-220")
+    report = page.find_element(By.CSS_SELECTOR, "#details pre").get_property("textContent")
+    assert report == cli(*channel)[0]
+    expected = json.loads(cli(*channel, "--alternatives", "10", "--json")[0])["alternatives"]
+    rows = page.find_elements(By.CSS_SELECTOR, "#details table.small tbody tr")
+    assert [row.find_elements(By.TAG_NAME, "td")[1].text for row in rows] == [
+        str(pair["r"]) for pair in expected]
 
 
 def test_faults_of_the_form_are_listed_and_the_plan_kept(page):
