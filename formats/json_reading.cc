@@ -90,7 +90,8 @@ std::optional<std::string> InputMemberText(const runner::InputField& field, cons
   error = "member \"" + key + "\" must be " +
           (field.kind == InputKind::kChip           ? "a string such as \"adf4106\""
            : field.kind == InputKind::kCounterRange ? "a string such as \"1:16383\""
-           : field.kind == InputKind::kChoice       ? "a string such as \"divided\""
+           : field.kind == InputKind::kChoice
+               ? "a string such as \"" + std::string(runner::ChoicesOf(field.input).back()) + "\""
                                                     : "a string or a number");
   return std::nullopt;
 }

@@ -56,7 +56,11 @@ struct CallTexts {
     texts[runner::Input::kPrescaler] = PrescalerText(prescaler);
     if (!feedback.is_none()) {
       if (!PyUnicode_Check(feedback.ptr())) {
-        throw py::type_error("feedback must be a str, \"fundamental\" or \"divided\"");
+        std::string words;
+        for (const std::string_view word : runner::ChoicesOf(runner::Input::kFeedback)) {
+          words += (words.empty() ? "\"" : " or \"") + std::string(word) + "\"";
+        }
+        throw py::type_error("feedback must be a str, " + words);
       }
       texts[runner::Input::kFeedback] = feedback.cast<std::string>();
     }

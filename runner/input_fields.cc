@@ -328,6 +328,14 @@ class Reader {
 
 }  // namespace
 
+std::vector<std::string_view> ChoicesOf(Input input) {
+  std::vector<std::string_view> words;
+  if (input == Input::kFeedback) {
+    for (const auto& [mode, name] : kFeedbackNames) words.push_back(name);
+  }
+  return words;
+}
+
 std::optional<Input> InputWithKey(std::string_view key) {
   for (const InputField& field : kInputFields) {
     if (field.key == key) return field.input;

@@ -151,6 +151,10 @@ constexpr const InputField& FieldOf(Input input) {
   return kInputFields[static_cast<std::size_t>(input)];
 }
 
+// The words an input of kind kChoice takes, in their table's order (none
+// for another input).
+std::vector<std::string_view> ChoicesOf(Input input);
+
 // The input with this key (rf_out), if any.
 std::optional<Input> InputWithKey(std::string_view key);
 

@@ -266,8 +266,8 @@ function buildPlannerForm(inputs, chips) {
     if (field.key === "chip") {
       control = element("select", {}, [element("option", { value: "", textContent: "(none)" }),
         ...chips.map((chip) => element("option", { value: chip.name, textContent: chip.name, title: chip.description }))]);
-    } else if (field.key === "feedback") {
-      control = element("select", {}, ["", "fundamental", "divided"].map((word) =>
+    } else if (field.choices.length) {
+      control = element("select", {}, ["", ...field.choices].map((word) =>
         element("option", { value: word, textContent: word || "(the chip's default)" })));
     } else if (field.flag_only) {
       control = element("input", { type: "checkbox" });

@@ -63,6 +63,7 @@ std::string InputTable() {
     entry["decimal"] = field.kind == runner::InputKind::kBoxText ||
                        field.kind == runner::InputKind::kDecibels ||
                        field.kind == runner::InputKind::kHertz;
+    entry["choices"] = runner::ChoicesOf(field.input);
     entry["single"] = (field.modes & runner::kSingleRun) != 0;
     entry["planner"] = (field.modes & runner::kPlannerRun) != 0;
     table.push_back(entry);
