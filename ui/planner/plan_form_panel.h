@@ -34,7 +34,7 @@ class PlanFormPanel : public QWidget {
  public:
   explicit PlanFormPanel(std::string decimal_symbol, QWidget* parent = nullptr);
 
-  QLineEdit* Box(FormBox box) const { return boxes_[IndexOf(box)]; }
+  QLineEdit* Box(FormBox box) const { return boxes_.at(IndexOf(box)); }
   QComboBox* ChipChoice() const { return chip_; }
   QComboBox* PrescalerChoice() const { return prescaler_; }
   QComboBox* FeedbackChoice() const { return feedback_; }
