@@ -4,6 +4,8 @@
 #include <limits>
 #include <numeric>
 
+#include "wide_product.h"
+
 namespace synthfactors {
 namespace {
 
@@ -88,40 +90,54 @@ std::optional<Rational> Div(const Rational& a, const Rational& b) {
   return Mul(a, Rational{b.num < 0 ? -b.den : b.den, Abs(b.num)});
 }
 
-bool Less(const Rational& a, const Rational& b) {
-  const auto difference = Sub(a, b);
-  if (difference) return difference->num < 0;
-  return static_cast<long double>(a.num) / static_cast<long double>(a.den) <
-         static_cast<long double>(b.num) / static_cast<long double>(b.den);
+int Compare(const Rational& a, const Rational& b) {
+  // Signs first; then |a.num| x b.den against |b.num| x a.den, exactly.
+  const int sa = a.num < 0 ? -1 : a.num > 0 ? 1 : 0;
+  const int sb = b.num < 0 ? -1 : b.num > 0 ? 1 : 0;
+  if (sa != sb) return sa < sb ? -1 : 1;
+  if (sa == 0) return 0;
+  const int magnitude =
+      CompareProducts({static_cast<UInt128>(Abs(a.num)), static_cast<UInt128>(b.den)},
+                      {static_cast<UInt128>(Abs(b.num)), static_cast<UInt128>(a.den)});
+  return sa > 0 ? magnitude : -magnitude;
 }
+
+bool Less(const Rational& a, const Rational& b) { return Compare(a, b) < 0; }
 
 double NearestDouble(const Rational& value) {
   if (value.num == 0) return 0.0;
   const bool negative = value.num < 0;
-  UInt128 n = static_cast<UInt128>(Abs(value.num));
-  UInt128 d = static_cast<UInt128>(value.den);
-  // Scale so that the quotient has 55 bits (53 and a guard bit, and one
-  // more), keeping the remainder as a sticky bit: then one rounding.
-  int shift = 55 - (BitLength(n) - BitLength(d));
-  if (shift >= 0 && BitLength(n) + shift > 127) {
-    // Too wide to shift exactly: a long double is close enough here.
-    const long double x = static_cast<long double>(n) / static_cast<long double>(d);
-    return negative ? -static_cast<double>(x) : static_cast<double>(x);
-  }
-  if (shift >= 0) {
-    n <<= shift;
+  const UInt128 d = static_cast<UInt128>(value.den);
+  // The quotient to 55 bits (53, a guard bit and one more) by long
+  // division, the remainder kept as a sticky bit: then one rounding.
+  UInt128 q = static_cast<UInt128>(Abs(value.num)) / d;
+  UInt128 r = static_cast<UInt128>(Abs(value.num)) % d;
+  int exponent = 0;
+  bool sticky = false;
+  if (BitLength(q) > 55) {
+    const int extra = BitLength(q) - 55;
+    sticky = (q & ((UInt128{1} << extra) - 1)) != 0 || r != 0;
+    q >>= extra;
+    exponent = extra;
   } else {
-    d <<= -shift;
+    while (BitLength(q) < 55) {  // r < d < 2^127: doubling it stays below 2^128
+      r <<= 1;
+      q <<= 1;
+      if (r >= d) {
+        r -= d;
+        q |= 1;
+      }
+      --exponent;
+    }
+    sticky = r != 0;
   }
-  UInt128 q = n / d;
-  const bool sticky = n % d != 0;
-  // q has 55 or 56 bits; keep 53 with round-half-even on the rest.
-  const int extra = BitLength(q) - 53;
-  const UInt128 half = UInt128{1} << (extra - 1);
-  const UInt128 rest = q & ((UInt128{1} << extra) - 1);
-  q >>= extra;
+  // q has 55 bits; keep 53 with round-half-even on the rest.
+  constexpr int kExtra = 2;
+  const UInt128 half = UInt128{1} << (kExtra - 1);
+  const UInt128 rest = q & ((UInt128{1} << kExtra) - 1);
+  q >>= kExtra;
   if (rest > half || (rest == half && (sticky || (q & 1) != 0))) ++q;
-  const double result = std::ldexp(static_cast<double>(q), extra - shift);
+  const double result = std::ldexp(static_cast<double>(q), exponent + kExtra);
   return negative ? -result : result;
 }
 
@@ -244,6 +260,53 @@ SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t 
   };
   const UInt128 semi_gap = gap(semi) * convergent.q, convergent_gap = gap(convergent) * semi.q;
   return semi_gap < convergent_gap ? semi : convergent;
+}
+
+Int128 Floor(const Rational& x) {
+  const Int128 q = x.num / x.den;
+  return (x.num % x.den != 0 && x.num < 0) ? q - 1 : q;
+}
+
+std::optional<SmallFraction> LargestFractionAtMost(const Rational& y, std::int64_t most) {
+  if (y.num < 0 || most < 1) return std::nullopt;
+  // The Stern-Brocot descent between a/b <= y < c/d, each side moved by as
+  // many mediant steps at once as keep it so and its denominator within
+  // `most`.
+  const auto yn = static_cast<UInt128>(y.num), yd = static_cast<UInt128>(y.den);
+  const auto limit = static_cast<UInt128>(most);
+  UInt128 a = static_cast<UInt128>(Floor(y)), b = 1, c = a + 1, d = 1;
+  if (a * yd == yn) return SmallFraction{static_cast<std::uint64_t>(a), 1};
+  for (;;) {
+    if (b + d > limit) break;
+    // a/b <= y < c/d and c*yd - yn*d > 0, yn*b - a*yd >= 0.
+    const UInt128 below = yn * b - a * yd;  // y - a/b, times b*yd
+    const UInt128 above = c * yd - yn * d;  // c/d - y, times d*yd
+    if ((a + c) * yd <= yn * (b + d)) {
+      // The lower side rises: the most k with (a + k c)/(b + k d) <= y.
+      UInt128 k = below / above;
+      k = std::min(k, (limit - b) / d);
+      a += k * c;
+      b += k * d;
+      if (a * yd == yn * b) break;  // y itself
+    } else {
+      // The upper side falls: the most k with (c + k a)/(d + k b) > y.
+      UInt128 k = (above - 1) / below;
+      k = std::min(k, (limit - d) / b);
+      c += k * a;
+      d += k * b;
+    }
+  }
+  return SmallFraction{static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(b)};
+}
+
+std::optional<SmallFraction> SmallestFractionAtLeast(const Rational& y, std::int64_t most) {
+  // By symmetry about an integer: the smallest p/q >= y is k - the largest
+  // fraction <= k - y, with k = ceil(y).
+  const Int128 k = -Floor(Rational{-y.num, y.den});
+  const auto mirror = LargestFractionAtMost(Rational{k * y.den - y.num, y.den}, most);
+  if (!mirror) return std::nullopt;
+  const auto whole = static_cast<std::uint64_t>(k);
+  return SmallFraction{whole * mirror->q - mirror->p, mirror->q};
 }
 
 }  // namespace synthfactors

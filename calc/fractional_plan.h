@@ -38,7 +38,11 @@ std::optional<Rational> Add(const Rational& a, const Rational& b);
 std::optional<Rational> Sub(const Rational& a, const Rational& b);
 std::optional<Rational> Mul(const Rational& a, const Rational& b);
 std::optional<Rational> Div(const Rational& a, const Rational& b);
+// -1, 0 or 1 as a is less than, equal to or greater than b, exactly.
+int Compare(const Rational& a, const Rational& b);
 bool Less(const Rational& a, const Rational& b);
+// The largest whole number not above x.
+Int128 Floor(const Rational& x);
 
 // The double nearest to the rational (ties to even).
 double NearestDouble(const Rational& value);
@@ -54,5 +58,11 @@ struct SmallFraction {
   std::uint64_t p = 0, q = 1;
 };
 SmallFraction BestFraction64(std::uint64_t num, std::uint64_t den, std::int64_t most);
+
+// The largest p/q <= y, and the smallest p/q >= y, with 1 <= q <= `most`
+// (y >= 0 and its numerator and denominator below 2^63; empty for a
+// negative y). Each in lowest terms.
+std::optional<SmallFraction> LargestFractionAtMost(const Rational& y, std::int64_t most);
+std::optional<SmallFraction> SmallestFractionAtLeast(const Rational& y, std::int64_t most);
 
 }  // namespace synthfactors

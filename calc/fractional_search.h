@@ -1,32 +1,45 @@
 // The fractional-N search: the reference divider R and the INT + FRAC/MOD
 // of a fractional-N synthesiser's N divider, chosen in exact arithmetic.
 //
-// In (FractionalSearchInputs):
-//   - the loop frequency over the reference, t_unit = loop / ref, an exact
-//     rational (0 < t_unit, numerator and denominator below 2^63): with R
-//     the N divider must divide by t(R) = t_unit x R;
-//   - the reference in MHz as a double, for the window: R is in the window
-//     when ref / R x 1000 (kHz, in doubles, as the integer search works it
-//     out) lies from lower_khz to upper_khz; R runs from first_r to last_r;
-//   - INT's range (min_int ... max_int) and MOD's largest value;
-//   - the tolerance in Hz (0: exact) with hz_per_t_unit, the output's Hz per
-//     unit of t before dividing by R; the least spur offset (kHz), if any;
-//   - divided_by: D with divided feedback (the VCO is D x the loop), else 1.
+// In (FractionalSearchInputs), every figure exact:
+//   - the loop frequency over the reference, t_unit = loop / ref (0 <
+//     t_unit, numerator and denominator below 2^63): with R the N divider
+//     must divide by t(R) = t_unit x R;
+//   - the reference in kHz, and the window: R is in it when ref / R lies
+//     from lower_khz to upper_khz (both included); R runs from first_r to
+//     last_r; fractional mode has a comparison limit of its own;
+//   - N's range in integer mode (FRAC 0) and INT's in fractional mode, and
+//     MOD's largest value;
+//   - the tolerance in Hz (0: exact) with hz_per_t_unit, the output's Hz
+//     per unit of t before dividing by R; the least spur offset (kHz);
+//   - vco_per_loop: D with divided feedback (the VCO is D x the loop),
+//     else 1;
+//   - with `noise`, the noise preference (see below).
 //
-// For each R in the window, the setting is INT + P/Q with P/Q the fraction
-// nearest t(R) - floor(t(R)) whose Q is at most MOD's largest (ties to the
-// smaller Q; a fraction that rounds to 1 carries into INT), if INT lies in
-// its range. Its integer-boundary spur lies f_cmp x min(P/Q, 1 - P/Q) from
-// the carrier; with divided feedback the VCO's own distance to the nearest
-// multiple of f_cmp, f_cmp x min(D P/Q mod 1, ...), counts too where it is
-// not 0, and the smaller is the spur.
+// The settings of one R:
+//   - integer mode: INT = floor(t) or ceil(t), FRAC 0;
+//   - fractional mode: INT + P/Q with 0 < P < Q <= MOD's largest. Among
+//     those within the tolerance of t, the one whose integer-boundary spur
+//     lies furthest from the carrier (then the one nearer t, then the
+//     smaller Q); with none within it, the P/Q nearest t - floor(t) (a
+//     best rational approximation; on a tie the smaller Q).
+// A setting is on frequency when its output error, |INT + P/Q - t| x
+// hz_per_t_unit / R, is at most the tolerance.
 //
-// The choice (Out: FractionalSearchResult):
-//   - a setting is on frequency when its output error is at most the
-//     tolerance;
-//   - among those on frequency: integer mode (P 0) first, then the spur
-//     furthest from the carrier, then the smaller R (the higher comparison
-//     frequency);
+// The integer-boundary spur: the VCO's distance to the nearest multiple of
+// the comparison frequency f_cmp, f_cmp x dist(D x P/Q) with dist the
+// distance to the nearest whole number (0 where a divided loop puts the
+// VCO on a multiple). The distance is a modulation offset, so it is the
+// same at the VCO and at the RF output after the output divider and the
+// multiplier.
+//
+// The choice among all settings:
+//   - on frequency first;
+//   - among those on frequency: integer mode first, then the spur furthest
+//     from the carrier, then the smaller R (the higher comparison
+//     frequency); with the noise preference: the lowest in-band noise
+//     (InBandNoise with INT + P/Q), then the further spur (integer mode
+//     having none), then the smaller R;
 //   - with none on frequency: the smallest error, ties as above;
 //   - with a least spur offset, a fractional setting whose spur lies closer
 //     is dropped; when that leaves none, the result says so with the
@@ -43,42 +56,58 @@
 #include <optional>
 
 #include "fractional_plan.h"
+#include "planning.h"
 
 namespace synthfactors {
 
-struct FractionalSearchInputs {
-  Rational t_unit;
-  double ref_mhz = 0;
-  std::int64_t first_r = 1, last_r = 1;
-  double lower_khz = 0, upper_khz = 0;
-  double min_int = 0, max_int = 0;
-  std::int64_t max_mod = 4095;
-  double tolerance_hz = 0;
-  Rational hz_per_t_unit;
-  std::optional<double> spur_clear_khz;
-  std::int64_t divided_by = 1;
+// A whole number's range, inclusive.
+struct CounterRange {
+  double min = 0, max = 0;
+  bool Holds(Int128 value) const {
+    return static_cast<double>(value) >= min && static_cast<double>(value) <= max;
+  }
 };
 
-// A chosen setting: INT + P/Q at R, P/Q in lowest terms (0/1 in integer
-// mode).
+struct FractionalSearchInputs {
+  Rational t_unit;
+  Rational ref_khz;
+  std::int64_t first_r = 1, last_r = 1;
+  Rational lower_khz{0, 1};
+  std::optional<Rational> upper_khz;              // none: no top
+  std::optional<Rational> upper_fractional_khz;  // the top in fractional mode
+  CounterRange integer_n;                           // N in integer mode
+  CounterRange fractional_int;                      // INT in fractional mode
+  std::int64_t max_mod = 4095;
+  Rational tolerance_hz{0, 1};
+  Rational hz_per_t_unit;
+  std::optional<Rational> spur_clear_khz;
+  std::int64_t vco_per_loop = 1;
+  // The noise preference: the model, and the factor from the loop to the
+  // RF output (the multiplication over D with fundamental feedback).
+  std::optional<NoiseModel> noise;
+  double noise_factor = 1;
+};
+
+// A setting: INT + P/Q at R, P/Q in lowest terms (0/1 in integer mode).
 struct FractionalSetting {
   std::int64_t r = 0;
   std::int64_t integer = 0;
   std::int64_t p = 0, q = 1;
   // The spur's distance from the carrier as a fraction of the comparison
-  // frequency: spur / q.
+  // frequency: spur / q (none in integer mode).
   std::int64_t spur = 0;
-  // (INT + P/Q - t(R)) x Q x (t_unit's denominator): the error, signed.
-  Int128 error_num = 0;
+  // INT + P/Q - t(R), signed: error_num / error_den (not reduced).
+  Int128 error_num = 0, error_den = 1;
   bool on_frequency = false;
+  double noise = 0;  // with the noise preference
 };
 
 enum class NoFractionalSetting {
   kNone,           // a setting was found
   kNoRInWindow,    // no R from first_r to last_r puts f_cmp in the window
-  kNoInt,          // no R gives an INT in its range
+  kNoInt,          // no R gives an INT (or N) in its range
   kSpurTooNear,    // every setting's spur lies closer than the least offset
-  kTooManyDigits,  // t(R) does not fit in 128 bits
+  kTooManyDigits,  // a figure does not fit in 128 bits
 };
 
 struct FractionalSearchResult {
@@ -86,11 +115,55 @@ struct FractionalSearchResult {
   NoFractionalSetting why = NoFractionalSetting::kNone;
   // With kSpurTooNear: the furthest spur among those dropped, kHz.
   double furthest_dropped_khz = 0;
+  // The R the window admits (empty with kNoRInWindow).
+  std::int64_t window_first = 0, window_last = -1;
+};
+
+// The best setting of one R, with what the least spur offset dropped at
+// it; empty where R gives none.
+struct SettingAtR {
+  std::optional<FractionalSetting> setting;
+  std::optional<Rational> dropped_spur_khz;  // the furthest dropped
+};
+
+// The search over the inputs' window (worked out once).
+class FractionalSearch {
+ public:
+  explicit FractionalSearch(const FractionalSearchInputs& in);
+
+  FractionalSearchResult Run() const;
+  // The best setting of R, which must lie in the window.
+  SettingAtR BestAt(std::int64_t r) const;
+  // Whether `a` is the better choice by the rule above.
+  bool Better(const FractionalSetting& a, const FractionalSetting& b) const;
+  // The R of the window (first > last: none); empty where the window's
+  // figures do not fit in 128 bits.
+  std::optional<std::int64_t> First() const;
+  std::optional<std::int64_t> Last() const;
+
+ private:
+  std::optional<FractionalSetting> FurthestWithinTolerance(std::int64_t r, Int128 whole,
+                                                           Int128 rest) const;
+  FractionalSetting SettingOf(std::int64_t r, Int128 integer, std::int64_t p, std::int64_t q,
+                              Int128 whole, Int128 rest) const;
+
+  const FractionalSearchInputs& in_;
+  bool window_fits_ = false;
+  std::int64_t first_ = 0, last_ = -1, first_fractional_ = 0;
 };
 
 FractionalSearchResult SearchFractional(const FractionalSearchInputs& in);
 
-// A setting's spur offset in kHz, in doubles: ref x 1000 / R x spur / Q.
-double SpurOffsetKHz(const FractionalSearchInputs& in, const FractionalSetting& setting);
+// A setting's comparison frequency and spur offset in kHz, exactly.
+Rational ComparisonKHz(const FractionalSearchInputs& in, std::int64_t r);
+std::optional<Rational> SpurOffsetKHz(const FractionalSearchInputs& in,
+                                      const FractionalSetting& setting);
+
+// The error as a rational, and the output error in Hz, exactly (signed).
+std::optional<Rational> ErrorOf(const FractionalSetting& setting);
+std::optional<Rational> ErrorHz(const FractionalSearchInputs& in, const FractionalSetting& setting);
+
+// The spur of P/Q as a fraction of f_cmp, its numerator over Q.
+std::int64_t SpurNumerator(std::int64_t p, std::int64_t q, std::int64_t vco_per_loop);
 
 }  // namespace synthfactors

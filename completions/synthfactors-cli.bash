@@ -7,6 +7,9 @@ _synthfactors_cli() {
     --feedback)
       COMPREPLY=($(compgen -W "fundamental divided" -- "$cur"))
       return 0 ;;
+    --prefer)
+      COMPREPLY=($(compgen -W "spur noise" -- "$cur"))
+      return 0 ;;
     --plan)
       COMPREPLY=($(compgen -f -- "$cur"))
       return 0 ;;
@@ -18,7 +21,7 @@ _synthfactors_cli() {
       return 0 ;;  # a value of the user's
   esac
   if [[ "$cur" == -* || -z "$cur" ]]; then
-    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --list-chips --decode --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --list-chips --decode --help --version" -- "$cur"))
   fi
 }
 complete -F _synthfactors_cli synthfactors-cli

@@ -22,6 +22,7 @@ complete -c synthfactors-cli -l feedback -r -a 'fundamental divided' -d 'With --
 complete -c synthfactors-cli -l registers -d 'With --chip: write the register words'
 complete -c synthfactors-cli -l tolerance -r -d 'With a fractional-N chip: the output error allowed, Hz'
 complete -c synthfactors-cli -l spur-clear -r -d 'With a fractional-N chip: the least spur offset, kHz'
+complete -c synthfactors-cli -l prefer -r -a 'spur noise' -d 'With a fractional-N chip: what weighs after being on frequency'
 complete -c synthfactors-cli -l list-chips -d 'List the shipped chip profiles'
 complete -c synthfactors-cli -l decode -r -F -a 'adf4106 adf4351 adf4351-int max2870 max2870-int' -d 'Read register words back'
 complete -c synthfactors-cli -l help -d 'Show the options'

@@ -28,6 +28,7 @@ def run(
     registers: bool = False,
     tolerance: Optional[Union[str, float, int]] = None,
     spur_clear: Optional[Union[str, float, int]] = None,
+    prefer: Optional[str] = None,
 ) -> dict[str, Any]:
     """The fields of ``synthfactors-cli --json`` for one RF output (MHz)."""
 
@@ -53,6 +54,7 @@ def sweep(
     registers: bool = False,
     tolerance: Optional[Union[str, float, int]] = None,
     spur_clear: Optional[Union[str, float, int]] = None,
+    prefer: Optional[str] = None,
 ) -> dict[str, Union[numpy.ndarray, dict[str, Any]]]:
     """The columns of ``synthfactors-cli --sweep START:STOP:STEP`` as arrays.
 

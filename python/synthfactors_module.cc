@@ -54,17 +54,21 @@ struct CallTexts {
             const py::object& registers) {
     texts[runner::Input::kChip] = ChipName(chip);
     texts[runner::Input::kPrescaler] = PrescalerText(prescaler);
-    if (!feedback.is_none()) {
-      if (!PyUnicode_Check(feedback.ptr())) {
-        std::string words;
-        for (const std::string_view word : runner::ChoicesOf(runner::Input::kFeedback)) {
-          words += (words.empty() ? "\"" : " or \"") + std::string(word) + "\"";
-        }
-        throw py::type_error("feedback must be a str, " + words);
-      }
-      texts[runner::Input::kFeedback] = feedback.cast<std::string>();
-    }
+    Choice(runner::Input::kFeedback, feedback);
     if (Flag(registers, "registers")) texts.Flag(runner::Input::kRegisters) = true;
+  }
+  // One of an input's words ("fundamental" or "divided"), or None.
+  void Choice(runner::Input input, const py::object& word) {
+    if (word.is_none()) return;
+    const std::string_view key = runner::FieldOf(input).key;
+    if (!PyUnicode_Check(word.ptr())) {
+      std::string words;
+      for (const std::string_view choice : runner::ChoicesOf(input)) {
+        words += (words.empty() ? "\"" : " or \"") + std::string(choice) + "\"";
+      }
+      throw py::type_error(std::string(key) + " must be a str, " + words);
+    }
+    texts[input] = InputText(word, key.data());
   }
   void Noise(const py::object& fom, const py::object& flicker, const py::object& offset) {
     texts[runner::Input::kFom] = NumberText(fom, "fom");
@@ -156,7 +160,7 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
              const py::object& prescaler, const py::object& flicker,
              const py::object& offset, const py::object& feedback,
              const py::object& registers, const py::object& tolerance,
-             const py::object& spur_clear) {
+             const py::object& spur_clear, const py::object& prefer) {
   CallTexts call;
   call.Box(runner::Input::kRfOut, rf_out);
   call.Box(runner::Input::kMult, mult);
@@ -169,6 +173,7 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
   call.Chip(chip, prescaler, feedback, registers);
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
+  call.Choice(runner::Input::kPrefer, prefer);
   const std::string symbol = DecimalSymbol(decimal_symbol);
   const auto [inputs, plan] = Checked(call, nullptr);
   RunResult result;
@@ -213,7 +218,8 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
                const py::object& chip, const py::object& prescaler, const py::object& fom,
                const py::object& flicker, const py::object& offset,
                const py::object& feedback, const py::object& registers,
-               const py::object& tolerance, const py::object& spur_clear) {
+               const py::object& tolerance, const py::object& spur_clear,
+               const py::object& prefer) {
   CallTexts call;
   call.Box(runner::Input::kMult, mult);
   call.Box(runner::Input::kRef, ref);
@@ -224,6 +230,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   call.Chip(chip, prescaler, feedback, registers);
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
+  call.Choice(runner::Input::kPrefer, prefer);
   const bool one_r = Flag(common_r, "common_r");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
@@ -406,7 +413,8 @@ PYBIND11_MODULE(synthfactors, module) {
              py::arg("alternatives") = 0, Keyword(Input::kFom), py::arg("decimal_symbol") = ".",
              Keyword(Input::kChip), Keyword(Input::kPrescaler), Keyword(Input::kFlicker),
              Keyword(Input::kOffset), Keyword(Input::kFeedback),
-             py::arg("registers") = false, Keyword(Input::kTolerance), Keyword(Input::kSpurClear));
+             py::arg("registers") = false, Keyword(Input::kTolerance), Keyword(Input::kSpurClear),
+             Keyword(Input::kPrefer));
   module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
              Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
              Keyword(Input::kMaxFc), py::kw_only(), Keyword(Input::kRRange),
@@ -414,7 +422,7 @@ PYBIND11_MODULE(synthfactors, module) {
              py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
              Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset),
              Keyword(Input::kFeedback), py::arg("registers") = false,
-             Keyword(Input::kTolerance), Keyword(Input::kSpurClear));
+             Keyword(Input::kTolerance), Keyword(Input::kSpurClear), Keyword(Input::kPrefer));
   module.def("inputs", &Inputs,
              "The table of inputs every face reads: a list of dicts with key, flag, "
              "value_name, help, start (None for an option), unit and modes (of single, "

@@ -179,6 +179,20 @@ bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& sour
   return true;
 }
 
+std::size_t ModeCount(const ChipCounters& counters) {
+  return std::max<std::size_t>(counters.Prescalers.size(), 1);
+}
+
+bool SourceReachable(const ChipProfile& chip, const std::optional<double>& source,
+                     const std::optional<DividerChoice>& divider) {
+  if (divider) return true;
+  if (chip.output_divider || !source) return false;
+  const ChipCounters& c = chip.counters;
+  const double magnitude = std::fabs(*source);
+  return !(c.MinSourceMHz && magnitude < *c.MinSourceMHz) &&
+         !(c.MaxSourceMHz && magnitude > *c.MaxSourceMHz);
+}
+
 bool HasDualModulusChip(const RunInputs& inputs) {
   return inputs.chip_profile && inputs.chip_profile->counters.DualModulus;
 }

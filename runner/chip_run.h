@@ -56,6 +56,15 @@ RunSetting SettingFor(const RunInputs& inputs, const std::optional<double>& sour
 bool PrescalerAllowed(const RunInputs& inputs, const std::optional<double>& source_mhz,
                       std::string_view name, std::string& error);
 
+// How many prescaler modes a counter has (1 without any).
+std::size_t ModeCount(const ChipCounters& counters);
+
+// Whether the chip can synthesise the source frequency: through an output
+// divider that brings its VCO into range, or without one within its source
+// range. Words are written only for what it can (the notes say why not).
+bool SourceReachable(const ChipProfile& chip, const std::optional<double>& source,
+                     const std::optional<DividerChoice>& divider);
+
 // Whether the run's chip counts N with a dual-modulus prescaler.
 bool HasDualModulusChip(const RunInputs& inputs);
 // Whether the run's chip plans fractional-N.

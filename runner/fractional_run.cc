@@ -43,33 +43,41 @@ bool WorkOut(ExactFigures& x, std::int32_t d) {
   return true;
 }
 
-// The search's bounds: INT's limits with the prescaler the loop frequency
-// needs (or the one asked for), R's range and the window as the integer
-// search has them, the window narrowed to the fractional-mode limit.
+// A double as the decimal it was written as: a box's number, a chip's
+// limit or an option's value, exactly.
+Rational ExactOf(double value) {
+  return DecimalRational(ShortestText(value)).value_or(Rational{0, 1});
+}
+
+// The search's bounds in prescaler mode `mode` (an index into the
+// fractional rule's modes): N's range in integer mode and INT's in
+// fractional mode, R's range, and the window exactly, narrowed to the
+// chip's limits and in fractional mode to its own.
 FractionalSearchInputs SearchInputs(const RunInputs& inputs, const BoxNumbers& numbers,
-                                    const ExactFigures& x, std::int32_t& prescaler) {
+                                    const ExactFigures& x, std::size_t mode,
+                                    std::size_t integer_mode) {
   const ChipProfile& chip = *inputs.chip_profile;
   const FractionalRule& rule = *chip.fractional;
-  const std::size_t mode =
-      PrescalerModeFor(rule.Counters, inputs.prescaler, std::fabs(NearestDouble(x.loop)));
-  const SearchBounds int_bounds = ChipBounds(rule.Counters, mode);
-  prescaler = rule.Counters.Prescalers.empty() ? 0 : rule.Counters.Prescalers[mode].P;
+  const SearchBounds integer_bounds = BothBounds(
+      ChipBounds(chip.counters, std::min(integer_mode, ModeCount(chip.counters) - 1)),
+      inputs.bounds);
+  const SearchBounds fractional_bounds =
+      BothBounds(ChipBounds(rule.Counters, std::min(mode, ModeCount(rule.Counters) - 1)),
+                 inputs.bounds);
   FractionalSearchInputs in;
   in.t_unit = x.t_unit;
-  in.ref_mhz = numbers.Ref.IfReadable().value_or(0);
+  in.ref_khz = *Mul(x.ref, Rational{1000, 1});
   in.first_r = std::max<std::int64_t>(chip.counters.R.Min, inputs.bounds.FirstTriedR());
   in.last_r = std::min<std::int64_t>(chip.counters.R.Max, inputs.bounds.LastTriedR());
-  in.min_int = std::max(int_bounds.MinN, inputs.bounds.MinN);
-  in.max_int = std::min(int_bounds.MaxN, inputs.bounds.MaxN);
-  in.lower_khz = numbers.MinFC.IfReadable().value_or(0);
-  in.upper_khz = numbers.MaxFC.IfReadable().value_or(0);
-  if (chip.counters.MinComparisonKHz) {
-    in.lower_khz = std::max(in.lower_khz, *chip.counters.MinComparisonKHz);
-  }
-  if (chip.counters.MaxComparisonKHz) {
-    in.upper_khz = std::min(in.upper_khz, *chip.counters.MaxComparisonKHz);
-  }
-  if (rule.MaxComparisonKHz) in.upper_khz = std::min(in.upper_khz, *rule.MaxComparisonKHz);
+  in.integer_n = CounterRange{integer_bounds.MinN, integer_bounds.MaxN};
+  in.fractional_int = CounterRange{fractional_bounds.MinN, fractional_bounds.MaxN};
+  double lower = numbers.MinFC.IfReadable().value_or(0);
+  double upper = numbers.MaxFC.IfReadable().value_or(0);
+  if (chip.counters.MinComparisonKHz) lower = std::max(lower, *chip.counters.MinComparisonKHz);
+  if (chip.counters.MaxComparisonKHz) upper = std::min(upper, *chip.counters.MaxComparisonKHz);
+  in.lower_khz = ExactOf(lower);
+  in.upper_khz = ExactOf(upper);
+  if (rule.MaxComparisonKHz) in.upper_fractional_khz = ExactOf(std::min(upper, *rule.MaxComparisonKHz));
   in.max_mod = rule.Mod.Max;
   return in;
 }
@@ -78,26 +86,32 @@ FractionalSearchInputs SearchInputs(const RunInputs& inputs, const BoxNumbers& n
 std::string NoSettingMessage(const FractionalSearchInputs& in, const FractionalSearchResult& found) {
   switch (found.why) {
     case NoFractionalSetting::kSpurTooNear:
-      return "no setting keeps the integer-boundary spur " + ShortestText(*in.spur_clear_khz) +
+      return "no setting keeps the integer-boundary spur " + ShortestText(NearestDouble(*in.spur_clear_khz)) +
              " kHz from the carrier; the furthest found is " +
              ShortestText(found.furthest_dropped_khz) + " kHz";
     case NoFractionalSetting::kNoRInWindow:
       return "no divider pair fits: no reference divider R from " + std::to_string(in.first_r) +
              " to " + std::to_string(in.last_r) +
              " puts the comparison frequency between Minimum Fcomp and Maximum Fcomp"
-             " (at most " + ShortestText(in.upper_khz) + " kHz in fractional mode)";
+             " (at most " +
+             ShortestText(NearestDouble(in.upper_fractional_khz.value_or(*in.upper_khz))) +
+             " kHz in fractional mode)";
     case NoFractionalSetting::kTooManyDigits:
       return std::string(kTooManyDigits);
     case NoFractionalSetting::kNoInt:
     case NoFractionalSetting::kNone:
       break;
   }
-  return "no divider pair fits: no R gives an INT from " + WholeText(in.min_int) + " to " +
-         WholeText(in.max_int) + " in fractional mode";
+  return "no divider pair fits: no R gives an INT from " + WholeText(in.fractional_int.min) +
+         " to " + WholeText(in.fractional_int.max) + " in fractional mode (nor an N from " +
+         WholeText(in.integer_n.min) + " to " + WholeText(in.integer_n.max) + " in integer mode)";
 }
 
+// A run that ends without a setting: its fault column says so, the
+// message why.
 void Fail(RunResult& result, std::string message) {
   result.stage = RunStage::kSearch;
+  result.no_setting = true;
   result.message = std::move(message);
 }
 
@@ -111,11 +125,9 @@ bool SetFigures(RunResult& result, const FractionalSearchInputs& in, const Exact
   result.frac = frac;
   if (frac != 0) result.mod = mod;
   result.exact = c.error_num == 0;
-  const Rational comparison = *Div(*Mul(x.ref, Rational{1000, 1}), Rational{c.r, 1});
+  const Rational comparison = ComparisonKHz(in, c.r);
   result.comparison_khz = NearestDouble(comparison);
-  // The output error in Hz: (t' - t) x hz / R.
-  const auto t_error = MakeRational(c.error_num, static_cast<Int128>(c.q) * x.t_unit.den);
-  const auto error_hz = t_error ? Mul(*t_error, *Div(x.hz, Rational{c.r, 1})) : std::nullopt;
+  const auto error_hz = ErrorHz(in, c);
   const auto error_ppb = error_hz ? Div(*Mul(*error_hz, Rational{1000, 1}), x.rf) : std::nullopt;
   if (!error_hz || !error_ppb) {
     Fail(result, "fractional-N planning: the error has too many digits to be stated exactly");
@@ -124,10 +136,10 @@ bool SetFigures(RunResult& result, const FractionalSearchInputs& in, const Exact
   result.error_hz = NearestDouble(*error_hz);
   result.error_ppb = NearestDouble(*error_ppb);
   if (frac != 0) {
-    result.spur_offset_khz = SpurOffsetKHz(in, c);
-    if (const auto exact_spur = Mul(comparison, Rational{c.spur, c.q})) {
-      result.spur_offset_khz = NearestDouble(*exact_spur);
-    }
+    const auto spur = SpurOffsetKHz(in, c);
+    result.spur_offset_khz = spur ? NearestDouble(*spur)
+                                  : *result.comparison_khz * static_cast<double>(c.spur) /
+                                        static_cast<double>(c.q);
   }
   // The VCO the setting gives, exactly: (INT + P/Q) x ref / R (x D with
   // divided feedback).
@@ -136,6 +148,61 @@ bool SetFigures(RunResult& result, const FractionalSearchInputs& in, const Exact
   const auto vco = synthesised ? Mul(*synthesised, Rational{d, 1}) : std::nullopt;
   if (vco) result.vco_mhz = NearestDouble(*vco);
   return true;
+}
+
+// The prescaler of a counter's mode (0 without modes) and what it counts
+// up to (none: any frequency).
+struct PrescalerLimit {
+  std::int32_t p = 0;
+  std::optional<double> up_to_mhz;
+};
+PrescalerLimit LimitOf(const ChipCounters& counters, std::size_t mode) {
+  if (counters.Prescalers.empty()) return {};
+  const PrescalerMode& m = counters.Prescalers[std::min(mode, counters.Prescalers.size() - 1)];
+  return {m.P, m.UpToMHz};
+}
+
+// The search, with the prescaler modes the loop frequency needs (or the
+// ones asked for), and again with larger ones while the chosen setting
+// asks its prescaler to count beyond its limit (a setting within the
+// tolerance may lie just above the frequency asked for).
+struct Found {
+  FractionalSearchInputs in;
+  FractionalSearchResult result;
+  std::int32_t prescaler = 0;
+};
+Found SearchWithPrescalers(const RunInputs& inputs, const BoxNumbers& numbers,
+                           const ExactFigures& x, const PlanOptions& plan,
+                           std::int64_t vco_per_loop, double noise_factor) {
+  const ChipProfile& chip = *inputs.chip_profile;
+  const std::optional<double> counted = std::fabs(NearestDouble(x.loop));
+  const std::size_t first_mode = PrescalerModeFor(chip.fractional->Counters, inputs.prescaler, counted);
+  const std::size_t first_integer_mode = PrescalerModeFor(chip.counters, inputs.prescaler, counted);
+  Found found;
+  for (std::size_t step = 0;; ++step) {
+    const std::size_t mode = first_mode + step, integer_mode = first_integer_mode + step;
+    found.in = SearchInputs(inputs, numbers, x, mode, integer_mode);
+    found.in.tolerance_hz = ExactOf(plan.tolerance_hz.value_or(0));
+    found.in.hz_per_t_unit = x.hz;
+    if (plan.spur_clear_khz) found.in.spur_clear_khz = ExactOf(*plan.spur_clear_khz);
+    found.in.vco_per_loop = vco_per_loop;
+    if (plan.prefer == Preference::kNoise) {
+      found.in.noise = NoiseModelOf(inputs, plan);
+      found.in.noise_factor = noise_factor;
+    }
+    found.result = SearchFractional(found.in);
+    if (!found.result.setting) return found;
+    const FractionalSetting& c = *found.result.setting;
+    const PrescalerLimit limit = c.p == 0 ? LimitOf(chip.counters, integer_mode)
+                                          : LimitOf(chip.fractional->Counters, mode);
+    found.prescaler = limit.p;
+    const auto n = Add(Rational{c.integer, 1}, Rational{c.p, c.q});
+    const auto khz = n ? Mul(*n, ComparisonKHz(found.in, c.r)) : std::nullopt;
+    const bool beyond = limit.up_to_mhz && khz && NearestDouble(*khz) > *limit.up_to_mhz * 1000;
+    const bool larger = mode + 1 < ModeCount(chip.fractional->Counters) ||
+                        integer_mode + 1 < ModeCount(chip.counters);
+    if (!beyond || !larger) return found;
+  }
 }
 
 // The RF output and the factor: false, with the result ended, where the
@@ -170,6 +237,10 @@ std::string ReadExactly(const RunInputs& inputs, const BoxNumbers& numbers, Exac
     return "fractional-N planning reads the RF output, the factor and the reference "
            "exactly: each must be a decimal number of at most 30 digits";
   }
+  if ((rf->num < 0) != (mult->num < 0)) {
+    return "fractional-N planning needs a source frequency (RF output / factor) above 0, not " +
+           ShortestText(NearestDouble(*Div(*rf, *mult)));
+  }
   const std::optional<double>& ref_number = numbers.Ref.IfReadable();
   if (!ref_number || !(*ref_number > 0) || ref->num <= 0) {
     return "fractional-N planning needs a reference above 0";
@@ -200,26 +271,22 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
     Fail(result, std::string(kTooManyDigits));
     return result;
   }
-  std::int32_t prescaler = 0;
-  FractionalSearchInputs in = SearchInputs(inputs, numbers, x, prescaler);
-  in.tolerance_hz = plan.tolerance_hz.value_or(0);
-  in.hz_per_t_unit = x.hz;
-  in.spur_clear_khz = plan.spur_clear_khz;
-  in.divided_by = fundamental ? 1 : d;
-  const FractionalSearchResult found = SearchFractional(in);
-  if (!found.setting) {
-    Fail(result, NoSettingMessage(in, found));
+  const double factor = *numbers.RFMult.IfReadable();
+  const Found found = SearchWithPrescalers(inputs, numbers, x, plan, fundamental ? 1 : d,
+                                           fundamental ? factor / d : factor);
+  if (!found.result.setting) {
+    Fail(result, NoSettingMessage(found.in, found.result));
     return result;
   }
 
-  const FractionalSetting& c = *found.setting;
+  const FractionalSetting& c = *found.result.setting;
   std::int64_t frac = c.p, mod = c.q;
   while (frac != 0 && mod < inputs.chip_profile->fractional->Mod.Min) {
     frac += c.p;  // a denominator below MOD's least, scaled up
     mod += c.q;
   }
   if (frac == 0) mod = 1;
-  if (!SetFigures(result, in, x, c, frac, mod, fundamental ? 1 : d)) return result;
+  if (!SetFigures(result, found.in, x, c, frac, mod, fundamental ? 1 : d)) return result;
   try {
     result.report = FractionalReport({.R = c.r, .Int = c.integer, .Frac = frac, .Mod = mod,
                                       .ComparisonKHz = *result.comparison_khz,
@@ -235,14 +302,16 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
   result.stage = RunStage::kDone;
   const double n_value =
       static_cast<double>(c.integer) + static_cast<double>(frac) / static_cast<double>(mod);
-  const double factor = *numbers.RFMult.IfReadable();
   AddNoise(result, *result.comparison_khz, n_value, fundamental ? factor / d : factor);
-  AddRegisterWords(*inputs.chip_profile,
-                   RegisterRun{.r = c.r, .n = c.integer, .frac = frac, .mod = mod,
-                               .prescaler = prescaler, .output_divider = d,
-                               .feedback = fundamental ? FeedbackMode::kFundamental : FeedbackMode::kDivided,
-                               .comparison_khz = *result.comparison_khz},
-                   result);
+  if (SourceReachable(*inputs.chip_profile, source, divider)) {
+    AddRegisterWords(*inputs.chip_profile,
+                     RegisterRun{.r = c.r, .n = c.integer, .frac = frac, .mod = mod,
+                                 .prescaler = found.prescaler, .output_divider = d,
+                                 .feedback = fundamental ? FeedbackMode::kFundamental
+                                                         : FeedbackMode::kDivided,
+                                 .comparison_khz = *result.comparison_khz},
+                     result);
+  }
   return result;
 }
 

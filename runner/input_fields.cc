@@ -295,6 +295,7 @@ class Reader {
         checked_.plan.spur_clear_khz = value;
       }
     }
+    ReadPreference();
     if (const std::optional<bool>& flag = texts_.Flag(Input::kRegisters)) {
       if (*flag && (chip == nullptr || chip->register_map.empty())) {
         if (!HasFault(Input::kChip)) {
@@ -305,6 +306,31 @@ class Reader {
       } else {
         checked_.plan.registers = *flag;
       }
+    }
+  }
+
+  // --prefer: a word of its table; noise needs a figure of merit, and
+  // either needs a fractional-N chip.
+  void ReadPreference() {
+    const auto& word = Given(Input::kPrefer);
+    if (!word) return;
+    const ChipProfile* chip = checked_.inputs.chip_profile.get();
+    const std::optional<Preference> preference = ModeIn(kPreferenceNames, *word);
+    if (!preference) {
+      Fault(Input::kPrefer, Name(Input::kPrefer) + " takes " + NamesIn(kPreferenceNames) +
+                                ", not \"" + CutShort(*word, 40) + "\"");
+    } else if (chip == nullptr || !chip->fractional) {
+      if (!HasFault(Input::kChip)) {
+        Fault(Input::kPrefer, Name(Input::kPrefer) + " needs a fractional-N chip (" +
+                                  Name(Input::kChip) + ", such as adf4351 or max2870)");
+      }
+    } else if (*preference == Preference::kNoise && !checked_.plan.fom && !chip->fom) {
+      if (!HasFault(Input::kFom)) {
+        Fault(Input::kPrefer, Name(Input::kPrefer) + " noise needs a figure of merit (" +
+                                  Name(Input::kFom) + ", or a chip profile that has one)");
+      }
+    } else {
+      checked_.plan.prefer = *preference;
     }
   }
 
@@ -332,6 +358,9 @@ std::vector<std::string_view> ChoicesOf(Input input) {
   std::vector<std::string_view> words;
   if (input == Input::kFeedback) {
     for (const auto& [mode, name] : kFeedbackNames) words.push_back(name);
+  }
+  if (input == Input::kPrefer) {
+    for (const auto& [preference, name] : kPreferenceNames) words.push_back(name);
   }
   return words;
 }

@@ -53,9 +53,9 @@ enum class Input {
   kFom, kFlicker, kOffset,              // in-band phase noise
   kChip, kPrescaler,                    // a chip profile and its P
   kFeedback, kRegisters,                // the chip's output divider and words
-  kTolerance, kSpurClear,               // fractional-N choice
+  kTolerance, kSpurClear, kPrefer,      // fractional-N choice
 };
-inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kSpurClear) + 1;
+inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kPrefer) + 1;
 
 enum class InputKind {
   kBoxText,       // a box's text, read as the window reads it
@@ -145,6 +145,11 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
      "With a fractional-N chip: drop every setting whose integer-boundary spur lies closer "
      "to the carrier than this, kHz",
      "", "kHz", InputKind::kHertz, kEveryRun},
+    {Input::kPrefer, "prefer", "--prefer", "WHAT",
+     "With a fractional-N chip: among the settings on frequency, the integer-boundary spur "
+     "furthest from the carrier (spur, the default) or, with a figure of merit, the lowest "
+     "in-band noise (noise)",
+     "", "", InputKind::kChoice, kEveryRun},
 }};
 
 constexpr const InputField& FieldOf(Input input) {

@@ -4,6 +4,9 @@
 //   - FeedbackMode: where the N divider of a chip with an output divider
 //     takes its input: the VCO ("fundamental") or the divided output
 //     ("divided").
+//   - Preference: what a fractional-N search weighs among the settings on
+//     frequency: the integer-boundary spur ("spur") or the in-band noise
+//     ("noise").
 //   - SettingMode: a fractional-N setting in integer mode (FRAC 0,
 //     "integer") or fractional mode ("fractional").
 #pragma once
@@ -21,6 +24,15 @@ enum class FeedbackMode { kFundamental, kDivided };
 inline constexpr std::array<std::pair<FeedbackMode, std::string_view>, 2> kFeedbackNames = {{
     {FeedbackMode::kFundamental, "fundamental"},
     {FeedbackMode::kDivided, "divided"},
+}};
+
+// What a fractional-N search weighs after being on frequency: the
+// integer-boundary spur (the default) or the in-band noise.
+enum class Preference { kSpur, kNoise };
+
+inline constexpr std::array<std::pair<Preference, std::string_view>, 2> kPreferenceNames = {{
+    {Preference::kSpur, "spur"},
+    {Preference::kNoise, "noise"},
 }};
 
 enum class SettingMode { kInteger, kFractional };
@@ -64,6 +76,9 @@ std::string NamesIn(const std::array<std::pair<Mode, std::string_view>, N>& tabl
 
 constexpr std::string_view NameOf(FeedbackMode mode) { return NameIn(kFeedbackNames, mode); }
 constexpr std::string_view NameOf(SettingMode mode) { return NameIn(kSettingModeNames, mode); }
+constexpr std::string_view NameOf(Preference preference) {
+  return NameIn(kPreferenceNames, preference);
+}
 constexpr std::optional<FeedbackMode> FeedbackNamed(std::string_view name) {
   return ModeIn(kFeedbackNames, name);
 }

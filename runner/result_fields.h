@@ -85,9 +85,11 @@ inline FieldValue Register(const std::optional<double>& value) {
   if (!value) return {};
   return Maybe(RegisterText(*value));
 }
-inline FieldValue Fault(const std::optional<FaultKind>& fault) {
-  if (!fault) return {};
-  return std::string(FaultKindName(*fault));
+// The fault's kind, or "no setting" for a run that found none.
+inline FieldValue Fault(const ChannelFigures& figures) {
+  if (figures.fault) return std::string(FaultKindName(*figures.fault));
+  if (figures.no_setting) return std::string("no setting");
+  return {};
 }
 template <typename T>
 FieldValue Whole(const std::optional<T>& value) {
@@ -147,7 +149,7 @@ inline constexpr std::array<ResultField, 47> kResultFields = {{
      [](const RunResult& r) { return field_read::Maybe(r.error_hz); }},
     {"error_ppb", FieldKind::kNumber,
      [](const RunResult& r) { return field_read::Maybe(r.error_ppb); }},
-    {"fault", FieldKind::kText, [](const RunResult& r) { return field_read::Fault(r.fault); }},
+    {"fault", FieldKind::kText, [](const RunResult& r) { return field_read::Fault(r); }},
     {"message", FieldKind::kText,
      [](const RunResult& r) { return field_read::TextOrEmpty(r.message); }},
     {"phase_noise_dbc_hz", FieldKind::kNumber,

@@ -53,6 +53,8 @@ struct PlanOptions {
   // of its integer-boundary spur from the carrier (kHz).
   std::optional<double> tolerance_hz;
   std::optional<double> spur_clear_khz;
+  // What weighs after being on frequency (fractional-N).
+  Preference prefer = Preference::kSpur;
 };
 
 // How a run with these inputs searches at a source frequency: the ranges,
@@ -92,6 +94,8 @@ struct ChannelFigures {
   std::optional<double> error_ppb;
   std::optional<bool> exact;
   std::optional<FaultKind> fault;
+  // The run found no setting the chip can run (the message says why).
+  bool no_setting = false;
   std::optional<double> phase_noise;  // in-band, the total
   // With a dual-modulus chip: its prescaler P, and the chosen pair's B and A
   // once the search has found one.

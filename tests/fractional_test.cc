@@ -71,7 +71,8 @@ TEST(ExactArithmetic, TheFastBestFractionAgreesWithTheExactOne) {
 
 runner::RunResult FracRun(const char* chip, const char* rf, const char* ref, const char* min_fc,
                           const char* max_fc, const std::optional<std::string>& r_range = {},
-                          std::optional<double> spur_clear = {}, bool registers = false) {
+                          std::optional<double> spur_clear = {}, bool registers = false,
+                          const std::optional<std::string>& n_range = {}) {
   runner::RunInputs inputs;
   inputs.rf_out = rf;
   inputs.ref = ref;
@@ -85,6 +86,11 @@ runner::RunResult FracRun(const char* chip, const char* rf, const char* ref, con
     const auto colon = r_range->find(':');
     inputs.bounds.FirstR = std::stoi(r_range->substr(0, colon));
     inputs.bounds.LastR = std::stoi(r_range->substr(colon + 1));
+  }
+  if (n_range) {
+    const auto colon = n_range->find(':');
+    inputs.bounds.MinN = std::stod(n_range->substr(0, colon));
+    inputs.bounds.MaxN = std::stod(n_range->substr(colon + 1));
   }
   runner::PlanOptions plan;
   plan.spur_clear_khz = spur_clear;
@@ -130,8 +136,14 @@ TEST(FractionalRun, HandWorkedChannels) {
   EXPECT_EQ(1, cleared.r);
   EXPECT_EQ(4095, cleared.mod);
   EXPECT_EQ(390625.0 / 262080.0, cleared.error_hz);
-  const auto none = FracRun("adf4351", "2500.006103515625", "25", "1000", "32000", {}, 7);
-  EXPECT_NE(std::string::npos, none.message.find("the furthest found is 6.105")) << none.message;
+  // Clear of 7 kHz, no fractional setting is left: integer mode (no such
+  // spur) is, off frequency, the nearest being 100 at R 1, 25 MHz /
+  // 4096 = 6103.515625 Hz low.
+  const auto integer = FracRun("adf4351", "2500.006103515625", "25", "1000", "32000", {}, 7);
+  EXPECT_EQ(runner::SettingMode::kInteger, integer.mode);
+  EXPECT_EQ(100, integer.n);
+  EXPECT_EQ(-6103.515625, integer.error_hz);
+
 
   // A fraction that rounds to 1 carries into INT: t = 100.9999 at 25 MHz.
   const auto carry = FracRun("adf4351", "2524.9975", "25", "1000", "32000", "1:1");
@@ -163,10 +175,10 @@ TEST(FractionalRun, TheWindowAdmitsExactlyItsR) {
       << none.message;
 }
 
-TEST(FractionalRun, DividedFeedbackAlsoWeighsTheVcosOwnBoundary) {
-  // 2510 MHz at 25 MHz is 100 + 2/5: the spur from FRAC lies 2/5 x 25 MHz
-  // away; with divided feedback the VCO behind /2 is 200 + 4/5 times f_cmp,
-  // 1/5 x 25 MHz = 5000 kHz from a boundary: the nearer one counts.
+TEST(FractionalRun, TheSpurIsTheVcosDistanceWhereverTheFeedbackIsTaken) {
+  // 2510 MHz at 25 MHz: the VCO behind /2, 5020 MHz, is 200 + 4/5 times
+  // f_cmp, 1/5 x 25 MHz = 5000 kHz from a multiple, with either feedback
+  // (divided, the N divider counts 100 + 2/5).
   runner::RunInputs inputs;
   inputs.rf_out = "2510";
   inputs.ref = "25";
@@ -191,7 +203,9 @@ TEST(FractionalRun, IntAtItsLeastForEachPrescaler) {
   // A part compared up to 200 MHz, so that INT can reach its least.
   const std::string path = ::testing::TempDir() + "fast-frac.json";
   std::ofstream(path) << R"({"name": "fast", "description": "d", "source": "s",
-    "r": {"min": 1, "max": 100}, "n": {"counter": "plain", "min": 1, "max": 65535},
+    "r": {"min": 1, "max": 100},
+    "n": {"counter": "plain", "prescalers": [{"p": 4, "up_to_mhz": 3600, "min": 23, "max": 65535},
+                                             {"p": 8, "min": 75, "max": 65535}]},
     "source_mhz": {"min": 2200, "max": 4400},
     "fractional": {"mod": {"min": 2, "max": 4095},
       "n": {"counter": "plain", "prescalers": [{"p": 4, "up_to_mhz": 3600, "min": 23, "max": 65535},

@@ -68,6 +68,9 @@ class FormReader {
       texts[runner::Input::kFeedback] = std::string(runner::NameOf(form_.feedback));
     }
     if (form_.registers) texts.Flag(runner::Input::kRegisters) = true;
+    if (form_.prefer != runner::Preference::kSpur) {
+      texts[runner::Input::kPrefer] = std::string(runner::NameOf(form_.prefer));
+    }
 
     runner::ReadSettings settings;
     settings.naming = runner::Naming::kNone;

@@ -35,8 +35,9 @@ enum class FormBox {
   kTolerance, kSpurClear,   // fractional-N choice (with a fractional chip)
   kChip, kPrescaler,   // not text boxes: the chip's choices and check box
   kFeedback, kRegisters,
+  kPrefer,             // the fractional-N preference
 };
-inline constexpr std::size_t kFormBoxCount = static_cast<std::size_t>(FormBox::kRegisters) + 1;
+inline constexpr std::size_t kFormBoxCount = static_cast<std::size_t>(FormBox::kPrefer) + 1;
 
 constexpr std::size_t IndexOf(FormBox box) { return static_cast<std::size_t>(box); }
 
@@ -49,7 +50,7 @@ struct InputBox {
   FormBox box;
   bool text;  // the box's text is the input's
 };
-inline constexpr std::array<InputBox, 15> kInputBoxes = {{
+inline constexpr std::array<InputBox, 16> kInputBoxes = {{
     {runner::Input::kMult, FormBox::kMult, true},
     {runner::Input::kRef, FormBox::kRef, true},
     {runner::Input::kMinFc, FormBox::kMinFc, true},
@@ -65,6 +66,7 @@ inline constexpr std::array<InputBox, 15> kInputBoxes = {{
     {runner::Input::kRegisters, FormBox::kRegisters, false},
     {runner::Input::kTolerance, FormBox::kTolerance, true},
     {runner::Input::kSpurClear, FormBox::kSpurClear, true},
+    {runner::Input::kPrefer, FormBox::kPrefer, false},
 }};
 
 struct PlanForm {
@@ -78,6 +80,7 @@ struct PlanForm {
   // With a chip that has an output divider: what the N divider counts.
   runner::FeedbackMode feedback = runner::FeedbackMode::kFundamental;
   bool registers = false;         // with a chip that names its register layout
+  runner::Preference prefer = runner::Preference::kSpur;  // with a fractional-N chip
 
   std::string& Text(FormBox box) { return texts[static_cast<std::size_t>(box)]; }
   const std::string& Text(FormBox box) const { return texts[static_cast<std::size_t>(box)]; }

@@ -117,7 +117,7 @@ PlanFormPanel::PlanFormPanel(std::string decimal_symbol, QWidget* parent)
   panel_layout->addWidget(one_r_);
   // Enter on a choice or a checkbox plans, as it does in a box.
   for (QWidget* choice :
-       std::initializer_list<QWidget*>{chip_, prescaler_, feedback_, registers_, one_r_}) {
+       std::initializer_list<QWidget*>{chip_, prescaler_, feedback_, registers_, prefer_, one_r_}) {
     choice->installEventFilter(this);
   }
   Connect();
@@ -231,7 +231,16 @@ QGroupBox* PlanFormPanel::BuildNoiseGroup() {
 }
 
 QGroupBox* PlanFormPanel::BuildFractionalGroup() {
-  return BoxGroup(tr("Fractional-N"), {FormBox::kTolerance, FormBox::kSpurClear});
+  QGroupBox* group = BoxGroup(tr("Fractional-N"), {FormBox::kTolerance, FormBox::kSpurClear});
+  prefer_ = new QComboBox;
+  prefer_->setObjectName(QStringLiteral("prefer"));
+  for (const auto& [preference, name] : runner::kPreferenceNames) {
+    prefer_->addItem(Translated(name.data()), static_cast<int>(preference));
+  }
+  prefer_->setToolTip(Text(runner::FieldOf(runner::Input::kPrefer).help));
+  prefer_->setEnabled(false);
+  AddRow(qobject_cast<QFormLayout*>(group->layout()), tr("Pre&fer"), prefer_, FormBox::kPrefer);
+  return group;
 }
 
 void PlanFormPanel::Connect() {
@@ -245,6 +254,7 @@ void PlanFormPanel::Connect() {
   connect(one_r_, &QCheckBox::toggled, this, [this] { Edited(FormBox::kChip); });
   connect(feedback_, &QComboBox::activated, this, [this] { Edited(FormBox::kFeedback); });
   connect(registers_, &QCheckBox::toggled, this, [this] { Edited(FormBox::kRegisters); });
+  connect(prefer_, &QComboBox::activated, this, [this] { Edited(FormBox::kPrefer); });
 }
 
 bool PlanFormPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -270,6 +280,7 @@ QWidget* PlanFormPanel::InputOf(FormBox box) const {
     case FormBox::kPrescaler: return prescaler_;
     case FormBox::kFeedback: return feedback_;
     case FormBox::kRegisters: return registers_;
+    case FormBox::kPrefer: return prefer_;
     default: return Box(box);
   }
 }
@@ -371,6 +382,8 @@ bool PlanFormPanel::SetChip(int index) {
       chip_profile_ && chip_profile_->output_divider ? &*chip_profile_->output_divider : nullptr;
   feedback_->setCurrentIndex(0);
   feedback_->setEnabled(divider != nullptr && divider->Divided && divider->Fundamental);
+  prefer_->setCurrentIndex(0);
+  prefer_->setEnabled(chip_profile_ && chip_profile_->fractional);
   const bool words = chip_profile_ && !chip_profile_->register_map.empty();
   if (!words) registers_->setChecked(false);
   registers_->setEnabled(words);
@@ -423,6 +436,9 @@ std::variant<PlanRequest, std::vector<BoxFault>> PlanFormPanel::Read() const {
     form.feedback = static_cast<runner::FeedbackMode>(feedback_->currentData().toInt());
   }
   form.registers = registers_->isEnabled() && registers_->isChecked();
+  if (prefer_->isEnabled()) {
+    form.prefer = static_cast<runner::Preference>(prefer_->currentData().toInt());
+  }
   return ReadPlanForm(form, decimal_symbol_);
 }
 
@@ -445,6 +461,10 @@ void PlanFormPanel::Apply(const formats::Design& design) {
   feedback_->setCurrentIndex(std::max(
       0, feedback_->findData(static_cast<int>(feedback.value_or(runner::FeedbackMode::kFundamental)))));
   registers_->setChecked(design.texts.Flag(runner::Input::kRegisters).value_or(false));
+  const std::optional<runner::Preference> prefer = runner::ModeIn(
+      runner::kPreferenceNames, design.texts[runner::Input::kPrefer].value_or(std::string()));
+  prefer_->setCurrentIndex(std::max(
+      0, prefer_->findData(static_cast<int>(prefer.value_or(runner::Preference::kSpur)))));
   one_r_->setChecked(design.common_r);
   const QStringList grid = Text(design.sweep).split(QLatin1Char(':'));
   Box(FormBox::kFrom)->setText(grid.value(0));

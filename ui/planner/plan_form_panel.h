@@ -39,6 +39,7 @@ class PlanFormPanel : public QWidget {
   QComboBox* PrescalerChoice() const { return prescaler_; }
   QComboBox* FeedbackChoice() const { return feedback_; }
   QCheckBox* RegisterWords() const { return registers_; }
+  QComboBox* PreferChoice() const { return prefer_; }
   QCheckBox* OneR() const { return one_r_; }
   // The reason a box is marked for, or empty.
   QString FaultOf(FormBox box) const;
@@ -96,6 +97,7 @@ class PlanFormPanel : public QWidget {
   QComboBox* prescaler_ = nullptr;
   QComboBox* feedback_ = nullptr;
   QCheckBox* registers_ = nullptr;
+  QComboBox* prefer_ = nullptr;
   QCheckBox* one_r_ = nullptr;
   int chip_index_ = 0;  // the chip chosen before "Open profile…"
   std::shared_ptr<const runner::ChipProfile> chip_profile_;
