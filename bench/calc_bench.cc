@@ -324,7 +324,7 @@ void BM_CommonRWorstAccepted(benchmark::State& state) {
   others.n_range = "99999950:100000050";
   runner::ReadCounterRanges(others, "n", "n", error);
   for (auto _ : state) {
-    const runner::PlanR plan = runner::ChoosePlanR(*range, others);
+    const runner::PlanR plan = runner::ChoosePlanR(*range, others, runner::PlanOptions{});
     benchmark::DoNotOptimize(plan.error);
   }
 }

@@ -331,10 +331,14 @@ int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostrea
   if (layout == nullptr) {
     return UsageError(err, "--decode: the " + chip->name + " profile names no register_map");
   }
-  const std::string ref_text =
-      request.texts[runner::Input::kRef].value_or(std::string(runner::FieldOf(runner::Input::kRef).start));
+  // The words alone do not say the reference: it is asked for, never
+  // assumed.
+  if (!request.texts[runner::Input::kRef]) {
+    return UsageError(err, "--decode needs --ref, the reference frequency in MHz");
+  }
   const std::optional<double> ref = runner::ParseDecimal(
-      ref_text, "--ref", "the reference frequency in MHz, above 0", "25", true, error);
+      *request.texts[runner::Input::kRef], "--ref", "the reference frequency in MHz, above 0",
+      "25", true, error);
   if (!ref) return UsageError(err, error);
   std::vector<std::uint32_t> words;
   for (const std::string& text : request.words) {
@@ -346,6 +350,12 @@ int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostrea
     words.push_back(*word);
   }
   const runner::DecodedWords decoded = runner::DecodeWords(*layout, words, *ref);
+  for (const auto& figure : {decoded.comparison_khz, decoded.vco_mhz, decoded.output_mhz}) {
+    if (figure && !std::isfinite(*figure)) {
+      return UsageError(err, "--ref " + runner::CutShort(*request.texts[runner::Input::kRef], 40) +
+                                 " puts the frequencies beyond what the program can state");
+    }
+  }
   if (json) {
     out << JsonLine(formats::DecodedToJson(*layout, decoded)) << '\n';
   } else {

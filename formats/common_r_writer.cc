@@ -19,7 +19,7 @@ runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 std::ostream& out,
                                 const std::function<void(std::string_view)>& announce,
                                 runner::WorkControl* control) {
-  runner::PlanR choice = runner::ChoosePlanR(range, others, control);
+  runner::PlanR choice = runner::ChoosePlanR(range, others, plan, control);
   if (!choice.choice) return choice;
   const std::string sentence = CommonRSentence(*choice.choice);
   announce(sentence);

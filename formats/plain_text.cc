@@ -95,6 +95,10 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
       for (const auto& [name, word] : *result.registers) {
         out << "Register " << name << "  " << word << '\n';
       }
+      const runner::FieldValue power_up = runner::field_read::PowerUp(result);
+      if (const auto* text = std::get_if<std::string>(&power_up)) {
+        out << "Power-up  " << *text << '\n';
+      }
     }
   }
   for (const std::string& note : result.notes) out << note << '\n';

@@ -249,7 +249,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
     py::gil_scoped_release release;
     try {
       if (one_r) {
-        choice = runner::ChoosePlanR(*range, others, watch.control());
+        choice = runner::ChoosePlanR(*range, others, plan, watch.control());
         if (choice.choice) others.bounds.FirstR = others.bounds.LastR = choice.choice->R;
         if (choice.prescaler) others.prescaler = choice.prescaler;
       }
@@ -294,15 +294,27 @@ py::object Decode(const py::object& chip, const py::object& ref, const py::objec
   const std::optional<double> ref_mhz = runner::ParseDecimal(
       ExactText(ref, "ref"), "ref", "the reference frequency in MHz, above 0", "25", true, error);
   if (!ref_mhz) throw py::value_error(error);
+  // Words are an iterable of ints (Python's or NumPy's, an array too) or
+  // hexadecimal texts; a bare text or bytes is one word, not its letters.
+  if (PyUnicode_Check(words.ptr()) || PyBytes_Check(words.ptr()) ||
+      PyByteArray_Check(words.ptr())) {
+    throw py::type_error("words must be a list of words (int or str), not a single str or bytes");
+  }
   std::vector<std::uint32_t> values;
   for (const py::handle word : py::iterable(words)) {
-    if (PyLong_Check(word.ptr()) && !PyBool_Check(word.ptr())) {
-      const auto number = word.cast<long long>();
-      if (number < 0 || number > 0xFFFFFFFFLL) throw py::value_error("a word has at most 32 bits");
-      values.push_back(static_cast<std::uint32_t>(number));
+    if (PyBool_Check(word.ptr())) throw py::type_error("words must be int or str, not bool");
+    if (PyIndex_Check(word.ptr()) && !PyUnicode_Check(word.ptr())) {
+      const py::object number = py::reinterpret_steal<py::object>(PyNumber_Index(word.ptr()));
+      int overflow = 0;
+      const long long value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+      if (overflow != 0 || value < 0 || value > 0xFFFFFFFFLL) {
+        throw py::value_error("words: a word has at most 32 bits, not " +
+                              py::repr(number).cast<std::string>());
+      }
+      values.push_back(static_cast<std::uint32_t>(value));
       continue;
     }
-    if (!PyUnicode_Check(word.ptr())) throw py::type_error("words must be str or int");
+    if (!PyUnicode_Check(word.ptr())) throw py::type_error("words must be int or str");
     const auto parsed = formats::ParseWord(word.cast<std::string>());
     if (!parsed) {
       throw py::value_error("words are hexadecimal such as \"0x00580005\", not \"" +
@@ -310,7 +322,13 @@ py::object Decode(const py::object& chip, const py::object& ref, const py::objec
     }
     values.push_back(*parsed);
   }
+  if (values.empty()) throw py::value_error("words: decode() needs at least one word");
   const runner::DecodedWords decoded = runner::DecodeWords(*layout, values, *ref_mhz);
+  for (const auto& figure : {decoded.comparison_khz, decoded.vco_mhz, decoded.output_mhz}) {
+    if (figure && !std::isfinite(*figure)) {
+      throw py::value_error("ref puts the frequencies beyond what the program can state");
+    }
+  }
   const std::string text = formats::JsonLine(formats::DecodedToJson(*layout, decoded));
   return py::module_::import("json").attr("loads")(py::str(text));
 }

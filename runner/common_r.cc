@@ -4,9 +4,13 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <variant>
 
 #include "arithmetic_fault.h"
 #include "fault_message.h"
+#include "fractional_run.h"
+#include "fractional_search.h"
 #include "number_text.h"
 #include "numeric_text.h"
 #include "sweep.h"
@@ -54,6 +58,149 @@ std::optional<std::size_t> FirstUnreached(const std::vector<double>& sources,
          });
   if (first.load() == none) return std::nullopt;
   return first.load();
+}
+
+// How one R serves the channels of a fractional-N plan.
+struct FractionalTrial {
+  bool reaches_all = true;  // every channel has a setting
+  bool on_all = true;       // ... on frequency
+  std::optional<Rational> nearest_spur_khz;  // over the channels; none: all integer mode
+  Rational worst_error{0, 1};                // |error| x R / hz-units, for ordering: Hz
+};
+
+// Whether trial `a` (at R a_r) is the better one by ChoosePlanR's rule.
+bool BetterTrial(const FractionalTrial& a, const FractionalTrial& b) {
+  if (a.on_all != b.on_all) return a.on_all;
+  if (!a.on_all) {
+    if (const int c = Compare(a.worst_error, b.worst_error); c != 0) return c < 0;
+  }
+  // No spur (every channel in integer mode) is the furthest.
+  if (!a.nearest_spur_khz || !b.nearest_spur_khz) {
+    return !a.nearest_spur_khz && b.nearest_spur_khz;
+  }
+  return Less(*b.nearest_spur_khz, *a.nearest_spur_khz);
+}
+
+// One R against every channel's search; stops early (not reaching all)
+// once it cannot beat `best`.
+FractionalTrial TryFractionalR(const std::vector<FractionalSearchInputs>& channels,
+                               const std::vector<FractionalSearch>& searches, std::int64_t r,
+                               const std::optional<FractionalTrial>& best) {
+  FractionalTrial trial;
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    const FractionalSearchInputs& in = channels[c];
+    const SettingAtR at = searches[c].BestAt(r);
+    if (!at.setting) {
+      trial.reaches_all = false;
+      return trial;
+    }
+    const FractionalSetting& s = *at.setting;
+    trial.on_all = trial.on_all && s.on_frequency;
+    if (const auto spur = SpurOffsetKHz(in, s)) {
+      if (!trial.nearest_spur_khz || Less(*spur, *trial.nearest_spur_khz)) {
+        trial.nearest_spur_khz = spur;
+      }
+    }
+    if (const auto error = ErrorHz(in, s)) {
+      const Rational size{error->num < 0 ? -error->num : error->num, error->den};
+      if (Less(trial.worst_error, size)) trial.worst_error = size;
+    }
+    // A later R of the same worth loses to an earlier one: stop once this
+    // one cannot be better.
+    if (best && best->on_all && !trial.on_all) {
+      trial.reaches_all = false;
+      return trial;
+    }
+    if (best && best->on_all && best->nearest_spur_khz && trial.nearest_spur_khz &&
+        !Less(*best->nearest_spur_khz, *trial.nearest_spur_khz)) {
+      trial.reaches_all = false;
+      return trial;
+    }
+    if (best && best->on_all && !best->nearest_spur_khz && trial.nearest_spur_khz) {
+      trial.reaches_all = false;
+      return trial;
+    }
+  }
+  return trial;
+}
+
+// The one R of a fractional-N plan (see ChoosePlanR).
+PlanR ChooseFractionalPlanR(const SweepRange& range, const RunInputs& others,
+                            const PlanOptions& options, WorkControl* control) {
+  PlanR plan;
+  const RunSetting setting = SettingFor(others, HighestSourceMHz(range, others));
+  plan.prescaler = setting.prescaler;
+  RunInputs inputs = others;
+  if (plan.prescaler) inputs.prescaler = plan.prescaler;
+  // Every channel's search, read as its run reads it.
+  std::vector<FractionalSearchInputs> channels;
+  channels.reserve(static_cast<std::size_t>(range.PointCount()));
+  for (std::int64_t i = 0; i < range.PointCount(); ++i) {
+    inputs.rf_out = range.PointText(i);
+    auto prepared = FractionalInputsOf(inputs, NumbersOf(inputs), options);
+    if (auto* error = std::get_if<std::string>(&prepared)) {
+      plan.error = "no one reference divider R serves every channel: the channel " +
+                   range.PointText(i) + " MHz cannot be planned: " + *error;
+      return plan;
+    }
+    channels.push_back(std::get<FractionalSearchInputs>(std::move(prepared)));
+  }
+  // Each channel's search, its window worked out once (the channels are
+  // not moved from here on).
+  std::vector<FractionalSearch> searches;
+  searches.reserve(channels.size());
+  for (const FractionalSearchInputs& in : channels) searches.emplace_back(in);
+  const FractionalSearch& window = searches.front();
+  if (!window.First() || !window.Last()) {
+    plan.error = "one R for the band: the figures have too many digits to be planned exactly";
+    return plan;
+  }
+  const std::int64_t first = *window.First(), last = *window.Last();
+  const double trials = static_cast<double>(channels.size()) *
+                        static_cast<double>(std::max<std::int64_t>(last - first + 1, 0));
+  if (trials > kMaxFractionalCommonRTrials) {
+    plan.too_large = true;
+    plan.error = "one R for " + std::to_string(range.PointCount()) + " channels against " +
+                 std::to_string(last - first + 1) + " reference dividers in the window means " +
+                 WholeText(trials) + " trials, more than the " +
+                 WholeText(kMaxFractionalCommonRTrials) +
+                 " allowed for a fractional-N chip: use fewer channels, a narrower comparison "
+                 "window or an R range";
+    return plan;
+  }
+  std::optional<FractionalTrial> best;
+  std::int64_t best_r = 0;
+  Ticker ticker(control, std::max<std::int64_t>(last - first + 1, 0), "reference dividers");
+  for (std::int64_t r = first; r <= last; ++r) {
+    const FractionalTrial trial = TryFractionalR(channels, searches, r, best);
+    if (trial.reaches_all && (!best || BetterTrial(trial, *best))) {
+      best = trial;
+      best_r = r;
+    }
+    ticker.Tick(r - first + 1, r == last);
+  }
+  if (!best) {
+    plan.error = "no one reference divider R serves every channel: no R that the window and "
+                 "the counter ranges admit gives every channel a setting.";
+    return plan;
+  }
+  // The summary, from the channels' own runs with that R.
+  RunInputs with_r = inputs;
+  with_r.bounds.FirstR = with_r.bounds.LastR = static_cast<std::int32_t>(best_r);
+  CommonR figures;
+  figures.R = static_cast<std::int32_t>(best_r);
+  figures.Channels = range.PointCount();
+  std::mutex lock;
+  std::optional<double> comparison;
+  SweepEveryPoint(range, with_r, options, ".", [&](std::int64_t, const RunResult& row) {
+    const std::lock_guard<std::mutex> hold(lock);
+    if (row.comparison_khz) comparison = row.comparison_khz;
+    if (row.exact.value_or(false)) ++figures.ExactChannels;
+    if (row.error_hz) figures.WorstErrorHz = std::max(figures.WorstErrorHz, std::fabs(*row.error_hz));
+  });
+  figures.ComparisonKHz = comparison.value_or(0);
+  plan.choice = figures;
+  return plan;
 }
 
 }  // namespace
@@ -129,7 +276,9 @@ CommonRChoice ChooseCommonR(const std::vector<double>& sources, double ref, doub
   return out;
 }
 
-PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, WorkControl* control) {
+PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, const PlanOptions& options,
+                  WorkControl* control) {
+  if (HasFractionalChip(others)) return ChooseFractionalPlanR(range, others, options, control);
   PlanR plan;
   // The inputs as the GO action reads them, in its order.
   RunStage stage = RunStage::kReadFactor;

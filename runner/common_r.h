@@ -26,6 +26,8 @@ struct CommonRChoice {
 // them all, each channel against the R to name one in the message; at this
 // bound the worst case takes about a minute on two processors.
 inline constexpr double kMaxCommonRTrials = 5e10;
+// The same for a fractional-N chip, whose trials each search a fraction.
+inline constexpr double kMaxFractionalCommonRTrials = 5e7;
 
 // Source frequencies in MHz; the limits in kHz. Runs on `threads` workers
 // (0: one per usable processor); the choice is the same for any number.
@@ -50,7 +52,14 @@ struct PlanR {
   // is to run with it.
   std::optional<std::int32_t> prescaler;
 };
-PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others,
+//
+// With a fractional-N chip the choice follows its own rule: among the R of
+// the window with which every channel has a setting, those with every
+// channel on frequency first; among them the one whose nearest spur (over
+// the channels; integer mode has none) lies furthest from the carrier,
+// then the smaller R; with none such, the smallest worst error, then the
+// same. The summary is worked out from the channels' own runs with that R.
+PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, const PlanOptions& plan,
                   WorkControl* control = nullptr);
 
 // The inputs of every channel of a plan with its one R (and its prescaler):

@@ -171,25 +171,42 @@ struct Found {
   FractionalSearchResult result;
   std::int32_t prescaler = 0;
 };
+// The search's inputs in the prescaler modes `mode` (fractional) and
+// `integer_mode`, with the run's options.
+FractionalSearchInputs ConfiguredSearch(const RunInputs& inputs, const BoxNumbers& numbers,
+                                        const ExactFigures& x, const PlanOptions& plan,
+                                        std::size_t mode, std::size_t integer_mode,
+                                        std::int64_t vco_per_loop, double noise_factor) {
+  FractionalSearchInputs in = SearchInputs(inputs, numbers, x, mode, integer_mode);
+  in.tolerance_hz = ExactOf(plan.tolerance_hz.value_or(0));
+  in.hz_per_t_unit = x.hz;
+  if (plan.spur_clear_khz) in.spur_clear_khz = ExactOf(*plan.spur_clear_khz);
+  in.vco_per_loop = vco_per_loop;
+  if (plan.prefer == Preference::kNoise) {
+    in.noise = NoiseModelOf(inputs, plan);
+    in.noise_factor = noise_factor;
+  }
+  return in;
+}
+
+// The prescaler modes the loop frequency needs (or the ones asked for).
+std::pair<std::size_t, std::size_t> FirstModes(const RunInputs& inputs, const ExactFigures& x) {
+  const ChipProfile& chip = *inputs.chip_profile;
+  const std::optional<double> counted = std::fabs(NearestDouble(x.loop));
+  return {PrescalerModeFor(chip.fractional->Counters, inputs.prescaler, counted),
+          PrescalerModeFor(chip.counters, inputs.prescaler, counted)};
+}
+
 Found SearchWithPrescalers(const RunInputs& inputs, const BoxNumbers& numbers,
                            const ExactFigures& x, const PlanOptions& plan,
                            std::int64_t vco_per_loop, double noise_factor) {
   const ChipProfile& chip = *inputs.chip_profile;
-  const std::optional<double> counted = std::fabs(NearestDouble(x.loop));
-  const std::size_t first_mode = PrescalerModeFor(chip.fractional->Counters, inputs.prescaler, counted);
-  const std::size_t first_integer_mode = PrescalerModeFor(chip.counters, inputs.prescaler, counted);
+  const auto [first_mode, first_integer_mode] = FirstModes(inputs, x);
   Found found;
   for (std::size_t step = 0;; ++step) {
     const std::size_t mode = first_mode + step, integer_mode = first_integer_mode + step;
-    found.in = SearchInputs(inputs, numbers, x, mode, integer_mode);
-    found.in.tolerance_hz = ExactOf(plan.tolerance_hz.value_or(0));
-    found.in.hz_per_t_unit = x.hz;
-    if (plan.spur_clear_khz) found.in.spur_clear_khz = ExactOf(*plan.spur_clear_khz);
-    found.in.vco_per_loop = vco_per_loop;
-    if (plan.prefer == Preference::kNoise) {
-      found.in.noise = NoiseModelOf(inputs, plan);
-      found.in.noise_factor = noise_factor;
-    }
+    found.in = ConfiguredSearch(inputs, numbers, x, plan, mode, integer_mode, vco_per_loop,
+                                noise_factor);
     found.result = SearchFractional(found.in);
     if (!found.result.setting) return found;
     const FractionalSetting& c = *found.result.setting;
@@ -313,6 +330,24 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                      result);
   }
   return result;
+}
+
+std::variant<FractionalSearchInputs, std::string> FractionalInputsOf(const RunInputs& inputs,
+                                                                    const BoxNumbers& numbers,
+                                                                    const PlanOptions& plan) {
+  RunResult scratch;
+  if (!ReadSource(numbers, scratch)) return scratch.message;
+  const double source = *numbers.RFOut.IfReadable() / *numbers.RFMult.IfReadable();
+  ExactFigures x;
+  if (std::string error = ReadExactly(inputs, numbers, x); !error.empty()) return error;
+  const std::optional<DividerChoice> divider = ChooseDivider(inputs, source);
+  const std::int32_t d = divider ? divider->divider : 1;
+  const bool fundamental = !divider || divider->Fundamental();
+  if (!WorkOut(x, fundamental ? d : 1)) return std::string(kTooManyDigits);
+  const double factor = *numbers.RFMult.IfReadable();
+  const auto [mode, integer_mode] = FirstModes(inputs, x);
+  return ConfiguredSearch(inputs, numbers, x, plan, mode, integer_mode, fundamental ? 1 : d,
+                          fundamental ? factor / d : factor);
 }
 
 }  // namespace synthfactors::runner

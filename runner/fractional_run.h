@@ -12,7 +12,11 @@
 
 #include <string_view>
 
+#include <string>
+#include <variant>
+
 #include "box_number.h"
+#include "fractional_search.h"
 #include "run_types.h"
 
 namespace synthfactors::runner {
@@ -21,5 +25,12 @@ namespace synthfactors::runner {
 // fractional-N.
 RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                             std::string_view decimal_symbol, const PlanOptions& plan);
+
+// The search of such a run, in the prescaler modes its loop frequency
+// needs (or the ones asked for), or why it cannot be planned, as the run
+// says it: what the choice of one R for a band weighs each channel with.
+std::variant<FractionalSearchInputs, std::string> FractionalInputsOf(const RunInputs& inputs,
+                                                                    const BoxNumbers& numbers,
+                                                                    const PlanOptions& plan);
 
 }  // namespace synthfactors::runner

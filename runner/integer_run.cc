@@ -4,6 +4,8 @@
 #include "fault_message.h"
 #include "numeric_text.h"
 
+#include <cmath>
+
 namespace synthfactors::runner {
 namespace {
 
@@ -52,6 +54,21 @@ RegisterRun WordsRun(const RunResult& result, const RunSetting& setting,
 }
 
 }  // namespace
+
+// The next larger prescaler than `p` where the chosen pair asks it to
+// count beyond what it can (a pair off frequency may land just above the
+// frequency asked for); empty where the pair is within it.
+std::optional<std::int32_t> LargerPrescalerNeeded(const RunResult& result,
+                                                  const ChipCounters& counters, std::int32_t p) {
+  const std::vector<PrescalerMode>& modes = counters.Prescalers;
+  if (!result.n || !result.comparison_khz) return std::nullopt;
+  for (std::size_t i = 0; i + 1 < modes.size(); ++i) {
+    if (modes[i].P != p || !modes[i].UpToMHz) continue;
+    const double counted = *result.n * (*result.comparison_khz / kKiloHertzPerMegahertz);
+    if (std::fabs(counted) > *modes[i].UpToMHz) return modes[i + 1].P;
+  }
+  return std::nullopt;
+}
 
 RunResult IntegerRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                          std::string_view decimal_symbol, const PlanOptions& plan) {
@@ -102,11 +119,20 @@ RunResult IntegerRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
   if (plan.alternatives > 0 && record.SearchFinished) {
     result.alternatives = Alternatives(result, numbers, s, bounds, *record.Factor);
   }
+  if (chip != nullptr && setting.prescaler) {
+    if (const auto larger = LargerPrescalerNeeded(result, chip->counters, *setting.prescaler)) {
+      RunInputs retry = inputs;
+      retry.prescaler = *larger;
+      RunResult again = IntegerRunOnce(retry, numbers, decimal_symbol, plan);
+      again.inputs = inputs;
+      return again;
+    }
+  }
   if (chip != nullptr && record.ComparisonKHz && result.n && *result.r > 0) {
     const double loop = *result.n * (*record.ComparisonKHz / kKiloHertzPerMegahertz);
     result.vco_mhz = divider && !divider->Fundamental() ? loop * divider->divider : loop;
-    // No words for a VCO the chip cannot reach: the note says why.
-    if (divider || !chip->output_divider) {
+    // No words for a source the chip cannot reach: the note says why.
+    if (SourceReachable(*chip, source, divider)) {
       AddRegisterWords(*chip, WordsRun(result, setting, divider), result);
     }
   }

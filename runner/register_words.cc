@@ -16,6 +16,18 @@ constexpr std::array<const RegisterLayout*, 3> kLayouts = {
 
 std::uint32_t Mask(int width) { return width >= 32 ? 0xFFFFFFFFU : (1U << width) - 1; }
 
+// A word in hexadecimal with all its digits but the leading zeros.
+std::string WideHex(std::uint32_t word) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    const char digit = kHex[(word >> shift) & 0xF];
+    if (text.empty() && digit == '0' && shift > 0) continue;
+    text += digit;
+  }
+  return text;
+}
+
 // The band-select divider: the comparison frequency over the part's largest
 // band-select clock, rounded up, within 1 ... the divider's largest value.
 std::int64_t BandSelectDivider(const RegisterLayout& layout, double comparison_khz) {
@@ -117,14 +129,21 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
   const std::size_t count = layout.registers.size();
   std::vector<std::optional<std::uint32_t>> words(count);
   const std::uint32_t control_mask = Mask(layout.control_bits);
-  for (const std::uint32_t word : given) {
+  for (const std::uint32_t given_word : given) {
+    std::uint32_t word = given_word;
     if (layout.word_bits < 32 && (word >> layout.word_bits) != 0) {
-      out.notes.push_back(WordText(layout, word) + " has more than " +
-                          std::to_string(layout.word_bits) + " bits");
+      // The whole word in the note; its low bits read as the word.
+      out.notes.push_back("0x" + WideHex(word) + " has more than " +
+                          std::to_string(layout.word_bits) + " bits; its low " +
+                          std::to_string(layout.word_bits) + " are read");
+      word &= Mask(layout.word_bits);
     }
     std::optional<std::size_t> which;
     for (std::size_t i = 0; i < count; ++i) {
       if (layout.registers[i].control == (word & control_mask)) which = i;
+    }
+    for (const RegisterAlias& alias : layout.aliases) {
+      if (alias.control == (word & control_mask)) which = alias.register_index;
     }
     if (!which) {
       out.notes.push_back(WordText(layout, word) + " names no register (control bits " +
@@ -173,13 +192,16 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
     out.comparison_khz = comparison_mhz * 1000;
     if (out.n) {
       double n = static_cast<double>(*out.n);
-      if (out.frac && out.mod && *out.mod > 0 && *out.frac != 0) {
+      if (!out.integer_mode && out.frac && out.mod && *out.mod > 0 && *out.frac != 0) {
         n += static_cast<double>(*out.frac) / static_cast<double>(*out.mod);
       }
       const double loop_mhz = n * comparison_mhz;
       const int divider = out.output_divider.value_or(1);
       const bool fundamental = out.feedback.value_or(FeedbackMode::kFundamental) == FeedbackMode::kFundamental;
-      out.vco_mhz = fundamental ? loop_mhz : loop_mhz * divider;
+      // With divided feedback the N divider counts the VCO over the part of
+      // the divider inside the loop.
+      out.vco_mhz = fundamental ? loop_mhz
+                                : loop_mhz * std::min(divider, std::max(layout.feedback_divider_max, 1));
       out.output_mhz = *out.vco_mhz / divider;
       layout.check_loop(out, loop_mhz, out.notes);
     }

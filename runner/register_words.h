@@ -60,6 +60,14 @@ struct RegisterName {
   std::uint32_t control;   // the value of the control bits that name it
 };
 
+// Another latch that holds a register's fields, read back as that register
+// (the ADF4106's function latch holds the initialisation latch's).
+struct RegisterAlias {
+  std::string_view name;     // "FUNCTION"
+  std::uint32_t control;
+  std::size_t register_index;  // into the layout's registers
+};
+
 struct RegisterRun;
 struct DecodedWords;
 
@@ -74,6 +82,12 @@ struct RegisterLayout {
   std::span<const RegisterField> fields;
   double band_select_max_khz;  // 0: no band-select clock
   int band_select_max_divider;
+  // With divided feedback, the largest part of the output divider inside
+  // the loop (the N divider counts the VCO over min(D, this)); 0: none.
+  int feedback_divider_max;
+  std::span<const RegisterAlias> aliases;
+  // How the words are written at power-up, as the data sheet asks.
+  std::string_view power_up;
   // What the layout's own fields take from a run (its prescaler's code,
   // its mode bits); empty for a field every layout sets alike.
   std::optional<std::int64_t> (*run_value)(std::string_view field, const RegisterRun& run);
@@ -133,6 +147,7 @@ struct DecodedWords {
   std::optional<std::int32_t> output_divider;
   std::optional<FeedbackMode> feedback;
   std::optional<double> comparison_khz, vco_mhz, output_mhz;
+  bool integer_mode = true;  // FRAC not used
   std::vector<std::string> notes;
 };
 

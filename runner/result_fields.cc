@@ -26,6 +26,13 @@ bool HasRegister(const RunResult& r, std::string_view name) {
   return false;
 }
 
+FieldValue PowerUp(const RunResult& r) {
+  if (!r.registers || !r.inputs.chip_profile) return {};
+  const RegisterLayout* layout = LayoutNamed(r.inputs.chip_profile->register_map);
+  if (layout == nullptr) return {};
+  return std::string(layout->power_up);
+}
+
 FieldValue WordNamed(const RunResult& r, std::string_view name) {
   if (!r.registers) return {};
   for (const auto& [reg, word] : *r.registers) {

@@ -112,13 +112,15 @@ inline bool WithRegisters(const RunResult& r) { return r.plan.registers; }
 inline bool WithFractional(const RunResult& r) {
   return r.inputs.chip_profile && r.inputs.chip_profile->fractional;
 }
+// How the chip's words are written at power-up, with its words.
+FieldValue PowerUp(const RunResult& r);
 // One sweep column per register word, named after its register.
 bool HasRegister(const RunResult& r, std::string_view name);
 FieldValue WordNamed(const RunResult& r, std::string_view name);
 
 }  // namespace field_read
 
-inline constexpr std::array<ResultField, 47> kResultFields = {{
+inline constexpr std::array<ResultField, 48> kResultFields = {{
     {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
     {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
     {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
@@ -193,6 +195,8 @@ inline constexpr std::array<ResultField, 47> kResultFields = {{
        return *r.registers;
      },
      field_read::WithRegisters},
+    {"power_up", FieldKind::kText, [](const RunResult& r) { return field_read::PowerUp(r); },
+     field_read::WithRegisters, true},
     // The words again, one sweep column each (not in the object).
 #define SYNTHFACTORS_WORD_COLUMN(NAME)                                                       \
   {NAME, FieldKind::kText, [](const RunResult& r) { return field_read::WordNamed(r, NAME); }, \

@@ -140,6 +140,58 @@ TEST(RegisterWords, EachBrokenRuleIsANote) {
   words = good;
   words[4] = 0x08008009;  // MOD 1
   EXPECT_NE(std::string::npos, notes(words).find("MOD is 1"));
+  words = good;
+  words[1] = 0x0078803C;  // divider select 7: the part stops at /64
+  EXPECT_NE(std::string::npos, notes(words).find("the output divider select 7 is no divider"));
+  words = good;
+  words[2] = 0x006804B3;  // R3 bit 19 set: reserved
+  EXPECT_NE(std::string::npos, notes(words).find("reserved_r3_19 in R3 is 1"));
+  // The MAX2870: reserved bits of R3 and R5, INT above 4091 in fractional
+  // mode, the INT bit with a FRAC, and DIVA above /16 with divided feedback
+  // (the N divider then counts the VCO over 16).
+  const runner::RegisterLayout& max2870 = *LayoutNamed("max2870");
+  const auto max_notes = [&](std::vector<std::uint32_t> w, double ref = 10) {
+    const auto decoded = DecodeWords(max2870, w, ref);
+    std::string all;
+    for (const std::string& note : decoded.notes) all += note + "\n";
+    return std::pair{all, decoded};
+  };
+  const std::vector<std::uint32_t> max_good = {0x01400005, 0x609C823C, 0x0100000B,
+                                               0x18004E42, 0x20009901, 0x01030A08};
+  EXPECT_EQ("", max_notes(max_good).first);
+  auto w = max_good;
+  w[2] = 0x0102000B;  // R3 bit 17
+  EXPECT_NE(std::string::npos, max_notes(w).first.find("reserved_r3 in R3 is 1"));
+  w = max_good;
+  w[0] = 0x01480005;  // R5 bit 19
+  EXPECT_NE(std::string::npos, max_notes(w).first.find("reserved_r5_19 in R5 is 1"));
+  w = max_good;
+  w[5] = (5000U << 15) | (0x141U << 3);  // INT 5000, FRAC 0x141
+  EXPECT_NE(std::string::npos, max_notes(w).first.find("INT 5000 is above 4091 in fractional mode"));
+  w = max_good;
+  w[5] |= 1U << 31;  // the INT bit with FRAC 0x141: integer mode, FRAC unused
+  const auto [int_bit, decoded] = max_notes(w);
+  EXPECT_NE(std::string::npos, int_bit.find("the INT bit is set")) << int_bit;
+  EXPECT_EQ(5180.0, decoded.vco_mhz);  // 518 x 10 MHz, the fraction unused
+  // Divided feedback, DIVA /32, INT 300 at 10 MHz: the VCO is 300 x 10 x 16.
+  w = max_good;
+  w[1] = (0x609C823CU & ~(7U << 20) & ~(1U << 23)) | (5U << 20);
+  w[5] = 300U << 15;
+  w[4] = 0x00008011;
+  const auto divided = max_notes(w).second;
+  EXPECT_EQ(48000.0, divided.vco_mhz);
+  EXPECT_EQ(1500.0, divided.output_mhz);
+  // The ADF4106's function latch holds the initialisation latch's fields;
+  // a word wider than 24 bits is named whole.
+  const runner::RegisterLayout& adf4106 = *LayoutNamed("adf4106");
+  const auto function =
+      DecodeWords(adf4106, std::vector<std::uint32_t>{0x142F35, 0x5F8092, 0x4FC}, 10);
+  EXPECT_TRUE(function.notes.empty()) << function.notes.front();
+  EXPECT_EQ(82685, function.n);
+  const auto wide =
+      DecodeWords(adf4106, std::vector<std::uint32_t>{0x1142F35, 0x5F8093, 0x4FC}, 10);
+  ASSERT_FALSE(wide.notes.empty());
+  EXPECT_EQ("0x1142F35 has more than 24 bits; its low 24 are read", wide.notes.front());
   // A prescaler too small for the VCO, on the ADF4106: 8/9 at 2480 MHz
   // (R 100, B 3100, A 0 from 10 MHz).
   const auto slow = DecodeWords(*LayoutNamed("adf4106"),

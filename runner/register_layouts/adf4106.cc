@@ -2,7 +2,8 @@
 //
 // Sources: Analog Devices' no-OS driver, drivers/frequency/adf4106/
 // adf4106.h (the offsets and masks of every field), and the ADF4106 data
-// sheet (the initialisation latch sequence INIT, R, N; the reserved bits
+// sheet (the initialisation latch sequence INIT, R, N at power-up, the
+// function latch holding the same fields; the reserved bits
 // 23:21 of the R latch and 23:22 of the N latch written 0; B of 3 or more;
 // the prescalers' top frequencies).
 #include "layout_parts.h"
@@ -72,9 +73,24 @@ void CheckLoop(const DecodedWords& decoded, double loop_mhz, std::vector<std::st
   }
 }
 
+// The function latch (control bits 2) holds the initialisation latch's
+// fields.
+constexpr std::array<RegisterAlias, 1> kAliases = {{{"FUNCTION", 2, 0}}};
+
 }  // namespace
 
-const RegisterLayout kAdf4106 = {"adf4106", 24, 2, kRegisters, kAll, 0, 0,
-                                 &RunValue, &ReadCounters, &CheckLoop};
+const RegisterLayout kAdf4106 = {.name = "adf4106",
+                                 .word_bits = 24,
+                                 .control_bits = 2,
+                                 .registers = kRegisters,
+                                 .fields = kAll,
+                                 .band_select_max_khz = 0,
+                                 .band_select_max_divider = 0,
+                                 .feedback_divider_max = 0,
+                                 .aliases = kAliases,
+                                 .power_up = "write INIT, then R, then N (the initialisation latch method), after the supply is up",
+                                 .run_value = &RunValue,
+                                 .read_counters = &ReadCounters,
+                                 .check_loop = &CheckLoop};
 
 }  // namespace synthfactors::runner::layouts

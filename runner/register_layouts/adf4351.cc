@@ -7,7 +7,8 @@
 // positions, the ADF4351's R3 bits 23:21). They differ where the data sheet
 // settles it: R5 bits 20:19 are reserved and must be 11 (the kernel writes
 // 00, the SDR driver 00); MOD must be 2 ... 4095 (the kernel writes 1 with
-// FRAC 0).
+// FRAC 0). The data sheet's initialisation sequence writes R5 first and R0
+// last; the output divider select stops at /64 (6).
 #include "layout_parts.h"
 
 #include "number_text.h"
@@ -57,12 +58,16 @@ constexpr std::array<RegisterField, 40> kFields = {{
     {"output_power", R4, 3, 2, 3, S::kDefault, "3: +5 dBm"},
     {"ld_pin_mode", R5, 22, 2, 1, S::kDefault, "1: digital lock detect"},
 }};
-constexpr std::array<RegisterField, 5> kReserved = {{
+// The reserved bits, and R3's between the fields the kernel's header
+// names (ADF4350_REG3_12BIT_CSR_EN at 18, the ADF4351's bits 23:21).
+constexpr std::array<RegisterField, 7> kReserved = {{
     {"reserved_r5_19", R5, 19, 2, 3, S::kFixed, "reserved: 11 (data sheet)"},
     {"reserved_r5", R5, 3, 16, 0, S::kFixed, "reserved: 0"},
     {"reserved_r5_21", R5, 21, 1, 0, S::kFixed, "reserved: 0"},
     {"reserved_r5_top", R5, 24, 8, 0, S::kFixed, "reserved: 0"},
     {"reserved_r4", R4, 24, 8, 0, S::kFixed, "reserved: 0"},
+    {"reserved_r3_19", R3, 19, 2, 0, S::kFixed, "reserved: 0"},
+    {"reserved_r3_17", R3, 17, 1, 0, S::kFixed, "reserved: 0"},
 }};
 
 constexpr auto kAll = Joined(kFields, kReserved);
@@ -77,7 +82,7 @@ std::optional<std::int64_t> RunValue(std::string_view field, const RegisterRun& 
 }
 
 void ReadCounters(const FieldLookup& value, DecodedWords& out) {
-  ReadFractionalCounters(value, out);
+  ReadFractionalCounters(value, out, 64);
   if (const auto p = value("prescaler")) out.prescaler = *p != 0 ? 8 : 4;
   const std::int64_t p = out.prescaler.value_or(4);
   const std::int64_t least = p == 8 ? 75 : 23;
@@ -98,7 +103,18 @@ void CheckLoop(const DecodedWords& decoded, double loop_mhz, std::vector<std::st
 
 }  // namespace
 
-const RegisterLayout kAdf4351 = {"adf4351", 32, 3, kSixRegisters, kAll, 125, 255,
-                                 &RunValue, &ReadCounters, &CheckLoop};
+const RegisterLayout kAdf4351 = {.name = "adf4351",
+                                 .word_bits = 32,
+                                 .control_bits = 3,
+                                 .registers = kSixRegisters,
+                                 .fields = kAll,
+                                 .band_select_max_khz = 125,
+                                 .band_select_max_divider = 255,
+                                 .feedback_divider_max = 64,
+                                 .aliases = {},
+                                 .power_up = "write R5, R4, R3, R2, R1 and R0 in that order; R0 last starts the VCO band selection",
+                                 .run_value = &RunValue,
+                                 .read_counters = &ReadCounters,
+                                 .check_loop = &CheckLoop};
 
 }  // namespace synthfactors::runner::layouts

@@ -2,11 +2,20 @@
 
 namespace synthfactors::runner::layouts {
 
-void ReadFractionalCounters(const FieldLookup& value, DecodedWords& out) {
+void ReadFractionalCounters(const FieldLookup& value, DecodedWords& out, int largest_divider) {
   out.n = value("int");
   out.frac = value("frac");
   out.mod = value("mod");
-  if (const auto d = value("rf_divider_select")) out.output_divider = 1 << *d;
+  out.integer_mode = out.frac.value_or(0) == 0;
+  if (const auto d = value("rf_divider_select")) {
+    if ((std::int64_t{1} << *d) <= largest_divider) {
+      out.output_divider = 1 << *d;
+    } else {
+      out.notes.push_back("the output divider select " + std::to_string(*d) +
+                          " is no divider of the part's (/1 ... /" +
+                          std::to_string(largest_divider) + ")");
+    }
+  }
   if (const auto f = value("feedback_select")) {
     out.feedback = *f != 0 ? FeedbackMode::kFundamental : FeedbackMode::kDivided;
   }

@@ -38,10 +38,11 @@ inline int Log2(std::int64_t power_of_two) {
 // 1 in integer mode (FRAC 0), else 0: the mode bits of the fractional parts.
 inline std::int64_t InIntegerMode(const RegisterRun& run) { return run.frac == 0 ? 1 : 0; }
 
-// The fields of an INT + FRAC/MOD part with an output divider: INT, FRAC,
-// MOD, the divider and the feedback, with notes on a MOD or FRAC the part
-// cannot run.
-void ReadFractionalCounters(const FieldLookup& value, DecodedWords& out);
+// The fields of an INT + FRAC/MOD part with an output divider up to
+// `largest_divider`: INT, FRAC, MOD, the divider and the feedback, with
+// notes on a MOD, FRAC or divider the part cannot run. Integer mode where
+// FRAC is 0.
+void ReadFractionalCounters(const FieldLookup& value, DecodedWords& out, int largest_divider);
 
 // "P/P+1".
 inline std::string PrescalerName(std::int64_t p) {

@@ -216,3 +216,35 @@ def test_registers_and_decode_equal_the_command_line():
     assert list(swept["R5"]) == ["0x00580005", "0x00580005"]
     with pytest.raises(ValueError, match="words are hexadecimal"):
         synthfactors.decode("adf4106", 10, ["nope"])
+
+
+def test_decode_takes_words_as_run_gives_them():
+    words = ["0x142F35", "0x5F8093", "0x4FC"]
+    expected = synthfactors.decode("adf4106", 10, words)
+    numbers = [int(word, 16) for word in words]
+    assert synthfactors.decode("adf4106", 10, numbers) == expected
+    assert synthfactors.decode("adf4106", 10, numpy.array(numbers, dtype=numpy.uint32)) == expected
+    assert synthfactors.decode("adf4106", 10, [numpy.uint64(n) for n in numbers]) == expected
+    # A bare text or bytes is one word, not its letters: refused.
+    with pytest.raises(TypeError, match="not a single str or bytes"):
+        synthfactors.decode("adf4106", 10, "0x142F35")
+    with pytest.raises(TypeError, match="not a single str or bytes"):
+        synthfactors.decode("adf4106", 10, b"\x01\x02")
+    with pytest.raises(ValueError, match="at least one word"):
+        synthfactors.decode("adf4106", 10, [])
+    with pytest.raises(ValueError, match="at most 32 bits"):
+        synthfactors.decode("adf4106", 10, [2**64])
+    with pytest.raises(ValueError, match="beyond what the program can state"):
+        synthfactors.decode("adf4106", "1e308", words)
+
+
+def test_prefer_is_a_keyword_with_its_words():
+    spur = synthfactors.run(4800.1, ref=10, min_fc=50, max_fc=10000, chip="adf4351", fom=-220)
+    noise = synthfactors.run(4800.1, ref=10, min_fc=50, max_fc=10000, chip="adf4351", fom=-220,
+                             prefer="noise")
+    assert (spur["r"], spur["mode"]) == (100, "integer")
+    assert (noise["r"], noise["mode"]) == (1, "fractional")
+    with pytest.raises(TypeError, match='prefer must be a str, "spur" or "noise"'):
+        synthfactors.run(4800.1, chip="adf4351", fom=-220, prefer=1)
+    with pytest.raises(ValueError, match="prefer takes spur or noise"):
+        synthfactors.run(4800.1, chip="adf4351", fom=-220, prefer="quiet")

@@ -135,6 +135,7 @@ class PlannerWindowTest : public QObject {
   void theChartZoomsReadsOutAndSelects();
   void theErrorLimitCountsTheChannelsBeyondIt();
   void aFormReadsIntoTheTextsADesignKeeps();
+  void theNoisePreferenceIsAChoiceOfAFractionalChip();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -800,6 +801,32 @@ void PlannerWindowTest::aFormReadsIntoTheTextsADesignKeeps() {
   form.Text(FormBox::kTo).clear();
   QCOMPARE(std::get<PlanRequest>(synthfactors::planner::ReadPlanForm(form, ",")).sweep,
            std::string("10368:10368:1"));
+}
+
+void PlannerWindowTest::theNoisePreferenceIsAChoiceOfAFractionalChip() {
+  QTemporaryDir folder;
+  PlannerWindow window;
+  QComboBox* prefer = window.Form()->PreferChoice();
+  QVERIFY(!prefer->isEnabled());
+  ChooseChip(window, "adf4351");
+  QVERIFY(prefer->isEnabled());
+  window.Box(FormBox::kFrom)->setText("4800.1");
+  window.Box(FormBox::kMinFc)->setText("50");
+  window.Box(FormBox::kMaxFc)->setText("10000");
+  window.Box(FormBox::kFom)->setText("-220");
+  prefer->setCurrentIndex(prefer->findText("noise"));
+  emit prefer->activated(prefer->currentIndex());
+  QVERIFY(PlanAndWait(window));
+  // The exact 10 MHz fractional setting, as the command line's --prefer noise.
+  const QByteArray csv = RunCli({"--sweep", "4800.1:4800.1:1", "--chip", "adf4351", "--min-fc",
+                                 "50", "--max-fc", "10000", "--fom", "-220", "--prefer", "noise"});
+  QVERIFY(csv.contains(",1,480,"));
+  const QString design = folder.filePath("noise.json");
+  QVERIFY(window.SaveDesign(design));
+  QCOMPARE(RunCli({"--plan", design}), csv);
+  // A chip without fractional-N has no such choice.
+  ChooseChip(window, "adf4351-int");
+  QVERIFY(!prefer->isEnabled());
 }
 
 QTEST_MAIN(PlannerWindowTest)

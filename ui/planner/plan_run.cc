@@ -64,7 +64,7 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
   outcome.request = request;
   outcome.row_inputs = request.inputs;
   if (request.one_r) {
-    const runner::PlanR plan_r = runner::ChoosePlanR(request.range, request.inputs, control);
+    const runner::PlanR plan_r = runner::ChoosePlanR(request.range, request.inputs, request.plan, control);
     if (!plan_r.choice) return plan_r.error;
     outcome.common_r = plan_r.choice;
     outcome.row_inputs = runner::InputsWithR(request.inputs, plan_r);
