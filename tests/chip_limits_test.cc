@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -39,9 +40,18 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 struct ChipRun {
+  ChipRun(const char* chip_name, std::string rf_out = {}, std::string ref_mhz = "10",
+          std::string min_khz = "5", std::string max_khz = "100",
+          runner::FeedbackMode mode = runner::FeedbackMode::kFundamental)
+      : chip(chip_name),
+        rf(std::move(rf_out)),
+        ref(std::move(ref_mhz)),
+        min_fc(std::move(min_khz)),
+        max_fc(std::move(max_khz)),
+        feedback(mode) {}
   const char* chip;
-  std::string rf, ref = "10", min_fc = "5", max_fc = "100";
-  runner::FeedbackMode feedback = runner::FeedbackMode::kFundamental;
+  std::string rf, ref, min_fc, max_fc;
+  runner::FeedbackMode feedback;
   runner::PlanOptions plan;
 };
 
