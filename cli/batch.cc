@@ -90,8 +90,16 @@ bool RunBatch(std::istream& in, std::ostream& out, std::string_view decimal_symb
       if (IsBlank(line)) continue;
       run = ReadBatchLine(line, error);
     }
+    std::optional<runner::RunResult> result;
     if (run) {
-      out << JsonLine(ResultToJson(runner::RunOnce(run->inputs, decimal_symbol, run->plan)));
+      result = runner::RunOnce(run->inputs, decimal_symbol, run->plan);
+      if (result->refusal) {
+        error = *result->refusal;  // refused as a bad member is
+        result.reset();
+      }
+    }
+    if (result) {
+      out << JsonLine(ResultToJson(*result));
     } else {
       all_read = false;
       nlohmann::ordered_json answer;

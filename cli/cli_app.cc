@@ -26,6 +26,7 @@
 #include "progress.h"
 #include "register_words.h"
 #include "result_json.h"
+#include "loop_run.h"
 #include "run.h"
 #include "sweep.h"
 #include "sweep_range.h"
@@ -368,6 +369,7 @@ int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostrea
 int RunSingle(const CheckedRequest& request, const std::string& decimal_symbol, bool json,
               std::ostream& out, std::ostream& err) {
   const runner::RunResult result = runner::RunOnce(request.inputs, decimal_symbol, request.plan);
+  if (result.refusal) return UsageError(err, *result.refusal);
   if (json) {
     out << JsonLine(ResultToJson(result)) << '\n';
   } else {
@@ -491,6 +493,8 @@ int RunCommandLine(int argc, const char* const* argv, std::istream& in,
   } catch (const ReadFailure& failure) {
     err << "synthfactors-cli: cannot read the input: " << failure.what() << '\n';
     return kExitReadFailed;
+  } catch (const runner::RunRefused& refused) {
+    return UsageError(err, refused.what());
   }
 }
 

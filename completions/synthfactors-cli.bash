@@ -10,6 +10,9 @@ _synthfactors_cli() {
     --prefer)
       COMPREPLY=($(compgen -W "spur noise" -- "$cur"))
       return 0 ;;
+    --filter-order)
+      COMPREPLY=($(compgen -W "2 3" -- "$cur"))
+      return 0 ;;
     --plan)
       COMPREPLY=($(compgen -f -- "$cur"))
       return 0 ;;
@@ -17,11 +20,11 @@ _synthfactors_cli() {
       # the shipped profiles, or a profile file
       COMPREPLY=($(compgen -W "adf4106 adf4351 adf4351-int max2870 max2870-int" -- "$cur") $(compgen -f -- "$cur"))
       return 0 ;;
-    --rf-out|--mult|--ref|--min-fc|--max-fc|--sweep|--r-range|--n-range|--alternatives|--fom|--flicker|--offset|--prescaler|--tolerance|--spur-clear)
+    --rf-out|--mult|--ref|--min-fc|--max-fc|--sweep|--r-range|--n-range|--alternatives|--fom|--flicker|--offset|--prescaler|--tolerance|--spur-clear|--loop-bandwidth|--phase-margin|--gamma|--t31|--filter|--cp-current|--kvco|--vco-noise|--ref-noise|--noise-offsets|--jitter-band|--lock-jump|--lock-tolerance)
       return 0 ;;  # a value of the user's
   esac
   if [[ "$cur" == -* || -z "$cur" ]]; then
-    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --list-chips --decode --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --loop-bandwidth --phase-margin --filter-order --gamma --t31 --filter --cp-current --kvco --vco-noise --ref-noise --noise-offsets --jitter-band --lock-jump --lock-tolerance --list-chips --decode --help --version" -- "$cur"))
   fi
 }
 complete -F _synthfactors_cli synthfactors-cli

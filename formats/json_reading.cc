@@ -69,8 +69,14 @@ namespace {
 // A member's value as the text of an input that is no flag.
 std::optional<std::string> InputMemberText(const runner::InputField& field, const Json& value,
                                            std::string& error) {
-  const bool numbers = field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
-                       field.kind != InputKind::kChoice;
+  // Texts only where a number would be a fraction of the value (a range, a
+  // list of parts or points) or a word; the filter order's words are
+  // numbers.
+  const bool numbers =
+      field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
+      field.kind != InputKind::kParts && field.kind != InputKind::kNoisePoints &&
+      field.kind != InputKind::kHertzBand &&
+      (field.kind != InputKind::kChoice || field.input == runner::Input::kFilterOrder);
   switch (value.type()) {
     case Json::value_t::string:
       return value.get<std::string>();
@@ -90,6 +96,9 @@ std::optional<std::string> InputMemberText(const runner::InputField& field, cons
   error = "member \"" + key + "\" must be " +
           (field.kind == InputKind::kChip           ? "a string such as \"adf4106\""
            : field.kind == InputKind::kCounterRange ? "a string such as \"1:16383\""
+           : field.kind == InputKind::kParts        ? "a string such as \"6.58n,85.6n,2.58k\""
+           : field.kind == InputKind::kNoisePoints  ? "a string such as \"1000:-80,100000:-125\""
+           : field.kind == InputKind::kHertzBand    ? "a string such as \"1000:10000000\""
            : field.kind == InputKind::kChoice
                ? "a string such as \"" + std::string(runner::ChoicesOf(field.input).back()) + "\""
                                                     : "a string or a number");

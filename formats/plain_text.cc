@@ -6,6 +6,7 @@
 #include <charconv>
 #include <vector>
 
+#include "loop_text.h"
 #include "number_text.h"
 #include "numeric_text.h"
 #include "result_fields.h"
@@ -102,6 +103,7 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
     }
   }
   for (const std::string& note : result.notes) out << note << '\n';
+  if (result.report) out << LoopBlock(result, decimal_symbol);
   if (result.report && result.alternatives) {
     out << '\n' << AlternativesTable(result, decimal_symbol);
   }

@@ -25,6 +25,7 @@ Json ValueJson(FieldKind kind, const FieldValue& value) {
     return list;
   }
   if (const auto* flag = std::get_if<bool>(&value)) return *flag;
+  if (const auto* numbers = std::get_if<std::vector<double>>(&value)) return *numbers;
   if (const auto* number = std::get_if<double>(&value)) {
     if (kind == FieldKind::kWhole) {
       if (const auto whole = runner::AsInt64(*number)) return *whole;
@@ -41,15 +42,32 @@ Json ObjectJson(const std::array<runner::Field<Record>, N>& fields, const Record
   for (const auto& field : fields) {
     if (!runner::IsPresent(field, owner)) continue;
     const FieldValue value = field.read(record);
-    if (field.kind != FieldKind::kList || std::holds_alternative<std::monostate>(value)) {
-      object[std::string(field.name)] = ValueJson(field.kind, value);
+    Json& member = object[std::string(field.name)];
+    if (std::holds_alternative<std::monostate>(value)) {
+      member = nullptr;
       continue;
     }
-    Json list = Json::array();
-    for (const runner::Alternative& alternative : *owner.alternatives) {
-      list.push_back(ObjectJson(runner::kAlternativeFields, alternative, owner));
+    switch (field.kind) {
+      case FieldKind::kList:
+        member = Json::array();
+        for (const runner::Alternative& alternative : *owner.alternatives) {
+          member.push_back(ObjectJson(runner::kAlternativeFields, alternative, owner));
+        }
+        break;
+      case FieldKind::kLoop:
+        member = ObjectJson(runner::kLoopFields, runner::LoopView{*owner.loop_report, *owner.loop},
+                            owner);
+        break;
+      case FieldKind::kNoise:
+        member = Json::array();
+        for (const auto& row : owner.loop_report->noise) {
+          member.push_back(ObjectJson(runner::kNoiseFields, row, owner));
+        }
+        break;
+      default:
+        member = ValueJson(field.kind, value);
+        break;
     }
-    object[std::string(field.name)] = std::move(list);
   }
   return object;
 }

@@ -4,6 +4,7 @@
 #include "number_text.h"
 #include "result_fields.h"
 #include "result_json.h"
+#include "loop_run.h"
 #include "sweep.h"
 
 namespace synthfactors::formats {
@@ -83,9 +84,11 @@ std::string SweepCsvRow(const runner::RunResult& result) {
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
                 const runner::PlanOptions& plan, std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
                 int threads, std::string_view first_line, runner::WorkControl* control) {
+  // The band's loop first: a loop that cannot be designed writes nothing.
+  const runner::PlanOptions band = runner::PlanForBand(range, others, plan, decimal_symbol);
   if (!first_line.empty()) out << first_line << '\n';
   if (format == SweepFormat::kCsv) {
-    out << SweepCsvHeader(runner::ResultShape(others, plan)) << '\n';
+    out << SweepCsvHeader(runner::ResultShape(others, band)) << '\n';
   }
   auto append = [format](const runner::RunResult& result, std::string& text) {
     text += format == SweepFormat::kCsv ? SweepCsvRow(result) : JsonLine(ResultToJson(result));
@@ -95,7 +98,7 @@ void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others
     out << text;
     ThrowIfWriteFailed(out);
   };
-  runner::SweepInOrder(range, others, plan, decimal_symbol, append, write, threads, control);
+  runner::SweepInOrder(range, others, band, decimal_symbol, append, write, threads, control);
   FlushOrThrow(out);
 }
 

@@ -145,6 +145,62 @@ std::optional<std::string> NumberText(const py::object& value, const char* name)
   return ExactText(value, name);
 }
 
+namespace {
+
+// The items of a list argument: any iterable but a text or bytes.
+py::list Items(const py::object& value, const char* name, const char* what) {
+  if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) ||
+      PyByteArray_Check(value.ptr()) || !py::hasattr(value, "__iter__")) {
+    throw py::type_error(std::string(name) + " must be a str or " + what + ", not " +
+                         TypeName(value));
+  }
+  py::list items;
+  for (const py::handle item : py::iterable(value)) items.append(item);
+  if (items.empty()) throw py::value_error(std::string(name) + " must not be empty");
+  return items;
+}
+
+}  // namespace
+
+std::optional<std::string> NumberListText(const py::object& value, const char* name,
+                                          const char* what) {
+  if (value.is_none()) return std::nullopt;
+  if (PyUnicode_Check(value.ptr())) return Text(value, name);
+  if (IsNumPy(value, "ndarray") && value.attr("ndim").cast<py::ssize_t>() == 0) {
+    return ExactText(value, name);
+  }
+  if (PyFloat_Check(value.ptr()) || PyIndex_Check(value.ptr())) return ExactText(value, name);
+  std::string text;
+  for (const py::handle item : Items(value, name, what)) {
+    text += (text.empty() ? "" : ",") + ExactText(item, name);
+  }
+  return text;
+}
+
+std::optional<std::string> PointsText(const py::object& value, const char* name) {
+  if (value.is_none()) return std::nullopt;
+  if (PyUnicode_Check(value.ptr())) return Text(value, name);
+  std::string text;
+  for (const py::handle item : Items(value, name, "an iterable of (offset, dBc) pairs")) {
+    const py::list pair = Items(py::reinterpret_borrow<py::object>(item), name,
+                                "an iterable of (offset, dBc) pairs");
+    if (pair.size() != 2) {
+      throw py::value_error(std::string(name) + " takes (offset, dBc) pairs, not " +
+                            std::to_string(pair.size()) + " values in one");
+    }
+    text += (text.empty() ? "" : ",") + ExactText(pair[0], name) + ":" + ExactText(pair[1], name);
+  }
+  return text;
+}
+
+std::optional<std::string> BandText(const py::object& value, const char* name) {
+  if (value.is_none()) return std::nullopt;
+  if (PyUnicode_Check(value.ptr())) return Text(value, name);
+  const py::list pair = Items(value, name, "a (FROM, TO) pair");
+  if (pair.size() != 2) throw py::value_error(std::string(name) + " takes (FROM, TO)");
+  return ExactText(pair[0], name) + ":" + ExactText(pair[1], name);
+}
+
 std::optional<std::string> ChipName(const py::object& value) {
   if (value.is_none()) return std::nullopt;
   const py::object path = py::module_::import("os").attr("fspath");

@@ -36,6 +36,20 @@ std::optional<std::string> RangeText(const py::object& value, const char* name);
 // exact decimal, or its text; None for none.
 std::optional<std::string> NumberText(const py::object& value, const char* name);
 
+// A list of numbers as the command line writes it ("100,1000,10000"): a str
+// as typed, or an iterable of numbers (a NumPy array too), each exactly;
+// None for none. `what` names the list in a TypeError.
+std::optional<std::string> NumberListText(const py::object& value, const char* name,
+                                          const char* what);
+
+// Noise points ("1000:-80,10000:-105"): a str as typed, or an iterable of
+// (offset, dBc) pairs; None for none.
+std::optional<std::string> PointsText(const py::object& value, const char* name);
+
+// A band ("1000:10000000"): a str as typed or a (FROM, TO) pair; None for
+// none.
+std::optional<std::string> BandText(const py::object& value, const char* name);
+
 // A chip: a shipped profile's name or a file (str or os.PathLike); None for
 // none.
 std::optional<std::string> ChipName(const py::object& value);

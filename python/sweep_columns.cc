@@ -76,6 +76,9 @@ SweepColumns::SweepColumns(std::size_t points, const runner::RunResult& shape)
       case FieldKind::kTexts:  // lists are no sweep column; stored as flags if ever
       case FieldKind::kWords:
       case FieldKind::kList:
+      case FieldKind::kNumbers:
+      case FieldKind::kLoop:
+      case FieldKind::kNoise:
         column.array = py::array_t<bool>(count);
         break;
     }
@@ -115,6 +118,9 @@ void SweepColumns::Store(std::size_t index, const runner::RunResult& result) {
       case FieldKind::kTexts:
       case FieldKind::kList:
       case FieldKind::kWords:
+      case FieldKind::kNumbers:
+      case FieldKind::kLoop:
+      case FieldKind::kNoise:
         static_cast<bool*>(column.data)[index] = flag != nullptr && *flag;
         break;
     }

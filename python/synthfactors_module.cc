@@ -14,6 +14,7 @@
 #include "register_words.h"
 #include "chips.h"
 #include "input_fields.h"
+#include "loop_run.h"
 #include "common_r.h"
 #include "number_text.h"
 #include "plan_options.h"
@@ -70,6 +71,31 @@ struct CallTexts {
     }
     texts[input] = InputText(word, key.data());
   }
+  // The loop's keywords, in the table's order from loop_bandwidth.
+  void Loop(const py::object& loop_bandwidth, const py::object& phase_margin,
+            const py::object& filter_order, const py::object& gamma, const py::object& t31,
+            const py::object& filter, const py::object& cp_current, const py::object& kvco,
+            const py::object& vco_noise, const py::object& ref_noise,
+            const py::object& noise_offsets, const py::object& jitter_band,
+            const py::object& lock_jump, const py::object& lock_tolerance) {
+    using runner::Input;
+    texts[Input::kLoopBandwidth] = NumberText(loop_bandwidth, "loop_bandwidth");
+    texts[Input::kPhaseMargin] = NumberText(phase_margin, "phase_margin");
+    texts[Input::kFilterOrder] = NumberText(filter_order, "filter_order");
+    texts[Input::kGamma] = NumberText(gamma, "gamma");
+    texts[Input::kT31] = NumberText(t31, "t31");
+    texts[Input::kFilter] =
+        NumberListText(filter, "filter", "an iterable of C1, C2, R2[, C3, R3] in farads and ohms");
+    texts[Input::kCpCurrent] = NumberText(cp_current, "cp_current");
+    texts[Input::kKvco] = NumberText(kvco, "kvco");
+    texts[Input::kVcoNoise] = PointsText(vco_noise, "vco_noise");
+    texts[Input::kRefNoise] = PointsText(ref_noise, "ref_noise");
+    texts[Input::kNoiseOffsets] =
+        NumberListText(noise_offsets, "noise_offsets", "an iterable of offsets in Hz");
+    texts[Input::kJitterBand] = BandText(jitter_band, "jitter_band");
+    texts[Input::kLockJump] = NumberText(lock_jump, "lock_jump");
+    texts[Input::kLockTolerance] = NumberText(lock_tolerance, "lock_tolerance");
+  }
   void Noise(const py::object& fom, const py::object& flicker, const py::object& offset) {
     texts[runner::Input::kFom] = NumberText(fom, "fom");
     texts[runner::Input::kFlicker] = NumberText(flicker, "flicker");
@@ -112,6 +138,11 @@ py::object PythonValue(FieldKind kind, const FieldValue& value) {
     return list;
   }
   if (const auto* flag = std::get_if<bool>(&value)) return py::bool_(*flag);
+  if (const auto* numbers = std::get_if<std::vector<double>>(&value)) {
+    py::list list;
+    for (const double number : *numbers) list.append(py::float_(number));
+    return list;
+  }
   if (const auto* words = std::get_if<runner::NamedWords>(&value)) {
     py::list list;
     for (const auto& [name, word] : *words) {
@@ -140,17 +171,51 @@ py::dict FieldsDict(const std::array<runner::Field<Record>, N>& fields, const Re
     if (!runner::IsPresent(field, owner)) continue;
     const FieldValue value = field.read(record);
     const py::str name(field.name.data(), field.name.size());
-    if (field.kind != FieldKind::kList || std::holds_alternative<std::monostate>(value)) {
-      dict[name] = PythonValue(field.kind, value);
+    if (std::holds_alternative<std::monostate>(value)) {
+      dict[name] = py::none();
       continue;
     }
-    py::list list;
-    for (const runner::Alternative& alternative : *owner.alternatives) {
-      list.append(FieldsDict(runner::kAlternativeFields, alternative, owner));
+    switch (field.kind) {
+      case FieldKind::kList: {
+        py::list list;
+        for (const runner::Alternative& alternative : *owner.alternatives) {
+          list.append(FieldsDict(runner::kAlternativeFields, alternative, owner));
+        }
+        dict[name] = list;
+        break;
+      }
+      case FieldKind::kLoop:
+        dict[name] = FieldsDict(runner::kLoopFields,
+                                runner::LoopView{*owner.loop_report, *owner.loop}, owner);
+        break;
+      case FieldKind::kNoise: {
+        py::list list;
+        for (const auto& row : owner.loop_report->noise) {
+          list.append(FieldsDict(runner::kNoiseFields, row, owner));
+        }
+        dict[name] = list;
+        break;
+      }
+      default:
+        dict[name] = PythonValue(field.kind, value);
+        break;
     }
-    dict[name] = list;
   }
   return dict;
+}
+
+// A single run of the call's inputs, without the GIL; ValueError where the
+// inputs ask what cannot be done for its channel.
+RunResult RunChecked(const CallTexts& call, const py::object& decimal_symbol) {
+  const std::string symbol = DecimalSymbol(decimal_symbol);
+  const auto [inputs, plan] = Checked(call, nullptr);
+  RunResult result;
+  {
+    py::gil_scoped_release release;
+    result = runner::RunOnce(inputs, symbol, plan);
+  }
+  if (result.refusal) throw py::value_error(*result.refusal);
+  return result;
 }
 
 py::dict Run(const py::object& rf_out, const py::object& mult, const py::object& ref,
@@ -160,7 +225,13 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
              const py::object& prescaler, const py::object& flicker,
              const py::object& offset, const py::object& feedback,
              const py::object& registers, const py::object& tolerance,
-             const py::object& spur_clear, const py::object& prefer) {
+             const py::object& spur_clear, const py::object& prefer,
+             const py::object& loop_bandwidth, const py::object& phase_margin,
+             const py::object& filter_order, const py::object& gamma, const py::object& t31,
+             const py::object& filter, const py::object& cp_current, const py::object& kvco,
+             const py::object& vco_noise, const py::object& ref_noise,
+             const py::object& noise_offsets, const py::object& jitter_band,
+             const py::object& lock_jump, const py::object& lock_tolerance) {
   CallTexts call;
   call.Box(runner::Input::kRfOut, rf_out);
   call.Box(runner::Input::kMult, mult);
@@ -174,13 +245,9 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   call.Choice(runner::Input::kPrefer, prefer);
-  const std::string symbol = DecimalSymbol(decimal_symbol);
-  const auto [inputs, plan] = Checked(call, nullptr);
-  RunResult result;
-  {
-    py::gil_scoped_release release;
-    result = runner::RunOnce(inputs, symbol, plan);
-  }
+  call.Loop(loop_bandwidth, phase_margin, filter_order, gamma, t31, filter, cp_current, kvco,
+            vco_noise, ref_noise, noise_offsets, jitter_band, lock_jump, lock_tolerance);
+  const RunResult result = RunChecked(call, decimal_symbol);
   return FieldsDict(runner::kResultFields, result, result);
 }
 
@@ -219,7 +286,12 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
                const py::object& flicker, const py::object& offset,
                const py::object& feedback, const py::object& registers,
                const py::object& tolerance, const py::object& spur_clear,
-               const py::object& prefer) {
+               const py::object& prefer, const py::object& loop_bandwidth, const py::object& phase_margin,
+               const py::object& filter_order, const py::object& gamma, const py::object& t31,
+               const py::object& filter, const py::object& cp_current, const py::object& kvco,
+               const py::object& vco_noise, const py::object& ref_noise,
+               const py::object& noise_offsets, const py::object& jitter_band,
+               const py::object& lock_jump, const py::object& lock_tolerance) {
   CallTexts call;
   call.Box(runner::Input::kMult, mult);
   call.Box(runner::Input::kRef, ref);
@@ -231,6 +303,8 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   call.Choice(runner::Input::kPrefer, prefer);
+  call.Loop(loop_bandwidth, phase_margin, filter_order, gamma, t31, filter, cp_current, kvco,
+            vco_noise, ref_noise, noise_offsets, jitter_band, lock_jump, lock_tolerance);
   const bool one_r = Flag(common_r, "common_r");
   const std::string symbol = DecimalSymbol(decimal_symbol);
   std::string error;
@@ -245,6 +319,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   SignalWatch watch;
   runner::PlanR choice;
   bool stopped = false;
+  std::optional<std::string> refusal;
   {
     py::gil_scoped_release release;
     try {
@@ -263,9 +338,12 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
       }
     } catch (const runner::WorkStopped&) {
       stopped = true;
+    } catch (const runner::RunRefused& refused) {
+      refusal = refused.what();
     }
   }
   if (stopped) watch.Raise();
+  if (refusal) throw py::value_error(*refusal);
   if (one_r && !choice.choice) throw py::value_error(choice.error);
 
   py::dict result = columns.Finish();
@@ -278,6 +356,74 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
     result["common_r"] = summary;
   }
   return result;
+}
+
+// The loop's noise of one run at many offsets, for plots: NumPy arrays of
+// the offsets and of each source (NaN where a source is absent).
+py::dict NoiseCurve(const py::object& rf_out, const py::object& mult, const py::object& ref,
+                    const py::object& min_fc, const py::object& max_fc, const py::object& offsets,
+                    const py::object& r_range, const py::object& n_range, const py::object& fom,
+                    const py::object& decimal_symbol, const py::object& chip,
+                    const py::object& prescaler, const py::object& flicker,
+                    const py::object& offset, const py::object& feedback,
+                    const py::object& tolerance, const py::object& spur_clear,
+                    const py::object& prefer, const py::object& loop_bandwidth, const py::object& phase_margin,
+                    const py::object& filter_order, const py::object& gamma, const py::object& t31,
+                    const py::object& filter, const py::object& cp_current, const py::object& kvco,
+                    const py::object& vco_noise, const py::object& ref_noise,
+                    const py::object& noise_offsets, const py::object& jitter_band,
+                    const py::object& lock_jump, const py::object& lock_tolerance) {
+  if (!noise_offsets.is_none()) {
+    throw py::type_error("noise_curve() takes its offsets as offsets, not noise_offsets");
+  }
+  CallTexts call;
+  call.Box(runner::Input::kRfOut, rf_out);
+  call.Box(runner::Input::kMult, mult);
+  call.Box(runner::Input::kRef, ref);
+  call.Box(runner::Input::kMinFc, min_fc);
+  call.Box(runner::Input::kMaxFc, max_fc);
+  call.Ranges(r_range, n_range);
+  call.Noise(fom, flicker, offset);
+  call.Chip(chip, prescaler, feedback, py::bool_(false));
+  call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
+  call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
+  call.Choice(runner::Input::kPrefer, prefer);
+  call.Loop(loop_bandwidth, phase_margin, filter_order, gamma, t31, filter, cp_current, kvco,
+            vco_noise, ref_noise, noise_offsets, jitter_band, lock_jump, lock_tolerance);
+  if (!call.texts[runner::Input::kLoopBandwidth] && !call.texts[runner::Input::kFilter]) {
+    throw py::value_error("noise_curve() needs a loop (loop_bandwidth or filter)");
+  }
+  // Twenty offsets a decade from 10 Hz to 100 MHz unless given.
+  std::string offsets_text;
+  if (offsets.is_none()) {
+    for (int k = 0; k <= 140; ++k) {
+      offsets_text += (k == 0 ? "" : ",") + runner::ShortestText(std::pow(10.0, 1 + k / 20.0));
+    }
+  } else {
+    offsets_text = *NumberListText(offsets, "offsets", "an iterable of offsets in Hz");
+  }
+  call.texts[runner::Input::kNoiseOffsets] = offsets_text;
+  const RunResult result = RunChecked(call, decimal_symbol);
+  if (!result.loop_report) {
+    throw py::value_error(result.message.empty()
+                              ? std::string("the run has no loop figures (no setting)")
+                              : "the run has no loop figures: " + result.message);
+  }
+  const std::vector<loop::NoiseAtOffset>& rows = result.loop_report->noise;
+  py::dict arrays;
+  for (const auto& field : runner::kNoiseFields) {
+    py::array_t<double> column(static_cast<py::ssize_t>(rows.size()));
+    double* data = column.mutable_data();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const FieldValue value = field.read(rows[i]);
+      const auto* number = std::get_if<double>(&value);
+      data[i] = number != nullptr ? *number : NAN;
+    }
+    arrays[py::str(field.name.data(), field.name.size())] = column;
+  }
+  arrays["jitter_band_hz"] =
+      py::make_tuple(result.loop_report->jitter_from_hz, result.loop_report->jitter_to_hz);
+  return arrays;
 }
 
 // The words of `chip` read back, as synthfactors-cli --decode --json gives
@@ -396,6 +542,17 @@ wrong type (bool for a number, a float for alternatives) raises TypeError;
 a bad range or option value, a number beyond the double range or text
 with a lone surrogate raises ValueError.)";
 
+constexpr const char* kNoiseCurveDoc = R"(The loop's phase noise of one run at many offsets, for plots.
+
+Takes the inputs of run() (a loop among them: loop_bandwidth or filter)
+and offsets, the offsets in Hz (rising; by default twenty a decade from
+10 Hz to 100 MHz). Returns a dict of NumPy float64 arrays offset_hz,
+total_dbc_hz, pll_dbc_hz, vco_dbc_hz, reference_dbc_hz and
+resistors_dbc_hz (NaN where a source is not given), the phase noise at the
+RF output as the "loop" of run() tabulates it, and jitter_band_hz, the
+(FROM, TO) the jitter is integrated over. ValueError where the run has no
+setting or the loop cannot be designed.)";
+
 constexpr const char* kSweepDoc = R"(Runs every RF output start, start + step, ... stop (MHz).
 
 start, stop and step are exact decimals: a str as typed, an int, or a
@@ -432,7 +589,11 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kChip), Keyword(Input::kPrescaler), Keyword(Input::kFlicker),
              Keyword(Input::kOffset), Keyword(Input::kFeedback),
              py::arg("registers") = false, Keyword(Input::kTolerance), Keyword(Input::kSpurClear),
-             Keyword(Input::kPrefer));
+             Keyword(Input::kPrefer), Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
+             Keyword(Input::kFilterOrder), Keyword(Input::kGamma), Keyword(Input::kT31),
+             Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
+             Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
+             Keyword(Input::kJitterBand), Keyword(Input::kLockJump), Keyword(Input::kLockTolerance));
   module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
              Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
              Keyword(Input::kMaxFc), py::kw_only(), Keyword(Input::kRRange),
@@ -440,7 +601,24 @@ PYBIND11_MODULE(synthfactors, module) {
              py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
              Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset),
              Keyword(Input::kFeedback), py::arg("registers") = false,
-             Keyword(Input::kTolerance), Keyword(Input::kSpurClear), Keyword(Input::kPrefer));
+             Keyword(Input::kTolerance), Keyword(Input::kSpurClear), Keyword(Input::kPrefer),
+             Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
+             Keyword(Input::kFilterOrder), Keyword(Input::kGamma), Keyword(Input::kT31),
+             Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
+             Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
+             Keyword(Input::kJitterBand), Keyword(Input::kLockJump), Keyword(Input::kLockTolerance));
+  module.def("noise_curve", &NoiseCurve, kNoiseCurveDoc, py::arg("rf_out"),
+             Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
+             Keyword(Input::kMaxFc), py::kw_only(), py::arg("offsets") = py::none(),
+             Keyword(Input::kRRange), Keyword(Input::kNRange), Keyword(Input::kFom),
+             py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
+             Keyword(Input::kFlicker), Keyword(Input::kOffset), Keyword(Input::kFeedback),
+             Keyword(Input::kTolerance), Keyword(Input::kSpurClear), Keyword(Input::kPrefer),
+             Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
+             Keyword(Input::kFilterOrder), Keyword(Input::kGamma), Keyword(Input::kT31),
+             Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
+             Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
+             Keyword(Input::kJitterBand), Keyword(Input::kLockJump), Keyword(Input::kLockTolerance));
   module.def("inputs", &Inputs,
              "The table of inputs every face reads: a list of dicts with key, flag, "
              "value_name, help, start (None for an option), unit and modes (of single, "

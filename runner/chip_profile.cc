@@ -268,7 +268,7 @@ class ProfileReader {
     const Object* top =
         ObjectAt(value, "", {"name", "description", "source", "r", "n", "comparison_khz",
                              "source_mhz", "fom", "flicker", "output_divider", "register_map",
-                             "register_fields", "fractional"});
+                             "register_fields", "fractional", "charge_pump", "kvco_mhz_per_v"});
     if (top == nullptr) return std::nullopt;
     ChipProfile profile;
     auto name = Text(*top, "", "name");
@@ -297,6 +297,7 @@ class ProfileReader {
     if (ok()) ReadOutputDivider(*top, profile);
     if (ok()) ReadRegisters(*top, profile);
     if (ok()) ReadFractional(*top, profile);
+    if (ok()) ReadLoopParts(*top, profile);
     if (!ok()) return std::nullopt;
     return profile;
   }
@@ -381,6 +382,62 @@ class ProfileReader {
     if (ok()) profile.fractional = rule;
   }
 
+  // "charge_pump": {"ma": [currents by setting], "field": a register field,
+  // "default": a setting}; "kvco_mhz_per_v": the VCO's gain.
+  void ReadLoopParts(const Object& top, ChipProfile& profile) {
+    if (const std::optional<double> kvco = Number(top, "", "kvco_mhz_per_v")) {
+      if (!(*kvco > 0)) {
+        Fail("kvco_mhz_per_v", "must be above 0");
+        return;
+      }
+      profile.kvco_mhz_per_v = kvco;
+    }
+    const ProfileValue* member = Member(top, "charge_pump");
+    if (member == nullptr || !ok()) return;
+    const std::string path = "charge_pump";
+    const Object* object = ObjectAt(*member, path, {"ma", "field", "default"});
+    if (object == nullptr) return;
+    ChargePump pump;
+    const ProfileValue* list = Required(*object, path, "ma");
+    const auto* currents = list != nullptr ? std::get_if<Array>(&list->value) : nullptr;
+    if (currents == nullptr || currents->empty() || currents->size() > 1024) {
+      if (list != nullptr) Fail(Join(path, "ma"), "must be a list of 1 to 1024 currents in mA");
+      return;
+    }
+    for (const ProfileValue& current : *currents) {
+      const auto* ma = std::get_if<double>(&current.value);
+      if (ma == nullptr || !std::isfinite(*ma) || !(*ma > 0)) {
+        Fail(Join(path, "ma"), "must be a list of currents in mA, each above 0");
+        return;
+      }
+      pump.currents_ma.push_back(*ma);
+    }
+    const auto setting = Whole(*object, path, "default", 0);
+    if (!setting) return;
+    if (*setting >= static_cast<std::int64_t>(pump.currents_ma.size())) {
+      Fail(Join(path, "default"), "must be a setting of the list, from 0 to " +
+                                      std::to_string(pump.currents_ma.size() - 1));
+      return;
+    }
+    pump.default_setting = static_cast<std::size_t>(*setting);
+    if (Member(*object, "field") != nullptr) {
+      const auto field = Text(*object, path, "field");
+      if (!field) return;
+      const RegisterLayout* layout = LayoutNamed(profile.register_map);
+      if (layout == nullptr) {
+        Fail(Join(path, "field"), "needs a register_map");
+        return;
+      }
+      const auto largest = static_cast<std::int64_t>(pump.currents_ma.size() - 1);
+      if (const std::string why = CheckOverride(*layout, *field, largest); !why.empty()) {
+        Fail(Join(path, "field"), why);
+        return;
+      }
+      pump.field = *field;
+    }
+    profile.charge_pump = std::move(pump);
+  }
+
   // "register_map": a layout's name; "register_fields": {"field": value}.
   void ReadRegisters(const Object& top, ChipProfile& profile) {
     const ProfileValue* map = Member(top, "register_map");
@@ -429,6 +486,22 @@ class ProfileReader {
 std::optional<ChipProfile> ReadChipProfile(const ProfileValue& value, std::string_view origin,
                                            std::string& error) {
   return ProfileReader(origin, error).Profile(value);
+}
+
+std::optional<std::size_t> ChargePump::SettingFor(double ma) const {
+  for (std::size_t i = 0; i < currents_ma.size(); ++i) {
+    if (std::fabs(currents_ma[i] - ma) <= 0.005 + 1e-12) return i;
+  }
+  return std::nullopt;
+}
+
+std::string ChargePump::CurrentList() const {
+  std::string list;
+  for (std::size_t i = 0; i < currents_ma.size(); ++i) {
+    list += (i == 0 ? "" : i + 1 == currents_ma.size() ? " and " : ", ") +
+            ShortestText(currents_ma[i]);
+  }
+  return list + " mA";
 }
 
 std::string NoiseLimits::Range() const {

@@ -74,6 +74,23 @@ struct FractionalRule {
   std::optional<double> MaxComparisonKHz;
 };
 
+// The charge pump's currents, by the register setting that selects each
+// (with the resistor the data sheet names), the field that holds the
+// setting (none without a register layout) and the setting the words write
+// by default.
+struct ChargePump {
+  std::vector<double> currents_ma;
+  std::string field;
+  std::size_t default_setting = 0;
+
+  double DefaultMilliamps() const { return currents_ma[default_setting]; }
+  // The setting whose current is `ma` to the 0.005 mA a data sheet's table
+  // rounds to, if any.
+  std::optional<std::size_t> SettingFor(double ma) const;
+  // "0.3125, 0.625, ... and 5 mA"
+  std::string CurrentList() const;
+};
+
 struct ChipProfile {
   std::string name;
   std::string description;
@@ -81,6 +98,8 @@ struct ChipProfile {
   ChipCounters counters;
   std::optional<double> fom;      // dBc/Hz, a default for --fom
   std::optional<double> flicker;  // dBc/Hz, a default for --flicker
+  std::optional<ChargePump> charge_pump;     // defaults for --cp-current
+  std::optional<double> kvco_mhz_per_v;      // a default for --kvco
   std::optional<OutputDivider> output_divider;
   std::optional<FractionalRule> fractional;
   // The register layout (register_words.h) and the fields the profile sets.

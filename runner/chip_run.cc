@@ -237,7 +237,13 @@ void AddRegisterWords(const ChipProfile& chip, const RegisterRun& run, RunResult
   const RegisterLayout* layout = LayoutNamed(chip.register_map);
   if (layout == nullptr) return;
   std::string error;
-  const auto words = ComposeWords(*layout, run, chip.register_fields, error);
+  // The loop's charge-pump current, where the chip's field holds it.
+  std::vector<std::pair<std::string, std::int64_t>> fields = chip.register_fields;
+  if (result.plan.loop && result.plan.loop->cp_setting && chip.charge_pump &&
+      !chip.charge_pump->field.empty()) {
+    fields.emplace_back(chip.charge_pump->field, *result.plan.loop->cp_setting);
+  }
+  const auto words = ComposeWords(*layout, run, fields, error);
   if (!words) {
     result.notes.push_back("Note: no register words: " + error);
     return;

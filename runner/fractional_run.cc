@@ -1,5 +1,7 @@
 #include "fractional_run.h"
 
+#include "loop_run.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -320,6 +322,12 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
   const double n_value =
       static_cast<double>(c.integer) + static_cast<double>(frac) / static_cast<double>(mod);
   AddNoise(result, *result.comparison_khz, n_value, fundamental ? factor / d : factor);
+  AddLoop(result, {.comparison_khz = *result.comparison_khz,
+                   .n = n_value,
+                   .factor = fundamental ? factor / d : factor,
+                   .feedback_division = fundamental ? 1.0 : double(d),
+                   .reference_mhz = numbers.Ref.Value()});
+  if (result.refusal) return result;
   if (SourceReachable(*inputs.chip_profile, source, divider)) {
     AddRegisterWords(*inputs.chip_profile,
                      RegisterRun{.r = c.r, .n = c.integer, .frac = frac, .mod = mod,

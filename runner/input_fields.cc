@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "loop_texts.h"
 #include "number_text.h"
 #include "plan_options.h"
 #include "sweep.h"
@@ -51,6 +52,7 @@ class Reader {
     CheckNoiseOptions();
     CheckPrescaler();
     ReadChipOutputs();
+    ReadLoop();
     if (!faults_.empty()) return std::move(faults_);
     return std::move(checked_);
   }
@@ -334,6 +336,188 @@ class Reader {
     }
   }
 
+  // The loop: a filter designed for a bandwidth or built parts, its gain
+  // (the options, else the chip's), its noise, jitter band and lock step.
+  void ReadLoop() {
+    const bool design = texts_[Input::kLoopBandwidth].has_value();
+    const bool built = texts_[Input::kFilter].has_value();
+    if (design && built) {
+      Fault(Input::kFilter, Name(Input::kFilter) + " gives built parts and " +
+                                Name(Input::kLoopBandwidth) +
+                                " designs them: give one of the two");
+      return;
+    }
+    if (!design && !built) {
+      RefuseWithoutLoop();
+      return;
+    }
+    LoopOptions loop;
+    if (design) {
+      ReadDesign(loop);
+    } else {
+      ReadParts(loop);
+    }
+    ReadGain(loop);
+    ReadLoopNoise(loop);
+    checked_.plan.loop = std::move(loop);
+  }
+
+  // Options of a loop given without one change nothing: say so.
+  void RefuseWithoutLoop() {
+    for (const Input input : {Input::kPhaseMargin, Input::kFilterOrder, Input::kGamma,
+                              Input::kT31, Input::kCpCurrent, Input::kKvco, Input::kVcoNoise,
+                              Input::kRefNoise, Input::kNoiseOffsets, Input::kJitterBand,
+                              Input::kLockJump, Input::kLockTolerance}) {
+      if (texts_[input]) {
+        Fault(input, Name(input) + " needs a loop (" + Name(Input::kLoopBandwidth) + " or " +
+                         Name(Input::kFilter) + ")");
+      }
+    }
+  }
+
+  // A positive decimal of a loop input.
+  std::optional<double> Positive(Input input, std::string_view what, std::string_view example) {
+    return Decimal(input, what, example, true);
+  }
+
+  void ReadDesign(LoopOptions& loop) {
+    loop.bandwidth_khz =
+        Positive(Input::kLoopBandwidth, "the loop bandwidth in kHz, above 0", "50");
+    if (const auto margin = Decimal(Input::kPhaseMargin, "the phase margin in degrees", "45",
+                                    false)) {
+      if (!(*margin > 0 && *margin < 90)) {
+        Fault(Input::kPhaseMargin,
+              Name(Input::kPhaseMargin) +
+                  " must lie above 0 and below 90 degrees: a passive filter's phase margin "
+                  "stays below 90, not " + ShortestText(*margin));
+      } else {
+        loop.phase_margin_deg = *margin;
+      }
+    }
+    if (const auto& order = Given(Input::kFilterOrder)) {
+      const std::string_view text = Trimmed(*order);
+      if (text == "2" || text == "3") {
+        loop.order = text == "2" ? 2 : 3;
+      } else {
+        Fault(Input::kFilterOrder, Name(Input::kFilterOrder) + " takes 2 or 3, not \"" +
+                                       CutShort(*order, 40) + "\"");
+      }
+    }
+    if (const auto gamma = Positive(Input::kGamma, "the optimisation factor gamma, above 0", "1")) {
+      loop.gamma = *gamma;
+    }
+    if (const auto t31 = Decimal(Input::kT31, "the pole ratio T3/T1", "0.6", false)) {
+      if (!(*t31 > 0 && *t31 < 1)) {
+        Fault(Input::kT31, Name(Input::kT31) + " must lie between 0 and 1 (T3 below T1), not " +
+                               ShortestText(*t31));
+      } else if (loop.order == 2 && !HasFault(Input::kFilterOrder)) {
+        Fault(Input::kT31, Name(Input::kT31) + " shapes a third-order filter, not order 2");
+      } else {
+        loop.t31 = *t31;
+      }
+    }
+  }
+
+  void ReadParts(LoopOptions& loop) {
+    for (const Input input : {Input::kPhaseMargin, Input::kFilterOrder, Input::kGamma,
+                              Input::kT31}) {
+      if (texts_[input]) {
+        Fault(input, Name(input) + " shapes a designed filter: it needs " +
+                         Name(Input::kLoopBandwidth) + ", not " + Name(Input::kFilter));
+      }
+    }
+    if (const auto& text = Given(Input::kFilter)) {
+      std::string error;
+      if (auto parts = ParseFilterParts(*text, Name(Input::kFilter), error)) {
+        loop.parts = parts;
+        loop.order = parts->order;
+      } else {
+        Fault(Input::kFilter, error);
+      }
+    }
+  }
+
+  // The charge-pump current and VCO gain: given, else the chip's; a chip
+  // that lists its currents takes only those.
+  void ReadGain(LoopOptions& loop) {
+    const ChipProfile* chip = checked_.inputs.chip_profile.get();
+    const ChargePump* pump = chip != nullptr && chip->charge_pump ? &*chip->charge_pump : nullptr;
+    const bool chip_fault = HasFault(Input::kChip);
+    if (const auto current = Positive(Input::kCpCurrent, "the charge-pump current in mA", "5")) {
+      loop.cp_current_ma = *current;
+      if (pump != nullptr) {
+        if (const auto setting = pump->SettingFor(*current)) {
+          loop.cp_setting = static_cast<std::int64_t>(*setting);
+          loop.cp_current_ma = pump->currents_ma[*setting];
+        } else {
+          Fault(Input::kCpCurrent, Name(Input::kCpCurrent) + " " + ShortestText(*current) +
+                                       " mA is no setting of the " + chip->name + ": it has " +
+                                       pump->CurrentList());
+        }
+      }
+    } else if (!texts_[Input::kCpCurrent] && !chip_fault) {
+      if (pump != nullptr) {
+        loop.cp_setting = static_cast<std::int64_t>(pump->default_setting);
+        loop.cp_current_ma = pump->DefaultMilliamps();
+      } else {
+        Fault(Input::kCpCurrent,
+              Name(Input::kCpCurrent) + " is needed with a loop: the charge-pump current in mA" +
+                  (chip != nullptr ? " (the " + chip->name + " profile lists none)" : ""));
+      }
+    }
+    if (const auto kvco = Positive(Input::kKvco, "the VCO's gain in MHz/V", "30")) {
+      loop.kvco_mhz_per_v = *kvco;
+    } else if (!texts_[Input::kKvco] && !chip_fault) {
+      if (chip != nullptr && chip->kvco_mhz_per_v) {
+        loop.kvco_mhz_per_v = *chip->kvco_mhz_per_v;
+      } else {
+        Fault(Input::kKvco,
+              Name(Input::kKvco) + " is needed with a loop: the VCO's gain in MHz/V" +
+                  (chip != nullptr ? " (the " + chip->name + " profile gives none)" : ""));
+      }
+    }
+  }
+
+  void ReadLoopNoise(LoopOptions& loop) {
+    std::string error;
+    for (const Input input : {Input::kVcoNoise, Input::kRefNoise}) {
+      const auto& text = Given(input);
+      if (!text) continue;
+      if (auto points = ParseNoisePoints(*text, Name(input), error)) {
+        (input == Input::kVcoNoise ? loop.vco_noise : loop.reference_noise)
+            .emplace(std::move(*points));
+      } else {
+        Fault(input, error);
+      }
+    }
+    if (const auto& text = Given(Input::kNoiseOffsets)) {
+      if (auto offsets = ParseOffsets(*text, Name(Input::kNoiseOffsets), error)) {
+        loop.offsets_hz = std::move(*offsets);
+      } else {
+        Fault(Input::kNoiseOffsets, error);
+      }
+    }
+    if (const auto& text = Given(Input::kJitterBand)) {
+      if (const auto band = ParseBand(*text, Name(Input::kJitterBand), error)) {
+        loop.jitter_from_hz = band->first;
+        loop.jitter_to_hz = band->second;
+      } else {
+        Fault(Input::kJitterBand, error);
+      }
+    }
+    loop.lock_jump_mhz =
+        Positive(Input::kLockJump, "the frequency step at the RF output in MHz, above 0", "10");
+    if (const auto tolerance =
+            Positive(Input::kLockTolerance, "the settled error in Hz, above 0", "1000")) {
+      if (!texts_[Input::kLockJump]) {
+        Fault(Input::kLockTolerance,
+              Name(Input::kLockTolerance) + " needs a step (" + Name(Input::kLockJump) + ")");
+      } else {
+        loop.lock_tolerance_hz = *tolerance;
+      }
+    }
+  }
+
   void CheckPrescaler() {
     const RunInputs& inputs = checked_.inputs;
     if (!inputs.prescaler || HasFault(Input::kChip)) return;
@@ -362,6 +546,7 @@ std::vector<std::string_view> ChoicesOf(Input input) {
   if (input == Input::kPrefer) {
     for (const auto& [preference, name] : kPreferenceNames) words.push_back(name);
   }
+  if (input == Input::kFilterOrder) words = {"2", "3"};
   return words;
 }
 

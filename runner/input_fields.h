@@ -54,8 +54,13 @@ enum class Input {
   kChip, kPrescaler,                    // a chip profile and its P
   kFeedback, kRegisters,                // the chip's output divider and words
   kTolerance, kSpurClear, kPrefer,      // fractional-N choice
+  kLoopBandwidth, kPhaseMargin, kFilterOrder, kGamma, kT31,  // a designed loop filter
+  kFilter,                                                 // or built parts
+  kCpCurrent, kKvco,                                       // the loop's gain
+  kVcoNoise, kRefNoise, kNoiseOffsets, kJitterBand,        // its noise and jitter
+  kLockJump, kLockTolerance,                               // its lock time
 };
-inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kPrefer) + 1;
+inline constexpr std::size_t kInputCount = static_cast<std::size_t>(Input::kLockTolerance) + 1;
 
 enum class InputKind {
   kBoxText,       // a box's text, read as the window reads it
@@ -65,8 +70,13 @@ enum class InputKind {
   kCount,         // how many alternatives, 1 ... kMaxAlternatives
   kDecibels,      // a decimal number of dBc/Hz
   kHertz,         // a decimal number of Hz above 0
+  kDecimal,       // a decimal number of the input's unit
   kChoice,        // one of a few words
   kFlag,          // on or off (InputTexts::Flag)
+  kParts,         // filter parts "C1,C2,R2[,C3,R3]" (loop_texts.h)
+  kNoisePoints,   // "OFFSET:DBC,..."
+  kHertzList,     // "HZ,..."
+  kHertzBand,     // "FROM:TO"
 };
 
 // The modes an input applies to, as bits.
@@ -150,6 +160,53 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
      "furthest from the carrier (spur, the default) or, with a figure of merit, the lowest "
      "in-band noise (noise)",
      "", "", InputKind::kChoice, kEveryRun},
+    {Input::kLoopBandwidth, "loop_bandwidth", "--loop-bandwidth", "KHZ",
+     "Design a passive loop filter for this open-loop bandwidth, kHz, and report its noise, "
+     "jitter and phase margin (with --cp-current and --kvco, or a chip's)",
+     "", "kHz", InputKind::kDecimal, kEveryRun},
+    {Input::kPhaseMargin, "phase_margin", "--phase-margin", "DEG",
+     "With --loop-bandwidth: the phase margin to design for, degrees (default 45)", "", "deg",
+     InputKind::kDecimal, kEveryRun},
+    {Input::kFilterOrder, "filter_order", "--filter-order", "ORDER",
+     "With --loop-bandwidth: the filter's order, 2 or 3 (default 3)", "", "",
+     InputKind::kChoice, kEveryRun},
+    {Input::kGamma, "gamma", "--gamma", "G",
+     "With --loop-bandwidth: Banerjee's optimisation factor gamma, above 0 (default 1)", "", "",
+     InputKind::kDecimal, kEveryRun},
+    {Input::kT31, "t31", "--t31", "R",
+     "With --loop-bandwidth and order 3: the pole ratio T3/T1, between 0 and 1 (default 0.6)",
+     "", "", InputKind::kDecimal, kEveryRun},
+    {Input::kFilter, "filter", "--filter", "PARTS",
+     "Analyse built parts instead of designing: C1,C2,R2 or C1,C2,R2,C3,R3 in farads and "
+     "ohms (p n u m k M allowed)",
+     "", "", InputKind::kParts, kEveryRun},
+    {Input::kCpCurrent, "cp_current", "--cp-current", "MA",
+     "With a loop: the charge-pump current, mA (default: the chip's setting)", "", "mA",
+     InputKind::kDecimal, kEveryRun},
+    {Input::kKvco, "kvco", "--kvco", "MHZ_PER_V",
+     "With a loop: the VCO's gain, MHz/V (default: the chip's)", "", "MHz/V",
+     InputKind::kDecimal, kEveryRun},
+    {Input::kVcoNoise, "vco_noise", "--vco-noise", "POINTS",
+     "With a loop: the open-loop VCO noise at the VCO frequency, OFFSET_HZ:DBC_HZ,... with "
+     "offsets rising",
+     "", "", InputKind::kNoisePoints, kEveryRun},
+    {Input::kRefNoise, "ref_noise", "--ref-noise", "POINTS",
+     "With a loop: the reference's noise at the reference frequency, OFFSET_HZ:DBC_HZ,... with "
+     "offsets rising",
+     "", "", InputKind::kNoisePoints, kEveryRun},
+    {Input::kNoiseOffsets, "noise_offsets", "--noise-offsets", "HZ,...",
+     "With a loop: the offsets the noise is tabulated at, Hz, rising (default "
+     "100,1000,10000,100000,1000000,10000000)",
+     "", "Hz", InputKind::kHertzList, kEveryRun},
+    {Input::kJitterBand, "jitter_band", "--jitter-band", "FROM:TO",
+     "With a loop: the offsets the jitter is integrated over, Hz (default 1000:10000000)", "",
+     "Hz", InputKind::kHertzBand, kEveryRun},
+    {Input::kLockJump, "lock_jump", "--lock-jump", "MHZ",
+     "With a loop: also the lock time after a frequency step of this size at the RF output, MHz",
+     "", "MHz", InputKind::kDecimal, kEveryRun},
+    {Input::kLockTolerance, "lock_tolerance", "--lock-tolerance", "HZ",
+     "With --lock-jump: the error the RF output must settle within, Hz (default 1000)", "", "Hz",
+     InputKind::kHertz, kEveryRun},
 }};
 
 constexpr const InputField& FieldOf(Input input) {

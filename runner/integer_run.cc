@@ -2,6 +2,7 @@
 
 #include "chip_run.h"
 #include "fault_message.h"
+#include "loop_run.h"
 #include "numeric_text.h"
 
 #include <cmath>
@@ -127,6 +128,14 @@ RunResult IntegerRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
       again.inputs = inputs;
       return again;
     }
+  }
+  if (record.SearchFinished && record.ComparisonKHz && result.n && *result.r > 0) {
+    const bool divided = divider && !divider->Fundamental();
+    AddLoop(result, {.comparison_khz = *record.ComparisonKHz,
+                     .n = *result.n,
+                     .factor = *record.Factor,
+                     .feedback_division = divided ? double(divider->divider) : 1.0,
+                     .reference_mhz = numbers.Ref.Value()});
   }
   if (chip != nullptr && record.ComparisonKHz && result.n && *result.r > 0) {
     const double loop = *result.n * (*record.ComparisonKHz / kKiloHertzPerMegahertz);

@@ -41,6 +41,20 @@ FieldValue WordNamed(const RunResult& r, std::string_view name) {
   return {};
 }
 
+FieldValue FilterPart(const RunResult& r, double loop::LoopFilter::*part) {
+  const loop::LoopFilter* filter = nullptr;
+  if (r.loop_report) {
+    filter = &r.loop_report->filter;
+  } else if (r.plan.loop && r.plan.loop->band_model && r.loop) {
+    filter = &r.plan.loop->band_model->Setup().filter;
+  }
+  if (filter == nullptr) return {};
+  if (filter->order == 2 && (part == &loop::LoopFilter::c3 || part == &loop::LoopFilter::r3)) {
+    return {};
+  }
+  return filter->*part;
+}
+
 }  // namespace field_read
 
 }  // namespace synthfactors::runner

@@ -34,13 +34,16 @@ enum class FieldKind {
   kTexts,   // a list of texts
   kList,    // the ranked alternatives: a list of kAlternativeFields objects
   kWords,   // register words: a list of {"name": ..., "word": ...} in write order
+  kNumbers, // a list of numbers
+  kLoop,    // the loop: a kLoopFields object (read as empty or true)
+  kNoise,   // the loop's noise: a list of kNoiseFields objects (read as empty or true)
 };
 
 // A field's value in one result: empty (JSON null, an empty CSV field), a
 // text, a number, a flag or a list of texts. A kList field reads as empty or
 // as true.
 using FieldValue = std::variant<std::monostate, std::string, double, bool,
-                                std::vector<std::string>, NamedWords>;
+                                std::vector<std::string>, NamedWords, std::vector<double>>;
 
 template <typename Record>
 struct Field {
@@ -117,10 +120,21 @@ FieldValue PowerUp(const RunResult& r);
 // One sweep column per register word, named after its register.
 bool HasRegister(const RunResult& r, std::string_view name);
 FieldValue WordNamed(const RunResult& r, std::string_view name);
+inline bool WithLoop(const RunResult& r) { return r.plan.loop.has_value(); }
+inline bool WithLockTime(const RunResult& r) { return r.plan.loop && r.plan.loop->lock_jump_mhz; }
+// A part of the run's loop filter (its band's, or its own): empty where the
+// filter's order has no such part, or the run has no filter.
+FieldValue FilterPart(const RunResult& r, double loop::LoopFilter::*part);
+// A figure of the run's loop.
+template <typename Figure>
+FieldValue LoopFigure(const RunResult& r, Figure figure) {
+  if (!r.loop) return {};
+  return Maybe(std::optional<double>(figure(*r.loop)));
+}
 
 }  // namespace field_read
 
-inline constexpr std::array<ResultField, 48> kResultFields = {{
+inline constexpr std::array<ResultField, 59> kResultFields = {{
     {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
     {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
     {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
@@ -211,6 +225,55 @@ inline constexpr std::array<ResultField, 48> kResultFields = {{
     SYNTHFACTORS_WORD_COLUMN("R"),
     SYNTHFACTORS_WORD_COLUMN("N"),
 #undef SYNTHFACTORS_WORD_COLUMN
+    // The loop's figures, one sweep column each (not in the object: the
+    // object has them in "loop").
+    {"c1_f", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::FilterPart(r, &loop::LoopFilter::c1); },
+     field_read::WithLoop, false},
+    {"c2_f", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::FilterPart(r, &loop::LoopFilter::c2); },
+     field_read::WithLoop, false},
+    {"c3_f", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::FilterPart(r, &loop::LoopFilter::c3); },
+     field_read::WithLoop, false},
+    {"r2_ohm", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::FilterPart(r, &loop::LoopFilter::r2); },
+     field_read::WithLoop, false},
+    {"r3_ohm", FieldKind::kNumber,
+     [](const RunResult& r) { return field_read::FilterPart(r, &loop::LoopFilter::r3); },
+     field_read::WithLoop, false},
+    {"loop_bandwidth_hz", FieldKind::kNumber,
+     [](const RunResult& r) {
+       return field_read::LoopFigure(r, [](const LoopSummary& l) { return l.bandwidth_hz; });
+     },
+     field_read::WithLoop, false},
+    {"phase_margin_deg", FieldKind::kNumber,
+     [](const RunResult& r) {
+       return field_read::LoopFigure(r, [](const LoopSummary& l) { return l.phase_margin_deg; });
+     },
+     field_read::WithLoop, false},
+    {"phase_error_deg", FieldKind::kNumber,
+     [](const RunResult& r) {
+       return field_read::LoopFigure(r, [](const LoopSummary& l) { return l.phase_error_deg_rms; });
+     },
+     field_read::WithLoop, false},
+    {"jitter_fs", FieldKind::kNumber,
+     [](const RunResult& r) {
+       return field_read::LoopFigure(r, [](const LoopSummary& l) { return l.jitter_fs_rms; });
+     },
+     field_read::WithLoop, false},
+    {"lock_time_us", FieldKind::kNumber,
+     [](const RunResult& r) -> FieldValue {
+       if (!r.loop) return {};
+       return field_read::Maybe(r.loop->lock_time_us);
+     },
+     field_read::WithLockTime, false},
+    {"loop", FieldKind::kLoop,
+     [](const RunResult& r) -> FieldValue {
+       if (!r.loop_report || !r.loop) return {};
+       return true;
+     },
+     field_read::WithLoop},
     {"alternatives", FieldKind::kList,
      [](const RunResult& r) -> FieldValue {
        if (!r.alternatives) return {};
@@ -229,7 +292,7 @@ constexpr std::size_t FieldIndex(std::string_view name) {
 // The phase noise only with a figure of merit, the counters with a
 // dual-modulus chip, the divider and VCO with a chip, the words (in write
 // order) with --registers.
-inline constexpr std::array<std::size_t, 31> kSweepColumns = {
+inline constexpr std::array<std::size_t, 41> kSweepColumns = {
     FieldIndex("rf_out"),   FieldIndex("rf_source"),      FieldIndex("r"),
     FieldIndex("n"),        FieldIndex("r_hex"),          FieldIndex("n_hex"),
     FieldIndex("comparison_khz"), FieldIndex("error_hz"), FieldIndex("error_ppb"),
@@ -238,7 +301,10 @@ inline constexpr std::array<std::size_t, 31> kSweepColumns = {
     FieldIndex("output_divider"), FieldIndex("vco_mhz"),  FieldIndex("feedback"),
     FieldIndex("mode"), FieldIndex("frac"), FieldIndex("mod"), FieldIndex("spur_offset_khz"),
     FieldIndex("R5"), FieldIndex("R4"), FieldIndex("R3"), FieldIndex("R2"), FieldIndex("R1"),
-    FieldIndex("R0"), FieldIndex("INIT"), FieldIndex("R"), FieldIndex("N")};
+    FieldIndex("R0"), FieldIndex("INIT"), FieldIndex("R"), FieldIndex("N"),
+    FieldIndex("c1_f"), FieldIndex("c2_f"), FieldIndex("c3_f"), FieldIndex("r2_ohm"),
+    FieldIndex("r3_ohm"), FieldIndex("loop_bandwidth_hz"), FieldIndex("phase_margin_deg"),
+    FieldIndex("phase_error_deg"), FieldIndex("jitter_fs"), FieldIndex("lock_time_us")};
 
 // Whether a sweep column is there for a run (in_object aside).
 inline bool IsSweepColumn(const ResultField& field, const RunResult& result) {
@@ -267,6 +333,73 @@ inline constexpr std::array<AlternativeField, 12> kAlternativeFields = {{
     {"phase_noise_dbc_hz", FieldKind::kNumber,
      [](const Alternative& a) { return field_read::Maybe(a.phase_noise); },
      field_read::WithNoise},
+}};
+
+// The loop of a run, as its "loop" object shows it.
+struct LoopView {
+  const LoopReport& report;
+  const LoopSummary& summary;
+};
+using LoopField = Field<LoopView>;
+
+namespace field_read {
+inline FieldValue Part(const LoopView& v, double loop::LoopFilter::*part) {
+  if (v.report.filter.order == 2 && (part == &loop::LoopFilter::c3 || part == &loop::LoopFilter::r3)) {
+    return {};
+  }
+  return v.report.filter.*part;
+}
+}  // namespace field_read
+
+inline constexpr std::array<LoopField, 15> kLoopFields = {{
+    {"order", FieldKind::kWhole,
+     [](const LoopView& v) -> FieldValue { return double(v.report.filter.order); }},
+    {"c1_f", FieldKind::kNumber,
+     [](const LoopView& v) { return field_read::Part(v, &loop::LoopFilter::c1); }},
+    {"c2_f", FieldKind::kNumber,
+     [](const LoopView& v) { return field_read::Part(v, &loop::LoopFilter::c2); }},
+    {"c3_f", FieldKind::kNumber,
+     [](const LoopView& v) { return field_read::Part(v, &loop::LoopFilter::c3); }},
+    {"r2_ohm", FieldKind::kNumber,
+     [](const LoopView& v) { return field_read::Part(v, &loop::LoopFilter::r2); }},
+    {"r3_ohm", FieldKind::kNumber,
+     [](const LoopView& v) { return field_read::Part(v, &loop::LoopFilter::r3); }},
+    {"bandwidth_hz", FieldKind::kNumber,
+     [](const LoopView& v) -> FieldValue { return v.summary.bandwidth_hz; }},
+    {"phase_margin_deg", FieldKind::kNumber,
+     [](const LoopView& v) -> FieldValue { return v.summary.phase_margin_deg; }},
+    {"noise", FieldKind::kNoise, [](const LoopView&) -> FieldValue { return true; }},
+    {"jitter_band_hz", FieldKind::kNumbers,
+     [](const LoopView& v) -> FieldValue {
+       return std::vector<double>{v.report.jitter_from_hz, v.report.jitter_to_hz};
+     }},
+    {"phase_error_deg_rms", FieldKind::kNumber,
+     [](const LoopView& v) -> FieldValue { return v.summary.phase_error_deg_rms; }},
+    {"jitter_fs_rms", FieldKind::kNumber,
+     [](const LoopView& v) -> FieldValue { return v.summary.jitter_fs_rms; }},
+    {"lock_time_us", FieldKind::kNumber,
+     [](const LoopView& v) { return field_read::Maybe(v.summary.lock_time_us); }},
+    {"cp_current_ma", FieldKind::kNumber,
+     [](const LoopView& v) -> FieldValue { return v.report.cp_current_ma; }},
+    {"kvco_mhz_per_v", FieldKind::kNumber,
+     [](const LoopView& v) -> FieldValue { return v.report.kvco_mhz_per_v; }},
+}};
+
+using NoiseField = Field<loop::NoiseAtOffset>;
+
+inline constexpr std::array<NoiseField, 6> kNoiseFields = {{
+    {"offset_hz", FieldKind::kNumber,
+     [](const loop::NoiseAtOffset& n) -> FieldValue { return n.offset_hz; }},
+    {"total_dbc_hz", FieldKind::kNumber,
+     [](const loop::NoiseAtOffset& n) -> FieldValue { return n.total_dbc_hz; }},
+    {"pll_dbc_hz", FieldKind::kNumber,
+     [](const loop::NoiseAtOffset& n) { return field_read::Maybe(n.pll_dbc_hz); }},
+    {"vco_dbc_hz", FieldKind::kNumber,
+     [](const loop::NoiseAtOffset& n) { return field_read::Maybe(n.vco_dbc_hz); }},
+    {"reference_dbc_hz", FieldKind::kNumber,
+     [](const loop::NoiseAtOffset& n) { return field_read::Maybe(n.reference_dbc_hz); }},
+    {"resistors_dbc_hz", FieldKind::kNumber,
+     [](const loop::NoiseAtOffset& n) -> FieldValue { return n.resistors_dbc_hz; }},
 }};
 
 using CommonRField = Field<CommonR>;

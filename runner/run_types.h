@@ -14,6 +14,7 @@
 #include "chip_counters.h"
 #include "chip_profile.h"
 #include "go_action.h"
+#include "loop_options.h"
 #include "mode_names.h"
 #include "planning.h"
 
@@ -55,6 +56,9 @@ struct PlanOptions {
   std::optional<double> spur_clear_khz;
   // What weighs after being on frequency (fractional-N).
   Preference prefer = Preference::kSpur;
+  // A loop filter to design or analyse, with its noise, jitter and lock
+  // time.
+  std::optional<LoopOptions> loop;
 };
 
 // How a run with these inputs searches at a source frequency: the ranges,
@@ -115,6 +119,9 @@ struct ChannelFigures {
   std::optional<SettingMode> mode;
   std::optional<std::int64_t> frac, mod;
   std::optional<double> spur_offset_khz;
+  // With a loop, once a setting is chosen: its bandwidth, margin, jitter
+  // and lock time.
+  std::optional<LoopSummary> loop;
 };
 
 // A ranked alternative, its counters (with a dual-modulus chip) and its
@@ -142,6 +149,12 @@ struct RunResult : ChannelFigures {
   std::vector<std::string> notes;
   // With plan.alternatives, once the search has finished.
   std::optional<std::vector<Alternative>> alternatives;
+  // With a loop, once a setting is chosen: its parts and noise.
+  std::optional<LoopReport> loop_report;
+  // Set where the inputs ask what cannot be done for this channel (a loop
+  // bandwidth too close to its comparison frequency): the faces refuse the
+  // run as they refuse a bad option, with this message.
+  std::optional<std::string> refusal;
 
   bool Complete() const { return stage == RunStage::kDone; }
 };

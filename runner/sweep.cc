@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "loop_run.h"
 #include "workers.h"
 
 namespace synthfactors::runner {
@@ -44,10 +45,11 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
                   int threads, WorkControl* control) {
   if (threads <= 0) threads = UsableProcessors();
   const std::int64_t count = range.PointCount();
+  const PlanOptions band = PlanForBand(range, others, plan, decimal_symbol);
   auto compute = [&](std::int64_t block, std::string& text) {
     const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
     for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
-      append(RunPoint(range, i, others, decimal_symbol, plan), text);
+      append(RunPoint(range, i, others, decimal_symbol, band), text);
     }
   };
   std::int64_t done = 0;
@@ -66,6 +68,7 @@ void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
                      int threads, WorkControl* control) {
   const std::int64_t count = range.PointCount();
   const std::int64_t blocks = BlockCount(count);
+  const PlanOptions band = PlanForBand(range, others, plan, decimal_symbol);
   std::atomic<std::int64_t> next{0};
   std::atomic<std::int64_t> done{0};
   auto work = [&](int) {
@@ -73,7 +76,7 @@ void SweepEveryPoint(const SweepRange& range, const RunInputs& others,
       if (StopAsked(control)) return;
       const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
       for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
-        each(i, RunPoint(range, i, others, decimal_symbol, plan));
+        each(i, RunPoint(range, i, others, decimal_symbol, band));
       }
       done += last - block * kPointsPerBlock;
     }

@@ -23,6 +23,9 @@ RunResult RunPoint(const SweepRange& range, std::int64_t index, const RunInputs&
 // that of the end further from 0, the grid being monotonic.
 std::optional<double> HighestSourceMHz(const SweepRange& range, const RunInputs& others);
 
+// With a loop, both sweeps first fit one filter to the band (PlanForBand,
+// loop_run.h), and throw RunRefused where it cannot be designed.
+
 // For output in order: blocks of consecutive points are run on `threads`
 // workers (0: one per usable processor); append(result, text) adds a
 // point's text to its block's (on a worker), and write(text, points_done)

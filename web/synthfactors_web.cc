@@ -62,7 +62,8 @@ std::string InputTable() {
     entry["flag_only"] = field.kind == runner::InputKind::kFlag;
     entry["decimal"] = field.kind == runner::InputKind::kBoxText ||
                        field.kind == runner::InputKind::kDecibels ||
-                       field.kind == runner::InputKind::kHertz;
+                       field.kind == runner::InputKind::kHertz ||
+                       field.kind == runner::InputKind::kDecimal;
     entry["choices"] = runner::ChoicesOf(field.input);
     entry["single"] = (field.modes & runner::kSingleRun) != 0;
     entry["planner"] = (field.modes & runner::kPlannerRun) != 0;
