@@ -396,8 +396,8 @@ py::dict NoiseCurve(const py::object& rf_out, const py::object& mult, const py::
   // Twenty offsets a decade from 10 Hz to 100 MHz unless given.
   std::string offsets_text;
   if (offsets.is_none()) {
-    for (int k = 0; k <= 140; ++k) {
-      offsets_text += (k == 0 ? "" : ",") + runner::ShortestText(std::pow(10.0, 1 + k / 20.0));
+    for (const double f : runner::PlotOffsets()) {
+      offsets_text += (offsets_text.empty() ? "" : ",") + runner::ShortestText(f);
     }
   } else {
     offsets_text = *NumberListText(offsets, "offsets", "an iterable of offsets in Hz");

@@ -197,7 +197,7 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
     {Input::kNoiseOffsets, "noise_offsets", "--noise-offsets", "HZ,...",
      "With a loop: the offsets the noise is tabulated at, Hz, rising (default "
      "100,1000,10000,100000,1000000,10000000)",
-     "", "Hz", InputKind::kHertzList, kEveryRun},
+     "", "Hz", InputKind::kHertzList, kSingleRun | kBatchRun | kSweepRun},
     {Input::kJitterBand, "jitter_band", "--jitter-band", "FROM:TO",
      "With a loop: the offsets the jitter is integrated over, Hz (default 1000:10000000)", "",
      "Hz", InputKind::kHertzBand, kEveryRun},

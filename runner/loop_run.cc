@@ -5,6 +5,7 @@
 
 #include "number_text.h"
 #include "planning.h"
+#include "rounded_log.h"
 #include "sweep.h"
 
 namespace synthfactors::runner {
@@ -126,6 +127,24 @@ void AddLoop(RunResult& result, const LoopSetting& s) {
   report.noise = std::move(noise.noise);
   result.loop = summary;
   result.loop_report = std::move(report);
+}
+
+std::vector<double> PlotOffsets() {
+  std::vector<double> offsets;
+  for (int k = 0; k <= 140; ++k) offsets.push_back(Exp10(1 + k / 20.0));
+  return offsets;
+}
+
+PlanOptions WithNoiseOffsets(const PlanOptions& plan, std::vector<double> offsets) {
+  PlanOptions curve = plan;
+  if (!curve.loop) return curve;
+  LoopOptions& loop = *curve.loop;
+  if (loop.band_model) {
+    loop.parts = loop.band_model->Setup().filter;
+    loop.band_model.reset();
+  }
+  loop.offsets_hz = std::move(offsets);
+  return curve;
 }
 
 PlanOptions PlanForBand(const SweepRange& range, const RunInputs& others, const PlanOptions& plan,

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "run_types.h"
 #include "sweep_range.h"
@@ -30,6 +31,15 @@ struct LoopSetting {
 // loop (and whose noise, with a figure of merit, is in place); sets
 // result.refusal instead where the loop cannot be designed for it.
 void AddLoop(RunResult& result, const LoopSetting& setting);
+
+// Twenty offsets a decade from 10 Hz to 100 MHz (each the double nearest
+// 10^(1 + k/20)): where the faces draw a loop's noise.
+std::vector<double> PlotOffsets();
+
+// A plan with the loop's noise tabulated at `offsets` instead: a channel
+// run with it has the same filter, bandwidth, margin, jitter and lock time,
+// and its noise at each of those offsets. A band's plan keeps its filter.
+PlanOptions WithNoiseOffsets(const PlanOptions& plan, std::vector<double> offsets);
 
 // A run refused as a whole: a loop that cannot be designed for its band.
 class RunRefused : public std::runtime_error {

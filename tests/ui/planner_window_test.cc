@@ -22,6 +22,8 @@
 #include <QAction>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QStandardItemModel>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,9 +33,12 @@
 #include <memory>
 
 #include "alternatives_panel.h"
+#include "noise_panel.h"
+#include "plan_results.h"
 #include "chip_file.h"
 #include "plan_form.h"
 #include "plan_chart.h"
+#include "loop_text.h"
 #include "plan_table_model.h"
 #include "planner_window.h"
 
@@ -137,6 +142,7 @@ class PlannerWindowTest : public QObject {
   void theErrorLimitCountsTheChannelsBeyondIt();
   void aFormReadsIntoTheTextsADesignKeeps();
   void theNoisePreferenceIsAChoiceOfAFractionalChip();
+  void aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -832,6 +838,76 @@ void PlannerWindowTest::theNoisePreferenceIsAChoiceOfAFractionalChip() {
   // A chip without fractional-N has no such choice.
   ChooseChip(window, "adf4351-int");
   QVERIFY(!prefer->isEnabled());
+}
+
+void PlannerWindowTest::aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise() {
+  QTemporaryDir folder;
+  PlannerWindow window;
+  SetBand(window, "2400", "2410", "1");
+  window.Box(FormBox::kMult)->setText("1");
+  ChooseChip(window, "adf4351");
+  const std::pair<FormBox, QString> inputs[] = {
+      {FormBox::kRef, "25"},           {FormBox::kMinFc, "10000"},
+      {FormBox::kMaxFc, "25000"},      {FormBox::kFom, "-220"},
+      {FormBox::kLoopBandwidth, "50"}, {FormBox::kKvco, "40"},
+      {FormBox::kVcoNoise, "1000:-75,100000:-122,10000000:-155"}};
+  for (const auto& [box, text] : inputs) window.Box(box)->setText(text);
+  // A margin no passive filter reaches is marked at its box.
+  window.Box(FormBox::kPhaseMargin)->setText("95");
+  window.Plan();
+  QVERIFY(!window.Busy());
+  QVERIFY2(window.FaultOf(FormBox::kPhaseMargin).contains("below 90"),
+           qPrintable(window.FaultOf(FormBox::kPhaseMargin)));
+  window.Box(FormBox::kPhaseMargin)->setText("");
+  QVERIFY(PlanAndWait(window));
+
+  // The table has the command line's loop columns, cell for cell.
+  const QByteArray csv =
+      RunCli({"--sweep", "2400:2410:1", "--chip", "adf4351", "--ref", "25", "--min-fc", "10000",
+              "--max-fc", "25000", "--fom", "-220", "--loop-bandwidth", "50", "--kvco", "40",
+              "--vco-noise", "1000:-75,100000:-122,10000000:-155"});
+  const QList<QStringList> rows = CsvRows(csv);
+  const qsizetype jitter = rows[0].indexOf("jitter_fs");
+  QVERIFY(jitter > 0);
+  auto* model = window.TableModel();
+  QCOMPARE(model->headerData(int(jitter), Qt::Horizontal, Qt::DisplayRole).toString(),
+           QString("Jitter (fs rms)"));
+  for (int row = 0; row < 11; ++row) {
+    QCOMPARE(ExactCell(*model, row, int(jitter)), rows[row + 1][jitter]);
+  }
+  // The chart draws the jitter and the phase margin.
+  QComboBox* figure = window.ChartFigureChoice();
+  const int jitter_figure = int(synthfactors::planner::ChartFigure::kJitter);
+  QVERIFY(qobject_cast<QStandardItemModel*>(figure->model())->item(jitter_figure)->isEnabled());
+  figure->setCurrentIndex(jitter_figure);
+  emit figure->activated(jitter_figure);
+  QVERIFY(!window.Chart()->NothingToChart());
+
+  // The selected channel's noise: every source given, the total, the band,
+  // and the jitter the table shows.
+  QSignalSpy drawn(window.Noise(), &synthfactors::planner::NoisePanel::drawn);
+  window.TableView()->selectRow(5);
+  QVERIFY(drawn.wait(10000));
+  QVERIFY(window.Results()->ChartPages()->isTabEnabled(1));
+  QCOMPARE(window.Noise()->CurveNames(),
+           QStringList({"total", "PLL", "VCO", "resistors", "jitter band"}));
+  const QString parts = window.Noise()->Parts()->text();
+  QVERIFY2(parts.startsWith("C1 ") && parts.contains("  R3 "), qPrintable(parts));
+  const double table_jitter = rows[6][jitter].toDouble();
+  QVERIFY2(parts.contains(QString::fromStdString(
+               synthfactors::formats::EngineeringText(table_jitter / 1e15, "s", "."))),
+           qPrintable(parts));
+
+  // A design keeps the loop and plans the same.
+  const QString design = folder.filePath("loop.json");
+  QVERIFY(window.SaveDesign(design));
+  QCOMPARE(RunCli({"--plan", design}), csv);
+  // Without a loop the noise page is off.
+  window.Box(FormBox::kLoopBandwidth)->setText("");
+  window.Box(FormBox::kVcoNoise)->setText("");
+  window.Box(FormBox::kKvco)->setText("");
+  QVERIFY(PlanAndWait(window));
+  QVERIFY(!window.Results()->ChartPages()->isTabEnabled(1));
 }
 
 QTEST_MAIN(PlannerWindowTest)

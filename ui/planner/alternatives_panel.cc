@@ -106,7 +106,7 @@ void AlternativesPanel::Show(std::shared_ptr<const PlanOutcome> plan, std::int64
   watcher_.setProperty("asked", QVariant::fromValue<qulonglong>(asked));
   watcher_.setFuture(QtConcurrent::run([plan = std::move(plan), channel,
                                         symbol = decimal_symbol_] {
-    runner::PlanOptions options = plan->request.plan;
+    runner::PlanOptions options = plan->plan;
     options.alternatives = kAlternativesListed;
     return runner::RunPoint(plan->request.range, channel, plan->row_inputs, symbol, options);
   }));

@@ -1,7 +1,7 @@
 // The plan drawn against RF output: one figure at a time (output error,
 // comparison frequency, in-band phase noise with a figure of merit, or the
 // integer-boundary spur's offset on a fractional-N chip, with the spur-clear
-// limit as a line), one
+// limit as a line, or with a loop filter the rms jitter or the phase margin), one
 // point per channel (beyond 200,000 channels, each slice's extremes), the
 // exact channels marked and the selected channel highlighted. With one R, each channel's own R is drawn beside it for
 // comparison.
@@ -25,7 +25,7 @@ class QValueAxis;
 
 namespace synthfactors::planner {
 
-enum class ChartFigure { kErrorHz, kComparisonKHz, kPhaseNoise, kSpurOffset };
+enum class ChartFigure { kErrorHz, kComparisonKHz, kPhaseNoise, kSpurOffset, kJitter, kPhaseMargin };
 
 struct ChartFigureEntry {
   ChartFigure figure;
@@ -35,7 +35,7 @@ struct ChartFigureEntry {
   std::vector<double> ChartColumns::*column;
 };
 
-inline const std::array<ChartFigureEntry, 4> kChartFigures = {{
+inline const std::array<ChartFigureEntry, 6> kChartFigures = {{
     {ChartFigure::kErrorHz, QT_TRANSLATE_NOOP("PlanChart", "Output error"),
      QT_TRANSLATE_NOOP("PlanChart", "error (Hz)"), "Hz", &ChartColumns::error_hz},
     {ChartFigure::kComparisonKHz, QT_TRANSLATE_NOOP("PlanChart", "Comparison frequency"),
@@ -44,6 +44,10 @@ inline const std::array<ChartFigureEntry, 4> kChartFigures = {{
      QT_TRANSLATE_NOOP("PlanChart", "noise (dBc/Hz)"), "dBc/Hz", &ChartColumns::phase_noise},
     {ChartFigure::kSpurOffset, QT_TRANSLATE_NOOP("PlanChart", "Integer-boundary spur"),
      QT_TRANSLATE_NOOP("PlanChart", "spur offset (kHz)"), "kHz", &ChartColumns::spur_khz},
+    {ChartFigure::kJitter, QT_TRANSLATE_NOOP("PlanChart", "Jitter"),
+     QT_TRANSLATE_NOOP("PlanChart", "rms jitter (fs)"), "fs", &ChartColumns::jitter_fs},
+    {ChartFigure::kPhaseMargin, QT_TRANSLATE_NOOP("PlanChart", "Phase margin"),
+     QT_TRANSLATE_NOOP("PlanChart", "phase margin (°)"), "°", &ChartColumns::phase_margin},
 }};
 
 class PlanChart : public QChartView {

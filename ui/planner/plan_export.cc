@@ -36,7 +36,7 @@ void Write(const PlanOutcome& plan, std::string_view decimal_symbol,
     WriteCsv(plan, out, control);
     return;
   }
-  formats::WriteSweep(plan.request.range, plan.row_inputs, plan.request.plan, decimal_symbol,
+  formats::WriteSweep(plan.request.range, plan.row_inputs, plan.plan, decimal_symbol,
                       format, out, 0,
                       plan.common_r ? formats::JsonLine(formats::CommonRToJson(*plan.common_r))
                                     : std::string(),

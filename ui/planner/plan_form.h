@@ -33,6 +33,8 @@ enum class FormBox {
   kNFirst, kNLast,     // N range (both empty: none)
   kFom, kFlicker, kOffset,  // optional planning figures
   kTolerance, kSpurClear,   // fractional-N choice (with a fractional chip)
+  kLoopBandwidth, kPhaseMargin, kFilterOrder, kGamma, kT31, kFilter,  // the loop filter
+  kCpCurrent, kKvco, kVcoNoise, kRefNoise, kJitterBand, kLockJump, kLockTolerance,
   kChip, kPrescaler,   // not text boxes: the chip's choices and check box
   kFeedback, kRegisters,
   kPrefer,             // the fractional-N preference
@@ -50,7 +52,7 @@ struct InputBox {
   FormBox box;
   bool text;  // the box's text is the input's
 };
-inline constexpr std::array<InputBox, 16> kInputBoxes = {{
+inline constexpr std::array<InputBox, 29> kInputBoxes = {{
     {runner::Input::kMult, FormBox::kMult, true},
     {runner::Input::kRef, FormBox::kRef, true},
     {runner::Input::kMinFc, FormBox::kMinFc, true},
@@ -67,6 +69,19 @@ inline constexpr std::array<InputBox, 16> kInputBoxes = {{
     {runner::Input::kTolerance, FormBox::kTolerance, true},
     {runner::Input::kSpurClear, FormBox::kSpurClear, true},
     {runner::Input::kPrefer, FormBox::kPrefer, false},
+    {runner::Input::kLoopBandwidth, FormBox::kLoopBandwidth, true},
+    {runner::Input::kPhaseMargin, FormBox::kPhaseMargin, true},
+    {runner::Input::kFilterOrder, FormBox::kFilterOrder, true},
+    {runner::Input::kGamma, FormBox::kGamma, true},
+    {runner::Input::kT31, FormBox::kT31, true},
+    {runner::Input::kFilter, FormBox::kFilter, true},
+    {runner::Input::kCpCurrent, FormBox::kCpCurrent, true},
+    {runner::Input::kKvco, FormBox::kKvco, true},
+    {runner::Input::kVcoNoise, FormBox::kVcoNoise, true},
+    {runner::Input::kRefNoise, FormBox::kRefNoise, true},
+    {runner::Input::kJitterBand, FormBox::kJitterBand, true},
+    {runner::Input::kLockJump, FormBox::kLockJump, true},
+    {runner::Input::kLockTolerance, FormBox::kLockTolerance, true},
 }};
 
 struct PlanForm {

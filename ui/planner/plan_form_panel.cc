@@ -38,7 +38,7 @@ struct BoxRow {
 
 constexpr std::string_view StartOf(runner::Input input) { return runner::FieldOf(input).start; }
 
-constexpr std::array<BoxRow, 16> kBoxRows = {{
+constexpr std::array<BoxRow, 29> kBoxRows = {{
     {FormBox::kFrom, "from", QT_TRANSLATE_NOOP("PlannerWindow", "Fro&m"), "",
      QT_TRANSLATE_NOOP("PlannerWindow", "e.g. 10368")},
     {FormBox::kTo, "to", QT_TRANSLATE_NOOP("PlannerWindow", "&To"), "",
@@ -70,6 +70,31 @@ constexpr std::array<BoxRow, 16> kBoxRows = {{
      QT_TRANSLATE_NOOP("PlannerWindow", "0: exact")},
     {FormBox::kSpurClear, "spur_clear", QT_TRANSLATE_NOOP("PlannerWindow", "Spur clear (kHz)"),
      "", QT_TRANSLATE_NOOP("PlannerWindow", "optional")},
+    {FormBox::kLoopBandwidth, "loop_bandwidth",
+     QT_TRANSLATE_NOOP("PlannerWindow", "&Loop bandwidth (kHz)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "optional: designs a filter")},
+    {FormBox::kPhaseMargin, "phase_margin", QT_TRANSLATE_NOOP("PlannerWindow", "Phase margin (°)"),
+     "", "45"},
+    {FormBox::kFilterOrder, "filter_order", QT_TRANSLATE_NOOP("PlannerWindow", "Filter order"), "",
+     "3"},
+    {FormBox::kGamma, "gamma", QT_TRANSLATE_NOOP("PlannerWindow", "Gamma"), "", "1"},
+    {FormBox::kT31, "t31", QT_TRANSLATE_NOOP("PlannerWindow", "T3/T1"), "", "0.6"},
+    {FormBox::kFilter, "filter", QT_TRANSLATE_NOOP("PlannerWindow", "Or built parts"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "C1,C2,R2[,C3,R3], e.g. 6.8n,82n,2.7k")},
+    {FormBox::kCpCurrent, "cp_current", QT_TRANSLATE_NOOP("PlannerWindow", "Charge pump (mA)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "the chip's")},
+    {FormBox::kKvco, "kvco", QT_TRANSLATE_NOOP("PlannerWindow", "VCO gain (MHz/V)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "the chip's")},
+    {FormBox::kVcoNoise, "vco_noise", QT_TRANSLATE_NOOP("PlannerWindow", "VCO noise"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "Hz:dBc/Hz,…, e.g. 1000:-80,100000:-120")},
+    {FormBox::kRefNoise, "ref_noise", QT_TRANSLATE_NOOP("PlannerWindow", "Reference noise"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "Hz:dBc/Hz,…")},
+    {FormBox::kJitterBand, "jitter_band", QT_TRANSLATE_NOOP("PlannerWindow", "Jitter band (Hz)"),
+     "", "1000:10000000"},
+    {FormBox::kLockJump, "lock_jump", QT_TRANSLATE_NOOP("PlannerWindow", "Lock step (MHz)"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "optional")},
+    {FormBox::kLockTolerance, "lock_tolerance",
+     QT_TRANSLATE_NOOP("PlannerWindow", "Lock within (Hz)"), "", "1000"},
 }};
 
 const BoxRow& RowOf(FormBox box) {
@@ -97,6 +122,7 @@ PlanFormPanel::PlanFormPanel(std::string decimal_symbol, QWidget* parent)
   layout->addWidget(BuildCountersGroup());
   layout->addWidget(BuildNoiseGroup());
   layout->addWidget(BuildFractionalGroup());
+  layout->addWidget(BuildLoopGroup());
   layout->addStretch(1);
 
   auto* scroll = new QScrollArea;
@@ -240,6 +266,23 @@ QGroupBox* PlanFormPanel::BuildFractionalGroup() {
   prefer_->setToolTip(Text(runner::FieldOf(runner::Input::kPrefer).help));
   prefer_->setEnabled(false);
   AddRow(qobject_cast<QFormLayout*>(group->layout()), tr("Pre&fer"), prefer_, FormBox::kPrefer);
+  return group;
+}
+
+// The loop filter: a design's targets or the built parts, the loop's gain,
+// the noise given and the lock step. Each box's tool tip is its input's
+// sentence from the table of inputs.
+QGroupBox* PlanFormPanel::BuildLoopGroup() {
+  QGroupBox* group = BoxGroup(
+      tr("Loop filter"),
+      {FormBox::kLoopBandwidth, FormBox::kPhaseMargin, FormBox::kFilterOrder, FormBox::kGamma,
+       FormBox::kT31, FormBox::kFilter, FormBox::kCpCurrent, FormBox::kKvco, FormBox::kVcoNoise,
+       FormBox::kRefNoise, FormBox::kJitterBand, FormBox::kLockJump, FormBox::kLockTolerance});
+  for (const InputBox& entry : kInputBoxes) {
+    if (entry.box >= FormBox::kLoopBandwidth && entry.box <= FormBox::kLockTolerance) {
+      Box(entry.box)->setToolTip(Text(runner::FieldOf(entry.input).help));
+    }
+  }
   return group;
 }
 

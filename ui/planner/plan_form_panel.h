@@ -72,6 +72,7 @@ class PlanFormPanel : public QWidget {
   QGroupBox* BuildCountersGroup();
   QGroupBox* BuildNoiseGroup();
   QGroupBox* BuildFractionalGroup();
+  QGroupBox* BuildLoopGroup();
   QGroupBox* BoxGroup(const QString& title, std::initializer_list<FormBox> boxes);
   QLineEdit* NewBox(FormBox box);
   void AddBox(QFormLayout* form, FormBox box);

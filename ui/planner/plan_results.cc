@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "alternatives_panel.h"
+#include "noise_panel.h"
 #include "input_fields.h"
 #include "plan_chart.h"
 #include "plan_table_model.h"
@@ -58,7 +60,17 @@ PlanResults::PlanResults(std::string decimal_symbol, QWidget* parent)
           &PlanResults::ChooseColumns);
   table_->horizontalHeader()->setToolTip(tr("Right-click to choose the columns shown"));
   addWidget(table_);
-  addWidget(BuildChartPanel());
+  // The plan's chart, and on a page beside it the selected channel's loop
+  // noise (with a plan that has a loop).
+  noise_ = new NoisePanel(decimal_symbol_);
+  pages_ = new QTabWidget;
+  pages_->setObjectName(QStringLiteral("chart_pages"));
+  pages_->setDocumentMode(true);
+  pages_->addTab(BuildChartPanel(), tr("Channe&ls"));
+  pages_->addTab(noise_, tr("Loop &noise"));
+  pages_->setTabEnabled(1, false);
+  pages_->setTabToolTip(1, tr("The selected channel's phase noise, with a loop filter"));
+  addWidget(pages_);
   alternatives_ = new AlternativesPanel(decimal_symbol_);
   alternatives_->Table()->verticalHeader()->setDefaultSectionSize(
       table_->verticalHeader()->defaultSectionSize());
@@ -172,14 +184,21 @@ void PlanResults::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
   alternatives_->Clear();
   const bool noise = plan_ && runner::NoiseModelOf(plan_->row_inputs, plan_->request.plan);
   const bool spurs = plan_ && runner::HasFractionalChip(plan_->row_inputs);
-  if (auto* figures = qobject_cast<QStandardItemModel*>(figure_->model())) {
-    figures->item(int(ChartFigure::kPhaseNoise))->setEnabled(noise);
-    figures->item(int(ChartFigure::kSpurOffset))->setEnabled(spurs);
+  const bool loop = plan_ && plan_->plan.loop.has_value();
+  const std::pair<ChartFigure, bool> shown[] = {{ChartFigure::kPhaseNoise, noise},
+                                                 {ChartFigure::kSpurOffset, spurs},
+                                                 {ChartFigure::kJitter, loop},
+                                                 {ChartFigure::kPhaseMargin, loop}};
+  auto* figures = qobject_cast<QStandardItemModel*>(figure_->model());
+  for (const auto& [figure, enabled] : shown) {
+    if (figures != nullptr) figures->item(int(figure))->setEnabled(enabled);
+    if (!enabled && figure_->currentIndex() == int(figure)) {
+      figure_->setCurrentIndex(int(ChartFigure::kErrorHz));
+    }
   }
-  if ((!noise && figure_->currentIndex() == int(ChartFigure::kPhaseNoise)) ||
-      (!spurs && figure_->currentIndex() == int(ChartFigure::kSpurOffset))) {
-    figure_->setCurrentIndex(int(ChartFigure::kErrorHz));
-  }
+  noise_->Clear();
+  pages_->setTabEnabled(1, loop);
+  if (!loop) pages_->setCurrentIndex(0);
   if (plan_) table_->resizeColumnsToContents();
 }
 
@@ -189,6 +208,7 @@ void PlanResults::ShowAlternatives() {
   const std::int64_t channel = model_->ChannelAt(current.row());
   chart_->SetSelected(channel);
   alternatives_->Show(plan_, channel);
+  if (plan_->plan.loop) noise_->Show(plan_, channel);
 }
 
 void PlanResults::CopySelection() {

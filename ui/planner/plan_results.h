@@ -14,11 +14,13 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QTabWidget;
 class QTableView;
 
 namespace synthfactors::planner {
 
 class AlternativesPanel;
+class NoisePanel;
 class PlanChart;
 class PlanTableModel;
 
@@ -40,6 +42,8 @@ class PlanResults : public QSplitter {
   QLineEdit* ErrorLimit() const { return error_limit_; }
   QLabel* Readout() const { return readout_; }
   AlternativesPanel* Alternatives() const { return alternatives_; }
+  NoisePanel* Noise() const { return noise_; }
+  QTabWidget* ChartPages() const { return pages_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,6 +63,8 @@ class PlanResults : public QSplitter {
   QLineEdit* error_limit_ = nullptr;
   QLabel* readout_ = nullptr;
   AlternativesPanel* alternatives_ = nullptr;
+  NoisePanel* noise_ = nullptr;
+  QTabWidget* pages_ = nullptr;
 };
 
 }  // namespace synthfactors::planner

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common_r.h"
+#include "loop_run.h"
 #include "sweep.h"
 #include "result_fields.h"
 #include "sweep_writer.h"
@@ -41,7 +42,8 @@ std::string PlanOutcome::CellText(std::size_t channel, std::size_t column,
 }
 
 void ChartColumns::Resize(std::size_t channels) {
-  for (auto* column : {&rf_mhz, &error_hz, &comparison_khz, &phase_noise, &spur_khz}) {
+  for (auto* column :
+       {&rf_mhz, &error_hz, &comparison_khz, &phase_noise, &spur_khz, &jitter_fs, &phase_margin}) {
     column->assign(channels, kNone);
   }
   exact.assign(channels, 0);
@@ -54,6 +56,8 @@ void ChartColumns::Set(std::size_t channel, const runner::RunResult& result) {
   comparison_khz[channel] = ValueOr(result.comparison_khz);
   phase_noise[channel] = ValueOr(result.phase_noise);
   spur_khz[channel] = ValueOr(result.spur_offset_khz);
+  jitter_fs[channel] = result.loop ? result.loop->jitter_fs_rms : kNone;
+  phase_margin[channel] = result.loop ? result.loop->phase_margin_deg : kNone;
   exact[channel] = result.exact.value_or(false) ? 1 : 0;
 }
 
@@ -70,7 +74,14 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
     outcome.row_inputs = runner::InputsWithR(request.inputs, plan_r);
     outcome.own_r.emplace();
   }
-  outcome.shape = runner::ResultShape(outcome.row_inputs, request.plan);
+  // One loop filter for the band, designed with the rows' inputs.
+  try {
+    outcome.plan = runner::PlanForBand(request.range, outcome.row_inputs, request.plan,
+                                       decimal_symbol);
+  } catch (const runner::RunRefused& refused) {
+    return std::string(refused.what());
+  }
+  outcome.shape = runner::ResultShape(outcome.row_inputs, outcome.plan);
   for (const std::size_t column : runner::kSweepColumns) {
     const runner::ResultField& field = runner::kResultFields[column];
     if (!runner::IsSweepColumn(field, outcome.shape)) continue;
@@ -86,14 +97,14 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
   // again with the one R for the table.
   const runner::RunInputs& grid_inputs = request.inputs;
   runner::SweepEveryPoint(
-      request.range, outcome.own_r ? grid_inputs : outcome.row_inputs, request.plan,
+      request.range, outcome.own_r ? grid_inputs : outcome.row_inputs, outcome.plan,
       decimal_symbol,
       [&](std::int64_t index, const runner::RunResult& result) {
         const auto channel = static_cast<std::size_t>(index);
         if (outcome.own_r) {
           outcome.own_r->Set(channel, result);
           const runner::RunResult with_r = runner::RunPoint(
-              request.range, index, outcome.row_inputs, decimal_symbol, request.plan);
+              request.range, index, outcome.row_inputs, decimal_symbol, outcome.plan);
           outcome.channels[channel] = with_r;
           outcome.chart.Set(channel, with_r);
         } else {

@@ -23,7 +23,8 @@ namespace synthfactors::planner {
 
 // The chart's figures of every channel; NaN where a run has none.
 struct ChartColumns {
-  std::vector<double> rf_mhz, error_hz, comparison_khz, phase_noise, spur_khz;
+  std::vector<double> rf_mhz, error_hz, comparison_khz, phase_noise, spur_khz, jitter_fs,
+      phase_margin;
   std::vector<std::uint8_t> exact;
 
   void Resize(std::size_t channels);
@@ -33,6 +34,7 @@ struct ChartColumns {
 struct PlanOutcome {
   PlanRequest request;
   runner::RunInputs row_inputs;  // every row's (R fixed with one R)
+  runner::PlanOptions plan;      // every row's (with the band's loop filter)
   // A result of no run with these inputs: which sweep fields a row has.
   runner::RunResult shape;
   std::vector<std::string> columns;  // the command line's CSV header names

@@ -57,6 +57,16 @@ constexpr ColumnCaption kColumnCaptions[] = {
     {"frac", QT_TRANSLATE_NOOP("PlanTable", "FRAC")},
     {"mod", QT_TRANSLATE_NOOP("PlanTable", "MOD")},
     {"spur_offset_khz", QT_TRANSLATE_NOOP("PlanTable", "Spur offset (kHz)")},
+    {"c1_f", QT_TRANSLATE_NOOP("PlanTable", "C1 (F)")},
+    {"c2_f", QT_TRANSLATE_NOOP("PlanTable", "C2 (F)")},
+    {"c3_f", QT_TRANSLATE_NOOP("PlanTable", "C3 (F)")},
+    {"r2_ohm", QT_TRANSLATE_NOOP("PlanTable", "R2 (Ω)")},
+    {"r3_ohm", QT_TRANSLATE_NOOP("PlanTable", "R3 (Ω)")},
+    {"loop_bandwidth_hz", QT_TRANSLATE_NOOP("PlanTable", "Loop bandwidth (Hz)")},
+    {"phase_margin_deg", QT_TRANSLATE_NOOP("PlanTable", "Phase margin (°)")},
+    {"phase_error_deg", QT_TRANSLATE_NOOP("PlanTable", "Phase error (° rms)")},
+    {"jitter_fs", QT_TRANSLATE_NOOP("PlanTable", "Jitter (fs rms)")},
+    {"lock_time_us", QT_TRANSLATE_NOOP("PlanTable", "Lock time (µs)")},
 };
 
 // Errors sort by their size: the channel furthest off comes last.

@@ -64,6 +64,8 @@ class PlannerWindow : public QMainWindow {
   QLineEdit* ErrorLimit() const { return results_->ErrorLimit(); }
   QLabel* Readout() const { return results_->Readout(); }
   AlternativesPanel* Alternatives() const { return results_->Alternatives(); }
+  NoisePanel* Noise() const { return results_->Noise(); }
+  PlanResults* Results() const { return results_; }
   QProgressBar* ProgressBar() const { return progress_; }
   QAction* PlanAction() const { return plan_action_; }
   QAction* CancelAction() const { return cancel_action_; }
