@@ -267,8 +267,9 @@ function buildPlannerForm(inputs, chips) {
       control = element("select", {}, [element("option", { value: "", textContent: "(none)" }),
         ...chips.map((chip) => element("option", { value: chip.name, textContent: chip.name, title: chip.description }))]);
     } else if (field.choices.length) {
+      const unchosen = field.key === "filter_order" ? "(3)" : "(the chip's default)";
       control = element("select", {}, ["", ...field.choices].map((word) =>
-        element("option", { value: word, textContent: word || "(the chip's default)" })));
+        element("option", { value: word, textContent: word || unchosen })));
     } else if (field.flag_only) {
       control = element("input", { type: "checkbox" });
     } else {
@@ -432,7 +433,13 @@ function drawChart() {
   if (noise) {
     series.push({ label: "in-band noise, dBc/Hz", stroke: "#c0392b", width: 1, scale: "dB", points: { show: planner.rows.length <= 2000, size: 5 } });
     data.push(noise);
-    axes.push({ label: "noise, dBc/Hz", side: 1, scale: "dB", grid: { show: false } });
+    axes.push({ label: "noise, dBc/Hz", side: 1, scale: "dB", grid: { show: false }, size: 70 });
+  }
+  const jitter = numberColumn("jitter_fs");
+  if (jitter) {
+    series.push({ label: "rms jitter, fs", stroke: "#2e8b57", width: 1, scale: "fs", points: { show: planner.rows.length <= 2000, size: 5 } });
+    data.push(jitter);
+    axes.push({ label: "jitter, fs", side: 1, scale: "fs", grid: { show: false }, size: 70 });
   }
   planner.chart = new uPlot({
     width: Math.max(320, host.clientWidth || 800),
@@ -467,7 +474,7 @@ async function selectChannel(index) {
   details.replaceChildren(element("h2", { textContent: `Channel ${rfOut} MHz` }), element("p", { textContent: "Working…" }));
   try {
     const channel = answerObject(await calculation.call("channel", {
-      request: JSON.stringify(request), point: decimalSymbol,
+      request: JSON.stringify(request), band: planner.design.sweep, point: decimalSymbol,
     }));
     if (planner.selected !== index) return;  // another channel was chosen meanwhile
     showDetails(rfOut, channel);
@@ -487,12 +494,67 @@ function showDetails(rfOut, channel) {
       element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, columns.map((c) => element("td", { textContent: String(pair[c]) }))))),
     ]));
   }
+  let noiseHost = null;
+  if (channel.noise) {
+    noiseHost = element("div", { className: "noise-chart", role: "img",
+      ariaLabel: `Loop phase noise at ${rfOut} MHz, each source and the total, dBc/Hz against the offset` });
+    parts.push(element("h3", { textContent: "Loop noise at the RF output" }), noiseHost);
+  }
   if (channel.registers && channel.registers.length) {
     parts.push(element("h3", { textContent: "Register words, in writing order" }), element("table", { className: "small" }, [
       element("tbody", {}, channel.registers.map((word) => element("tr", {}, [element("th", { textContent: word.name, scope: "row" }), element("td", { className: "mono", textContent: word.word })]))),
     ]));
   }
   $("details").replaceChildren(...parts);
+  if (noiseHost) drawNoise(noiseHost, channel.noise);
+}
+
+// The loop's noise against the offset (a log axis): the total and each
+// source given, the jitter band shaded behind them.
+const kNoiseSources = [
+  ["total_dbc_hz", "total", "#000000", 2.5], ["pll_dbc_hz", "PLL", "#2e8b57", 1],
+  ["vco_dbc_hz", "VCO", "#e08a00", 1], ["reference_dbc_hz", "reference", "#6a5acd", 1],
+  ["resistors_dbc_hz", "resistors", "#c0392b", 1],
+];
+
+function drawNoise(host, noise) {
+  const series = [{ label: "offset, Hz" }];
+  const data = [noise.offset_hz];
+  for (const [key, label, stroke, width] of kNoiseSources) {
+    if (!noise[key] || noise[key].every((value) => value === null)) continue;
+    series.push({ label, stroke, width, value: (chart, value) => (value == null ? "-" : value.toFixed(1)) });
+    data.push(noise[key]);
+  }
+  const [from, to] = noise.jitter_band_hz;
+  const shade = (chart) => {
+    const { ctx, bbox } = chart;
+    const left = chart.valToPos(from, "x", true), right = chart.valToPos(to, "x", true);
+    ctx.save();
+    ctx.fillStyle = "rgba(70, 130, 180, 0.15)";
+    ctx.fillRect(left, bbox.top, right - left, bbox.height);
+    ctx.restore();
+  };
+  // A tick at each decade, named as engineers write offsets.
+  const names = ["1", "10", "100", "1k", "10k", "100k", "1M", "10M", "100M", "1G"];
+  const decades = (chart, axis, min, max) => {
+    const ticks = [];
+    for (let power = Math.ceil(Math.log10(min) - 1e-9); power <= Math.log10(max) + 1e-9; power++) ticks.push(10 ** power);
+    return ticks;
+  };
+  // Down to 20 dB below the lowest total: sources far below it are off the chart.
+  const total = noise.total_dbc_hz.filter((value) => value !== null);
+  const low = 10 * Math.floor((Math.min(...total) - 20) / 10);
+  const high = 10 * Math.ceil((Math.max(...total) + 5) / 10);
+  new uPlot({
+    width: Math.max(280, host.clientWidth || 420),
+    height: 240,
+    series,
+    scales: { x: { time: false, distr: 3 }, y: { range: [low, high] } },
+    axes: [{ label: "offset, Hz (jitter band shaded)", splits: decades,
+             values: (chart, ticks) => ticks.map((tick) => (tick == null ? "" : names[Math.round(Math.log10(tick))] ?? String(tick))) },
+      { label: "dBc/Hz" }],
+    hooks: { drawClear: [shade] },
+  }, data, host);
 }
 
 function exportName(extension) {

@@ -29,7 +29,9 @@
 #include "input_fields.h"
 #include "io_failure.h"
 #include "json_reading.h"
+#include "loop_run.h"
 #include "plain_text.h"
+#include "result_fields.h"
 #include "result_json.h"
 #include "run.h"
 #include "sweep_writer.h"
@@ -136,23 +138,55 @@ std::string Run(const std::string& request, const std::string& decimal_symbol) {
   std::string error;
   const std::optional<runner::RunResult> result = RunRequested(request, decimal_symbol, error);
   if (!result) return ErrorAnswer(error);
+  if (result->refusal) return ErrorAnswer(*result->refusal);
   return formats::JsonLine(formats::ResultToJson(*result));
 }
 
 // How many alternatives the page lists for a channel.
 constexpr int kChannelAlternatives = 10;
 
+// The loop's noise of a run at the plot's offsets, as arrays by source
+// (null where a source is not given), and the jitter band.
+Json NoiseCurve(const runner::RunResult& result) {
+  Json curve;
+  if (!result.loop_report) return nullptr;
+  for (const auto& field : runner::kNoiseFields) {
+    Json column = Json::array();
+    for (const auto& row : result.loop_report->noise) {
+      const runner::FieldValue value = field.read(row);
+      const auto* number = std::get_if<double>(&value);
+      column.push_back(number != nullptr ? Json(*number) : Json(nullptr));
+    }
+    curve[std::string(field.name)] = std::move(column);
+  }
+  curve["jitter_band_hz"] = {result.loop_report->jitter_from_hz, result.loop_report->jitter_to_hz};
+  return curve;
+}
+
 // A channel the page shows, from one run: {"report": the command line's
 // plain text without --alternatives (in the page's decimal symbol),
-// "alternatives": the ten best pairs, "registers": the words (or null)},
-// each as `--json` writes it.
-std::string Channel(const std::string& request, const std::string& decimal_symbol) {
+// "alternatives": the ten best pairs, "registers": the words (or null),
+// "noise": the loop's noise at the plot's offsets (or null)}, each as
+// `--json` writes it. With a loop, `band` is the plan's FROM:TO:STEP: the
+// channel runs with the band's filter, as its row did.
+std::string Channel(const std::string& request, const std::string& band,
+                    const std::string& decimal_symbol) {
   std::string error;
   std::optional<runner::CheckedInputs> checked =
       formats::ReadRunLine(request, formats::LoadChip, error);
   if (!checked) return ErrorAnswer(error);
+  try {
+    if (checked->plan.loop && !band.empty()) {
+      const auto range = runner::SweepRange::Parse(band, error);
+      if (!range) return ErrorAnswer(error);
+      checked->plan = runner::PlanForBand(*range, checked->inputs, checked->plan, decimal_symbol);
+    }
+  } catch (const runner::RunRefused& refused) {
+    return ErrorAnswer(refused.what());
+  }
   checked->plan.alternatives = kChannelAlternatives;
   runner::RunResult result = runner::RunOnce(checked->inputs, decimal_symbol, checked->plan);
+  if (result.refusal) return ErrorAnswer(*result.refusal);
   const Json object = formats::ResultToJson(result);
   Json answer;
   answer["alternatives"] = object.value("alternatives", Json());
@@ -162,6 +196,13 @@ std::string Channel(const std::string& request, const std::string& decimal_symbo
   std::ostringstream report;
   formats::WritePlain(result, decimal_symbol, report);
   answer["report"] = report.str();
+  answer["noise"] = nullptr;
+  if (checked->plan.loop) {
+    runner::PlanOptions curve =
+        runner::WithNoiseOffsets(checked->plan, runner::PlotOffsets());
+    curve.alternatives = 0;
+    answer["noise"] = NoiseCurve(runner::RunOnce(checked->inputs, decimal_symbol, curve));
+  }
   return formats::JsonLine(answer);
 }
 
@@ -216,6 +257,9 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
       formats::WriteSweep(plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol,
                           format, out, 1, {}, &control);
     }
+  } catch (const runner::RunRefused& refused) {
+    answer.set("error", std::string(refused.what()));
+    return answer;
   } catch (const std::bad_alloc&) {
     answer.set("error", std::string("Out of memory: the band has too many channels for this "
                                     "page; plan a narrower band or a larger step."));

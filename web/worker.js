@@ -19,7 +19,7 @@ function answer(module, id, kind, args) {
     case "run":
       return module.run(args.request, args.point);
     case "channel":
-      return module.channel(args.request, args.point);
+      return module.channel(args.request, args.band || "", args.point);
     case "go":
       if (calculator === null) calculator = new module.Calculator();
       return calculator.go(args.boxes, args.point);

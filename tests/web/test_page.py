@@ -258,6 +258,27 @@ def test_a_channels_details_list_its_alternatives_from_the_same_run(page):
         str(pair["r"]) for pair in expected]
 
 
+def test_a_loop_band_shows_each_channel_with_the_bands_filter(page):
+    loop = {"chip": "adf4351", "ref": "25", "min_fc": "10000", "max_fc": "25000", "fom": "-220",
+            "loop_bandwidth": "50", "kvco": "40", "vco_noise": "1000:-75,100000:-122"}
+    plan_band(page, "2400:2402:0.5", loop)
+    args = ["--sweep", "2400:2402:0.5"] + flags(loop)
+    csv = export(page, "export-csv")
+    assert csv["text"] == cli(*args)[0]
+    header, *rows = [line.split(",") for line in csv["text"].splitlines()]
+    page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
+    wait_until(page, 'document.querySelector("#details .noise-chart canvas")')
+    report = page.find_element(By.CSS_SELECTOR, "#details pre").get_property("textContent")
+    # The channel's report has the band's filter, designed at its middle
+    # channel, and the figures of a run with those parts given.
+    assert "Loop filter  order 3, designed at 2401 MHz for 50 kHz and 45 degrees\n" in report
+    part = {name: rows[1][header.index(name)] for name in ("c1_f", "c2_f", "r2_ohm", "c3_f", "r3_ohm")}
+    given = dict(loop, filter=",".join(part[name] for name in ("c1_f", "c2_f", "r2_ohm", "c3_f", "r3_ohm")))
+    del given["loop_bandwidth"]
+    alone = cli("--rf-out", "2400.5", *flags(given))[0]
+    assert report[report.index("  C1 "):] == alone[alone.index("  C1 "):]
+
+
 def test_faults_of_the_form_are_listed_and_the_plan_kept(page):
     plan_band(page, "10368:10369:0.5", {"mult": "4"})
     plan_band(page, "10368:10369:0", {"fom": "loud"})
