@@ -11,6 +11,7 @@
 #include "chip_file.h"
 #include "common_r.h"
 #include "divider_search.h"
+#include "input_fields.h"
 #include "memory_boxes.h"
 #include "numeric_text.h"
 #include "plan_options.h"
@@ -241,6 +242,40 @@ void BM_Sweep100k(benchmark::State& state) {
       benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Sweep100k)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 100,001 channels from 10 GHz in 25 kHz steps, multiplier 4, a figure of
+// merit: without a loop (Arg 0) and with a designed third-order loop, the
+// VCO's and reference's noise, and the jitter of every channel (Arg 1),
+// side by side on one thread.
+void BM_LoopSweep(benchmark::State& state) {
+  std::string error;
+  const auto range = runner::SweepRange::Parse("10000:12500:0.025", error);
+  runner::InputTexts texts;
+  auto set = [&texts](runner::Input input, std::string_view text) { texts[input].emplace(text); };
+  set(runner::Input::kMult, "4");
+  set(runner::Input::kFom, "-220");
+  if (state.range(0) == 1) {
+    set(runner::Input::kLoopBandwidth, "5");
+    set(runner::Input::kCpCurrent, "5");
+    set(runner::Input::kKvco, "30");
+    set(runner::Input::kVcoNoise, "1000:-70,10000:-95,100000:-118,1000000:-138,10000000:-152");
+    set(runner::Input::kRefNoise, "10:-110,100:-135,1000:-148,10000:-155");
+  }
+  runner::ReadSettings settings;
+  settings.grid = &*range;
+  const auto read = runner::ReadInputs(texts, settings);
+  const auto& checked = std::get<runner::CheckedInputs>(read);
+  NullBuffer null;
+  std::ostream out(&null);
+  for (auto _ : state) {
+    formats::WriteSweep(*range, checked.inputs, checked.plan, ".", formats::SweepFormat::kCsv,
+                        out, 1);
+  }
+  state.counters["points/s"] = benchmark::Counter(
+      static_cast<double>(range->PointCount()) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LoopSweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same 20,001 mostly inexact channels (10 kHz steps, window 1 ... 1000
 // kHz) without a chip (Arg 0) and on an adf4106 (Arg 1), side by side: a

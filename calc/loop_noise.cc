@@ -12,7 +12,7 @@ namespace synthfactors::loop {
 namespace {
 
 constexpr double kLn10Over10 = 0.23025850929940458;  // ln(10) / 10: dB to ln power
-constexpr double kHalfDecade = 1.151292546497023;   // ln(10) / 2
+constexpr double kQuarterDecade = 0.5756462732485115;  // ln(10) / 4
 // 4 k T at 300 K, V^2 per Hz per ohm.
 constexpr double kFourKT = 4 * 1.380649e-23 * 300;
 
@@ -172,10 +172,10 @@ void LoopModel::AddPanelNodes(const Panel& panel, std::vector<Node>& nodes) cons
 }
 
 std::vector<LoopModel::Panel> LoopModel::Panels() const {
-  // Breaks at every noise point inside the band and every half decade.
+  // Breaks at every noise point inside the band and every quarter decade.
   const double from = Ln(setup_.jitter_from_hz), to = Ln(setup_.jitter_to_hz);
   std::vector<double> breaks{from, to};
-  for (double u = from + kHalfDecade; u < to; u += kHalfDecade) breaks.push_back(u);
+  for (double u = from + kQuarterDecade; u < to; u += kQuarterDecade) breaks.push_back(u);
   for (const auto* curve : {&setup_.vco_noise, &setup_.reference_noise}) {
     if (!*curve) continue;
     for (const NoisePoint& point : (*curve)->Points()) {

@@ -25,7 +25,7 @@
 // 2 * integral of 10^(L/10) df, as an rms phase error in degrees and an rms
 // jitter in femtoseconds at the RF output. The integral is taken in ln(f)
 // with 15-point Gauss-Kronrod panels that break at every noise point and
-// every half decade; where the embedded 7-point Gauss rule differs from it
+// every quarter decade; where the embedded 7-point Gauss rule differs from it
 // by more than 1e-4 of the total, the panels are halved until each agrees
 // within its share of 1e-6 (the Kronrod sum is then far inside the 0.1 %
 // promised). The panels depend on the band and the noise points only, so a
