@@ -31,6 +31,9 @@ cases=(
   "--decode adf4351-int --ref 25 0x00400005 0x008C803C 0x006004B3 0x18004FC2 0x00008011 0x00300000"
   "--list-chips"
   "--rf-out 1000 --r-range 5:1"
+  "--rf-out 1392 --ref 38.4 --min-fc 60 --max-fc 60 --loop-bandwidth 2 --phase-margin 47.1 --gamma 1.136 --cp-current 4 --kvco 30 --fom -220 --flicker -260 --vco-noise 1000:-80,10000:-105,100000:-128 --ref-noise 10:-120,1000:-150 --lock-jump 10 --json"
+  "--sweep 2400:2410:0.5 --chip adf4351 --ref 25 --min-fc 1000 --max-fc 25000 --filter 6.8n,82n,2.7k,470p,33k --kvco 40 --fom -220 --vco-noise 1000:-75,100000:-122 --lock-jump 1"
+  "--rf-out 2400 --loop-bandwidth 200 --cp-current 1 --kvco 10"
   "--batch"
 )
 failed=0
