@@ -166,10 +166,12 @@ std::optional<std::string> NumberListText(const py::object& value, const char* n
                                           const char* what) {
   if (value.is_none()) return std::nullopt;
   if (PyUnicode_Check(value.ptr())) return Text(value, name);
-  if (IsNumPy(value, "ndarray") && value.attr("ndim").cast<py::ssize_t>() == 0) {
-    return ExactText(value, name);
+  const bool array = IsNumPy(value, "ndarray");
+  if (array ? value.attr("ndim").cast<py::ssize_t>() == 0
+            : PyFloat_Check(value.ptr()) || PyIndex_Check(value.ptr()) ||
+                  IsNumPy(value, "generic")) {
+    return ExactText(value, name);  // one number
   }
-  if (PyFloat_Check(value.ptr()) || PyIndex_Check(value.ptr())) return ExactText(value, name);
   std::string text;
   for (const py::handle item : Items(value, name, what)) {
     text += (text.empty() ? "" : ",") + ExactText(item, name);

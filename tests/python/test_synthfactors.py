@@ -9,6 +9,7 @@ import random
 import subprocess
 import sys
 
+import numpy
 import pytest
 
 import synthfactors
@@ -219,3 +220,62 @@ def test_chips_lists_the_shipped_profiles():
         synthfactors.run(1000, chip="nothing")
     with pytest.raises(ValueError, match="prescaler"):
         synthfactors.run(3000, chip="adf4106", prescaler=8)
+
+
+LOOP = dict(chip="adf4351", ref=25, min_fc=10000, max_fc=25000, fom=-220, kvco=40,
+            vco_noise=[(1e3, -75), (1e5, -122), (1e7, -155)], lock_jump=1)
+LOOP_FLAGS = ["--chip", "adf4351", "--ref", "25", "--min-fc", "10000", "--max-fc", "25000",
+              "--fom", "-220", "--kvco", "40", "--vco-noise", "1000:-75,100000:-122,10000000:-155",
+              "--lock-jump", "1"]
+
+
+def test_the_loop_is_the_command_lines():
+    ran = synthfactors.run(2400.5, loop_bandwidth=50, **LOOP)
+    assert ran["loop"] == json.loads(cli("--rf-out", "2400.5", "--loop-bandwidth", "50", *LOOP_FLAGS,
+                                         "--json").stdout)["loop"]
+    # A band: its columns are the CSV's, every row with the band's parts.
+    plan = synthfactors.sweep(2400, 2402, 0.5, loop_bandwidth=50, **LOOP)
+    rows = list(csv.DictReader(io.StringIO(
+        cli("--sweep", "2400:2402:0.5", "--loop-bandwidth", "50", *LOOP_FLAGS).stdout)))
+    for column in ("c1_f", "r3_ohm", "loop_bandwidth_hz", "phase_margin_deg", "jitter_fs",
+                   "lock_time_us"):
+        assert [float(row[column]) for row in rows] == list(plan[column]), column
+    assert len(set(plan["c1_f"])) == 1
+    # Built parts as a sequence are the parts as text.
+    parts = (plan["c1_f"][0], plan["c2_f"][0], plan["r2_ohm"][0], plan["c3_f"][0], plan["r3_ohm"][0])
+    given = synthfactors.run(2401, filter=parts, **LOOP)
+    assert given["loop"]["jitter_fs_rms"] == plan["jitter_fs"][2]
+
+
+def test_the_noise_curve_is_the_runs_noise_at_its_offsets():
+    offsets = numpy.array([100.0, 2500.0, 47000.0, 1e6])
+    curve = synthfactors.noise_curve(2400.5, offsets=offsets, loop_bandwidth=50, **LOOP)
+    ran = synthfactors.run(2400.5, loop_bandwidth=50, noise_offsets=offsets, **LOOP)
+    assert list(curve["offset_hz"]) == list(offsets)
+    for name in ("total_dbc_hz", "pll_dbc_hz", "vco_dbc_hz", "resistors_dbc_hz"):
+        assert list(curve[name]) == [row[name] for row in ran["loop"]["noise"]], name
+    assert numpy.all(numpy.isnan(curve["reference_dbc_hz"]))
+    assert curve["jitter_band_hz"] == (1000.0, 10000000.0)
+    default = synthfactors.noise_curve(2400.5, loop_bandwidth=50, **LOOP)
+    assert len(default["offset_hz"]) == 141 and default["offset_hz"][0] == 10.0
+    assert default["offset_hz"][-1] == 1e8
+
+
+@pytest.mark.parametrize("call, error", [
+    (lambda: synthfactors.noise_curve(2400, chip="adf4351"), ValueError),
+    (lambda: synthfactors.run(1392, ref=38.4, min_fc=60, max_fc=60, loop_bandwidth=20,
+                              cp_current=4, kvco=30), ValueError),
+    (lambda: synthfactors.run(1392, loop_bandwidth=2, cp_current=4, kvco=30, filter=b"1n,2n,3k"),
+     TypeError),
+    (lambda: synthfactors.run(1392, filter=(1e-9, 2e-9), cp_current=4, kvco=30), ValueError),
+    (lambda: synthfactors.run(1392, loop_bandwidth=2, cp_current=4, kvco=30,
+                              vco_noise=[(1e3, -80, 1)]), ValueError),
+    (lambda: synthfactors.run(1392, loop_bandwidth=2, cp_current=4, kvco=30,
+                              vco_noise=["1000:-80"]), TypeError),
+    (lambda: synthfactors.run(1392, vco_noise="1000:-80"), ValueError),
+    (lambda: synthfactors.noise_curve(1392, loop_bandwidth=2, cp_current=4, kvco=30,
+                                      noise_offsets=[1e3]), TypeError),
+])
+def test_loop_arguments_are_refused_in_the_modules_words(call, error):
+    with pytest.raises(error):
+        call()
