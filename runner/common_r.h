@@ -59,7 +59,7 @@ struct PlanR {
 // the channels; integer mode has none) lies furthest from the carrier,
 // then the smaller R; with none such, the smallest worst error, then the
 // same. The summary is worked out from the channels' own runs with that R.
-PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, const PlanOptions& plan,
+PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, const PlanOptions& options,
                   WorkControl* control = nullptr);
 
 // The inputs of every channel of a plan with its one R (and its prescaler):

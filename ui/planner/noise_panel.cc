@@ -195,7 +195,7 @@ void NoisePanel::Draw(const runner::RunResult& result) {
   band->attachAxis(x);
   band->attachAxis(y);
   chart->legend()->setAlignment(Qt::AlignBottom);
-  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->setMargins(QMargins(2, 2, 20, 2));  // room for the last decade's label
   view_->setChart(chart);
 }
 
