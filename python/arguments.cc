@@ -89,7 +89,16 @@ double IntegerAsDouble(const py::int_& integer, const char* name) {
   return number;
 }
 
+// A NumPy float narrower than a double (float32, float16), whose own
+// shortest text is the decimal it was written as: 0.025 as a float32 is
+// 0.02500000037252903 as a double.
+bool NarrowFloat(const py::handle& value) {
+  return IsNumPy(value, "floating") && value.attr("itemsize").cast<py::ssize_t>() < 8;
+}
+
 }  // namespace
+
+std::string Utf8Text(const py::handle& value, const char* name) { return Text(value, name); }
 
 std::string InputText(const py::handle& value_or_array, const char* name) {
   const py::object value = Scalar(value_or_array, name);
@@ -97,6 +106,10 @@ std::string InputText(const py::handle& value_or_array, const char* name) {
     case Kind::kText:
       return Text(value, name);
     case Kind::kFloat:
+      if (NarrowFloat(value)) {
+        Float(value, name);  // refuses inf and NaN
+        return py::str(value).cast<std::string>();  // NumPy's shortest text of its own type
+      }
       return runner::ShortestText(Float(value, name));
     case Kind::kInteger:
       break;
@@ -124,6 +137,12 @@ std::string ExactText(const py::handle& value_or_array, const char* name) {
       break;
   }
   const double number = Float(value, name);
+  if (NarrowFloat(value)) {
+    // Its own shortest digits, without an exponent.
+    return py::module_::import("numpy")
+        .attr("format_float_positional")(value, py::arg("unique") = true, py::arg("trim") = "-")
+        .cast<std::string>();
+  }
   char buffer[400];  // the digits of the largest double
   return std::string(
       buffer, ToChars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed).ptr);

@@ -18,15 +18,20 @@ namespace py = pybind11;
 // TypeError naming the argument; anything else as it is.
 py::object Scalar(const py::handle& value, const char* name);
 
+// A str as UTF-8; a lone surrogate is a ValueError naming `name`.
+std::string Utf8Text(const py::handle& value, const char* name);
+
 // An input box's text: a str as typed; an integer as its digits (beyond 64
 // bits as the nearest float's text); a float as its shortest round-trip
-// text, as the command line's --batch takes JSON numbers.
+// text, as the command line's --batch takes JSON numbers (a NumPy float32
+// or float16 as the shortest text of its own type: float32(0.025) is
+// "0.025").
 std::string InputText(const py::handle& value_or_array, const char* name);
 
 // A number of a sweep's grid or a counter range, exactly: a str as typed,
 // an integer as all its digits, a whole float as that integer, another
 // float as its shortest round-trip decimal without exponent (1e-05 is
-// "0.00001").
+// "0.00001"; a float32 or float16 the shortest of its own type).
 std::string ExactText(const py::handle& value_or_array, const char* name);
 
 // A counter range: "MIN:MAX" or a (MIN, MAX) pair; None for none.

@@ -6,6 +6,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "arguments.h"
 #include "chip_file.h"
@@ -461,10 +463,11 @@ py::object Decode(const py::object& chip, const py::object& ref, const py::objec
       continue;
     }
     if (!PyUnicode_Check(word.ptr())) throw py::type_error("words must be int or str");
-    const auto parsed = formats::ParseWord(word.cast<std::string>());
+    const std::string text = Utf8Text(word, "words");
+    const auto parsed = formats::ParseWord(text);
     if (!parsed) {
       throw py::value_error("words are hexadecimal such as \"0x00580005\", not \"" +
-                            runner::CutShort(word.cast<std::string>(), 40) + "\"");
+                            runner::CutShort(text, 40) + "\"");
     }
     values.push_back(*parsed);
   }
@@ -486,6 +489,79 @@ py::arg_v Keyword(runner::Input input) {
   if (field.start.empty()) return py::arg(field.key.data()) = py::none();
   return py::arg(field.key.data()) = std::string(field.start);
 }
+
+// A parameter of a function's text signature: its name and default as
+// Python would write it ("" for none); "*" alone marks the keyword-only ones.
+struct Parameter {
+  std::string name;
+  std::string default_text;
+};
+
+// An input's keyword with its start text (quoted) or None.
+Parameter Keyed(runner::Input input) {
+  const runner::InputField& field = runner::FieldOf(input);
+  return {std::string(field.key),
+          field.start.empty() ? "None" : "'" + std::string(field.start) + "'"};
+}
+
+// "name(a, b='1', *, c=None)\n--\n\n" and the doc: the form CPython reads a
+// builtin's signature from.
+std::string Documented(std::string_view name, const std::vector<Parameter>& parameters,
+                       std::string_view doc) {
+  std::string text(name);
+  text += '(';
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += parameters[i].name;
+    if (!parameters[i].default_text.empty()) text += "=" + parameters[i].default_text;
+  }
+  return text + ")\n--\n\n" + std::string(doc);
+}
+
+// The loop's keywords, in the table's order.
+std::vector<Parameter> LoopParameters() {
+  using runner::Input;
+  std::vector<Parameter> loop;
+  for (const Input input :
+       {Input::kLoopBandwidth, Input::kPhaseMargin, Input::kFilterOrder, Input::kGamma,
+        Input::kT31, Input::kFilter, Input::kCpCurrent, Input::kKvco, Input::kVcoNoise,
+        Input::kRefNoise, Input::kNoiseOffsets, Input::kJitterBand, Input::kLockJump,
+        Input::kLockTolerance}) {
+    loop.push_back(Keyed(input));
+  }
+  return loop;
+}
+
+std::vector<Parameter> Joined(std::vector<Parameter> first, const std::vector<Parameter>& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+using runner::Input;
+const std::vector<Parameter> kRunParameters = Joined(
+    {{"rf_out", ""}, Keyed(Input::kMult), Keyed(Input::kRef), Keyed(Input::kMinFc),
+     Keyed(Input::kMaxFc), {"*", ""}, Keyed(Input::kRRange), Keyed(Input::kNRange),
+     {"alternatives", "0"}, Keyed(Input::kFom), {"decimal_symbol", "'.'"}, Keyed(Input::kChip),
+     Keyed(Input::kPrescaler), Keyed(Input::kFlicker), Keyed(Input::kOffset),
+     Keyed(Input::kFeedback), {"registers", "False"}, Keyed(Input::kTolerance),
+     Keyed(Input::kSpurClear), Keyed(Input::kPrefer)},
+    LoopParameters());
+const std::vector<Parameter> kSweepParameters = Joined(
+    {{"start", ""}, {"stop", ""}, {"step", ""}, Keyed(Input::kMult), Keyed(Input::kRef),
+     Keyed(Input::kMinFc), Keyed(Input::kMaxFc), {"*", ""}, Keyed(Input::kRRange),
+     Keyed(Input::kNRange), {"common_r", "False"}, {"decimal_symbol", "'.'"},
+     Keyed(Input::kChip), Keyed(Input::kPrescaler), Keyed(Input::kFom), Keyed(Input::kFlicker),
+     Keyed(Input::kOffset), Keyed(Input::kFeedback), {"registers", "False"},
+     Keyed(Input::kTolerance), Keyed(Input::kSpurClear), Keyed(Input::kPrefer)},
+    LoopParameters());
+const std::vector<Parameter> kNoiseCurveParameters = Joined(
+    {{"rf_out", ""}, Keyed(Input::kMult), Keyed(Input::kRef), Keyed(Input::kMinFc),
+     Keyed(Input::kMaxFc), {"*", ""}, {"offsets", "None"}, Keyed(Input::kRRange),
+     Keyed(Input::kNRange), Keyed(Input::kFom), {"decimal_symbol", "'.'"}, Keyed(Input::kChip),
+     Keyed(Input::kPrescaler), Keyed(Input::kFlicker), Keyed(Input::kOffset),
+     Keyed(Input::kFeedback), Keyed(Input::kTolerance), Keyed(Input::kSpurClear),
+     Keyed(Input::kPrefer)},
+    LoopParameters());
 
 // The table of inputs, for notebooks and for the tests that keep the
 // module's keywords to it.
@@ -517,7 +593,9 @@ constexpr const char* kRunDoc = R"(Chooses R and N for one RF output frequency, 
 
 Each input is a str, read exactly as the window reads its box (blanks
 ignored, the number at the start counts, no number reads as 0), or a
-number, Python's or NumPy's, taken as its shortest round-trip text.
+number, Python's or NumPy's, taken as its shortest round-trip text (a
+NumPy float32 or float16 as the shortest text of its own type, so
+float32(1000.1) is "1000.1").
 Frequencies are in MHz, the comparison limits in kHz.
 
 r_range, n_range: counter ranges, "MIN:MAX" or (MIN, MAX), the numbers
@@ -530,6 +608,12 @@ chip: a chip profile (a name from chips(), or a file) whose counters and
 limits apply on top of the window, as --chip; prescaler: its P, as
 --prescaler. flicker, offset: the 1/f noise in dBc/Hz and the offset in Hz
 it is read at (default 10000), added to the in-band noise.
+
+feedback: with a chip that has an output divider, "fundamental" or
+"divided"; registers: also the chip's register words; tolerance,
+spur_clear, prefer: the fractional-N choice (Hz, kHz, "spur" or
+"noise"); loop_bandwidth ... lock_tolerance: a loop filter designed or
+given, with its noise, jitter and lock time (see noise_curve()).
 
 Returns a dict with the fields of the command line's JSON object: rf_out,
 mult, ref, min_fc, max_fc, (r_range, n_range,) rf_source, report, exact, r,
@@ -578,11 +662,17 @@ than 5e10 channel-and-R trials.)";
 
 PYBIND11_MODULE(synthfactors, module) {
   using namespace synthfactors::python;
+  // Each function's docstring starts with its text signature, from which
+  // inspect.signature() reads the parameters (pybind11's own first line
+  // would hide it).
+  py::options options;
+  options.disable_function_signatures();
   module.doc() =
       "Exact divider calculation for integer-N PLL synthesisers: the same figures, to the "
       "last character, as the synthfactors window and synthfactors-cli.";
   using synthfactors::runner::Input;
-  module.def("run", &Run, kRunDoc, py::arg("rf_out"), Keyword(Input::kMult),
+  static const std::string run_doc = Documented("run", kRunParameters, kRunDoc);
+  module.def("run", &Run, run_doc.c_str(), py::arg("rf_out"), Keyword(Input::kMult),
              Keyword(Input::kRef), Keyword(Input::kMinFc), Keyword(Input::kMaxFc), py::kw_only(),
              Keyword(Input::kRRange), Keyword(Input::kNRange),
              py::arg("alternatives") = 0, Keyword(Input::kFom), py::arg("decimal_symbol") = ".",
@@ -594,8 +684,9 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
              Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
              Keyword(Input::kJitterBand), Keyword(Input::kLockJump), Keyword(Input::kLockTolerance));
-  module.def("sweep", &Sweep, kSweepDoc, py::arg("start"), py::arg("stop"), py::arg("step"),
-             Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
+  static const std::string sweep_doc = Documented("sweep", kSweepParameters, kSweepDoc);
+  module.def("sweep", &Sweep, sweep_doc.c_str(), py::arg("start"), py::arg("stop"),
+             py::arg("step"), Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
              Keyword(Input::kMaxFc), py::kw_only(), Keyword(Input::kRRange),
              Keyword(Input::kNRange), py::arg("common_r") = false,
              py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
@@ -607,7 +698,9 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
              Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
              Keyword(Input::kJitterBand), Keyword(Input::kLockJump), Keyword(Input::kLockTolerance));
-  module.def("noise_curve", &NoiseCurve, kNoiseCurveDoc, py::arg("rf_out"),
+  static const std::string curve_doc =
+      Documented("noise_curve", kNoiseCurveParameters, kNoiseCurveDoc);
+  module.def("noise_curve", &NoiseCurve, curve_doc.c_str(), py::arg("rf_out"),
              Keyword(Input::kMult), Keyword(Input::kRef), Keyword(Input::kMinFc),
              Keyword(Input::kMaxFc), py::kw_only(), py::arg("offsets") = py::none(),
              Keyword(Input::kRRange), Keyword(Input::kNRange), Keyword(Input::kFom),
@@ -619,17 +712,23 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
              Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
              Keyword(Input::kJitterBand), Keyword(Input::kLockJump), Keyword(Input::kLockTolerance));
-  module.def("inputs", &Inputs,
-             "The table of inputs every face reads: a list of dicts with key, flag, "
-             "value_name, help, start (None for an option), unit and modes (of single, "
-             "batch, sweep and planner).");
-  module.def("decode", &Decode,
-             "Reads a chip's register words back, as synthfactors-cli --decode CHIP --ref MHZ "
-             "WORD... --json: r, n or int/frac/mod, prescaler, output_divider, feedback, "
-             "comparison_khz, vco_mhz, output_mhz, fields and notes. Words are int or "
-             "hexadecimal str, in any order.",
-             py::arg("chip"), py::arg("ref"), py::arg("words"));
-  module.def("chips", &Chips,
-             "The shipped chip profiles: a list of dicts with name, description and source "
-             "(where the figures come from).");
+  static const std::string inputs_doc = Documented(
+      "inputs", {},
+      "The table of inputs every face reads: a list of dicts with key, flag, value_name, help, "
+      "start (None for an option), unit and modes (of single, batch, sweep and planner).");
+  module.def("inputs", &Inputs, inputs_doc.c_str());
+  static const std::string decode_doc = Documented(
+      "decode", {{"chip", ""}, {"ref", ""}, {"words", ""}},
+      "Reads a chip's register words back, as synthfactors-cli --decode CHIP --ref MHZ WORD... "
+      "--json: r, n or int/frac/mod, prescaler, output_divider, feedback, comparison_khz, "
+      "vco_mhz, output_mhz, fields and notes. Words are an iterable of ints (Python's or "
+      "NumPy's, an array too) or hexadecimal texts, in any order; a bare str or bytes is a "
+      "TypeError, a word beyond 32 bits or a text that is not a word a ValueError.");
+  module.def("decode", &Decode, decode_doc.c_str(), py::arg("chip"), py::arg("ref"),
+             py::arg("words"));
+  static const std::string chips_doc = Documented(
+      "chips", {},
+      "The shipped chip profiles: a list of dicts with name, description and source (where "
+      "the figures come from).");
+  module.def("chips", &Chips, chips_doc.c_str());
 }

@@ -3,6 +3,7 @@ help, a batch line's members, the module's keywords and stub, the
 completions and the manual page; and the faults every face reads alike."""
 
 import ast
+import inspect
 import json
 import os
 import pathlib
@@ -72,8 +73,9 @@ def test_a_batch_line_takes_the_members_a_single_run_takes():
 
 def test_run_and_sweep_keywords_and_defaults_come_from_the_table():
     def signature(function):
-        first = function.__doc__.splitlines()[0]
-        return dict(re.findall(r"(\w+): object(?: = ('[^']*'|None))?", first))
+        parameters = inspect.signature(function).parameters.values()
+        return {p.name: None if p.default is inspect.Parameter.empty else repr(p.default)
+                for p in parameters}
 
     for function, mode in [(synthfactors.run, "single"), (synthfactors.sweep, "sweep")]:
         keywords = signature(function)

@@ -183,6 +183,13 @@ def test_floats_and_numpy_numbers_are_taken_exactly():
     assert synthfactors.run(numpy.int64(1000)) == synthfactors.run(1000)
     assert synthfactors.run(1000, fom=numpy.float32(-220))["phase_noise_dbc_hz"] == -90.0
     assert synthfactors.run(1000, alternatives=numpy.int16(2))["alternatives"][1]["r"] == 101
+    # A narrow float is the decimal it was written as, not the double it holds.
+    assert synthfactors.run(numpy.float32("1000.1")) == synthfactors.run("1000.1")
+    assert synthfactors.run(numpy.float16(1000.5))["rf_out"] == "1000.5"
+    plan = synthfactors.sweep(10368, 10370, numpy.float32(0.025), mult=4)
+    assert len(plan["rf_out"]) == 81 and plan["rf_out"][-1] == "10370"
+    assert list(synthfactors.sweep(1000, numpy.float32(1000.0001), numpy.float32(1e-05))["rf_out"])[-1] \
+        == "1000.0001"
 
 
 def test_dividers_beyond_int64_stay_exact():
@@ -204,12 +211,38 @@ def test_dividers_beyond_int64_stay_exact():
     (lambda: synthfactors.run(1000, decimal_symbol="\x00"), ValueError),
     (lambda: synthfactors.run(1000, decimal_symbol="," * 10_000_000), ValueError),
     (lambda: synthfactors.run(1000, decimal_symbol=b","), TypeError),
+    (lambda: synthfactors.run(1000, feedback="\ud800", chip="adf4351"), ValueError),
+    (lambda: synthfactors.run(numpy.float32("inf")), ValueError),
+    (lambda: synthfactors.decode("adf4351", 25, ["\ud800"]), ValueError),
+    (lambda: synthfactors.decode("adf4351", 25, [2**64]), ValueError),
+    (lambda: synthfactors.decode("adf4351", 25, "0x00580005"), TypeError),
+    (lambda: synthfactors.decode("adf4351", 25, b"\x05\x00\x58"), TypeError),
 ])
 def test_bad_arguments_are_refused_in_the_modules_words(call, error):
     with pytest.raises(error) as raised:
         call()
     assert "Unable to cast" not in str(raised.value)
     assert "--" not in str(raised.value)
+
+
+def test_decode_takes_numpy_words_as_the_command_line_does():
+    words = [0x00580005, 0x008C803C, 0x006004B3, 0x18005FC2, 0x00008011, 0x00300000]
+    expected = json.loads(cli("--decode", "adf4351", "--ref", "25", *[hex(w) for w in words],
+                              "--json").stdout)
+    assert synthfactors.decode("adf4351", 25, numpy.array(words, dtype=numpy.uint32)) == expected
+    assert synthfactors.decode("adf4351", 25, [numpy.int64(w) for w in words]) == expected
+    assert synthfactors.decode("adf4351", 25, tuple(hex(w) for w in words)) == expected
+
+
+def test_every_function_has_a_signature():
+    import inspect
+    for name in ("run", "sweep", "noise_curve", "decode", "chips", "inputs"):
+        signature = inspect.signature(getattr(synthfactors, name))
+        assert str(signature).startswith("(") and "object" not in str(signature), name
+    assert list(inspect.signature(synthfactors.decode).parameters) == ["chip", "ref", "words"]
+    run = inspect.signature(synthfactors.run).parameters
+    assert run["mult"].default == "1" and run["registers"].default is False
+    assert run["r_range"].kind is inspect.Parameter.KEYWORD_ONLY
 
 
 def test_chips_lists_the_shipped_profiles():
