@@ -1,30 +1,36 @@
-# bash completion for synthfactors-cli
+# bash completion for synthfactors-cli: every option, the words an option
+# takes, the shipped chips and profile files after --chip and --decode,
+# files after --plan; a file name with blanks is one word.
 _synthfactors_cli() {
   local cur prev
   cur="${COMP_WORDS[COMP_CWORD]}"
   prev="${COMP_WORDS[COMP_CWORD-1]}"
+  # What was typed, with its backslash escapes undone ("my\ pll" is "my pll").
+  local typed="${cur//\\ / }"
   case "$prev" in
     --feedback)
-      COMPREPLY=($(compgen -W "fundamental divided" -- "$cur"))
+      mapfile -t COMPREPLY < <(compgen -W "fundamental divided" -- "$cur")
       return 0 ;;
     --prefer)
-      COMPREPLY=($(compgen -W "spur noise" -- "$cur"))
+      mapfile -t COMPREPLY < <(compgen -W "spur noise" -- "$cur")
       return 0 ;;
     --filter-order)
-      COMPREPLY=($(compgen -W "2 3" -- "$cur"))
+      mapfile -t COMPREPLY < <(compgen -W "2 3" -- "$cur")
       return 0 ;;
     --plan)
-      COMPREPLY=($(compgen -f -- "$cur"))
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -f -- "$typed")
       return 0 ;;
     --chip|--decode)
       # the shipped profiles, or a profile file
-      COMPREPLY=($(compgen -W "adf4106 adf4351 adf4351-int max2870 max2870-int" -- "$cur") $(compgen -f -- "$cur"))
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -W "adf4106 adf4351 adf4351-int max2870 max2870-int" -- "$typed"; compgen -f -- "$typed")
       return 0 ;;
     --rf-out|--mult|--ref|--min-fc|--max-fc|--sweep|--r-range|--n-range|--alternatives|--fom|--flicker|--offset|--prescaler|--tolerance|--spur-clear|--loop-bandwidth|--phase-margin|--gamma|--t31|--filter|--cp-current|--kvco|--vco-noise|--ref-noise|--noise-offsets|--jitter-band|--lock-jump|--lock-tolerance)
       return 0 ;;  # a value of the user's
   esac
   if [[ "$cur" == -* || -z "$cur" ]]; then
-    COMPREPLY=($(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --loop-bandwidth --phase-margin --filter-order --gamma --t31 --filter --cp-current --kvco --vco-noise --ref-noise --noise-offsets --jitter-band --lock-jump --lock-tolerance --list-chips --decode --help --version" -- "$cur"))
+    mapfile -t COMPREPLY < <(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --loop-bandwidth --phase-margin --filter-order --gamma --t31 --filter --cp-current --kvco --vco-noise --ref-noise --noise-offsets --jitter-band --lock-jump --lock-tolerance --list-chips --decode --help --version" -- "$cur")
   fi
 }
 complete -F _synthfactors_cli synthfactors-cli

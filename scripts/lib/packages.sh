@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libqt6test6 fonts-liberation fonts-dejavu-core desktop-file-utils
   locales
   pybind11-dev python3-dev python3-numpy python3-pytest
+  zsh fish
 )
 
 # The web page: emscripten for the WebAssembly, Node.js for npm, and
