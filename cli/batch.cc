@@ -21,7 +21,7 @@ using formats::LoadChip;
 using formats::ParseJson;
 using formats::ReadFailure;
 using formats::ResultToJson;
-using formats::SystemReason;
+using formats::StandardInputReason;
 namespace {
 
 using Json = nlohmann::json;
@@ -34,7 +34,7 @@ int NextByte(std::streambuf& buffer) {
   try {
     return buffer.sbumpc();
   } catch (const std::ios_base::failure&) {
-    throw ReadFailure(SystemReason("standard input could not be read"));
+    throw ReadFailure(StandardInputReason("standard input could not be read"));
   }
 }
 

@@ -114,6 +114,8 @@ class Options {
 };
 
 void Options::Declare() {
+  // "/help" is a word, as everywhere: no Windows-style options.
+  app_.allow_windows_style_options(false);
   for (const runner::InputField& field : runner::kInputFields) {
     const auto index = static_cast<std::size_t>(field.input);
     texts_[index] = std::string(field.start);
@@ -175,6 +177,10 @@ void Options::Declare() {
 
 std::string Options::AloneComplaint() const {
   if (words_option_->count() > 0 && decode_option_->count() == 0) {
+    // The Windows habit of asking for help.
+    for (const std::string& word : request_.words) {
+      if (word == "/?") return "\"/?\" is no option; the options are listed by --help";
+    }
     return "words are read only with --decode; \"" + request_.words.front() +
            "\" is no option";
   }

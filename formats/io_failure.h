@@ -20,8 +20,15 @@ class ReadFailure : public std::runtime_error {
 };
 
 // The reason for the latest failed system call, e.g. "No space left on
-// device"; `fallback` when the system gave none.
+// device"; `fallback` when the system gave none. On Windows the system's own
+// error names what the C runtime calls "Invalid argument": "Broken pipe" for
+// a closed pipe, "Bad file descriptor" for a closed handle, as elsewhere.
 std::string SystemReason(const char* fallback);
+
+// The reason a read from standard input failed: as SystemReason, and on
+// Windows "Bad file descriptor" for a closed input and "Is a directory" for
+// a folder, which its C runtime reports alike.
+std::string StandardInputReason(const char* fallback);
 
 // Throws WriteFailure if any write to `out` has failed so far.
 void ThrowIfWriteFailed(std::ostream& out);
