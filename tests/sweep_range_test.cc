@@ -1,8 +1,11 @@
 #include <algorithm>
 #include <sstream>
+#include <variant>
 
 #include <gtest/gtest.h>
 
+#include "chip_file.h"
+#include "input_fields.h"
 #include "sweep_range.h"
 #include "sweep_writer.h"
 
@@ -74,6 +77,12 @@ TEST(SweepRange, MalformedRanges) {
 namespace synthfactors::formats {
 namespace {
 
+using runner::CheckedInputs;
+using runner::Input;
+using runner::InputTexts;
+using runner::ReadInputs;
+using runner::ReadSettings;
+using runner::Reading;
 using runner::RunInputs;
 using runner::SweepRange;
 
@@ -91,6 +100,42 @@ TEST(Sweep, ThreadsChangeNothingInTheOutput) {
     EXPECT_EQ(2049 + (format == SweepFormat::kCsv ? 1 : 0),
               std::count(text.begin(), text.end(), '\n'));
   }
+}
+
+// A fractional band with its loop: the workers share the one filter model
+// designed before they start, and each row is the same whatever the count.
+TEST(Sweep, ThreadsShareTheBandsLoopModelAndChangeNothing) {
+  std::string error;
+  const auto range = SweepRange::Parse("2400:2404:0.0625", error);  // 65 points
+  ASSERT_TRUE(range) << error;
+  InputTexts texts;
+  texts[Input::kMult] = "1";
+  texts[Input::kChip] = "adf4351";
+  texts[Input::kRef] = "25";
+  texts[Input::kMinFc] = "1000";
+  texts[Input::kMaxFc] = "25000";
+  texts[Input::kLoopBandwidth] = "50";
+  texts[Input::kKvco] = "40";
+  texts[Input::kFom] = "-220";
+  texts[Input::kVcoNoise] = "1000:-80,100000:-120,1000000:-140";
+  texts[Input::kLockJump] = "5";
+  ReadSettings settings;
+  settings.reading = Reading::kStrict;
+  settings.load_chip = formats::LoadChip;
+  settings.grid = &*range;
+  const auto read = ReadInputs(texts, settings);
+  ASSERT_TRUE(std::holds_alternative<CheckedInputs>(read))
+      << runner::FaultLines(std::get<std::vector<runner::InputFault>>(read));
+  const CheckedInputs& checked = std::get<CheckedInputs>(read);
+  std::ostringstream one, two, four;
+  WriteSweep(*range, checked.inputs, checked.plan, ".", SweepFormat::kJsonLines, one, 1);
+  WriteSweep(*range, checked.inputs, checked.plan, ".", SweepFormat::kJsonLines, two, 2);
+  WriteSweep(*range, checked.inputs, checked.plan, ".", SweepFormat::kJsonLines, four, 4);
+  const std::string text = one.str();
+  EXPECT_EQ(text, two.str());
+  EXPECT_EQ(text, four.str());
+  EXPECT_EQ(65, std::count(text.begin(), text.end(), '\n'));
+  EXPECT_NE(std::string::npos, text.find("\"jitter_fs_rms\""));
 }
 
 }  // namespace

@@ -312,3 +312,23 @@ def test_the_noise_curve_is_the_runs_noise_at_its_offsets():
 def test_loop_arguments_are_refused_in_the_modules_words(call, error):
     with pytest.raises(error):
         call()
+
+
+def test_runs_and_sweeps_on_many_threads_equal_the_sequential_ones():
+    # The module releases the GIL for the calculation: sixteen threads at
+    # once, each run and each sweep (with its own workers) as alone.
+    import concurrent.futures
+    cases = [dict(rf_out=f"{10368 + i * 0.025:.3f}", mult=4, fom=-220) for i in range(48)]
+    cases += [dict(rf_out=f"{2400 + i}", chip="adf4351", ref=25, min_fc=1000, max_fc=25000,
+                   loop_bandwidth=50, kvco=40) for i in range(16)]
+    alone = [synthfactors.run(**case) for case in cases]
+    band = dict(start=2400, stop=2401, step=0.125, chip="adf4351", ref=25, min_fc=1000,
+                max_fc=25000, loop_bandwidth=50, kvco=40, registers=True)
+    swept = synthfactors.sweep(**band)
+    with concurrent.futures.ThreadPoolExecutor(16) as pool:
+        runs = list(pool.map(lambda case: synthfactors.run(**case), cases * 4))
+        sweeps = list(pool.map(lambda _: synthfactors.sweep(**band), range(8)))
+    assert runs == alone * 4
+    for other in sweeps:
+        assert all(numpy.array_equal(other[k], swept[k], equal_nan=other[k].dtype.kind == "f")
+                   for k in swept)
