@@ -22,11 +22,15 @@ ProcessResult Cli(std::vector<std::string> args) {
   return child_process::RunProcess(args, "", {"LC_ALL=C"});
 }
 
-// A profile file in the test's scratch folder, removed with the object.
+// A profile file in the test's scratch folder, removed with the object. Its
+// name carries the test's, since CTest runs tests side by side, each in a
+// process of its own.
 class ProfileFile {
  public:
   explicit ProfileFile(const std::string& text)
-      : path_(testing::TempDir() + "profile-" + std::to_string(++count_) + ".json") {
+      : path_(testing::TempDir() + "profile-" +
+              testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+              std::to_string(++count_) + ".json") {
     std::ofstream(path_) << text;
   }
   ~ProfileFile() { std::remove(path_.c_str()); }
