@@ -52,7 +52,7 @@ std::optional<Rational> DecimalRational(std::string_view text);
 // The fraction p/q closest to `x` (0 <= x <= 1) with 1 <= q <= `most`.
 Rational BestFraction(const Rational& x, std::int64_t most);
 
-// The same for num/den with 0 <= num <= den < 2^63 and most < 2^31, in
+// The same for num/den with 0 <= num <= den < 2^63 and most < 2^32, in
 // 64-bit arithmetic: the result as {p, q}.
 struct SmallFraction {
   std::uint64_t p = 0, q = 1;

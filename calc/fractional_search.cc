@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "wide_product.h"
 
@@ -132,6 +133,33 @@ std::optional<std::int64_t> FractionalSearch::Last() const {
   return last_;
 }
 
+std::optional<std::int64_t> FractionalSearch::FirstWholeR() const {
+  if (!window_fits_ || first_ > last_) return std::nullopt;
+  // t(R) = num R / den, in lowest terms: whole where den divides R.
+  const Int128 den = in_.t_unit.den;
+  if (den > last_) return std::nullopt;
+  const auto step = static_cast<std::int64_t>(den);
+  for (std::int64_t r = (first_ + step - 1) / step * step; r <= last_; r += step) {
+    const Int128 n = in_.t_unit.num * Int128{r / step};
+    if (in_.integer_n.Holds(n) && Admits(r)) return r;
+  }
+  return std::nullopt;
+}
+
+SmallFraction FractionalSearch::NearestFraction(std::uint64_t rest, std::uint64_t b) const {
+  if (in_.mod1 <= 0) return BestFraction64(rest, b, in_.max_mod);
+  // rest / B x mod1 = FRAC1 + rest2 / B: FRAC2/MOD2 the nearest to rest2 / B
+  // (1/1 carries into FRAC1).
+  const UInt128 scaled = static_cast<UInt128>(rest) * static_cast<UInt128>(in_.mod1);
+  const auto frac1 = static_cast<std::uint64_t>(scaled / b);
+  const auto rest2 = static_cast<std::uint64_t>(scaled % b);
+  const SmallFraction second = BestFraction64(rest2, b, in_.max_mod);
+  std::uint64_t p = frac1 * second.q + second.p;
+  std::uint64_t q = static_cast<std::uint64_t>(in_.mod1) * second.q;
+  const std::uint64_t g = std::gcd(p, q);
+  return {p / g, q / g};
+}
+
 bool FractionalSearch::Better(const FractionalSetting& a, const FractionalSetting& b) const {
   return BetterByRule(a, b, in_.noise.has_value());
 }
@@ -239,8 +267,8 @@ SettingAtR FractionalSearch::BestAt(std::int64_t r) const {
   if (rest != 0 && r >= first_fractional_) {
     if (in_.tolerance_hz.num > 0) fractional = FurthestWithinTolerance(r, whole, rest);
     if (!fractional && in_.fractional_int.Holds(whole)) {
-      const SmallFraction nearest = BestFraction64(static_cast<std::uint64_t>(rest),
-                                                   static_cast<std::uint64_t>(b), in_.max_mod);
+      const SmallFraction nearest =
+          NearestFraction(static_cast<std::uint64_t>(rest), static_cast<std::uint64_t>(b));
       if (nearest.p != 0 && nearest.p != nearest.q) {
         fractional = SettingOf(r, whole, static_cast<std::int64_t>(nearest.p),
                                static_cast<std::int64_t>(nearest.q), whole, rest);
@@ -280,7 +308,10 @@ FractionalSearchResult FractionalSearch::Run() const {
   const std::int64_t most_spur = 1;
   std::optional<FractionalSetting> best;
   std::optional<Rational> furthest_dropped;
+  bool admitted = false;
   for (std::int64_t r = first_; r <= last_; ++r) {
+    if (!Admits(r)) continue;
+    admitted = true;
     const SettingAtR at = BestAt(r);
     if (at.dropped_spur_khz &&
         (!furthest_dropped || Less(*furthest_dropped, *at.dropped_spur_khz))) {
@@ -298,7 +329,7 @@ FractionalSearchResult FractionalSearch::Run() const {
       continue;
     }
     for (++r; r <= last_; ++r) {
-      if ((in_.t_unit.num * Int128{r}) % in_.t_unit.den != 0) continue;
+      if ((in_.t_unit.num * Int128{r}) % in_.t_unit.den != 0 || !Admits(r)) continue;
       const SettingAtR exact = BestAt(r);
       if (exact.setting && exact.setting->p == 0 && exact.setting->on_frequency) {
         best = exact.setting;
@@ -309,6 +340,8 @@ FractionalSearchResult FractionalSearch::Run() const {
   }
   if (best) {
     result.setting = best;
+  } else if (!admitted) {
+    result.why = NoFractionalSetting::kNoRInWindow;
   } else if (furthest_dropped) {
     result.why = NoFractionalSetting::kSpurTooNear;
     result.furthest_dropped_khz = NearestDouble(*furthest_dropped);

@@ -9,7 +9,12 @@
 //     from lower_khz to upper_khz (both included); R runs from first_r to
 //     last_r; fractional mode has a comparison limit of its own;
 //   - N's range in integer mode (FRAC 0) and INT's in fractional mode, and
-//     MOD's largest value;
+//     the fractions the registers hold: P/Q with Q up to MOD's largest
+//     (up to 2^32 - 1), or with two levels (mod1 above 0) the fractions
+//     (FRAC1 + FRAC2/MOD2) / mod1 with MOD2 up to the largest, which holds
+//     P/Q (in lowest terms) exactly when Q / gcd(Q, mod1) fits MOD2;
+//   - where a reference path admits only some R of the window (a pre-
+//     divider and R whose product is R here), which it admits;
 //   - the tolerance in Hz (0: exact) with hz_per_t_unit, the output's Hz
 //     per unit of t before dividing by R; the least spur offset (kHz);
 //   - vco_per_loop: D with divided feedback (the VCO is D x the loop),
@@ -18,11 +23,14 @@
 //
 // The settings of one R:
 //   - integer mode: INT = floor(t) or ceil(t), FRAC 0;
-//   - fractional mode: INT + P/Q with 0 < P < Q <= MOD's largest. Among
-//     those within the tolerance of t, the one whose integer-boundary spur
-//     lies furthest from the carrier (then the one nearer t, then the
-//     smaller Q); with none within it, the P/Q nearest t - floor(t) (a
-//     best rational approximation; on a tie the smaller Q).
+//   - fractional mode: INT + P/Q with 0 < P < Q, a fraction the registers
+//     hold. Among those within the tolerance of t whose Q fits MOD's
+//     largest (with two levels too: a subset of what they hold), the one
+//     whose integer-boundary spur lies furthest from the carrier (then the
+//     one nearer t, then the smaller Q); with none within it, the fraction
+//     the registers hold nearest t - floor(t) (a best rational
+//     approximation; on a tie the smaller Q, with two levels the smaller
+//     MOD2).
 // A setting is on frequency when its output error, |INT + P/Q - t| x
 // hz_per_t_unit / R, is at most the tolerance.
 //
@@ -53,6 +61,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "fractional_plan.h"
@@ -77,7 +86,10 @@ struct FractionalSearchInputs {
   std::optional<Rational> upper_fractional_khz;  // the top in fractional mode
   CounterRange integer_n;                           // N in integer mode
   CounterRange fractional_int;                      // INT in fractional mode
-  std::int64_t max_mod = 4095;
+  std::int64_t max_mod = 4095;  // MOD's (or MOD2's) largest, at most 2^32 - 1
+  std::int64_t mod1 = 0;        // two levels: the fixed first modulus (2^24)
+  // The R the reference path admits (empty: every R of the window).
+  std::function<bool(std::int64_t)> r_allowed;
   Rational tolerance_hz{0, 1};
   Rational hz_per_t_unit;
   std::optional<Rational> spur_clear_khz;
@@ -140,8 +152,15 @@ class FractionalSearch {
   // figures do not fit in 128 bits.
   std::optional<std::int64_t> First() const;
   std::optional<std::int64_t> Last() const;
+  // Whether the reference path admits R (every R without one).
+  bool Admits(std::int64_t r) const { return !in_.r_allowed || in_.r_allowed(r); }
+  // The smallest R of the window the path admits where t is whole and N
+  // lies in integer mode's range: where integer mode is exact.
+  std::optional<std::int64_t> FirstWholeR() const;
 
  private:
+  // The fraction the registers hold nearest rest / B (in [0, 1]).
+  SmallFraction NearestFraction(std::uint64_t rest, std::uint64_t b) const;
   std::optional<FractionalSetting> FurthestWithinTolerance(std::int64_t r, Int128 whole,
                                                            Int128 rest) const;
   FractionalSetting SettingOf(std::int64_t r, Int128 integer, std::int64_t p, std::int64_t q,

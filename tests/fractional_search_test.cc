@@ -224,6 +224,13 @@ struct Case {
   std::int64_t tolerance_quarters = 0;  // in quarters of a Hz
   std::int64_t spur_clear_khz = -1;     // -1: none
   std::int64_t d = 1;
+  std::int64_t mod1 = 0;                // two levels: (FRAC1 + FRAC2/MOD2) / mod1
+  std::int64_t skip_every = 0;          // the path leaves out every R with R % this == 1
+  bool Admits(std::int64_t r) const { return skip_every == 0 || r % skip_every != 1; }
+  // Whether the registers hold P/Q (in lowest terms), and the denominator
+  // of its second level (Q itself with one level).
+  bool Holds(std::int64_t q) const { return Second(q) <= max_mod; }
+  std::int64_t Second(std::int64_t q) const { return mod1 == 0 ? q : q / std::__gcd(q, mod1); }
 };
 
 Int128 Abs(Int128 a) { return a < 0 ? -a : a; }
@@ -262,6 +269,7 @@ std::string Exhaustive(const Case& c) {
   std::optional<Candidate> best;
   bool any_r = false, dropped = false;
   for (std::int64_t r = c.first_r; r <= c.last_r; ++r) {
+    if (!c.Admits(r)) continue;
     // lower <= ref / r <= upper
     if (Int128{c.ref_khz} > Int128{c.upper_khz} * r) continue;
     if (c.lower_khz > 0 && Int128{c.ref_khz} < Int128{c.lower_khz} * r) continue;
@@ -278,11 +286,15 @@ std::string Exhaustive(const Case& c) {
       std::optional<Candidate> within, nearest;
       for (std::int64_t k = whole - 1; k <= whole + 1; ++k) {
         if (k < c.int_min || k > c.int_max) continue;
-        for (std::int64_t q = 1; q <= c.max_mod; ++q) {
+        const std::int64_t most_q = c.mod1 == 0 ? c.max_mod : c.mod1 * c.max_mod;
+        for (std::int64_t q = 1; q <= most_q; ++q) {
+          if (!c.Holds(q)) continue;
           for (std::int64_t p = 1; p < q; ++p) {
             if (std::__gcd(p, q) != 1) continue;
             const Candidate x = Make(c, r, k, p, q);
-            if (x.on) {
+            // Within the tolerance, only fractions whose Q fits MOD's
+            // largest on its own.
+            if (x.on && q <= c.max_mod) {
               const Int128 further = within ? Int128{x.spur} * within->q - Int128{within->spur} * q : 1;
               const Int128 nearer =
                   within ? Abs(within->e_num) * x.e_den - Abs(x.e_num) * within->e_den : 0;
@@ -291,16 +303,21 @@ std::string Exhaustive(const Case& c) {
               }
             }
             // The nearest P/Q to t - floor(t), INT floor(t) only; on a tie
-            // the first, the smaller Q.
-            if (k == whole &&
-                (!nearest || Abs(x.e_num) * nearest->e_den < Abs(nearest->e_num) * x.e_den)) {
-              nearest = x;
+            // the smaller second-level denominator, then the smaller Q.
+            if (k == whole) {
+              const Int128 left = Abs(x.e_num) * (nearest ? nearest->e_den : 1),
+                           right = nearest ? Abs(nearest->e_num) * x.e_den : 0;
+              if (!nearest || left < right ||
+                  (left == right && c.Second(q) < c.Second(nearest->q))) {
+                nearest = x;
+              }
             }
           }
         }
       }
-      // The nearest fraction overall (0/1 and 1/1 included) must be a
-      // proper one, nearer than both whole numbers.
+      // The nearest fraction overall (0/1 and 1/1 included, the whole
+      // numbers, whose second level is 1) must be a proper one, nearer than
+      // both whole numbers; on a tie with one, the whole number.
       if (nearest) {
         const Int128 to_floor = Int128{c.t_num} * r - Int128{whole} * c.t_den;  // / t_den
         const Int128 to_ceil = Int128{c.t_den} - to_floor;
@@ -346,7 +363,7 @@ TEST(FractionalSearch, AgreesWithAnExhaustiveSearch) {
     state ^= state << 17;
     return static_cast<std::int64_t>(state % below);
   };
-  int fractional = 0, integer = 0, off = 0, with_tolerance = 0;
+  int fractional = 0, integer = 0, off = 0, with_tolerance = 0, second_level = 0, skipped = 0;
   for (int i = 0; i < 2500; ++i) {
     Case c;
     c.t_den = 1 + next(300);
@@ -365,6 +382,11 @@ TEST(FractionalSearch, AgreesWithAnExhaustiveSearch) {
     if (next(2) == 0) c.tolerance_quarters = next(next(2) == 0 ? 40 : 4000);
     if (next(4) == 0) c.spur_clear_khz = next(3000);
     c.d = std::int64_t{1} << next(3);
+    if (next(3) == 0) {  // two levels: a small first modulus, MOD2 up to 2 ... 9
+      c.mod1 = std::int64_t{2} << next(3);
+      c.max_mod = 2 + next(8);
+    }
+    if (next(4) == 0) c.skip_every = 2 + next(4);
 
     FractionalSearchInputs in = Inputs(R(c.t_num, c.t_den), c.ref_khz, c.first_r, c.last_r,
                                        c.max_mod);
@@ -376,6 +398,8 @@ TEST(FractionalSearch, AgreesWithAnExhaustiveSearch) {
     in.tolerance_hz = R(c.tolerance_quarters, 4);
     if (c.spur_clear_khz >= 0) in.spur_clear_khz = R(c.spur_clear_khz, 1);
     in.vco_per_loop = c.d;
+    in.mod1 = c.mod1;
+    if (c.skip_every > 0) in.r_allowed = [c](std::int64_t r) { return c.Admits(r); };
     const std::string found = Chosen(in);
     ASSERT_EQ(Exhaustive(c), found)
         << "case " << i << ": t " << c.t_num << "/" << c.t_den << " ref " << c.ref_khz
@@ -383,17 +407,61 @@ TEST(FractionalSearch, AgreesWithAnExhaustiveSearch) {
         << c.upper_khz << " (" << c.upper_fractional_khz << " fractional), N " << c.integer_min
         << "..." << c.integer_max << ", INT " << c.int_min << "..." << c.int_max << ", MOD "
         << c.max_mod << ", tolerance " << c.tolerance_quarters << "/4 Hz, spur clear "
-        << c.spur_clear_khz << ", D " << c.d;
+        << c.spur_clear_khz << ", D " << c.d << ", MOD1 " << c.mod1 << ", skipping R % "
+        << c.skip_every;
     fractional += found.find('/') != std::string::npos;
     integer += found.find('/') == std::string::npos && found.starts_with("R ");
     off += found.ends_with(", off");
     with_tolerance += c.tolerance_quarters > 0;
+    // A fraction only the second level holds: its Q beyond MOD2's largest.
+    const std::size_t slash = found.find('/');
+    if (c.mod1 > 0 && slash != std::string::npos &&
+        std::stoll(found.substr(slash + 1)) > c.max_mod) {
+      ++second_level;
+    }
+    skipped += c.skip_every > 0 && c.first_r % c.skip_every == 1;
   }
   // The cases reach every kind of choice.
   EXPECT_GT(fractional, 400);
   EXPECT_GT(integer, 400);
   EXPECT_GT(off, 100);
   EXPECT_GT(with_tolerance, 1000);
+  EXPECT_GT(second_level, 100);
+  EXPECT_GT(skipped, 50);
+}
+
+TEST(FractionalSearch, TheFirstWholeRIsTheSmallestExactIntegerSetting) {
+  // 100.25 per unit R: t is whole at R 4, 8, ...; N from 402 on leaves R 4
+  // out, a path without R 8 leaves R 12.
+  FractionalSearchInputs in = Inputs(R(401, 4), 10000, 1, 40);
+  EXPECT_EQ(4, FractionalSearch(in).FirstWholeR());
+  in.integer_n = {402, 1e9};
+  EXPECT_EQ(8, FractionalSearch(in).FirstWholeR());
+  in.r_allowed = [](std::int64_t r) { return r != 8; };
+  EXPECT_EQ(12, FractionalSearch(in).FirstWholeR());
+  in.last_r = 11;
+  EXPECT_EQ(std::nullopt, FractionalSearch(in).FirstWholeR());
+}
+
+TEST(BestFraction, ThirtyTwoBitDenominatorsAgreeWithTheWideArithmetic) {
+  // BestFraction64 in 64 bits against BestFraction on 128-bit rationals,
+  // with denominators up to the 32 bits of a 32-bit DEN.
+  std::uint64_t state = 42;
+  const auto next = [&](std::uint64_t below) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (state >> 1) % below;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t den = 1 + next(std::uint64_t{1} << 62), num = next(den + 1);
+    const std::int64_t most =
+        static_cast<std::int64_t>(i % 3 == 0 ? 4294967295ULL : 1 + next(4294967295ULL));
+    const SmallFraction fast = BestFraction64(num, den, most);
+    const Rational wide = BestFraction(R(static_cast<std::int64_t>(num), static_cast<std::int64_t>(den)), most);
+    ASSERT_EQ(std::to_string(static_cast<std::uint64_t>(wide.num)) + "/" +
+                  std::to_string(static_cast<std::uint64_t>(wide.den)),
+              std::to_string(fast.p) + "/" + std::to_string(fast.q))
+        << num << "/" << den << " most " << most;
+  }
 }
 
 }  // namespace
