@@ -181,6 +181,22 @@ RunStage EndStage(const GoActionState& state) {
   return RunStage::kSearch;
 }
 
+namespace {
+
+// A register value in hexadecimal: the window's text up to a signed 32-bit
+// register's largest, all the digits of a wider (unsigned) one beyond.
+std::string RegisterHex(std::int64_t value) {
+  if (value <= 0x7FFFFFFF) return ToHexText(static_cast<double>(value));
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (auto rest = static_cast<std::uint64_t>(value); rest != 0; rest /= 16) {
+    text.insert(text.begin(), kHex[rest % 16]);
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string FractionalReport(const FractionalReportFigures& f, std::string_view point) {
   std::string report = std::string(kReferenceLine) + FormatDigitMask(static_cast<double>(f.R), kDividerMask, point);
   report += "\r\n";
@@ -203,9 +219,11 @@ std::string FractionalReport(const FractionalReportFigures& f, std::string_view 
   report += std::string(kHexHeading) + "\r\n" + std::string(kHexR) +
             ToHexText(static_cast<double>(f.R)) + std::string(kHexN) +
             ToHexText(static_cast<double>(f.Int));
-  if (f.Frac != 0) {
-    report += "  FRAC 0x" + ToHexText(static_cast<double>(f.Frac)) + "  MOD 0x" +
-              ToHexText(static_cast<double>(f.Mod));
+  if (f.Frac != 0 && f.TwoLevels) {
+    report += "  FRAC1 0x" + RegisterHex((*f.TwoLevels)[0]) + "  FRAC2 0x" +
+              RegisterHex((*f.TwoLevels)[1]) + "  MOD2 0x" + RegisterHex((*f.TwoLevels)[2]);
+  } else if (f.Frac != 0) {
+    report += "  FRAC 0x" + RegisterHex(f.Frac) + "  MOD 0x" + RegisterHex(f.Mod);
   }
   return report;
 }

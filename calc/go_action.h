@@ -2,6 +2,8 @@
 // runs the divider search and writes the seven-line report.
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 
 #include <optional>
@@ -106,11 +108,15 @@ RunStage EndStage(const GoActionState& state);
 // "RF   / 259 + 321/1600" on the N line and "  FRAC 0x141  MOD 0x640"
 // after N on the hex line (neither with FRAC 0). Throws ArithmeticFault
 // where a figure does not fit its mask, as the window's report does.
+// With two levels, the hex line names FRAC1, FRAC2 and MOD2 instead; a
+// FRAC or MOD beyond a signed 32-bit register (a 32-bit modulus) is
+// written with all its hexadecimal digits.
 struct FractionalReportFigures {
   std::int64_t R = 0, Int = 0, Frac = 0, Mod = 1;
   double ComparisonKHz = 0;
   bool Exact = false;
   double ErrorHz = 0, ErrorPpb = 0;
+  std::optional<std::array<std::int64_t, 3>> TwoLevels;  // FRAC1, FRAC2, MOD2
 };
 std::string FractionalReport(const FractionalReportFigures& figures, std::string_view point);
 

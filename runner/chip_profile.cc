@@ -1,10 +1,13 @@
 #include "chip_profile.h"
 
+#include <array>
 #include <cmath>
 #include <iterator>
+#include <tuple>
 #include <limits>
 
 #include "divider_search.h"
+#include "fractional_plan.h"
 #include "number_text.h"
 #include "register_words.h"
 
@@ -17,6 +20,9 @@ namespace {
 
 using Object = ProfileValue::Object;
 using Array = ProfileValue::Array;
+
+// The largest modulus a profile may give: a 32-bit register's.
+constexpr std::int64_t kLargestModulus = 4294967295;
 
 // Reads one profile, keeping the first fault: its member's path and what is
 // wrong with it.
@@ -268,7 +274,8 @@ class ProfileReader {
     const Object* top =
         ObjectAt(value, "", {"name", "description", "source", "r", "n", "comparison_khz",
                              "source_mhz", "fom", "flicker", "output_divider", "register_map",
-                             "register_fields", "fractional", "charge_pump", "kvco_mhz_per_v"});
+                             "register_fields", "fractional", "charge_pump", "kvco_mhz_per_v",
+                             "reference_path"});
     if (top == nullptr) return std::nullopt;
     ChipProfile profile;
     auto name = Text(*top, "", "name");
@@ -298,6 +305,7 @@ class ProfileReader {
     if (ok()) ReadRegisters(*top, profile);
     if (ok()) ReadFractional(*top, profile);
     if (ok()) ReadLoopParts(*top, profile);
+    if (ok()) ReadReferencePath(*top, profile);
     if (!ok()) return std::nullopt;
     return profile;
   }
@@ -307,21 +315,46 @@ class ProfileReader {
     const ProfileValue* member = Member(top, "output_divider");
     if (member == nullptr) return;
     const std::string path = "output_divider";
-    const Object* object = ObjectAt(*member, path, {"max", "feedback", "max_in_loop"});
+    const Object* object =
+        ObjectAt(*member, path, {"max", "values", "feedback", "max_in_loop"});
     if (object == nullptr) return;
     OutputDivider divider;
-    const auto max = Whole(*object, path, "max", 1);
-    if (!max) return;
-    if (*max > 1024 || (*max & (*max - 1)) != 0) {
-      Fail(Join(path, "max"), "must be a power of two from 1 to 1024");
-      return;
+    if (const ProfileValue* values = Member(*object, "values")) {
+      // A channel divider's values: whole numbers from 1 to 1024, ascending.
+      const auto* list = std::get_if<Array>(&values->value);
+      if (Member(*object, "max") != nullptr) {
+        Fail(path, "gives both max (powers of two) and values: give one or the other");
+        return;
+      }
+      for (std::size_t i = 0; list != nullptr && i < list->size(); ++i) {
+        const auto* number = std::get_if<double>(&(*list)[i].value);
+        const std::optional<std::int64_t> value = number ? AsInt64(*number) : std::nullopt;
+        if (!value || *value < 1 || *value > 1024 ||
+            (!divider.Values.empty() && *value <= divider.Values.back())) {
+          list = nullptr;
+          break;
+        }
+        divider.Values.push_back(static_cast<std::int32_t>(*value));
+      }
+      if (list == nullptr || divider.Values.empty()) {
+        Fail(Join(path, "values"), "must be a list of whole numbers from 1 to 1024, ascending");
+        return;
+      }
+      divider.Max = divider.Values.back();
+    } else {
+      const auto max = Whole(*object, path, "max", 1);
+      if (!max) return;
+      if (*max > 1024 || (*max & (*max - 1)) != 0) {
+        Fail(Join(path, "max"), "must be a power of two from 1 to 1024");
+        return;
+      }
+      divider.Max = static_cast<std::int32_t>(*max);
     }
-    divider.Max = static_cast<std::int32_t>(*max);
     divider.MaxInLoop = divider.Max;
     if (Member(*object, "max_in_loop") != nullptr) {
       const auto in_loop = Whole(*object, path, "max_in_loop", 1);
       if (!in_loop) return;
-      if (*in_loop > *max || (*in_loop & (*in_loop - 1)) != 0) {
+      if (*in_loop > divider.Max || (*in_loop & (*in_loop - 1)) != 0) {
         Fail(Join(path, "max_in_loop"), "must be a power of two not above max");
         return;
       }
@@ -357,18 +390,28 @@ class ProfileReader {
   void ReadFractional(const Object& top, ChipProfile& profile) {
     const ProfileValue* member = Member(top, "fractional");
     if (member == nullptr) return;
-    const Object* object = ObjectAt(*member, "fractional", {"mod", "n", "comparison_khz"});
+    const Object* object = ObjectAt(*member, "fractional",
+                                    {"mod", "mod1", "n", "comparison_khz", "mash_orders"});
     if (object == nullptr) return;
     FractionalRule rule;
     const ProfileValue* mod = Required(*object, "fractional", "mod");
     if (mod == nullptr) return;
-    const auto mod_limits = Limits(*mod, "fractional.mod", 2);
+    const auto mod_limits = Limits(*mod, "fractional.mod", 1);
     if (!mod_limits) return;
-    if (mod_limits->Max > 1'000'000) {
-      Fail("fractional.mod.max", "must not be above 1000000");
+    if (mod_limits->Max > kLargestModulus) {
+      Fail("fractional.mod.max", "must not be above " + std::to_string(kLargestModulus));
       return;
     }
     rule.Mod = *mod_limits;
+    if (Member(*object, "mod1") != nullptr) {
+      const auto mod1 = Whole(*object, "fractional", "mod1", 2);
+      if (!mod1) return;
+      if (*mod1 > kLargestModulus) {
+        Fail("fractional.mod1", "must not be above " + std::to_string(kLargestModulus));
+        return;
+      }
+      rule.Mod1 = *mod1;
+    }
     const ProfileValue* n = Required(*object, "fractional", "n");
     if (n == nullptr) return;
     Counters(*n, rule.Counters, "fractional.n");
@@ -379,7 +422,175 @@ class ProfileReader {
     }
     std::optional<double> ignored;
     Span(*object, "comparison_khz", ignored, rule.MaxComparisonKHz);
+    if (ok()) ReadMashOrders(*object, rule);
     if (ok()) profile.fractional = rule;
+  }
+
+  // "mash_orders": [{"order": 0, "comparison_khz": {"max": ...}, "min_n":
+  // [{"up_to_vco_mhz": ..., "min": ..., "pfd_delay": ...}, ...]}, ...]:
+  // order 0 (integer mode) and each fractional order, ascending.
+  void ReadMashOrders(const Object& fractional, FractionalRule& rule) {
+    const ProfileValue* member = Member(fractional, "mash_orders");
+    if (member == nullptr) return;
+    const std::string path = "fractional.mash_orders";
+    const auto* list = std::get_if<Array>(&member->value);
+    if (list == nullptr || list->size() < 2) {
+      Fail(path, "must be a list of the orders, 0 (integer mode) first, then one or more");
+      return;
+    }
+    for (std::size_t i = 0; i < list->size() && ok(); ++i) {
+      const std::string at = path + "[" + std::to_string(i) + "]";
+      const Object* object = ObjectAt((*list)[i], at, {"order", "comparison_khz", "min_n"});
+      if (object == nullptr) return;
+      MashOrder order;
+      const auto number = Whole(*object, at, "order", 0);
+      if (!number) return;
+      if (*number != (rule.MashOrders.empty() ? 0 : rule.MashOrders.back().Order + 1)) {
+        Fail(Join(at, "order"), "must follow the order before it, from 0");
+        return;
+      }
+      order.Order = *number;
+      if (const ProfileValue* comparison = Member(*object, "comparison_khz")) {
+        const Object* limits = ObjectAt(*comparison, Join(at, "comparison_khz"), {"max"});
+        if (limits == nullptr) return;
+        order.MaxComparisonKHz = Number(*limits, Join(at, "comparison_khz"), "max");
+      }
+      const ProfileValue* rows = Required(*object, at, "min_n");
+      const auto* row_list = rows != nullptr ? std::get_if<Array>(&rows->value) : nullptr;
+      if (row_list == nullptr || row_list->empty()) {
+        if (rows != nullptr) Fail(Join(at, "min_n"), "must be a list of one or more rows");
+        return;
+      }
+      for (std::size_t j = 0; j < row_list->size() && ok(); ++j) {
+        const std::string row_at = Join(at, "min_n") + "[" + std::to_string(j) + "]";
+        const Object* row_object =
+            ObjectAt((*row_list)[j], row_at, {"up_to_vco_mhz", "min", "pfd_delay"});
+        if (row_object == nullptr) return;
+        MashRow row;
+        row.UpToVcoMHz = Number(*row_object, row_at, "up_to_vco_mhz");
+        const auto min = Whole(*row_object, row_at, "min", 1);
+        const auto delay = min ? Whole(*row_object, row_at, "pfd_delay", 0) : std::nullopt;
+        if (!delay) return;
+        row.MinN = *min;
+        row.PfdDelay = *delay;
+        const bool last = j + 1 == row_list->size();
+        if (last == row.UpToVcoMHz.has_value() ||
+            (!order.Rows.empty() && row.UpToVcoMHz &&
+             *row.UpToVcoMHz <= *order.Rows.back().UpToVcoMHz)) {
+          Fail(row_at, "must rise in up_to_vco_mhz, the last row without it");
+          return;
+        }
+        order.Rows.push_back(row);
+      }
+      rule.MashOrders.push_back(std::move(order));
+    }
+  }
+
+  // "reference_path": {"stages": [{"stage": "doubler", "max_input_mhz": 30},
+  // {"stage": "r"}, {"stage": "halver"}], "default": "auto"}
+  void ReadReferencePath(const Object& top, ChipProfile& profile) {
+    const ProfileValue* member = Member(top, "reference_path");
+    if (member == nullptr) return;
+    const std::string path = "reference_path";
+    const Object* object = ObjectAt(*member, path, {"stages", "default"});
+    if (object == nullptr) return;
+    const ProfileValue* stages = Required(*object, path, "stages");
+    const auto* list = stages != nullptr ? std::get_if<Array>(&stages->value) : nullptr;
+    if (list == nullptr || list->empty()) {
+      if (stages != nullptr) Fail(Join(path, "stages"), "must be a list of stages");
+      return;
+    }
+    ReferencePath reference;
+    constexpr std::array<std::pair<std::string_view, StageKind>, 5> kStages = {{
+        {"doubler", StageKind::kDoubler}, {"pre_divider", StageKind::kPreDivider},
+        {"multiplier", StageKind::kMultiplier}, {"r", StageKind::kRCounter},
+        {"halver", StageKind::kHalver}}};
+    for (std::size_t i = 0; i < list->size() && ok(); ++i) {
+      const std::string at = Join(path, "stages") + "[" + std::to_string(i) + "]";
+      const Object* stage_object =
+          ObjectAt((*list)[i], at,
+                   {"stage", "min", "max", "factors", "min_input_mhz", "max_input_mhz",
+                    "input_mhz", "output_mhz"});
+      if (stage_object == nullptr) return;
+      const auto kind_name = Text(*stage_object, at, "stage");
+      if (!kind_name) return;
+      PathStage stage;
+      std::size_t position = kStages.size();
+      for (std::size_t k = 0; k < kStages.size(); ++k) {
+        if (kStages[k].first == *kind_name) position = k;
+      }
+      if (position == kStages.size()) {
+        Fail(Join(at, "stage"), "must be doubler, pre_divider, multiplier, r or halver");
+        return;
+      }
+      stage.kind = kStages[position].second;
+      if (reference.Find(stage.kind) != nullptr) {
+        Fail(Join(at, "stage"), "names a stage the path has already");
+        return;
+      }
+      const auto limit = [&](std::string_view name) -> std::optional<Rational> {
+        const std::optional<double> value = Number(*stage_object, at, name);
+        if (!value) return std::nullopt;
+        if (!(*value > 0)) {
+          Fail(Join(at, name), "must be above 0 MHz");
+          return std::nullopt;
+        }
+        return DecimalRational(ShortestText(*value));
+      };
+      stage.min_input_mhz = limit("min_input_mhz");
+      stage.max_input_mhz = limit("max_input_mhz");
+      if (stage.kind == StageKind::kPreDivider) {
+        const auto range = LimitsIn(*stage_object, at, 1);
+        if (!range) return;
+        stage.min = range->Min;
+        stage.max = range->Max;
+      } else if (stage.kind == StageKind::kRCounter) {
+        stage.min = profile.counters.R.Min;
+        stage.max = profile.counters.R.Max;
+      } else if (stage.kind == StageKind::kMultiplier) {
+        const ProfileValue* factors = Required(*stage_object, at, "factors");
+        const auto* factor_list = factors != nullptr ? std::get_if<Array>(&factors->value) : nullptr;
+        for (std::size_t f = 0; factor_list != nullptr && f < factor_list->size(); ++f) {
+          const auto* number = std::get_if<double>(&(*factor_list)[f].value);
+          const std::optional<std::int64_t> factor = number ? AsInt64(*number) : std::nullopt;
+          if (!factor || *factor < 1 || *factor > 64 ||
+              (stage.factors.empty() ? *factor != 1 : *factor <= stage.factors.back())) {
+            factor_list = nullptr;
+            break;
+          }
+          stage.factors.push_back(*factor);
+        }
+        if (factor_list == nullptr) {
+          if (factors != nullptr) {
+            Fail(Join(at, "factors"), "must be a list of whole factors, 1 first, ascending, up to 64");
+          }
+          return;
+        }
+        for (const auto& [name, low, high] :
+             {std::tuple{"input_mhz", &stage.min_input_mhz, &stage.max_input_mhz},
+              std::tuple{"output_mhz", &stage.min_output_mhz, &stage.max_output_mhz}}) {
+          std::optional<double> min, max;
+          Span(*stage_object, name, min, max);
+          if (min) *low = DecimalRational(ShortestText(*min));
+          if (max) *high = DecimalRational(ShortestText(*max));
+        }
+      }
+      reference.stages.push_back(std::move(stage));
+    }
+    if (!ok()) return;
+    if (reference.Find(StageKind::kRCounter) == nullptr) {
+      Fail(Join(path, "stages"), "must hold the r stage");
+      return;
+    }
+    if (const ProfileValue* choice = Member(*object, "default")) {
+      const auto* text = std::get_if<std::string>(&choice->value);
+      if (text == nullptr || (*text != "auto" && *text != "r")) {
+        Fail(Join(path, "default"), "must be \"auto\" (every setting weighed) or \"r\" (R alone)");
+        return;
+      }
+      profile.path_automatic = *text == "auto";
+    }
+    profile.reference_path = std::move(reference);
   }
 
   // "charge_pump": {"ma": [currents by setting], "field": a register field,
@@ -486,6 +697,27 @@ class ProfileReader {
 std::optional<ChipProfile> ReadChipProfile(const ProfileValue& value, std::string_view origin,
                                            std::string& error) {
   return ProfileReader(origin, error).Profile(value);
+}
+
+std::vector<std::int32_t> OutputDivider::All() const {
+  if (!Values.empty()) return Values;
+  std::vector<std::int32_t> all;
+  for (std::int32_t d = 1; d <= Max; d *= 2) all.push_back(d);
+  return all;
+}
+
+const MashRow& MashOrder::RowFor(double vco_mhz) const {
+  for (const MashRow& row : Rows) {
+    if (!row.UpToVcoMHz || vco_mhz <= *row.UpToVcoMHz) return row;
+  }
+  return Rows.back();
+}
+
+const MashOrder* FractionalRule::Order(std::int64_t order) const {
+  for (const MashOrder& m : MashOrders) {
+    if (m.Order == order) return &m;
+  }
+  return nullptr;
 }
 
 std::optional<std::size_t> ChargePump::SettingFor(double ma) const {

@@ -17,6 +17,7 @@
 
 #include "chip_counters.h"
 #include "mode_names.h"
+#include "reference_path.h"
 
 namespace synthfactors::runner {
 
@@ -50,15 +51,20 @@ inline constexpr NoiseLimits kFlickerLimits = {-350, -200};
 inline constexpr std::int64_t kLowestPrescaler = 3;
 inline constexpr std::int64_t kHighestPrescaler = 1'000'000;
 
-// An output divider after the VCO: powers of two from 1 to Max, and the
-// feedback modes the chip has. With fundamental feedback the N divider
-// counts the VCO; with divided feedback it counts the divided output, and
-// only dividers up to MaxInLoop may then sit inside the loop.
+// An output divider after the VCO: powers of two from 1 to Max, or the
+// values a channel divider has (1 the VCO itself), and the feedback modes
+// the chip has. With fundamental feedback the N divider counts the VCO;
+// with divided feedback it counts the divided output, and only dividers up
+// to MaxInLoop may then sit inside the loop.
 struct OutputDivider {
   std::int32_t Max = 1;
+  std::vector<std::int32_t> Values;  // empty: the powers of two up to Max
   bool Fundamental = true;
   bool Divided = false;
   std::int32_t MaxInLoop = 1;
+
+  // The dividers in ascending order.
+  std::vector<std::int32_t> All() const;
 
   bool Has(FeedbackMode mode) const {
     return mode == FeedbackMode::kFundamental ? Fundamental : Divided;
@@ -68,10 +74,30 @@ struct OutputDivider {
 // A fractional-N divider: MOD's range, the INT rule (an N counter, plain,
 // possibly with prescaler modes) and the comparison limit in fractional
 // mode.
+// A sigma-delta modulator's order and what it asks: the highest comparison
+// frequency, and by the VCO frequency the least N and the phase detector's
+// delay setting (rows in ascending order, the last for every higher VCO).
+struct MashRow {
+  std::optional<double> UpToVcoMHz;
+  std::int64_t MinN = 1;
+  std::int64_t PfdDelay = 0;
+};
+struct MashOrder {
+  std::int64_t Order = 0;  // 0: integer mode
+  std::optional<double> MaxComparisonKHz;
+  std::vector<MashRow> Rows;
+
+  const MashRow& RowFor(double vco_mhz) const;
+};
+
 struct FractionalRule {
-  WholeLimits Mod;
+  WholeLimits Mod;        // MOD's range (with two levels, MOD2's)
+  std::int64_t Mod1 = 0;  // two levels: the fixed first modulus; 0: one level
   ChipCounters Counters;  // its N rule; R and the limits are the chip's
   std::optional<double> MaxComparisonKHz;
+  std::vector<MashOrder> MashOrders;  // empty: no choice of order
+
+  const MashOrder* Order(std::int64_t order) const;
 };
 
 // The charge pump's currents, by the register setting that selects each
@@ -102,6 +128,11 @@ struct ChipProfile {
   std::optional<double> kvco_mhz_per_v;      // a default for --kvco
   std::optional<OutputDivider> output_divider;
   std::optional<FractionalRule> fractional;
+  // The stages between the reference and the phase detector; whether the
+  // search weighs every setting of them unless a run fixes one (else R
+  // alone, the other stages bypassed).
+  std::optional<ReferencePath> reference_path;
+  bool path_automatic = false;
   // The register layout (register_words.h) and the fields the profile sets.
   std::string register_map;  // empty: none
   std::vector<std::pair<std::string, std::int64_t>> register_fields;

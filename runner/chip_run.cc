@@ -110,8 +110,12 @@ std::optional<DividerChoice> ChooseDivider(const RunInputs& inputs,
   const bool fundamental = inputs.feedback == FeedbackMode::kFundamental;
   const std::int32_t largest = fundamental ? divider.Max : divider.MaxInLoop;
   const double source = std::fabs(*source_mhz);
-  for (std::int32_t d = 1; d <= largest; d *= 2) {
-    // A power of two scales a double exactly.
+  for (const std::int32_t d : divider.All()) {
+    if (d > largest) break;
+    // A power of two scales a double exactly; a channel divider's other
+    // values (6, 12, ...) round the VCO here to the nearest double, which
+    // decides its range only for a VCO within a unit in the last place of
+    // an edge.
     const double vco = source * d;
     if ((c.MinSourceMHz && vco < *c.MinSourceMHz) || (c.MaxSourceMHz && vco > *c.MaxSourceMHz)) {
       continue;

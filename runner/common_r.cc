@@ -124,7 +124,26 @@ FractionalTrial TryFractionalR(const std::vector<FractionalSearchInputs>& channe
   return trial;
 }
 
-// The one R of a fractional-N plan (see ChoosePlanR).
+// The best R of one configuration of the path: every channel's search as
+// its run reads it, then each R of the window against them all.
+struct ConfigBest {
+  FractionalTrial trial;
+  std::int64_t r = 0;
+  Rational comparison_khz{0, 1};
+};
+
+// Whether configuration a's best beats b's: by the trial's rule, then the
+// higher comparison frequency, the fewer stages, the earlier configuration.
+bool BetterConfig(const ConfigBest& a, const PathConfig& ca, const ConfigBest& b,
+                  const PathConfig& cb) {
+  if (BetterTrial(a.trial, b.trial)) return true;
+  if (BetterTrial(b.trial, a.trial)) return false;
+  if (const int c = Compare(a.comparison_khz, b.comparison_khz); c != 0) return c > 0;
+  if (ca.StagesUsed(a.r) != cb.StagesUsed(b.r)) return ca.StagesUsed(a.r) < cb.StagesUsed(b.r);
+  return ca.order < cb.order;
+}
+
+// The one R (and path) of a fractional-N plan (see ChoosePlanR).
 PlanR ChooseFractionalPlanR(const SweepRange& range, const RunInputs& others,
                             const PlanOptions& options, WorkControl* control) {
   PlanR plan;
@@ -132,63 +151,113 @@ PlanR ChooseFractionalPlanR(const SweepRange& range, const RunInputs& others,
   plan.prescaler = setting.prescaler;
   RunInputs inputs = others;
   if (plan.prescaler) inputs.prescaler = plan.prescaler;
-  // Every channel's search, read as its run reads it.
-  std::vector<FractionalSearchInputs> channels;
-  channels.reserve(static_cast<std::size_t>(range.PointCount()));
-  for (std::int64_t i = 0; i < range.PointCount(); ++i) {
-    inputs.rf_out = range.PointText(i);
-    auto prepared = FractionalInputsOf(inputs, NumbersOf(inputs), options);
-    if (auto* error = std::get_if<std::string>(&prepared)) {
-      plan.error = "no one reference divider R serves every channel: the channel " +
-                   range.PointText(i) + " MHz cannot be planned: " + *error;
+  // The path's configurations (R alone where the run plans no path).
+  const std::optional<Rational> ref = DecimalRational(inputs.ref);
+  std::vector<PathConfig> configs(1);
+  if (ref && ref->num > 0) {
+    auto planned = PathConfigsOf(inputs, *ref);
+    if (auto* error = std::get_if<std::string>(&planned)) {
+      plan.error = "no one reference path serves every channel: " + *error;
       return plan;
     }
-    channels.push_back(std::get<FractionalSearchInputs>(std::move(prepared)));
+    configs = std::get<std::vector<PathConfig>>(std::move(planned));
+  } else {
+    configs.front().first_r = inputs.chip_profile->counters.R.Min;
+    configs.front().last_r = inputs.chip_profile->counters.R.Max;
   }
-  // Each channel's search, its window worked out once (the channels are
-  // not moved from here on).
-  std::vector<FractionalSearch> searches;
-  searches.reserve(channels.size());
-  for (const FractionalSearchInputs& in : channels) searches.emplace_back(in);
-  const FractionalSearch& window = searches.front();
-  if (!window.First() || !window.Last()) {
-    plan.error = "one R for the band: the figures have too many digits to be planned exactly";
-    return plan;
+  // Every channel's search in every configuration, as its run reads it.
+  std::vector<std::vector<FractionalSearchInputs>> channels(configs.size());
+  std::vector<std::vector<FractionalSearch>> searches(configs.size());
+  double trials = 0;
+  for (std::size_t k = 0; k < configs.size(); ++k) {
+    channels[k].reserve(static_cast<std::size_t>(range.PointCount()));
+    for (std::int64_t i = 0; i < range.PointCount(); ++i) {
+      inputs.rf_out = range.PointText(i);
+      auto prepared = FractionalInputsOf(inputs, NumbersOf(inputs), options, configs[k]);
+      if (auto* error = std::get_if<std::string>(&prepared)) {
+        plan.error = "no one reference divider R serves every channel: the channel " +
+                     range.PointText(i) + " MHz cannot be planned: " + *error;
+        return plan;
+      }
+      channels[k].push_back(std::get<FractionalSearchInputs>(std::move(prepared)));
+    }
+    // Each channel's search, its window worked out once (the channels are
+    // not moved from here on).
+    searches[k].reserve(channels[k].size());
+    for (const FractionalSearchInputs& in : channels[k]) searches[k].emplace_back(in);
+    const FractionalSearch& window = searches[k].front();
+    if (!window.First() || !window.Last()) {
+      plan.error = "one R for the band: the figures have too many digits to be planned exactly";
+      return plan;
+    }
+    trials += static_cast<double>(channels[k].size()) *
+              static_cast<double>(std::max<std::int64_t>(*window.Last() - *window.First() + 1, 0));
   }
-  const std::int64_t first = *window.First(), last = *window.Last();
-  const double trials = static_cast<double>(channels.size()) *
-                        static_cast<double>(std::max<std::int64_t>(last - first + 1, 0));
   if (trials > kMaxFractionalCommonRTrials) {
+    const FractionalSearch& window = searches.front().front();
     plan.too_large = true;
     plan.error = "one R for " + std::to_string(range.PointCount()) + " channels against " +
-                 std::to_string(last - first + 1) + " reference dividers in the window means " +
-                 WholeText(trials) + " trials, more than the " +
+                 (configs.size() == 1
+                      ? std::to_string(*window.Last() - *window.First() + 1) +
+                            " reference dividers in the window"
+                      : std::to_string(configs.size()) + " settings of the reference path") +
+                 " means " + WholeText(trials) + " trials, more than the " +
                  WholeText(kMaxFractionalCommonRTrials) +
                  " allowed for a fractional-N chip: use fewer channels, a narrower comparison "
                  "window or an R range";
     return plan;
   }
-  std::optional<FractionalTrial> best;
-  std::int64_t best_r = 0;
-  Ticker ticker(control, std::max<std::int64_t>(last - first + 1, 0), "reference dividers");
-  for (std::int64_t r = first; r <= last; ++r) {
-    const FractionalTrial trial = TryFractionalR(channels, searches, r, best);
-    if (trial.reaches_all && (!best || BetterTrial(trial, *best))) {
-      best = trial;
-      best_r = r;
+  std::optional<ConfigBest> best;
+  std::size_t best_config = 0;
+  std::int64_t span = 0;
+  for (const auto& config_searches : searches) {
+    span += std::max<std::int64_t>(*config_searches.front().Last() - *config_searches.front().First() + 1, 0);
+  }
+  Ticker ticker(control, span, "reference dividers");
+  std::int64_t ticked = 0;
+  for (std::size_t k = 0; k < configs.size(); ++k) {
+    const std::int64_t first = *searches[k].front().First(), last = *searches[k].front().Last();
+    std::optional<FractionalTrial> here;
+    std::int64_t here_r = 0;
+    for (std::int64_t r = first; r <= last; ++r) {
+      ++ticked;
+      ticker.Tick(ticked, ticked == span);
+      if (!searches[k].front().Admits(r)) continue;
+      const FractionalTrial trial = TryFractionalR(channels[k], searches[k], r, here);
+      if (trial.reaches_all && (!here || BetterTrial(trial, *here))) {
+        here = trial;
+        here_r = r;
+      }
     }
-    ticker.Tick(r - first + 1, r == last);
+    if (!here) continue;
+    const ConfigBest candidate{*here, here_r, ComparisonKHz(channels[k].front(), here_r)};
+    if (!best || BetterConfig(candidate, configs[k], *best, configs[best_config])) {
+      best = candidate;
+      best_config = k;
+    }
   }
   if (!best) {
     plan.error = "no one reference divider R serves every channel: no R that the window and "
                  "the counter ranges admit gives every channel a setting.";
     return plan;
   }
-  // The summary, from the channels' own runs with that R.
+  // The band's path and R, fixed for every channel.
+  const PathChoice chosen = configs[best_config].Split(best->r);
   RunInputs with_r = inputs;
-  with_r.bounds.FirstR = with_r.bounds.LastR = static_cast<std::int32_t>(best_r);
+  if (PathPlanned(inputs)) {
+    PathRequest fixed;
+    fixed.automatic = false;
+    fixed.fixed = chosen.setting;
+    fixed.fixed_r = chosen.r;
+    plan.path = fixed;
+    plan.path_text = PathText(*inputs.chip_profile->reference_path, chosen.setting, chosen.r);
+    with_r.path_request = fixed;
+    with_r.ref_path = plan.path_text;
+  }
+  with_r.bounds.FirstR = with_r.bounds.LastR = static_cast<std::int32_t>(chosen.r);
+  // The summary, from the channels' own runs with that R.
   CommonR figures;
-  figures.R = static_cast<std::int32_t>(best_r);
+  figures.R = static_cast<std::int32_t>(chosen.r);
   figures.Channels = range.PointCount();
   std::mutex lock;
   std::optional<double> comparison;
@@ -342,6 +411,10 @@ RunInputs InputsWithR(const RunInputs& others, const PlanR& plan) {
   if (plan.choice) {
     with_r.bounds.FirstR = plan.choice->R;
     with_r.bounds.LastR = plan.choice->R;
+  }
+  if (plan.path) {
+    with_r.path_request = plan.path;
+    with_r.ref_path = plan.path_text;
   }
   if (plan.prescaler) with_r.prescaler = plan.prescaler;
   return with_r;

@@ -51,6 +51,10 @@ struct PlanR {
   // the one the highest channel needs (or the one asked for); every channel
   // is to run with it.
   std::optional<std::int32_t> prescaler;
+  // With a chip whose reference path the run plans: the band's path, fixed
+  // with its R for every channel, and its text ("x1/1/x1/10").
+  std::optional<PathRequest> path;
+  std::optional<std::string> path_text;
 };
 //
 // With a fractional-N chip the choice follows its own rule: among the R of
@@ -58,7 +62,10 @@ struct PlanR {
 // channel on frequency first; among them the one whose nearest spur (over
 // the channels; integer mode has none) lies furthest from the carrier,
 // then the smaller R; with none such, the smallest worst error, then the
-// same. The summary is worked out from the channels' own runs with that R.
+// same. With a reference path to plan, every setting of the path is
+// weighed so, and among equal ones the higher comparison frequency, then
+// the simpler path. The summary is worked out from the channels' own runs
+// with that R.
 PlanR ChoosePlanR(const SweepRange& range, const RunInputs& others, const PlanOptions& options,
                   WorkControl* control = nullptr);
 

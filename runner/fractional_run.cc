@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
+#include <numeric>
 
 #include "chip_run.h"
 #include "fault_message.h"
@@ -56,8 +58,8 @@ Rational ExactOf(double value) {
 // fractional mode, R's range, and the window exactly, narrowed to the
 // chip's limits and in fractional mode to its own.
 FractionalSearchInputs SearchInputs(const RunInputs& inputs, const BoxNumbers& numbers,
-                                    const ExactFigures& x, std::size_t mode,
-                                    std::size_t integer_mode) {
+                                    const ExactFigures& x, const PathConfig& config,
+                                    std::size_t mode, std::size_t integer_mode) {
   const ChipProfile& chip = *inputs.chip_profile;
   const FractionalRule& rule = *chip.fractional;
   const SearchBounds integer_bounds = BothBounds(
@@ -69,8 +71,17 @@ FractionalSearchInputs SearchInputs(const RunInputs& inputs, const BoxNumbers& n
   FractionalSearchInputs in;
   in.t_unit = x.t_unit;
   in.ref_khz = *Mul(x.ref, Rational{1000, 1});
-  in.first_r = std::max<std::int64_t>(chip.counters.R.Min, inputs.bounds.FirstTriedR());
-  in.last_r = std::min<std::int64_t>(chip.counters.R.Max, inputs.bounds.LastTriedR());
+  if (config.combined) {
+    // R is the pre-divider and R as one divider: the path holds R's range.
+    in.first_r = config.first_r;
+    in.last_r = config.last_r;
+  } else {
+    in.first_r = std::max<std::int64_t>(
+        {chip.counters.R.Min, inputs.bounds.FirstTriedR(), config.first_r});
+    in.last_r = std::min<std::int64_t>(
+        {chip.counters.R.Max, inputs.bounds.LastTriedR(), config.last_r});
+  }
+  in.r_allowed = config.admits;
   in.integer_n = CounterRange{integer_bounds.MinN, integer_bounds.MaxN};
   in.fractional_int = CounterRange{fractional_bounds.MinN, fractional_bounds.MaxN};
   double lower = numbers.MinFC.IfReadable().value_or(0);
@@ -81,7 +92,29 @@ FractionalSearchInputs SearchInputs(const RunInputs& inputs, const BoxNumbers& n
   in.upper_khz = ExactOf(upper);
   if (rule.MaxComparisonKHz) in.upper_fractional_khz = ExactOf(std::min(upper, *rule.MaxComparisonKHz));
   in.max_mod = rule.Mod.Max;
+  in.mod1 = rule.Mod1;
   return in;
+}
+
+// The limits of a modulator's orders at the loop's VCO: integer mode's
+// (order 0) on N and the window, the fractional order's on INT and its
+// window.
+void ApplyMashLimits(const FractionalRule& rule, std::optional<std::int64_t> order,
+                     double vco_mhz, FractionalSearchInputs& in) {
+  if (!order || rule.MashOrders.empty()) return;
+  const auto narrow = [](const MashOrder& m, double vco, CounterRange& n,
+                         std::optional<Rational>& upper) {
+    n.min = std::max<double>(n.min, static_cast<double>(m.RowFor(vco).MinN));
+    if (m.MaxComparisonKHz) {
+      const Rational top = ExactOf(*m.MaxComparisonKHz);
+      if (!upper || Less(top, *upper)) upper = top;
+    }
+  };
+  narrow(rule.MashOrders.front(), vco_mhz, in.integer_n, in.upper_khz);
+  if (const MashOrder* fractional = rule.Order(*order)) {
+    if (!in.upper_fractional_khz) in.upper_fractional_khz = in.upper_khz;
+    narrow(*fractional, vco_mhz, in.fractional_int, in.upper_fractional_khz);
+  }
 }
 
 // Why the search found no setting, in words.
@@ -172,14 +205,30 @@ struct Found {
   FractionalSearchInputs in;
   FractionalSearchResult result;
   std::int32_t prescaler = 0;
+  ExactFigures x;  // the figures with the configuration's reference
+  const PathConfig* config = nullptr;
 };
 // The search's inputs in the prescaler modes `mode` (fractional) and
 // `integer_mode`, with the run's options.
+// How one search is set up: the path's configuration, the modulator's
+// order (none without a choice), what the VCO is over the loop and the
+// noise's factor.
+struct SearchPlan {
+  const PathConfig* config = nullptr;
+  std::optional<std::int64_t> order;
+  std::int64_t vco_per_loop = 1;
+  double noise_factor = 1;
+  double vco_mhz = 0;
+};
+
 FractionalSearchInputs ConfiguredSearch(const RunInputs& inputs, const BoxNumbers& numbers,
                                         const ExactFigures& x, const PlanOptions& plan,
                                         std::size_t mode, std::size_t integer_mode,
-                                        std::int64_t vco_per_loop, double noise_factor) {
-  FractionalSearchInputs in = SearchInputs(inputs, numbers, x, mode, integer_mode);
+                                        const SearchPlan& how) {
+  const std::int64_t vco_per_loop = how.vco_per_loop;
+  const double noise_factor = how.noise_factor;
+  FractionalSearchInputs in = SearchInputs(inputs, numbers, x, *how.config, mode, integer_mode);
+  ApplyMashLimits(*inputs.chip_profile->fractional, how.order, how.vco_mhz, in);
   in.tolerance_hz = ExactOf(plan.tolerance_hz.value_or(0));
   in.hz_per_t_unit = x.hz;
   if (plan.spur_clear_khz) in.spur_clear_khz = ExactOf(*plan.spur_clear_khz);
@@ -199,16 +248,22 @@ std::pair<std::size_t, std::size_t> FirstModes(const RunInputs& inputs, const Ex
           PrescalerModeFor(chip.counters, inputs.prescaler, counted)};
 }
 
+// The search, with the prescaler modes the loop frequency needs, unless
+// `best` shows at the first modes that it cannot win.
 Found SearchWithPrescalers(const RunInputs& inputs, const BoxNumbers& numbers,
-                           const ExactFigures& x, const PlanOptions& plan,
-                           std::int64_t vco_per_loop, double noise_factor) {
+                           const ExactFigures& x, const PlanOptions& plan, const SearchPlan& how,
+                           const std::optional<PathOutcome>& best, bool& skipped) {
   const ChipProfile& chip = *inputs.chip_profile;
   const auto [first_mode, first_integer_mode] = FirstModes(inputs, x);
   Found found;
+  skipped = false;
   for (std::size_t step = 0;; ++step) {
     const std::size_t mode = first_mode + step, integer_mode = first_integer_mode + step;
-    found.in = ConfiguredSearch(inputs, numbers, x, plan, mode, integer_mode, vco_per_loop,
-                                noise_factor);
+    found.in = ConfiguredSearch(inputs, numbers, x, plan, mode, integer_mode, how);
+    if (step == 0 && best && !MayBeat(found.in, *best)) {
+      skipped = true;
+      return found;
+    }
     found.result = SearchFractional(found.in);
     if (!found.result.setting) return found;
     const FractionalSetting& c = *found.result.setting;
@@ -270,7 +325,147 @@ std::string ReadExactly(const RunInputs& inputs, const BoxNumbers& numbers, Exac
   return "";
 }
 
+// The modulator orders a run tries: the one asked for, else each from the
+// lowest (the first that reaches the channel exactly is taken); none
+// without a choice.
+std::vector<std::optional<std::int64_t>> OrdersFor(const RunInputs& inputs) {
+  const FractionalRule& rule = *inputs.chip_profile->fractional;
+  if (rule.MashOrders.size() < 2) return {std::nullopt};
+  if (inputs.mash_order) return {inputs.mash_order};
+  std::vector<std::optional<std::int64_t>> orders;
+  for (std::size_t i = 1; i < rule.MashOrders.size(); ++i) orders.push_back(rule.MashOrders[i].Order);
+  return orders;
+}
+
+// How telling a failed search is: a spur too near says most, then no INT,
+// then no R in the window.
+int Telling(const FractionalSearchResult& result) {
+  switch (result.why) {
+    case NoFractionalSetting::kSpurTooNear: return 4;
+    case NoFractionalSetting::kNoInt: return 3;
+    case NoFractionalSetting::kNoRInWindow: return 2;
+    case NoFractionalSetting::kTooManyDigits: return 1;
+    case NoFractionalSetting::kNone: break;
+  }
+  return 0;
+}
+
+// The searches of a run over its path's configurations and its modulator's
+// orders, and the setting chosen.
+struct PathSearch {
+  std::vector<PathConfig> configs;
+  std::deque<Found> founds;  // each search, at a stable place
+  std::optional<PathOutcome> best;
+  const Found* best_found = nullptr;
+  std::optional<std::int64_t> order;
+  const Found* failure = nullptr;  // the most telling search without a setting
+  bool too_many_digits = false;
+};
+
+void SearchPaths(const RunInputs& inputs, const BoxNumbers& numbers, const ExactFigures& x,
+                 const PlanOptions& plan, std::int32_t d, bool fundamental, double factor,
+                 PathSearch& search) {
+  const auto source = Div(x.rf, x.mult);
+  const auto vco = source ? Mul(*source, Rational{d, 1}) : std::nullopt;
+  const double vco_mhz = vco ? std::fabs(NearestDouble(*vco)) : 0;
+  for (const std::optional<std::int64_t> order : OrdersFor(inputs)) {
+    std::optional<PathOutcome> best;
+    const Found* best_found = nullptr;
+    for (const PathConfig& config : search.configs) {
+      ExactFigures xc = x;
+      const auto ref = Mul(x.ref, config.factor);
+      if (!ref) {
+        search.too_many_digits = true;
+        continue;
+      }
+      xc.ref = *ref;
+      if (!WorkOut(xc, fundamental ? d : 1)) {
+        search.too_many_digits = true;
+        continue;
+      }
+      const SearchPlan how{&config, order, fundamental ? 1 : d,
+                           fundamental ? factor / d : factor, vco_mhz};
+      bool skipped = false;
+      Found found = SearchWithPrescalers(inputs, numbers, xc, plan, how, best, skipped);
+      if (skipped) continue;
+      found.x = xc;
+      found.config = &config;
+      const Found& stored = search.founds.emplace_back(std::move(found));
+      if (!stored.result.setting) {
+        if (!search.failure || Telling(stored.result) > Telling(search.failure->result) ||
+            (stored.result.why == NoFractionalSetting::kSpurTooNear &&
+             search.failure->result.why == NoFractionalSetting::kSpurTooNear &&
+             stored.result.furthest_dropped_khz > search.failure->result.furthest_dropped_khz)) {
+          search.failure = &stored;
+        }
+        continue;
+      }
+      const PathOutcome outcome{&config, &stored.in, *stored.result.setting};
+      if (!best || BetterPath(outcome, *best)) {
+        best = outcome;
+        best_found = &stored;
+      }
+    }
+    if (!best) continue;
+    const bool exact = best->setting.error_num == 0;
+    if (!search.best || exact) {
+      search.best = best;
+      search.best_found = best_found;
+      search.order = order;
+    }
+    if (exact) return;
+  }
+}
+
+// The registers' FRAC1 and FRAC2/MOD2 of P/Q over a first modulus of mod1:
+// FRAC1 = floor(P mod1 / Q), and the rest over Q in lowest terms, MOD2 at
+// least its least value.
+void TwoLevels(std::int64_t p, std::int64_t q, std::int64_t mod1, std::int64_t least_mod2,
+               RunResult& result) {
+  const Int128 scaled = Int128{p} * mod1;
+  const auto frac1 = static_cast<std::int64_t>(scaled / q);
+  const auto rest = static_cast<std::int64_t>(scaled % q);
+  const std::int64_t g = std::gcd(rest, q);
+  std::int64_t frac2 = rest / g, mod2 = q / g;
+  if (frac2 == 0) mod2 = least_mod2;
+  const std::int64_t times = (least_mod2 + mod2 - 1) / mod2;
+  result.frac1 = frac1;
+  result.frac2 = frac2 * times;
+  result.mod2 = mod2 * times;
+}
+
 }  // namespace
+
+bool PathPlanned(const RunInputs& inputs) {
+  const ChipProfile* chip = inputs.chip_profile.get();
+  return chip != nullptr && chip->reference_path &&
+         (inputs.path_request || chip->path_automatic);
+}
+
+std::variant<std::vector<PathConfig>, std::string> PathConfigsOf(const RunInputs& inputs,
+                                                                 const Rational& ref_mhz) {
+  const ChipProfile& chip = *inputs.chip_profile;
+  if (!PathPlanned(inputs)) {
+    PathConfig alone;
+    alone.first_r = chip.counters.R.Min;
+    alone.last_r = chip.counters.R.Max;
+    return std::vector<PathConfig>{alone};
+  }
+  // The R range asked for narrows R's stage.
+  ReferencePath path = *chip.reference_path;
+  for (PathStage& stage : path.stages) {
+    if (stage.kind != StageKind::kRCounter) continue;
+    stage.min = std::max<std::int64_t>(stage.min, inputs.bounds.FirstTriedR());
+    stage.max = std::min<std::int64_t>(stage.max, inputs.bounds.LastTriedR());
+  }
+  std::string error;
+  std::vector<PathConfig> configs =
+      PathConfigs(path, ref_mhz, inputs.path_request.value_or(PathRequest{}), error);
+  if (configs.empty()) {
+    return "no setting of the reference path fits" + (error.empty() ? "" : ": " + error);
+  }
+  return configs;
+}
 
 RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                             std::string_view decimal_symbol, const PlanOptions& plan) {
@@ -291,27 +486,56 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
     return result;
   }
   const double factor = *numbers.RFMult.IfReadable();
-  const Found found = SearchWithPrescalers(inputs, numbers, x, plan, fundamental ? 1 : d,
-                                           fundamental ? factor / d : factor);
-  if (!found.result.setting) {
-    Fail(result, NoSettingMessage(found.in, found.result));
+  PathSearch search;
+  auto configs = PathConfigsOf(inputs, x.ref);
+  if (auto* error = std::get_if<std::string>(&configs)) {
+    Fail(result, *error);
+    return result;
+  }
+  search.configs = std::get<std::vector<PathConfig>>(std::move(configs));
+  SearchPaths(inputs, numbers, x, plan, d, fundamental, factor, search);
+  if (!search.best) {
+    if (search.failure) {
+      Fail(result, NoSettingMessage(search.failure->in, search.failure->result));
+    } else {
+      Fail(result, std::string(kTooManyDigits));
+    }
     return result;
   }
 
-  const FractionalSetting& c = *found.result.setting;
+  const Found& found = *search.best_found;
+  const FractionalSetting& c = search.best->setting;
+  const PathChoice path = found.config->Split(c.r);
+  const FractionalRule& rule = *inputs.chip_profile->fractional;
   std::int64_t frac = c.p, mod = c.q;
-  while (frac != 0 && mod < inputs.chip_profile->fractional->Mod.Min) {
-    frac += c.p;  // a denominator below MOD's least, scaled up
-    mod += c.q;
+  if (rule.Mod1 == 0) {
+    while (frac != 0 && mod < rule.Mod.Min) {
+      frac += c.p;  // a denominator below MOD's least, scaled up
+      mod += c.q;
+    }
+  } else if (frac != 0) {
+    TwoLevels(c.p, c.q, rule.Mod1, rule.Mod.Min, result);
   }
   if (frac == 0) mod = 1;
-  if (!SetFigures(result, found.in, x, c, frac, mod, fundamental ? 1 : d)) return result;
+  if (!SetFigures(result, found.in, found.x, c, frac, mod, fundamental ? 1 : d)) return result;
+  result.r = static_cast<double>(path.r);
+  if (PathPlanned(inputs)) {
+    result.reference_path = PathText(*inputs.chip_profile->reference_path, path.setting, path.r);
+  }
+  std::int64_t pfd_delay = 0;
+  if (!rule.MashOrders.empty()) {
+    result.mash_order = frac == 0 ? 0 : search.order.value_or(1);
+    if (const MashOrder* order = rule.Order(*result.mash_order)) {
+      pfd_delay = order->RowFor(result.vco_mhz.value_or(0)).PfdDelay;
+    }
+  }
   try {
-    result.report = FractionalReport({.R = c.r, .Int = c.integer, .Frac = frac, .Mod = mod,
-                                      .ComparisonKHz = *result.comparison_khz,
-                                      .Exact = *result.exact, .ErrorHz = *result.error_hz,
-                                      .ErrorPpb = *result.error_ppb},
-                                     decimal_symbol);
+    FractionalReportFigures figures{.R = path.r, .Int = c.integer, .Frac = frac, .Mod = mod,
+                                    .ComparisonKHz = *result.comparison_khz,
+                                    .Exact = *result.exact, .ErrorHz = *result.error_hz,
+                                    .ErrorPpb = *result.error_ppb};
+    if (result.frac1) figures.TwoLevels = {{*result.frac1, *result.frac2, *result.mod2}};
+    result.report = FractionalReport(figures, decimal_symbol);
   } catch (const ArithmeticFault& fault) {
     result.fault = fault.kind();
     result.stage = RunStage::kHexValues;
@@ -330,11 +554,19 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
   if (result.refusal) return result;
   if (SourceReachable(*inputs.chip_profile, source, divider)) {
     AddRegisterWords(*inputs.chip_profile,
-                     RegisterRun{.r = c.r, .n = c.integer, .frac = frac, .mod = mod,
+                     RegisterRun{.r = path.r, .n = c.integer, .frac = frac, .mod = mod,
                                  .prescaler = found.prescaler, .output_divider = d,
                                  .feedback = fundamental ? FeedbackMode::kFundamental
                                                          : FeedbackMode::kDivided,
-                                 .comparison_khz = *result.comparison_khz},
+                                 .comparison_khz = *result.comparison_khz,
+                                 .path = path.setting,
+                                 .mash_order = result.mash_order.value_or(0),
+                                 .pfd_delay = pfd_delay,
+                                 .frac1 = result.frac1.value_or(0),
+                                 .frac2 = result.frac2.value_or(0),
+                                 .mod2 = result.mod2.value_or(2),
+                                 .ref_mhz = numbers.Ref.Value(),
+                                 .vco_mhz = result.vco_mhz.value_or(0)},
                      result);
   }
   return result;
@@ -342,7 +574,8 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
 
 std::variant<FractionalSearchInputs, std::string> FractionalInputsOf(const RunInputs& inputs,
                                                                     const BoxNumbers& numbers,
-                                                                    const PlanOptions& plan) {
+                                                                    const PlanOptions& plan,
+                                                                    const PathConfig& config) {
   RunResult scratch;
   if (!ReadSource(numbers, scratch)) return scratch.message;
   const double source = *numbers.RFOut.IfReadable() / *numbers.RFMult.IfReadable();
@@ -351,11 +584,19 @@ std::variant<FractionalSearchInputs, std::string> FractionalInputsOf(const RunIn
   const std::optional<DividerChoice> divider = ChooseDivider(inputs, source);
   const std::int32_t d = divider ? divider->divider : 1;
   const bool fundamental = !divider || divider->Fundamental();
+  const auto ref = Mul(x.ref, config.factor);
+  if (!ref) return std::string(kTooManyDigits);
+  x.ref = *ref;
   if (!WorkOut(x, fundamental ? d : 1)) return std::string(kTooManyDigits);
   const double factor = *numbers.RFMult.IfReadable();
   const auto [mode, integer_mode] = FirstModes(inputs, x);
-  return ConfiguredSearch(inputs, numbers, x, plan, mode, integer_mode, fundamental ? 1 : d,
-                          fundamental ? factor / d : factor);
+  const auto exact_source = Div(x.rf, x.mult);
+  const auto vco = exact_source ? Mul(*exact_source, Rational{d, 1}) : std::nullopt;
+  const std::vector<std::optional<std::int64_t>> orders = OrdersFor(inputs);
+  const SearchPlan how{&config, orders.front(), fundamental ? 1 : d,
+                       fundamental ? factor / d : factor,
+                       vco ? std::fabs(NearestDouble(*vco)) : 0};
+  return ConfiguredSearch(inputs, numbers, x, plan, mode, integer_mode, how);
 }
 
 }  // namespace synthfactors::runner

@@ -17,6 +17,7 @@
 
 #include "box_number.h"
 #include "fractional_search.h"
+#include "reference_path.h"
 #include "run_types.h"
 
 namespace synthfactors::runner {
@@ -26,11 +27,24 @@ namespace synthfactors::runner {
 RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                             std::string_view decimal_symbol, const PlanOptions& plan);
 
-// The search of such a run, in the prescaler modes its loop frequency
-// needs (or the ones asked for), or why it cannot be planned, as the run
-// says it: what the choice of one R for a band weighs each channel with.
+// Whether a run plans its chip's reference path: the chip has one, and the
+// run asks for a path (--ref-path) or the chip weighs every setting by
+// default. Otherwise R alone divides the reference.
+bool PathPlanned(const RunInputs& inputs);
+
+// The configurations of the path a run searches (R alone where it plans
+// none), for the reference `ref_mhz`; why none fits, in words.
+std::variant<std::vector<PathConfig>, std::string> PathConfigsOf(const RunInputs& inputs,
+                                                                 const Rational& ref_mhz);
+
+// The search of such a run in one configuration of its path, in the
+// prescaler modes its loop frequency needs (or the ones asked for) and the
+// lowest modulator order (or the one asked for), or why it cannot be
+// planned, as the run says it: what the choice of one R for a band weighs
+// each channel with.
 std::variant<FractionalSearchInputs, std::string> FractionalInputsOf(const RunInputs& inputs,
                                                                     const BoxNumbers& numbers,
-                                                                    const PlanOptions& plan);
+                                                                    const PlanOptions& plan,
+                                                                    const PathConfig& config);
 
 }  // namespace synthfactors::runner

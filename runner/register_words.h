@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "mode_names.h"
+#include "reference_path.h"
 
 namespace synthfactors::runner {
 
@@ -116,6 +117,15 @@ struct RegisterRun {
   std::int32_t output_divider = 1;
   FeedbackMode feedback = FeedbackMode::kFundamental;
   double comparison_khz = 0;
+  // The reference path's settings besides R.
+  PathSetting path;
+  // With a modulator of orders: the order and the phase detector's delay.
+  std::int64_t mash_order = 0, pfd_delay = 0;
+  // With a two-level fraction: FRAC1 and FRAC2/MOD2 (frac/mod the whole).
+  std::int64_t frac1 = 0, frac2 = 0, mod2 = 2;
+  // The reference and the VCO (MHz), exactly as far as a double holds them:
+  // the calibration's settings follow from them.
+  double ref_mhz = 0, vco_mhz = 0;
 };
 
 struct RegisterWord {

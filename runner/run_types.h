@@ -40,6 +40,13 @@ struct RunInputs {
   std::optional<std::int32_t> prescaler;
   // With a chip that has an output divider: what the N divider counts.
   FeedbackMode feedback = FeedbackMode::kFundamental;
+  // With a chip that has a reference path: the path as given ("auto" or a
+  // fixed one) and as read; none: the chip's default.
+  std::optional<std::string> ref_path;
+  std::optional<PathRequest> path_request;
+  // With a chip whose modulator has orders to choose: the one asked for
+  // (else the lowest that reaches the channel).
+  std::optional<std::int64_t> mash_order;
 };
 
 // What a run reports beyond the window's texts, asked for by options.
@@ -119,6 +126,14 @@ struct ChannelFigures {
   std::optional<SettingMode> mode;
   std::optional<std::int64_t> frac, mod;
   std::optional<double> spur_offset_khz;
+  // With a chip whose reference path is planned: the path chosen ("x1/1/x1/10").
+  std::optional<std::string> reference_path;
+  // With a chip whose modulator has orders: the order of the setting (0 in
+  // integer mode).
+  std::optional<std::int64_t> mash_order;
+  // With a two-level fraction: the registers' FRAC1, FRAC2 and MOD2 (frac
+  // and mod are the exact fraction).
+  std::optional<std::int64_t> frac1, frac2, mod2;
   // With a loop, once a setting is chosen: its bandwidth, margin, jitter
   // and lock time.
   std::optional<LoopSummary> loop;
