@@ -533,7 +533,8 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
     FractionalReportFigures figures{.R = path.r, .Int = c.integer, .Frac = frac, .Mod = mod,
                                     .ComparisonKHz = *result.comparison_khz,
                                     .Exact = *result.exact, .ErrorHz = *result.error_hz,
-                                    .ErrorPpb = *result.error_ppb};
+                                    .ErrorPpb = *result.error_ppb,
+                                    .TwoLevels = std::nullopt};
     if (result.frac1) figures.TwoLevels = {{*result.frac1, *result.frac2, *result.mod2}};
     result.report = FractionalReport(figures, decimal_symbol);
   } catch (const ArithmeticFault& fault) {

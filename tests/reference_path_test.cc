@@ -16,29 +16,52 @@ namespace {
 
 Rational R(std::int64_t num, std::int64_t den = 1) { return *MakeRational(num, den); }
 
+// Stages are built member by member: a stage leaves most limits unset.
+PathStage Stage(StageKind kind, std::int64_t min = 1, std::int64_t max = 1) {
+  PathStage stage;
+  stage.kind = kind;
+  stage.min = min;
+  stage.max = max;
+  return stage;
+}
+
+PathStage Doubler(std::int64_t max_input_mhz) {
+  PathStage stage = Stage(StageKind::kDoubler);
+  stage.max_input_mhz = R(max_input_mhz);
+  return stage;
+}
+
+PathStage Multiplier(std::vector<std::int64_t> factors, std::int64_t in_min, std::int64_t in_max,
+                     std::int64_t out_min, std::int64_t out_max) {
+  PathStage stage = Stage(StageKind::kMultiplier);
+  stage.factors = std::move(factors);
+  stage.min_input_mhz = R(in_min);
+  stage.max_input_mhz = R(in_max);
+  stage.min_output_mhz = R(out_min);
+  stage.max_output_mhz = R(out_max);
+  return stage;
+}
+
 // A path like a 15 GHz part's: doubler up to 200 MHz, pre-divider 1 ...
 // 4095, multiplier x3 ... x7 (30 ... 70 MHz in, 180 ... 250 MHz out), R 1 ...
 // 255 (at most 250 MHz in where it divides).
 ReferencePath FourStages() {
   ReferencePath path;
-  path.stages.push_back({.kind = StageKind::kDoubler, .max_input_mhz = R(200)});
-  path.stages.push_back({.kind = StageKind::kPreDivider, .min = 1, .max = 4095});
-  path.stages.push_back({.kind = StageKind::kMultiplier,
-                         .factors = {1, 3, 4, 5, 6, 7},
-                         .min_input_mhz = R(30),
-                         .max_input_mhz = R(70),
-                         .min_output_mhz = R(180),
-                         .max_output_mhz = R(250)});
-  path.stages.push_back({.kind = StageKind::kRCounter, .min = 1, .max = 255, .max_input_mhz = R(250)});
+  path.stages.push_back(Doubler(200));
+  path.stages.push_back(Stage(StageKind::kPreDivider, 1, 4095));
+  path.stages.push_back(Multiplier({1, 3, 4, 5, 6, 7}, 30, 70, 180, 250));
+  PathStage r = Stage(StageKind::kRCounter, 1, 255);
+  r.max_input_mhz = R(250);
+  path.stages.push_back(r);
   return path;
 }
 
 // A path like the older parts': doubler up to 30 MHz, R 1 ... 1023, halver.
 ReferencePath ThreeStages() {
   ReferencePath path;
-  path.stages.push_back({.kind = StageKind::kDoubler, .max_input_mhz = R(30)});
-  path.stages.push_back({.kind = StageKind::kRCounter, .min = 1, .max = 1023});
-  path.stages.push_back({.kind = StageKind::kHalver});
+  path.stages.push_back(Doubler(30));
+  path.stages.push_back(Stage(StageKind::kRCounter, 1, 1023));
+  path.stages.push_back(Stage(StageKind::kHalver));
   return path;
 }
 
@@ -159,17 +182,15 @@ struct Limits {
 
 ReferencePath PathOf(const Limits& l) {
   ReferencePath path;
-  if (l.doubler_max > 0) path.stages.push_back({.kind = StageKind::kDoubler, .max_input_mhz = R(l.doubler_max)});
-  if (l.pre_max > 0) path.stages.push_back({.kind = StageKind::kPreDivider, .min = 1, .max = l.pre_max});
+  if (l.doubler_max > 0) path.stages.push_back(Doubler(l.doubler_max));
+  if (l.pre_max > 0) path.stages.push_back(Stage(StageKind::kPreDivider, 1, l.pre_max));
   if (!l.factors.empty()) {
-    path.stages.push_back({.kind = StageKind::kMultiplier, .factors = l.factors,
-                           .min_input_mhz = R(l.mult_in_min), .max_input_mhz = R(l.mult_in_max),
-                           .min_output_mhz = R(l.mult_out_min), .max_output_mhz = R(l.mult_out_max)});
+    path.stages.push_back(Multiplier(l.factors, l.mult_in_min, l.mult_in_max, l.mult_out_min, l.mult_out_max));
   }
-  PathStage r{.kind = StageKind::kRCounter, .min = 1, .max = l.r_max};
+  PathStage r = Stage(StageKind::kRCounter, 1, l.r_max);
   if (l.r_input_max > 0) r.max_input_mhz = R(l.r_input_max);
   path.stages.push_back(r);
-  if (l.halver) path.stages.push_back({.kind = StageKind::kHalver});
+  if (l.halver) path.stages.push_back(Stage(StageKind::kHalver));
   return path;
 }
 
