@@ -24,7 +24,7 @@ _synthfactors_cli() {
     --chip|--decode)
       # the shipped profiles, or a profile file
       compopt -o filenames 2>/dev/null
-      mapfile -t COMPREPLY < <(compgen -W "adf4106 adf4351 adf4351-int max2870 max2870-int" -- "$typed"; compgen -f -- "$typed")
+      mapfile -t COMPREPLY < <(compgen -W "adf4106 adf4351 adf4351-int adf5356 lmx2594 max2870 max2870-int" -- "$typed"; compgen -f -- "$typed")
       return 0 ;;
     --rf-out|--mult|--ref|--min-fc|--max-fc|--sweep|--r-range|--n-range|--alternatives|--fom|--flicker|--offset|--prescaler|--tolerance|--spur-clear|--loop-bandwidth|--phase-margin|--gamma|--t31|--filter|--cp-current|--kvco|--vco-noise|--ref-noise|--noise-offsets|--jitter-band|--lock-jump|--lock-tolerance)
       return 0 ;;  # a value of the user's

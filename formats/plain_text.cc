@@ -92,6 +92,11 @@ void WritePlain(const runner::RunResult& result, std::string_view decimal_symbol
       }
       out << "Integer-boundary spur  " << spur << '\n';
     }
+    if (result.reference_path) out << "Reference path  " << *result.reference_path << '\n';
+    if (result.mash_order) {
+      out << "MASH order  " << *result.mash_order
+          << (*result.mash_order == 0 ? " (integer mode)" : "") << '\n';
+    }
     if (result.registers && result.Complete()) {
       for (const auto& [name, word] : *result.registers) {
         out << "Register " << name << "  " << word << '\n';

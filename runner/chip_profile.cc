@@ -1,5 +1,6 @@
 #include "chip_profile.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <iterator>
@@ -606,7 +607,7 @@ class ProfileReader {
     const ProfileValue* member = Member(top, "charge_pump");
     if (member == nullptr || !ok()) return;
     const std::string path = "charge_pump";
-    const Object* object = ObjectAt(*member, path, {"ma", "field", "default"});
+    const Object* object = ObjectAt(*member, path, {"ma", "settings", "field", "default"});
     if (object == nullptr) return;
     ChargePump pump;
     const ProfileValue* list = Required(*object, path, "ma");
@@ -622,6 +623,23 @@ class ProfileReader {
         return;
       }
       pump.currents_ma.push_back(*ma);
+    }
+    if (const ProfileValue* codes = Member(*object, "settings")) {
+      const auto* list = std::get_if<Array>(&codes->value);
+      for (std::size_t i = 0; list != nullptr && i < list->size(); ++i) {
+        const auto* number = std::get_if<double>(&(*list)[i].value);
+        const std::optional<std::int64_t> code = number ? AsInt64(*number) : std::nullopt;
+        if (!code || *code < 0) {
+          list = nullptr;
+          break;
+        }
+        pump.settings.push_back(*code);
+      }
+      if (list == nullptr || pump.settings.size() != pump.currents_ma.size()) {
+        Fail(Join(path, "settings"),
+             "must be a list of the field's values, one for each current of ma");
+        return;
+      }
     }
     const auto setting = Whole(*object, path, "default", 0);
     if (!setting) return;
@@ -639,7 +657,8 @@ class ProfileReader {
         Fail(Join(path, "field"), "needs a register_map");
         return;
       }
-      const auto largest = static_cast<std::int64_t>(pump.currents_ma.size() - 1);
+      std::int64_t largest = static_cast<std::int64_t>(pump.currents_ma.size() - 1);
+      for (const std::int64_t code : pump.settings) largest = std::max(largest, code);
       if (const std::string why = CheckOverride(*layout, *field, largest); !why.empty()) {
         Fail(Join(path, "field"), why);
         return;

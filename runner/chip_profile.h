@@ -106,8 +106,16 @@ struct FractionalRule {
 // by default.
 struct ChargePump {
   std::vector<double> currents_ma;
+  // The field's value for each current (empty: its place in the list, where
+  // a part's codes run 0, 1, 2, ... without gaps).
+  std::vector<std::int64_t> settings;
   std::string field;
   std::size_t default_setting = 0;
+
+  // The value the field holds for the current at `index`.
+  std::int64_t FieldValue(std::size_t index) const {
+    return settings.empty() ? static_cast<std::int64_t>(index) : settings[index];
+  }
 
   double DefaultMilliamps() const { return currents_ma[default_setting]; }
   // The setting whose current is `ma` to the 0.005 mA a data sheet's table

@@ -245,15 +245,24 @@ void AddRegisterWords(const ChipProfile& chip, const RegisterRun& run, RunResult
   std::vector<std::pair<std::string, std::int64_t>> fields = chip.register_fields;
   if (result.plan.loop && result.plan.loop->cp_setting && chip.charge_pump &&
       !chip.charge_pump->field.empty()) {
-    fields.emplace_back(chip.charge_pump->field, *result.plan.loop->cp_setting);
+    fields.emplace_back(chip.charge_pump->field,
+                        chip.charge_pump->FieldValue(
+                            static_cast<std::size_t>(*result.plan.loop->cp_setting)));
   }
-  const auto words = ComposeWords(*layout, run, fields, error);
+  RegisterRun with_current = run;
+  if (chip.charge_pump) {
+    with_current.cp_current_ma = chip.charge_pump->DefaultMilliamps();
+    if (result.plan.loop && result.plan.loop->cp_current_ma > 0) {
+      with_current.cp_current_ma = result.plan.loop->cp_current_ma;
+    }
+  }
+  const auto words = ComposeWords(*layout, with_current, fields, error);
   if (!words) {
     result.notes.push_back("Note: no register words: " + error);
     return;
   }
   NamedWords texts;
-  for (const RegisterWord& word : *words) {
+  for (const RegisterWord& word : PowerUpWrites(*layout, *words)) {
     texts.emplace_back(std::string(word.name), WordText(*layout, word.word));
   }
   result.registers = std::move(texts);

@@ -515,6 +515,9 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
     }
   } else if (frac != 0) {
     TwoLevels(c.p, c.q, rule.Mod1, rule.Mod.Min, result);
+  } else {
+    result.frac1 = 0;  // integer mode: no fraction, as FRAC is 0
+    result.frac2 = 0;
   }
   if (frac == 0) mod = 1;
   if (!SetFigures(result, found.in, found.x, c, frac, mod, fundamental ? 1 : d)) return result;
@@ -535,7 +538,7 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                                     .Exact = *result.exact, .ErrorHz = *result.error_hz,
                                     .ErrorPpb = *result.error_ppb,
                                     .TwoLevels = std::nullopt};
-    if (result.frac1) figures.TwoLevels = {{*result.frac1, *result.frac2, *result.mod2}};
+    if (result.mod2) figures.TwoLevels = {{*result.frac1, *result.frac2, *result.mod2}};
     result.report = FractionalReport(figures, decimal_symbol);
   } catch (const ArithmeticFault& fault) {
     result.fault = fault.kind();

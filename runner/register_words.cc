@@ -11,8 +11,9 @@ namespace synthfactors::runner {
 namespace {
 
 // The layouts, in name order.
-constexpr std::array<const RegisterLayout*, 3> kLayouts = {
-    &layouts::kAdf4106, &layouts::kAdf4351, &layouts::kMax2870};
+constexpr std::array<const RegisterLayout*, 5> kLayouts = {
+    &layouts::kAdf4106, &layouts::kAdf4351, &layouts::kAdf5356, &layouts::kLmx2594,
+    &layouts::kMax2870};
 
 std::uint32_t Mask(int width) { return width >= 32 ? 0xFFFFFFFFU : (1U << width) - 1; }
 
@@ -52,6 +53,8 @@ std::int64_t RunValue(const RegisterLayout& layout, std::string_view name, const
   if (name == "rf_divider_select") return layouts::Log2(run.output_divider);
   if (name == "band_select_clock_div") return band & 0xFF;
   if (name == "bs_msb") return band >> 8;
+  if (name == "ref_doubler") return run.path.doubled ? 1 : 0;
+  if (name == "ref_div2") return run.path.halved ? 1 : 0;
   return 0;
 }
 
@@ -101,7 +104,9 @@ std::optional<std::vector<RegisterWord>> ComposeWords(
     const RegisterLayout& layout, const RegisterRun& run,
     std::span<const std::pair<std::string, std::int64_t>> overrides, std::string& error) {
   std::vector<RegisterWord> words;
-  for (const RegisterName& reg : layout.registers) words.push_back({reg.name, reg.control});
+  for (const RegisterName& reg : layout.registers) {
+    words.push_back({reg.name, reg.control << layout.address_lsb});
+  }
   for (const RegisterField& field : layout.fields) {
     std::int64_t value = field.start;
     if (field.source == FieldSource::kRun) {
@@ -123,6 +128,28 @@ std::optional<std::vector<RegisterWord>> ComposeWords(
   return words;
 }
 
+std::vector<RegisterWord> PowerUpWrites(const RegisterLayout& layout,
+                                        std::span<const RegisterWord> words) {
+  if (layout.sequence == nullptr) return {words.begin(), words.end()};
+  return layout.sequence(words);
+}
+
+namespace {
+
+// The bits of a register's word that the power-up sequence changes.
+std::uint32_t SequenceBits(const RegisterLayout& layout, std::size_t reg) {
+  std::uint32_t bits = 0;
+  for (const RegisterField& field : layout.fields) {
+    if (static_cast<std::size_t>(field.reg) != reg) continue;
+    for (const std::string_view name : layout.sequence_fields) {
+      if (field.name == name) bits |= Mask(field.width) << field.lsb;
+    }
+  }
+  return bits;
+}
+
+}  // namespace
+
 DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint32_t> given,
                          double ref_mhz) {
   DecodedWords out;
@@ -138,19 +165,27 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
                           std::to_string(layout.word_bits) + " are read");
       word &= Mask(layout.word_bits);
     }
+    const std::uint32_t control = (word >> layout.address_lsb) & control_mask;
     std::optional<std::size_t> which;
     for (std::size_t i = 0; i < count; ++i) {
-      if (layout.registers[i].control == (word & control_mask)) which = i;
+      if (layout.registers[i].control == control) which = i;
     }
     for (const RegisterAlias& alias : layout.aliases) {
-      if (alias.control == (word & control_mask)) which = alias.register_index;
+      if (alias.control == control) which = alias.register_index;
     }
     if (!which) {
-      out.notes.push_back(WordText(layout, word) + " names no register (control bits " +
-                          std::to_string(word & control_mask) + ")");
+      out.notes.push_back(WordText(layout, word) + " names no register (" +
+                          (layout.address_lsb > 0 ? "address byte " : "control bits ") +
+                          std::to_string(control) + ")");
       continue;
     }
-    if (words[*which]) {
+    // A part written in a sequence (reset, then calibrate) takes one
+    // register more than once; only a change outside the sequence's own
+    // bits is a second setting. Elsewhere any repeat is one.
+    const std::uint32_t sequenced = SequenceBits(layout, *which);
+    const bool repeat_allowed = layout.sequence != nullptr && words[*which] &&
+                                (*words[*which] & ~sequenced) == (word & ~sequenced);
+    if (words[*which] && !repeat_allowed) {
       out.notes.push_back(std::string(layout.registers[*which].name) +
                           " is given twice; the last one counts");
     }
@@ -186,14 +221,26 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
   layout.read_counters(value, out);
   if (out.r && *out.r < 1) out.notes.push_back("R is 0");
   if (out.r && *out.r >= 1 && ref_mhz > 0) {
-    const double doubler = value("ref_doubler").value_or(0) != 0 ? 2.0 : 1.0;
-    const double half = value("ref_div2").value_or(0) != 0 ? 2.0 : 1.0;
-    const double comparison_mhz = ref_mhz * doubler / (static_cast<double>(*out.r) * half);
+    double comparison_mhz = 0;
+    if (out.path) {
+      const PathSetting& p = *out.path;
+      comparison_mhz = ref_mhz * (p.doubled ? 2.0 : 1.0) / static_cast<double>(p.pre) *
+                       static_cast<double>(p.mult) /
+                       (static_cast<double>(*out.r) * (p.halved ? 2.0 : 1.0));
+    } else {
+      const double doubler = value("ref_doubler").value_or(0) != 0 ? 2.0 : 1.0;
+      const double half = value("ref_div2").value_or(0) != 0 ? 2.0 : 1.0;
+      comparison_mhz = ref_mhz * doubler / (static_cast<double>(*out.r) * half);
+    }
     out.comparison_khz = comparison_mhz * 1000;
     if (out.n) {
       double n = static_cast<double>(*out.n);
-      if (!out.integer_mode && out.frac && out.mod && *out.mod > 0 && *out.frac != 0) {
-        n += static_cast<double>(*out.frac) / static_cast<double>(*out.mod);
+      if (!out.integer_mode && out.frac && out.mod && *out.mod > 0) {
+        double fraction = static_cast<double>(*out.frac);
+        if (out.frac2 && out.mod2 && *out.mod2 > 0) {
+          fraction += static_cast<double>(*out.frac2) / static_cast<double>(*out.mod2);
+        }
+        n += fraction / static_cast<double>(*out.mod);
       }
       const double loop_mhz = n * comparison_mhz;
       const int divider = out.output_divider.value_or(1);
@@ -218,6 +265,7 @@ DecodedWords DecodeWords(const RegisterLayout& layout, std::span<const std::uint
       }
     }
   }
+  if (layout.check_words != nullptr) layout.check_words(value, out, ref_mhz, out.notes);
   return out;
 }
 

@@ -5,12 +5,17 @@
 // (register_layouts/), with its sources named there; this file holds what
 // every layout does alike.
 //
-// Three layouts:
+// The layouts:
 //   - "adf4106": three 24-bit latches written INIT, R, N (the initialisation
 //     latch method); control bits 1:0 are 3, 0 and 1.
 //   - "adf4351": six 32-bit words written R5, R4, R3, R2, R1, R0; control
 //     bits 2:0 are the register's number.
 //   - "max2870": six 32-bit words written R5 ... R0, as the ADF4351's.
+//   - "adf5356": fourteen 32-bit words written R13 ... R0; control bits 3:0
+//     are the register's number.
+//   - "lmx2594": 113 24-bit words, an address byte (bit 23 0: a write) over
+//     16 data bits, written after a reset from R112 down to R0, and R0
+//     again to calibrate.
 // Where the public sources differ, the data sheet is followed: the
 // ADF4351's R5 bits 20:19 are written 11, MOD is 2 (its smallest valid
 // value) when FRAC is 0.
@@ -72,13 +77,18 @@ struct RegisterAlias {
 struct RegisterRun;
 struct DecodedWords;
 
+struct RegisterWord {
+  std::string_view name;
+  std::uint32_t word;
+};
+
 // A decoded field's value by name, where the words held it.
 using FieldLookup = std::function<std::optional<std::int64_t>(std::string_view name)>;
 
 struct RegisterLayout {
   std::string_view name;  // "adf4351"
   int word_bits;          // 24 or 32
-  int control_bits;       // 2 or 3
+  int control_bits;       // the bits that name a word's register: 2, 3, 4 or 8
   std::span<const RegisterName> registers;  // in write order
   std::span<const RegisterField> fields;
   double band_select_max_khz;  // 0: no band-select clock
@@ -98,6 +108,21 @@ struct RegisterLayout {
   // Notes on what the N divider's counter is given (MHz): a prescaler
   // asked to count beyond its limit.
   void (*check_loop)(const DecodedWords& decoded, double loop_mhz, std::vector<std::string>& notes);
+  // Where the bits that name the register lie: 0 (the lowest bits), or
+  // above the data (an address byte over 16 data bits).
+  int address_lsb = 0;
+  // The writes at power-up from each register's word (the registers in
+  // write order): empty, the words themselves; else the part's sequence,
+  // which may write a register more than once.
+  std::vector<RegisterWord> (*sequence)(std::span<const RegisterWord> words) = nullptr;
+  // The fields such a sequence changes between writes of one register: a
+  // register given more than once is noted only where its words differ
+  // elsewhere.
+  std::span<const std::string_view> sequence_fields = {};
+  // Notes on the part's own rules the decoded fields break (calibration
+  // settings that do not match the comparison frequency, ...).
+  void (*check_words)(const FieldLookup& value, const DecodedWords& decoded, double ref_mhz,
+                      std::vector<std::string>& notes) = nullptr;
 };
 
 // The layout named `name`, if the program knows it.
@@ -126,19 +151,21 @@ struct RegisterRun {
   // The reference and the VCO (MHz), exactly as far as a double holds them:
   // the calibration's settings follow from them.
   double ref_mhz = 0, vco_mhz = 0;
+  // The charge pump's current (mA): the bleed current follows it.
+  double cp_current_ma = 0;
 };
 
-struct RegisterWord {
-  std::string_view name;
-  std::uint32_t word;
-};
-
-// The words of a run in write order, each field from the run, else from
-// `overrides` (name, value), else its start value. Empty, with the reason,
-// when a run value does not fit its field.
+// Each register's word for a run, in write order, each field from the run,
+// else from `overrides` (name, value), else its start value. Empty, with
+// the reason, when a run value does not fit its field.
 std::optional<std::vector<RegisterWord>> ComposeWords(
     const RegisterLayout& layout, const RegisterRun& run,
     std::span<const std::pair<std::string, std::int64_t>> overrides, std::string& error);
+
+// The writes at power-up: the layout's sequence of those words (the words
+// themselves where it has none).
+std::vector<RegisterWord> PowerUpWrites(const RegisterLayout& layout,
+                                        std::span<const RegisterWord> words);
 
 // "0x00580005" (8 hex digits), or 6 for a 24-bit word.
 std::string WordText(const RegisterLayout& layout, std::uint32_t word);
@@ -153,6 +180,12 @@ std::string CheckOverride(const RegisterLayout& layout, std::string_view field,
 struct DecodedWords {
   std::vector<std::pair<std::string, std::uint32_t>> fields;  // by name, in layout order
   std::optional<std::int64_t> r, n, frac, mod, a, b;
+  // With two levels: FRAC2 and MOD2 (frac is FRAC1 over mod, the first
+  // modulus).
+  std::optional<std::int64_t> frac2, mod2;
+  // The reference path's settings besides R, where the words hold them.
+  std::optional<PathSetting> path;
+  std::optional<std::int64_t> mash_order;
   std::optional<std::int32_t> prescaler;
   std::optional<std::int32_t> output_divider;
   std::optional<FeedbackMode> feedback;

@@ -1,5 +1,6 @@
 #include "result_fields.h"
 
+#include "fractional_run.h"
 #include "register_words.h"
 
 #include "to_hex_text.h"
@@ -15,6 +16,10 @@ std::optional<std::string> RegisterText(double value) {
 }
 
 namespace field_read {
+
+bool WithReferencePath(const RunResult& r) {
+  return r.inputs.chip_profile && r.inputs.chip_profile->reference_path && PathPlanned(r.inputs);
+}
 
 bool HasRegister(const RunResult& r, std::string_view name) {
   if (!r.plan.registers || !r.inputs.chip_profile) return false;
@@ -35,8 +40,9 @@ FieldValue PowerUp(const RunResult& r) {
 
 FieldValue WordNamed(const RunResult& r, std::string_view name) {
   if (!r.registers) return {};
-  for (const auto& [reg, word] : *r.registers) {
-    if (reg == name) return word;
+  // The register's last write: what it holds once the words are written.
+  for (auto at = r.registers->rbegin(); at != r.registers->rend(); ++at) {
+    if (at->first == name) return at->second;
   }
   return {};
 }

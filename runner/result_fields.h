@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -115,6 +116,15 @@ inline bool WithRegisters(const RunResult& r) { return r.plan.registers; }
 inline bool WithFractional(const RunResult& r) {
   return r.inputs.chip_profile && r.inputs.chip_profile->fractional;
 }
+// A chip whose reference path is planned (every setting weighed, or one
+// asked for), whose modulator has orders, whose fraction has two levels.
+bool WithReferencePath(const RunResult& r);
+inline bool WithMashOrder(const RunResult& r) {
+  return WithFractional(r) && !r.inputs.chip_profile->fractional->MashOrders.empty();
+}
+inline bool WithTwoLevels(const RunResult& r) {
+  return WithFractional(r) && r.inputs.chip_profile->fractional->Mod1 > 0;
+}
 // How the chip's words are written at power-up, with its words.
 FieldValue PowerUp(const RunResult& r);
 // One sweep column per register word, named after its register.
@@ -134,7 +144,7 @@ FieldValue LoopFigure(const RunResult& r, Figure figure) {
 
 }  // namespace field_read
 
-inline constexpr std::array<ResultField, 59> kResultFields = {{
+inline constexpr std::array<ResultField, 64> kBaseResultFields = {{
     {"rf_out", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.rf_out); }},
     {"mult", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.mult); }},
     {"ref", FieldKind::kText, [](const RunResult& r) { return field_read::Text(r.inputs.ref); }},
@@ -201,6 +211,18 @@ inline constexpr std::array<ResultField, 59> kResultFields = {{
     {"spur_offset_khz", FieldKind::kNumber,
      [](const RunResult& r) { return field_read::Maybe(r.spur_offset_khz); },
      field_read::WithFractional},
+    {"reference_path", FieldKind::kText,
+     [](const RunResult& r) { return field_read::Maybe(r.reference_path); },
+     field_read::WithReferencePath},
+    {"mash_order", FieldKind::kWhole,
+     [](const RunResult& r) { return field_read::Whole(r.mash_order); },
+     field_read::WithMashOrder},
+    {"frac1", FieldKind::kWhole, [](const RunResult& r) { return field_read::Whole(r.frac1); },
+     field_read::WithTwoLevels},
+    {"frac2", FieldKind::kWhole, [](const RunResult& r) { return field_read::Whole(r.frac2); },
+     field_read::WithTwoLevels},
+    {"mod2", FieldKind::kWhole, [](const RunResult& r) { return field_read::Whole(r.mod2); },
+     field_read::WithTwoLevels},
     {"notes", FieldKind::kTexts, [](const RunResult& r) -> FieldValue { return r.notes; },
      [](const RunResult& r) { return r.inputs.chip.has_value(); }},
     {"registers", FieldKind::kWords,
@@ -282,6 +304,50 @@ inline constexpr std::array<ResultField, 59> kResultFields = {{
      [](const RunResult& r) { return r.plan.alternatives > 0; }},
 }};
 
+namespace field_read {
+
+// The words of the longer layouts above R5, "R112" down to "R6": one sweep
+// column each, before R5 (a layout writes its registers from the highest).
+inline constexpr std::size_t kHighWords = 107;
+struct WordName {
+  char text[5];
+};
+constexpr std::array<WordName, kHighWords> HighWordNames() {
+  std::array<WordName, kHighWords> names{};
+  for (std::size_t i = 0; i < kHighWords; ++i) {
+    const std::size_t number = 112 - i;
+    std::size_t at = 0;
+    names[i].text[at++] = 'R';
+    if (number >= 100) names[i].text[at++] = static_cast<char>('0' + number / 100);
+    if (number >= 10) names[i].text[at++] = static_cast<char>('0' + number / 10 % 10);
+    names[i].text[at] = static_cast<char>('0' + number % 10);
+  }
+  return names;
+}
+inline constexpr std::array<WordName, kHighWords> kHighWordNames = HighWordNames();
+
+template <std::size_t I>
+constexpr ResultField HighWordColumn() {
+  return {std::string_view(kHighWordNames[I].text), FieldKind::kText,
+          [](const RunResult& r) { return WordNamed(r, kHighWordNames[I].text); },
+          [](const RunResult& r) { return HasRegister(r, kHighWordNames[I].text); }, false};
+}
+
+template <std::size_t... I>
+constexpr std::array<ResultField, kBaseResultFields.size() + sizeof...(I)> WithHighWords(
+    std::index_sequence<I...>) {
+  std::array<ResultField, kBaseResultFields.size() + sizeof...(I)> fields = {};
+  for (std::size_t i = 0; i < kBaseResultFields.size(); ++i) fields[i] = kBaseResultFields[i];
+  const std::array<ResultField, sizeof...(I)> words = {HighWordColumn<I>()...};
+  for (std::size_t i = 0; i < words.size(); ++i) fields[kBaseResultFields.size() + i] = words[i];
+  return fields;
+}
+
+}  // namespace field_read
+
+inline constexpr auto kResultFields =
+    field_read::WithHighWords(std::make_index_sequence<field_read::kHighWords>());
+
 constexpr std::size_t FieldIndex(std::string_view name) {
   for (std::size_t i = 0; i < kResultFields.size(); ++i) {
     if (kResultFields[i].name == name) return i;
@@ -292,7 +358,7 @@ constexpr std::size_t FieldIndex(std::string_view name) {
 // The phase noise only with a figure of merit, the counters with a
 // dual-modulus chip, the divider and VCO with a chip, the words (in write
 // order) with --registers.
-inline constexpr std::array<std::size_t, 41> kSweepColumns = {
+inline constexpr std::array<std::size_t, 46> kBaseSweepColumns = {
     FieldIndex("rf_out"),   FieldIndex("rf_source"),      FieldIndex("r"),
     FieldIndex("n"),        FieldIndex("r_hex"),          FieldIndex("n_hex"),
     FieldIndex("comparison_khz"), FieldIndex("error_hz"), FieldIndex("error_ppb"),
@@ -300,11 +366,30 @@ inline constexpr std::array<std::size_t, 41> kSweepColumns = {
     FieldIndex("prescaler"), FieldIndex("b"),             FieldIndex("a"),
     FieldIndex("output_divider"), FieldIndex("vco_mhz"),  FieldIndex("feedback"),
     FieldIndex("mode"), FieldIndex("frac"), FieldIndex("mod"), FieldIndex("spur_offset_khz"),
+    FieldIndex("reference_path"), FieldIndex("mash_order"), FieldIndex("frac1"),
+    FieldIndex("frac2"), FieldIndex("mod2"),
     FieldIndex("R5"), FieldIndex("R4"), FieldIndex("R3"), FieldIndex("R2"), FieldIndex("R1"),
     FieldIndex("R0"), FieldIndex("INIT"), FieldIndex("R"), FieldIndex("N"),
     FieldIndex("c1_f"), FieldIndex("c2_f"), FieldIndex("c3_f"), FieldIndex("r2_ohm"),
     FieldIndex("r3_ohm"), FieldIndex("loop_bandwidth_hz"), FieldIndex("phase_margin_deg"),
     FieldIndex("phase_error_deg"), FieldIndex("jitter_fs"), FieldIndex("lock_time_us")};
+
+constexpr std::array<std::size_t, kBaseSweepColumns.size() + field_read::kHighWords>
+SweepColumnsWithHighWords() {
+  std::array<std::size_t, kBaseSweepColumns.size() + field_read::kHighWords> columns = {};
+  std::size_t at = 0;
+  for (const std::size_t column : kBaseSweepColumns) {
+    if (column == FieldIndex("R5")) {
+      for (std::size_t k = 0; k < field_read::kHighWords; ++k) {
+        columns[at++] = kBaseResultFields.size() + k;
+      }
+    }
+    columns[at++] = column;
+  }
+  return columns;
+}
+
+inline constexpr auto kSweepColumns = SweepColumnsWithHighWords();
 
 // Whether a sweep column is there for a run (in_object aside).
 inline bool IsSweepColumn(const ResultField& field, const RunResult& result) {

@@ -130,7 +130,7 @@ TEST(ChipProfile, EachFaultNamesTheFileAndTheMember) {
     EXPECT_NE(std::string::npos, r.err.find(problem)) << r.err;
   }
   EXPECT_NE(std::string::npos, Cli({"--rf-out", "1", "--chip", "nothing"}).err.find(
-                                   "not a shipped profile (adf4106, adf4351-int, adf4351, max2870-int, max2870)"));
+                                   "not a shipped profile (adf4106, adf4351-int, adf4351, adf5356, lmx2594, max2870-int, max2870)"));
   // A batch line naming a device reads nothing from it: not the batch's
   // own input, and not a pipe that never ends.
   const ProcessResult batch = child_process::RunProcess(

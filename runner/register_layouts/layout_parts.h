@@ -51,6 +51,8 @@ inline std::string PrescalerName(std::int64_t p) {
 
 extern const RegisterLayout kAdf4106;
 extern const RegisterLayout kAdf4351;
+extern const RegisterLayout kAdf5356;
+extern const RegisterLayout kLmx2594;
 extern const RegisterLayout kMax2870;
 
 }  // namespace synthfactors::runner::layouts

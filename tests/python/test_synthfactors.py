@@ -247,7 +247,7 @@ def test_every_function_has_a_signature():
 
 def test_chips_lists_the_shipped_profiles():
     names = [chip["name"] for chip in synthfactors.chips()]
-    assert names == ["adf4106", "adf4351-int", "adf4351", "max2870-int", "max2870"]
+    assert names == ["adf4106", "adf4351-int", "adf4351", "adf5356", "lmx2594", "max2870-int", "max2870"]
     assert all(chip["source"] for chip in synthfactors.chips())
     with pytest.raises(ValueError, match="not a shipped profile"):
         synthfactors.run(1000, chip="nothing")
