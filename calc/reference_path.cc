@@ -111,11 +111,16 @@ PathChoice PathConfig::Split(std::int64_t r) const {
     choice.setting.pre = 1;
     return choice;
   }
-  for (std::int64_t pre = std::max<std::int64_t>(2, (r + r_max - 1) / r_max); pre <= pre_max;
-       ++pre) {
-    if (r % pre == 0 && r_fits(r / pre, pre)) {
+  // The smallest pre-divider is the largest part left to R: try R's parts
+  // downwards (at most R's range, where trying each pre-divider would take
+  // up to its whole range for every R).
+  for (std::int64_t part = std::min(r_max, r / 2); part >= 1; --part) {
+    if (r % part != 0) continue;
+    const std::int64_t pre = r / part;
+    if (pre > pre_max) break;  // smaller parts need larger pre-dividers
+    if (r_fits(part, pre)) {
       choice.setting.pre = pre;
-      choice.r = r / pre;
+      choice.r = part;
       return choice;
     }
   }

@@ -23,6 +23,8 @@ complete -c synthfactors-cli -l registers -d 'With --chip: write the register wo
 complete -c synthfactors-cli -l tolerance -r -d 'With a fractional-N chip: the output error allowed, Hz'
 complete -c synthfactors-cli -l spur-clear -r -d 'With a fractional-N chip: the least spur offset, kHz'
 complete -c synthfactors-cli -l prefer -r -a 'spur noise' -d 'With a fractional-N chip: what weighs after being on frequency'
+complete -c synthfactors-cli -l ref-path -r -a 'auto' -d 'With a chip that has a reference path: auto or a setting of each stage'
+complete -c synthfactors-cli -l mash-order -r -a '1 2 3 4' -d 'With a chip whose modulator has orders: the order'
 complete -c synthfactors-cli -l loop-bandwidth -r -d 'Design a passive loop filter for this bandwidth, kHz'
 complete -c synthfactors-cli -l phase-margin -r -d 'With --loop-bandwidth: the phase margin, degrees'
 complete -c synthfactors-cli -l filter-order -r -a '2 3' -d 'With --loop-bandwidth: the filter order'

@@ -75,7 +75,7 @@ std::optional<std::string> InputMemberText(const runner::InputField& field, cons
   const bool numbers =
       field.kind != InputKind::kCounterRange && field.kind != InputKind::kChip &&
       field.kind != InputKind::kParts && field.kind != InputKind::kNoisePoints &&
-      field.kind != InputKind::kHertzBand &&
+      field.kind != InputKind::kHertzBand && field.kind != InputKind::kPathText &&
       (field.kind != InputKind::kChoice || field.input == runner::Input::kFilterOrder);
   switch (value.type()) {
     case Json::value_t::string:
@@ -99,6 +99,7 @@ std::optional<std::string> InputMemberText(const runner::InputField& field, cons
            : field.kind == InputKind::kParts        ? "a string such as \"6.58n,85.6n,2.58k\""
            : field.kind == InputKind::kNoisePoints  ? "a string such as \"1000:-80,100000:-125\""
            : field.kind == InputKind::kHertzBand    ? "a string such as \"1000:10000000\""
+           : field.kind == InputKind::kPathText     ? "a string such as \"x2/1/x1/R\""
            : field.kind == InputKind::kChoice
                ? "a string such as \"" + std::string(runner::ChoicesOf(field.input).back()) + "\""
                                                     : "a string or a number");

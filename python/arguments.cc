@@ -255,6 +255,11 @@ std::optional<std::string> PrescalerText(const py::object& value) {
   return IntegerText(value, "prescaler");
 }
 
+std::optional<std::string> OrderText(const py::object& value) {
+  if (value.is_none()) return std::nullopt;
+  return IntegerText(value, "mash_order");
+}
+
 std::optional<std::string> AlternativesText(const py::object& value) {
   std::string text = IntegerText(value, "alternatives");
   if (text == "0") return std::nullopt;

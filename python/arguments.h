@@ -61,6 +61,8 @@ std::optional<std::string> ChipName(const py::object& value);
 
 // The prescaler P asked for: an int as its digits; None for the smallest.
 std::optional<std::string> PrescalerText(const py::object& value);
+// A modulator's order (mash_order): an int, or None.
+std::optional<std::string> OrderText(const py::object& value);
 
 // The number of alternatives, an int; 0 for none.
 std::optional<std::string> AlternativesText(const py::object& value);

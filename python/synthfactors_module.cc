@@ -60,6 +60,16 @@ struct CallTexts {
     Choice(runner::Input::kFeedback, feedback);
     if (Flag(registers, "registers")) texts.Flag(runner::Input::kRegisters) = true;
   }
+  // A reference path's text (a str) and a modulator's order (an int).
+  void Path(const py::object& ref_path, const py::object& mash_order) {
+    if (!ref_path.is_none()) {
+      if (!PyUnicode_Check(ref_path.ptr())) {
+        throw py::type_error("ref_path must be a str such as \"auto\" or \"x2/1/x1/R\"");
+      }
+      texts[runner::Input::kRefPath] = InputText(ref_path, "ref_path");
+    }
+    texts[runner::Input::kMashOrder] = OrderText(mash_order);
+  }
   // One of an input's words ("fundamental" or "divided"), or None.
   void Choice(runner::Input input, const py::object& word) {
     if (word.is_none()) return;
@@ -228,6 +238,7 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
              const py::object& offset, const py::object& feedback,
              const py::object& registers, const py::object& tolerance,
              const py::object& spur_clear, const py::object& prefer,
+             const py::object& ref_path, const py::object& mash_order,
              const py::object& loop_bandwidth, const py::object& phase_margin,
              const py::object& filter_order, const py::object& gamma, const py::object& t31,
              const py::object& filter, const py::object& cp_current, const py::object& kvco,
@@ -247,6 +258,7 @@ py::dict Run(const py::object& rf_out, const py::object& mult, const py::object&
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   call.Choice(runner::Input::kPrefer, prefer);
+  call.Path(ref_path, mash_order);
   call.Loop(loop_bandwidth, phase_margin, filter_order, gamma, t31, filter, cp_current, kvco,
             vco_noise, ref_noise, noise_offsets, jitter_band, lock_jump, lock_tolerance);
   const RunResult result = RunChecked(call, decimal_symbol);
@@ -288,7 +300,9 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
                const py::object& flicker, const py::object& offset,
                const py::object& feedback, const py::object& registers,
                const py::object& tolerance, const py::object& spur_clear,
-               const py::object& prefer, const py::object& loop_bandwidth, const py::object& phase_margin,
+               const py::object& prefer, const py::object& ref_path,
+               const py::object& mash_order, const py::object& loop_bandwidth,
+               const py::object& phase_margin,
                const py::object& filter_order, const py::object& gamma, const py::object& t31,
                const py::object& filter, const py::object& cp_current, const py::object& kvco,
                const py::object& vco_noise, const py::object& ref_noise,
@@ -305,6 +319,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   call.Choice(runner::Input::kPrefer, prefer);
+  call.Path(ref_path, mash_order);
   call.Loop(loop_bandwidth, phase_margin, filter_order, gamma, t31, filter, cp_current, kvco,
             vco_noise, ref_noise, noise_offsets, jitter_band, lock_jump, lock_tolerance);
   const bool one_r = Flag(common_r, "common_r");
@@ -369,7 +384,9 @@ py::dict NoiseCurve(const py::object& rf_out, const py::object& mult, const py::
                     const py::object& prescaler, const py::object& flicker,
                     const py::object& offset, const py::object& feedback,
                     const py::object& tolerance, const py::object& spur_clear,
-                    const py::object& prefer, const py::object& loop_bandwidth, const py::object& phase_margin,
+                    const py::object& prefer, const py::object& ref_path,
+               const py::object& mash_order, const py::object& loop_bandwidth,
+               const py::object& phase_margin,
                     const py::object& filter_order, const py::object& gamma, const py::object& t31,
                     const py::object& filter, const py::object& cp_current, const py::object& kvco,
                     const py::object& vco_noise, const py::object& ref_noise,
@@ -390,6 +407,7 @@ py::dict NoiseCurve(const py::object& rf_out, const py::object& mult, const py::
   call.texts[runner::Input::kTolerance] = NumberText(tolerance, "tolerance");
   call.texts[runner::Input::kSpurClear] = NumberText(spur_clear, "spur_clear");
   call.Choice(runner::Input::kPrefer, prefer);
+  call.Path(ref_path, mash_order);
   call.Loop(loop_bandwidth, phase_margin, filter_order, gamma, t31, filter, cp_current, kvco,
             vco_noise, ref_noise, noise_offsets, jitter_band, lock_jump, lock_tolerance);
   if (!call.texts[runner::Input::kLoopBandwidth] && !call.texts[runner::Input::kFilter]) {
@@ -544,7 +562,8 @@ const std::vector<Parameter> kRunParameters = Joined(
      {"alternatives", "0"}, Keyed(Input::kFom), {"decimal_symbol", "'.'"}, Keyed(Input::kChip),
      Keyed(Input::kPrescaler), Keyed(Input::kFlicker), Keyed(Input::kOffset),
      Keyed(Input::kFeedback), {"registers", "False"}, Keyed(Input::kTolerance),
-     Keyed(Input::kSpurClear), Keyed(Input::kPrefer)},
+     Keyed(Input::kSpurClear), Keyed(Input::kPrefer), Keyed(Input::kRefPath),
+     Keyed(Input::kMashOrder)},
     LoopParameters());
 const std::vector<Parameter> kSweepParameters = Joined(
     {{"start", ""}, {"stop", ""}, {"step", ""}, Keyed(Input::kMult), Keyed(Input::kRef),
@@ -552,7 +571,8 @@ const std::vector<Parameter> kSweepParameters = Joined(
      Keyed(Input::kNRange), {"common_r", "False"}, {"decimal_symbol", "'.'"},
      Keyed(Input::kChip), Keyed(Input::kPrescaler), Keyed(Input::kFom), Keyed(Input::kFlicker),
      Keyed(Input::kOffset), Keyed(Input::kFeedback), {"registers", "False"},
-     Keyed(Input::kTolerance), Keyed(Input::kSpurClear), Keyed(Input::kPrefer)},
+     Keyed(Input::kTolerance), Keyed(Input::kSpurClear), Keyed(Input::kPrefer),
+     Keyed(Input::kRefPath), Keyed(Input::kMashOrder)},
     LoopParameters());
 const std::vector<Parameter> kNoiseCurveParameters = Joined(
     {{"rf_out", ""}, Keyed(Input::kMult), Keyed(Input::kRef), Keyed(Input::kMinFc),
@@ -560,7 +580,7 @@ const std::vector<Parameter> kNoiseCurveParameters = Joined(
      Keyed(Input::kNRange), Keyed(Input::kFom), {"decimal_symbol", "'.'"}, Keyed(Input::kChip),
      Keyed(Input::kPrescaler), Keyed(Input::kFlicker), Keyed(Input::kOffset),
      Keyed(Input::kFeedback), Keyed(Input::kTolerance), Keyed(Input::kSpurClear),
-     Keyed(Input::kPrefer)},
+     Keyed(Input::kPrefer), Keyed(Input::kRefPath), Keyed(Input::kMashOrder)},
     LoopParameters());
 
 // The table of inputs, for notebooks and for the tests that keep the
@@ -679,7 +699,8 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kChip), Keyword(Input::kPrescaler), Keyword(Input::kFlicker),
              Keyword(Input::kOffset), Keyword(Input::kFeedback),
              py::arg("registers") = false, Keyword(Input::kTolerance), Keyword(Input::kSpurClear),
-             Keyword(Input::kPrefer), Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
+             Keyword(Input::kPrefer), Keyword(Input::kRefPath), Keyword(Input::kMashOrder),
+             Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
              Keyword(Input::kFilterOrder), Keyword(Input::kGamma), Keyword(Input::kT31),
              Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
              Keyword(Input::kVcoNoise), Keyword(Input::kRefNoise), Keyword(Input::kNoiseOffsets),
@@ -693,6 +714,7 @@ PYBIND11_MODULE(synthfactors, module) {
              Keyword(Input::kFom), Keyword(Input::kFlicker), Keyword(Input::kOffset),
              Keyword(Input::kFeedback), py::arg("registers") = false,
              Keyword(Input::kTolerance), Keyword(Input::kSpurClear), Keyword(Input::kPrefer),
+             Keyword(Input::kRefPath), Keyword(Input::kMashOrder),
              Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
              Keyword(Input::kFilterOrder), Keyword(Input::kGamma), Keyword(Input::kT31),
              Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),
@@ -707,6 +729,7 @@ PYBIND11_MODULE(synthfactors, module) {
              py::arg("decimal_symbol") = ".", Keyword(Input::kChip), Keyword(Input::kPrescaler),
              Keyword(Input::kFlicker), Keyword(Input::kOffset), Keyword(Input::kFeedback),
              Keyword(Input::kTolerance), Keyword(Input::kSpurClear), Keyword(Input::kPrefer),
+             Keyword(Input::kRefPath), Keyword(Input::kMashOrder),
              Keyword(Input::kLoopBandwidth), Keyword(Input::kPhaseMargin),
              Keyword(Input::kFilterOrder), Keyword(Input::kGamma), Keyword(Input::kT31),
              Keyword(Input::kFilter), Keyword(Input::kCpCurrent), Keyword(Input::kKvco),

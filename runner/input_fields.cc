@@ -298,6 +298,8 @@ class Reader {
       }
     }
     ReadPreference();
+    ReadReferencePath();
+    ReadMashOrder();
     if (const std::optional<bool>& flag = texts_.Flag(Input::kRegisters)) {
       if (*flag && (chip == nullptr || chip->register_map.empty())) {
         if (!HasFault(Input::kChip)) {
@@ -334,6 +336,61 @@ class Reader {
     } else {
       checked_.plan.prefer = *preference;
     }
+  }
+
+  // --ref-path: "auto" or a setting of each of the chip's stages. Whether
+  // a fixed setting suits the reference is the run's to say: it knows
+  // the reference exactly.
+  void ReadReferencePath() {
+    const auto& text = Given(Input::kRefPath);
+    if (!text) return;
+    const ChipProfile* chip = checked_.inputs.chip_profile.get();
+    if (chip == nullptr || !chip->reference_path) {
+      if (!HasFault(Input::kChip)) {
+        Fault(Input::kRefPath, Name(Input::kRefPath) + " needs a chip with a reference path (" +
+                                   Name(Input::kChip) + ", such as lmx2594 or adf5356)");
+      }
+      return;
+    }
+    if (!chip->fractional) {
+      Fault(Input::kRefPath, Name(Input::kRefPath) + " needs a fractional-N chip (" +
+                                 Name(Input::kChip) + ", such as lmx2594 or adf5356)");
+      return;
+    }
+    std::string error;
+    std::optional<PathRequest> request = ReadPathText(*chip->reference_path, *text, error);
+    if (!request) {
+      Fault(Input::kRefPath, Name(Input::kRefPath) + ": " + CutShort(error, 200));
+      return;
+    }
+    checked_.inputs.path_request = std::move(request);
+    checked_.inputs.ref_path = *text;
+  }
+
+  // --mash-order: one of the chip's fractional orders.
+  void ReadMashOrder() {
+    const auto& text = Given(Input::kMashOrder);
+    if (!text) return;
+    const ChipProfile* chip = checked_.inputs.chip_profile.get();
+    if (chip == nullptr || !chip->fractional || chip->fractional->MashOrders.size() < 2) {
+      if (!HasFault(Input::kChip)) {
+        Fault(Input::kMashOrder, Name(Input::kMashOrder) +
+                                     " needs a chip whose modulator has orders (" +
+                                     Name(Input::kChip) + ", such as lmx2594)");
+      }
+      return;
+    }
+    const std::int64_t highest = chip->fractional->MashOrders.back().Order;
+    std::int64_t order = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), order);
+    if (error != std::errc() || end != text->data() + text->size() || order < 1 ||
+        order > highest) {
+      Fault(Input::kMashOrder, Name(Input::kMashOrder) + " takes an order of the " + chip->name +
+                                   "'s modulator, 1 to " + std::to_string(highest) + ", not \"" +
+                                   CutShort(*text, 40) + "\"");
+      return;
+    }
+    checked_.inputs.mash_order = order;
   }
 
   // The loop: a filter designed for a bandwidth or built parts, its gain

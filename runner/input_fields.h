@@ -54,6 +54,7 @@ enum class Input {
   kChip, kPrescaler,                    // a chip profile and its P
   kFeedback, kRegisters,                // the chip's output divider and words
   kTolerance, kSpurClear, kPrefer,      // fractional-N choice
+  kRefPath, kMashOrder,                 // the reference path and modulator
   kLoopBandwidth, kPhaseMargin, kFilterOrder, kGamma, kT31,  // a designed loop filter
   kFilter,                                                 // or built parts
   kCpCurrent, kKvco,                                       // the loop's gain
@@ -77,6 +78,8 @@ enum class InputKind {
   kNoisePoints,   // "OFFSET:DBC,..."
   kHertzList,     // "HZ,..."
   kHertzBand,     // "FROM:TO"
+  kPathText,      // a reference path: "auto" or "x2/1/x1/R"
+  kOrder,         // a modulator's order, a whole number
 };
 
 // The modes an input applies to, as bits.
@@ -160,6 +163,14 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
      "furthest from the carrier (spur, the default) or, with a figure of merit, the lowest "
      "in-band noise (noise)",
      "", "", InputKind::kChoice, kEveryRun},
+    {Input::kRefPath, "ref_path", "--ref-path", "PATH",
+     "With a chip that has a reference path: auto (every setting weighed) or one setting of "
+     "each stage, such as x2/1/x1/R (R chosen) or x1/2/x5/1 (default: the chip's)",
+     "", "", InputKind::kPathText, kSingleRun | kBatchRun | kSweepRun},
+    {Input::kMashOrder, "mash_order", "--mash-order", "ORDER",
+     "With a chip whose modulator has orders: the order of a fractional setting (default: the "
+     "lowest that reaches the channel)",
+     "", "", InputKind::kOrder, kSingleRun | kBatchRun | kSweepRun},
     {Input::kLoopBandwidth, "loop_bandwidth", "--loop-bandwidth", "KHZ",
      "Design a passive loop filter for this open-loop bandwidth, kHz, and report its noise, "
      "jitter and phase margin (with --cp-current and --kvco, or a chip's)",

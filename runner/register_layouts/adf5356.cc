@@ -193,11 +193,11 @@ void CheckWords(const FieldLookup& value, const DecodedWords& decoded, double,
     if (given && wanted && *given < *wanted) {
       notes.push_back(std::string(field) + " is " + std::to_string(*given) + ", below the " +
                       std::to_string(*wanted) + " a comparison of " +
-                      ShortestText(*decoded.comparison_khz) + " kHz asks");
+                      FigureText(*decoded.comparison_khz) + " kHz asks");
     }
   }
   if (*decoded.comparison_khz > 75000 && value("autocal").value_or(0) != 0) {
-    notes.push_back("the comparison " + ShortestText(*decoded.comparison_khz) +
+    notes.push_back("the comparison " + FigureText(*decoded.comparison_khz) +
                     " kHz is above the 75 MHz the VCO calibration runs at: calibrate with R "
                     "doubled first, then write R4, R2, R1 and R0 for this comparison");
   }

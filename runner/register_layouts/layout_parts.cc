@@ -1,6 +1,15 @@
 #include "layout_parts.h"
 
+#include <cmath>
+
+#include "number_text.h"
+
 namespace synthfactors::runner::layouts {
+
+std::string FigureText(double value) {
+  if (value == std::floor(value) && std::fabs(value) < 1e15) return WholeText(value);
+  return ShortestText(value);
+}
 
 void ReadFractionalCounters(const FieldLookup& value, DecodedWords& out, int largest_divider) {
   out.n = value("int");

@@ -44,6 +44,10 @@ inline std::int64_t InIntegerMode(const RegisterRun& run) { return run.frac == 0
 // FRAC is 0.
 void ReadFractionalCounters(const FieldLookup& value, DecodedWords& out, int largest_divider);
 
+// A figure in a note: a whole number with all its digits (122880, not
+// 1.2288e+05), else its shortest text.
+std::string FigureText(double value);
+
 // "P/P+1".
 inline std::string PrescalerName(std::int64_t p) {
   return std::to_string(p) + "/" + std::to_string(p + 1);

@@ -367,7 +367,7 @@ void CheckWords(const FieldLookup& value, const DecodedWords& decoded, double re
     }
   };
   if (decoded.comparison_khz) {
-    const std::string at = "a comparison of " + ShortestText(*decoded.comparison_khz) + " kHz";
+    const std::string at = "a comparison of " + FigureText(*decoded.comparison_khz) + " kHz";
     expect("fcal_hpfd_adj", HighPfdAdjust(*decoded.comparison_khz), at);
     expect("fcal_lpfd_adj", LowPfdAdjust(*decoded.comparison_khz), at);
   }
@@ -375,7 +375,7 @@ void CheckWords(const FieldLookup& value, const DecodedWords& decoded, double re
     const auto given = value("cal_clk_div");
     if (given && ref_mhz / static_cast<double>(1 << std::min<std::int64_t>(*given, 3)) > 200) {
       notes.push_back("cal_clk_div " + std::to_string(*given) + " leaves the calibration clock at " +
-                      ShortestText(ref_mhz / static_cast<double>(1 << std::min<std::int64_t>(*given, 3))) +
+                      FigureText(ref_mhz / static_cast<double>(1 << std::min<std::int64_t>(*given, 3))) +
                       " MHz, above 200 MHz");
     }
   }
