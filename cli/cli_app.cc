@@ -16,6 +16,7 @@
 #include "common_r_writer.h"
 #include "decimal_symbol.h"
 #include "decoded_words.h"
+#include "register_file.h"
 #include "design_file.h"
 #include "file_access.h"
 #include "input_fields.h"
@@ -59,6 +60,7 @@ struct Request {
   std::optional<std::string> plan_file;  // a design to run
   std::optional<std::string> decode;  // the chip whose words are read back
   std::vector<std::string> words;
+  std::optional<std::string> register_file;  // where the words go, one a line
 };
 
 // The request once checked: every value read.
@@ -66,6 +68,7 @@ struct CheckedRequest {
   runner::RunInputs inputs;
   runner::PlanOptions plan;
   std::optional<runner::SweepRange> sweep;
+  std::optional<std::string> register_file;
 };
 
 // The options, read into `request`: the inputs from the table of inputs,
@@ -108,7 +111,9 @@ class Options {
   CLI::Option* plan_option_ = nullptr;
   CLI::Option* decode_option_ = nullptr;
   CLI::Option* words_option_ = nullptr;
+  CLI::Option* register_file_option_ = nullptr;
   std::string decode_;
+  std::string register_file_;
   std::string sweep_;
   std::string plan_file_;
 };
@@ -157,8 +162,14 @@ void Options::Declare() {
                                    "name or file) given after the options, with --ref")
                        ->type_name("CHIP");
   words_option_ = app_.add_option("words", request_.words,
-                                  "With --decode: the words, in hexadecimal (0x00580005)")
+                                  "With --decode: the words, in hexadecimal (0x00580005), or "
+                                  "@FILE for the words of a register file")
                       ->type_name("WORD");
+  register_file_option_ =
+      app_.add_option("--register-file", register_file_,
+                      "With --registers: also write the words to FILE, one register a line "
+                      "in write order, as the parts' evaluation software loads them")
+          ->type_name("FILE");
   app_.set_version_flag("--version", "synthfactors-cli " SYNTHFACTORS_VERSION);
   for (const runner::InputField& field : runner::kInputFields) {
     CLI::Option* option = inputs_[static_cast<std::size_t>(field.input)];
@@ -166,6 +177,8 @@ void Options::Declare() {
     plan_option_->excludes(option);
     if ((field.modes & runner::kSweepRun) == 0) sweep_option_->excludes(option);
   }
+  register_file_option_->needs(inputs_[static_cast<std::size_t>(runner::Input::kRegisters)]);
+  register_file_option_->excludes(batch, sweep_option_, plan_option_, decode_option_);
   batch->excludes(sweep_option_, common_r);
   plan_option_->excludes(batch, sweep_option_, common_r, list_chips);
   common_r->needs(sweep_option_);
@@ -258,6 +271,7 @@ void Options::Parse(std::vector<std::string> words) {
   if (sweep_option_->count() > 0) request_.sweep = sweep_;
   if (plan_option_->count() > 0) request_.plan_file = plan_file_;
   if (decode_option_->count() > 0) request_.decode = decode_;
+  if (register_file_option_->count() > 0) request_.register_file = register_file_;
 }
 
 // Reads every value of the request; false, with every fault (one a line),
@@ -278,6 +292,7 @@ bool Check(const Request& request, CheckedRequest& checked, std::string& error) 
   auto& inputs = std::get<runner::CheckedInputs>(read);
   checked.inputs = std::move(inputs.inputs);
   checked.plan = inputs.plan;
+  checked.register_file = request.register_file;
   return true;
 }
 
@@ -349,6 +364,12 @@ int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostrea
   if (!ref) return UsageError(err, error);
   std::vector<std::uint32_t> words;
   for (const std::string& text : request.words) {
+    if (text.starts_with('@')) {
+      const auto read = formats::ReadRegisterFile(text.substr(1), error);
+      if (!read) return UsageError(err, "--decode: " + error);
+      words.insert(words.end(), read->begin(), read->end());
+      continue;
+    }
     const auto word = formats::ParseWord(text);
     if (!word) {
       return UsageError(err, "--decode takes words in hexadecimal such as 0x00580005, not \"" +
@@ -382,9 +403,27 @@ int RunSingle(const CheckedRequest& request, const std::string& decimal_symbol, 
     WritePlain(result, decimal_symbol, out);
   }
   FlushOrThrow(out);
-  if (result.Complete()) return kExitComplete;
-  err << "synthfactors-cli: " << result.message << '\n';
-  return kExitIncomplete;
+  if (!result.Complete()) {
+    err << "synthfactors-cli: " << result.message << '\n';
+    if (request.register_file) err << "synthfactors-cli: no register file written\n";
+    return kExitIncomplete;
+  }
+  if (request.register_file) {
+    const runner::RegisterLayout* layout =
+        runner::LayoutNamed(request.inputs.chip_profile->register_map);
+    const std::string text =
+        result.registers ? formats::RegisterFileText(*layout, *result.registers) : "";
+    if (text.empty()) {
+      err << "synthfactors-cli: no register file written: the run has no words\n";
+      return kExitIncomplete;
+    }
+    if (const std::string error = formats::WriteRegisterFile(*request.register_file, text);
+        !error.empty()) {
+      err << "synthfactors-cli: " << error << '\n';
+      return kExitWriteFailed;
+    }
+  }
+  return kExitComplete;
 }
 
 // A long run watched: progress on the terminal, and Ctrl+C stops it after

@@ -23,7 +23,7 @@ _synthfactors_cli() {
     --mash-order)
       mapfile -t COMPREPLY < <(compgen -W "1 2 3 4" -- "$cur")
       return 0 ;;
-    --plan)
+    --plan|--register-file)
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -f -- "$typed")
       return 0 ;;
@@ -36,7 +36,7 @@ _synthfactors_cli() {
       return 0 ;;  # a value of the user's
   esac
   if [[ "$cur" == -* || -z "$cur" ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --ref-path --mash-order --loop-bandwidth --phase-margin --filter-order --gamma --t31 --filter --cp-current --kvco --vco-noise --ref-noise --noise-offsets --jitter-band --lock-jump --lock-tolerance --list-chips --decode --help --version" -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W "--rf-out --mult --ref --min-fc --max-fc --json --batch --sweep --r-range --n-range --alternatives --fom --flicker --offset --common-r --plan --chip --prescaler --feedback --registers --tolerance --spur-clear --prefer --ref-path --mash-order --loop-bandwidth --phase-margin --filter-order --gamma --t31 --filter --cp-current --kvco --vco-noise --ref-noise --noise-offsets --jitter-band --lock-jump --lock-tolerance --list-chips --decode --register-file --help --version" -- "$cur")
   fi
 }
 complete -F _synthfactors_cli synthfactors-cli

@@ -40,6 +40,7 @@ complete -c synthfactors-cli -l jitter-band -r -d 'With a loop: the jitter band 
 complete -c synthfactors-cli -l lock-jump -r -d 'With a loop: the lock time after this step, MHz'
 complete -c synthfactors-cli -l lock-tolerance -r -d 'With --lock-jump: the settled error, Hz'
 complete -c synthfactors-cli -l list-chips -d 'List the shipped chip profiles'
+complete -c synthfactors-cli -l register-file -r -F -d 'With --registers: write the words to a register file'
 complete -c synthfactors-cli -l decode -r -F -a 'adf4106 adf4351 adf4351-int adf5356 lmx2594 max2870 max2870-int' -d 'Read register words back'
 complete -c synthfactors-cli -l help -d 'Show the options'
 complete -c synthfactors-cli -l version -d 'Show the version'

@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "chip_file.h"
+#include "file_access.h"
+#include "process.h"
 #include "reference_path.h"
+#include "register_file.h"
 #include "register_words.h"
 #include "run.h"
 
@@ -253,6 +256,59 @@ TEST(MicrowaveChips, TheModulatorsOrderKeepsItsLimits) {
   const RunResult integer = ChipRun("lmx2594", "14000", "250");
   EXPECT_EQ(0, integer.mash_order);
   EXPECT_EQ(0, integer.frac);
+}
+
+TEST(RegisterFile, ALineIsAnOptionalNameAndAWord) {
+  std::string error;
+  EXPECT_EQ((std::vector<std::uint32_t>{0x700000, 0x241C, 0x5}),
+            formats::WordsOfRegisterFile("R112\t0x700000\r\n# a comment\r\n\r\n  R0   241C \n0x5", error));
+  EXPECT_FALSE(formats::WordsOfRegisterFile("R1\t0x010809\nR0\t0x0024XC\n", error));
+  EXPECT_EQ("line 2 holds no word in hexadecimal: \"R0\\x090x0024XC\"", error);  // the tab shown
+  EXPECT_FALSE(formats::WordsOfRegisterFile("\n# only a comment\n", error));
+  EXPECT_EQ("it holds no word", error);
+  EXPECT_FALSE(formats::WordsOfRegisterFile("R0 0x100000000", error));  // beyond 32 bits
+}
+
+child_process::ProcessResult Cli(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {SYNTHFACTORS_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return child_process::RunProcess(argv, "", {"LC_ALL=C"});
+}
+
+// The command line writes the export's file for the export's setting (its
+// charge pump aside), and reads it back with --decode @FILE.
+TEST(RegisterFile, WrittenByARunAndReadBackByTheDecoder) {
+  const std::string path = ::testing::TempDir() + "lmx2594-registers.txt";
+  const auto run = Cli({"--rf-out", "491.52", "--ref", "245.76", "--min-fc", "1", "--max-fc",
+                        "400000", "--chip", "lmx2594", "--ref-path", "x1/1/x1/10", "--registers",
+                        "--register-file", path});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  std::string expected;
+  for (int reg = 112; reg >= 0; --reg) {
+    const std::uint32_t word = (static_cast<std::uint32_t>(reg) << 16) | (reg == 14 ? 0x1E70 : kExport[reg]);
+    std::string hex = "0x";
+    for (int shift = 20; shift >= 0; shift -= 4) hex += "0123456789ABCDEF"[(word >> shift) & 0xF];
+    expected += "R" + std::to_string(reg) + "\t" + hex + "\n";
+  }
+  EXPECT_EQ(expected, formats::ReadSmallFile(path, 1 << 20).text);
+  const auto decoded = Cli({"--decode", "lmx2594", "--ref", "245.76", "@" + path});
+  EXPECT_EQ(0, decoded.exit_code) << decoded.err;
+  EXPECT_NE(std::string::npos,
+            decoded.out.find("Comparison 24576 kHz  VCO 7864.32 MHz  output 491.52 MHz"));
+  // No words, no file: a run without a setting leaves any earlier file.
+  const auto none = Cli({"--rf-out", "491.52", "--ref", "245.76", "--min-fc", "1", "--max-fc", "2",
+                         "--chip", "lmx2594", "--registers", "--register-file", path});
+  EXPECT_EQ(1, none.exit_code);
+  EXPECT_NE(std::string::npos, none.err.find("no register file written"));
+  EXPECT_EQ(expected, formats::ReadSmallFile(path, 1 << 20).text);
+  // A file that cannot be written is a failure, not a success.
+  const auto unwritable = Cli({"--rf-out", "491.52", "--ref", "245.76", "--chip", "lmx2594",
+                               "--registers", "--register-file", path + "/no/such/dir"});
+  EXPECT_NE(0, unwritable.exit_code);
+  EXPECT_NE(std::string::npos, unwritable.err.find("Cannot write"));
+  const auto missing = Cli({"--decode", "lmx2594", "--ref", "245.76", "@" + path + ".none"});
+  EXPECT_EQ(2, missing.exit_code);
+  EXPECT_NE(std::string::npos, missing.err.find("register file"));
 }
 
 // Every bit of every word is named once: by one field, or by the bits
