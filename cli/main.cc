@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
 #endif
   std::ios::sync_with_stdio(false);
   std::vector<const char*> pointers;
+  pointers.reserve(arguments.size());
   for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
   const int status = synthfactors::cli::RunCommandLine(static_cast<int>(pointers.size()),
                                                        pointers.data(), std::cin, std::cout,

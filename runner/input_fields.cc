@@ -363,7 +363,7 @@ class Reader {
       Fault(Input::kRefPath, Name(Input::kRefPath) + ": " + CutShort(error, 200));
       return;
     }
-    checked_.inputs.path_request = std::move(request);
+    checked_.inputs.path_request = request;
     checked_.inputs.ref_path = *text;
   }
 

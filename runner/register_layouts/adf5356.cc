@@ -124,9 +124,10 @@ std::optional<std::int64_t> RunValue(std::string_view field, const RegisterRun& 
     return std::clamp<std::int64_t>(static_cast<std::int64_t>(bleed), 1, 255);
   }
   if (field == "timeout") return TimeoutOf(run);
-  if (field == "alc_wait") return std::clamp<std::int64_t>(CeilDiv(hz * 5, 100000.0 * TimeoutOf(run)), 1, 31);
+  const auto timeout = static_cast<double>(TimeoutOf(run));
+  if (field == "alc_wait") return std::clamp<std::int64_t>(CeilDiv(hz * 5, 100000.0 * timeout), 1, 31);
   if (field == "synth_lock_timeout") {
-    return std::clamp<std::int64_t>(CeilDiv(hz * 2, 100000.0 * TimeoutOf(run)), 1, 31);
+    return std::clamp<std::int64_t>(CeilDiv(hz * 2, 100000.0 * timeout), 1, 31);
   }
   if (field == "adc_clock_div") {
     return std::clamp<std::int64_t>(CeilDiv(hz / 100000 - 2, 4), 1, 255);
