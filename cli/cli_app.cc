@@ -378,6 +378,7 @@ int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostrea
     words.push_back(*word);
   }
   const runner::DecodedWords decoded = runner::DecodeWords(*layout, words, *ref);
+  const ReferencePath* path = chip->reference_path ? &*chip->reference_path : nullptr;
   for (const auto& figure : {decoded.comparison_khz, decoded.vco_mhz, decoded.output_mhz}) {
     if (figure && !std::isfinite(*figure)) {
       return UsageError(err, "--ref " + runner::CutShort(*request.texts[runner::Input::kRef], 40) +
@@ -385,9 +386,9 @@ int DecodeMode(const Request& request, bool json, std::ostream& out, std::ostrea
     }
   }
   if (json) {
-    out << JsonLine(formats::DecodedToJson(*layout, decoded)) << '\n';
+    out << JsonLine(formats::DecodedToJson(*layout, decoded, path)) << '\n';
   } else {
-    out << formats::DecodedText(*layout, decoded);
+    out << formats::DecodedText(*layout, decoded, path);
   }
   FlushOrThrow(out);
   return kExitComplete;

@@ -496,7 +496,8 @@ py::object Decode(const py::object& chip, const py::object& ref, const py::objec
       throw py::value_error("ref puts the frequencies beyond what the program can state");
     }
   }
-  const std::string text = formats::JsonLine(formats::DecodedToJson(*layout, decoded));
+  const ReferencePath* path = profile->reference_path ? &*profile->reference_path : nullptr;
+  const std::string text = formats::JsonLine(formats::DecodedToJson(*layout, decoded, path));
   return py::module_::import("json").attr("loads")(py::str(text));
 }
 

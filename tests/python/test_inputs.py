@@ -220,6 +220,38 @@ def test_registers_and_decode_equal_the_command_line():
         synthfactors.decode("adf4106", 10, ["nope"])
 
 
+def test_the_microwave_parts_equal_the_command_line():
+    arguments = {"rf_out": "10000.0001", "ref": 100, "max_fc": 400000, "chip": "lmx2594",
+                 "registers": True, "ref_path": "x2/5/x6/R",
+                 "mash_order": 2}
+    single = json.loads(cli("--rf-out", "10000.0001", "--ref", "100", "--max-fc", "400000",
+                            "--chip", "lmx2594", "--registers", "--ref-path", "x2/5/x6/R",
+                            "--mash-order", "2", "--json").stdout)
+    assert single["reference_path"] == "x2/5/x6/1" and single["mash_order"] == 2
+    assert synthfactors.run(**arguments) == single
+    batch = json.loads(cli("--batch", stdin=json.dumps(arguments) + "\n").stdout)
+    assert batch == single
+    words = [entry["word"] for entry in single["registers"]]
+    decoded = synthfactors.decode("lmx2594", 100, words)
+    assert decoded == json.loads(cli("--decode", "lmx2594", "--ref", "100", "--json",
+                                     *words).stdout)
+    assert (decoded["reference_path"], decoded["mash_order"]) == ("x2/5/x6/1", 2)
+    assert (decoded["int"], decoded["frac"], decoded["mod"]) == (single["int"], single["frac"],
+                                                                 single["mod"])
+    swept = synthfactors.sweep(5000, 5000.0002, 0.0001, ref=122.88, max_fc=125000,
+                               chip="adf5356", registers=True)
+    assert list(swept["reference_path"]) == ["x1/384/1", "x1/1/1", "x1/1/1"]
+    assert list(swept["mod2"][1:]) == [25, 75] and "R13" in swept
+    assert "R13" in cli("--sweep", "5000:5000.0002:0.0001", "--ref", "122.88", "--max-fc",
+                        "125000", "--chip", "adf5356", "--registers").stdout.splitlines()[0]
+    with pytest.raises(ValueError, match="--ref-path|ref_path"):
+        synthfactors.run(10000, chip="lmx2594", ref_path="x3/1/x1/R")
+    with pytest.raises(ValueError, match="mash_order"):
+        synthfactors.run(10000, chip="lmx2594", mash_order=5)
+    with pytest.raises(TypeError, match="ref_path must be a str"):
+        synthfactors.run(10000, chip="lmx2594", ref_path=2)
+
+
 def test_decode_takes_words_as_run_gives_them():
     words = ["0x142F35", "0x5F8093", "0x4FC"]
     expected = synthfactors.decode("adf4106", 10, words)
