@@ -311,6 +311,35 @@ TEST(RegisterFile, WrittenByARunAndReadBackByTheDecoder) {
   EXPECT_NE(std::string::npos, missing.err.find("register file"));
 }
 
+// The adf4351 keeps R alone unless asked: its doubler (inputs up to
+// 30 MHz) and divide-by-2 are weighed with --ref-path auto, and the words
+// (R2 bit 25 the doubler, bit 24 the divide-by-2, bits 23:14 R; R0 bits
+// 30:15 INT and 14:3 FRAC; R1 bits 14:3 MOD) give the channel exactly.
+TEST(ReferencePaths, TheOlderPartWeighsItsPathOnlyWhenAsked) {
+  const auto plain = Cli({"--rf-out", "2400.001", "--ref", "10", "--min-fc", "1000", "--max-fc",
+                          "32000", "--chip", "adf4351", "--json"});
+  EXPECT_EQ(std::string::npos, plain.out.find("reference_path"));
+  for (const char* path : {"auto", "x2/R/1", "x1/R/2"}) {
+    SCOPED_TRACE(path);
+    const RunResult run = ChipRun("adf4351", "2400.001", "10", path);
+    ASSERT_TRUE(run.registers);
+    ASSERT_TRUE(run.exact);
+    const auto w = LastWords(run);
+    const Int128 doubler = Bits(w.at(2), 25, 25) ? 2 : 1, halver = Bits(w.at(2), 24, 24) ? 2 : 1;
+    const Int128 r = Bits(w.at(2), 23, 14), integer = Bits(w.at(0), 30, 15);
+    const Int128 frac = Bits(w.at(0), 14, 3), mod = Bits(w.at(1), 14, 3);
+    // 10 MHz x doubler / (R x halver) x (INT + FRAC/MOD) = 2400.001 MHz.
+    EXPECT_TRUE(Int128{10} * doubler * (integer * mod + frac) * 1000 ==
+                Int128{2400001} * r * halver * mod);
+    if (std::string(path) != "auto") {
+      EXPECT_EQ(std::string(path) == "x2/R/1", doubler == 2);
+      EXPECT_EQ(std::string(path) == "x1/R/2", halver == 2);
+    }
+  }
+  // The doubler takes at most 30 MHz.
+  EXPECT_FALSE(ChipRun("adf4351", "2400.001", "40", "x2/R/1").registers);
+}
+
 // Every bit of every word is named once: by one field, or by the bits
 // that name the register.
 TEST(RegisterLayouts, EveryBitOfEveryWordBelongsToOneField) {
