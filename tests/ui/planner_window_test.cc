@@ -143,6 +143,7 @@ class PlannerWindowTest : public QObject {
   void aFormReadsIntoTheTextsADesignKeeps();
   void theNoisePreferenceIsAChoiceOfAFractionalChip();
   void aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise();
+  void theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -838,6 +839,43 @@ void PlannerWindowTest::theNoisePreferenceIsAChoiceOfAFractionalChip() {
   // A chip without fractional-N has no such choice.
   ChooseChip(window, "adf4351-int");
   QVERIFY(!prefer->isEnabled());
+}
+
+// The lmx2594's band: its reference path, MASH order and 113 words in the
+// table and the export, as the command line gives them; one R for the band
+// keeps one path.
+void PlannerWindowTest::theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine() {
+  for (const bool one_r : {false, true}) {
+    PlannerWindow window;
+    SetBand(window, "2400", "2400.001", "0.0001");
+    window.Box(FormBox::kMult)->setText("1");
+    window.Box(FormBox::kRef)->setText("100");
+    window.Box(FormBox::kMinFc)->setText("1000");
+    window.Box(FormBox::kMaxFc)->setText("400000");
+    ChooseChip(window, "lmx2594");
+    window.RegisterWords()->setChecked(true);
+    window.OneR()->setChecked(one_r);
+    QVERIFY(PlanAndWait(window));
+    QStringList arguments = {"--sweep", "2400:2400.001:0.0001", "--ref", "100", "--min-fc",
+                             "1000", "--max-fc", "400000", "--chip", "lmx2594", "--registers"};
+    if (one_r) arguments << "--common-r";
+    const QList<QStringList> rows = CsvRows(RunCli(arguments));
+    const qsizetype path = rows[0].indexOf("reference_path");
+    const qsizetype r112 = rows[0].indexOf("R112");
+    QVERIFY(path > 0 && r112 > path && rows[0].indexOf("mash_order") > path);
+    auto* model = window.TableModel();
+    QCOMPARE(model->headerData(int(path), Qt::Horizontal, Qt::DisplayRole).toString(),
+             QString("Reference path"));
+    QCOMPARE(model->columnCount(), int(rows[0].size()));
+    for (int row = 0; row < 11; ++row) {
+      for (const qsizetype column : {path, r112, rows[0].indexOf("R0")}) {
+        QCOMPARE(ExactCell(*model, row, int(column)), rows[row + 1][column]);
+      }
+    }
+    if (one_r) {
+      for (int row = 1; row < 11; ++row) QCOMPARE(rows[row + 1][path], rows[1][path]);
+    }
+  }
 }
 
 void PlannerWindowTest::aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise() {
