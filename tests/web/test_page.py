@@ -9,7 +9,7 @@ from selenium.webdriver.common.by import By
 
 from conftest import PAGE, cli, make_browser, wait_ready, wait_until
 
-CHIPS = ["adf4106", "adf4351-int", "adf4351", "max2870-int", "max2870"]
+CHIPS = ["adf4106", "adf4351-int", "adf4351", "max2870-int", "max2870", "lmx2594", "adf5356"]
 
 
 def run_cases():
@@ -43,6 +43,12 @@ def run_cases():
                 case["prescaler"] = pick.choice([8, 16, 32, 64])
             if case["chip"] != "adf4106" and pick.random() < 0.3:
                 case["feedback"] = pick.choice(["fundamental", "divided"])
+            if case["chip"] == "lmx2594" and pick.random() < 0.4:
+                case["ref_path"] = pick.choice(["auto", "x2/1/x1/R", "x1/2/x5/R", "x1/1/x1/10"])
+                if pick.random() < 0.5:
+                    case["mash_order"] = pick.choice([1, 2, 4, "3"])
+            if case["chip"] == "adf5356" and pick.random() < 0.4:
+                case["ref_path"] = pick.choice(["auto", "x2/R/1", "x1/R/2"])
             if case["chip"] in ("adf4351", "max2870") and pick.random() < 0.4:
                 case["tolerance"] = pick.choice(["0", "1", "100"])
                 if pick.random() < 0.5:
