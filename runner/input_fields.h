@@ -166,11 +166,11 @@ inline constexpr std::array<InputField, kInputCount> kInputFields = {{
     {Input::kRefPath, "ref_path", "--ref-path", "PATH",
      "With a chip that has a reference path: auto (every setting weighed) or one setting of "
      "each stage, such as x2/1/x1/R (R chosen) or x1/2/x5/1 (default: the chip's)",
-     "", "", InputKind::kPathText, kSingleRun | kBatchRun | kSweepRun},
+     "", "", InputKind::kPathText, kEveryRun},
     {Input::kMashOrder, "mash_order", "--mash-order", "ORDER",
      "With a chip whose modulator has orders: the order of a fractional setting (default: the "
      "lowest that reaches the channel)",
-     "", "", InputKind::kOrder, kSingleRun | kBatchRun | kSweepRun},
+     "", "", InputKind::kOrder, kEveryRun},
     {Input::kLoopBandwidth, "loop_bandwidth", "--loop-bandwidth", "KHZ",
      "Design a passive loop filter for this open-loop bandwidth, kHz, and report its noise, "
      "jitter and phase margin (with --cp-current and --kvco, or a chip's)",

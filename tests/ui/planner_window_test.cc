@@ -876,6 +876,31 @@ void PlannerWindowTest::theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine()
       for (int row = 1; row < 11; ++row) QCOMPARE(rows[row + 1][path], rows[1][path]);
     }
   }
+  // A path and an order asked for in the form, as --ref-path and
+  // --mash-order; a path the chip cannot read is shown at its box.
+  PlannerWindow window;
+  SetBand(window, "12000.0001", "12000.0003", "0.0001");
+  window.Box(FormBox::kMult)->setText("1");
+  window.Box(FormBox::kRef)->setText("100");
+  window.Box(FormBox::kMinFc)->setText("1000");
+  window.Box(FormBox::kMaxFc)->setText("400000");
+  ChooseChip(window, "lmx2594");
+  window.Box(FormBox::kRefPath)->setText("x3/1/x1/R");
+  window.Plan();
+  QVERIFY(window.FaultOf(FormBox::kRefPath).contains("doubler"));
+  window.Box(FormBox::kRefPath)->setText("x2/1/x1/R");
+  window.Box(FormBox::kMashOrder)->setText("3");
+  QVERIFY(PlanAndWait(window));
+  const QList<QStringList> rows =
+      CsvRows(RunCli({"--sweep", "12000.0001:12000.0003:0.0001", "--ref", "100", "--min-fc", "1000",
+                      "--max-fc", "400000", "--chip", "lmx2594", "--ref-path", "x2/1/x1/R",
+                      "--mash-order", "3"}));
+  const qsizetype path = rows[0].indexOf("reference_path"), order = rows[0].indexOf("mash_order");
+  for (int row = 0; row < 3; ++row) {
+    QCOMPARE(ExactCell(*window.TableModel(), row, int(path)), rows[row + 1][path]);
+    QCOMPARE(rows[row + 1][order], QString("3"));
+    QCOMPARE(ExactCell(*window.TableModel(), row, int(order)), QString("3"));
+  }
 }
 
 void PlannerWindowTest::aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise() {

@@ -33,6 +33,7 @@ enum class FormBox {
   kNFirst, kNLast,     // N range (both empty: none)
   kFom, kFlicker, kOffset,  // optional planning figures
   kTolerance, kSpurClear,   // fractional-N choice (with a fractional chip)
+  kRefPath, kMashOrder,     // the reference path and the modulator's order
   kLoopBandwidth, kPhaseMargin, kFilterOrder, kGamma, kT31, kFilter,  // the loop filter
   kCpCurrent, kKvco, kVcoNoise, kRefNoise, kJitterBand, kLockJump, kLockTolerance,
   kChip, kPrescaler,   // not text boxes: the chip's choices and check box
@@ -52,7 +53,7 @@ struct InputBox {
   FormBox box;
   bool text;  // the box's text is the input's
 };
-inline constexpr std::array<InputBox, 29> kInputBoxes = {{
+inline constexpr std::array<InputBox, 31> kInputBoxes = {{
     {runner::Input::kMult, FormBox::kMult, true},
     {runner::Input::kRef, FormBox::kRef, true},
     {runner::Input::kMinFc, FormBox::kMinFc, true},
@@ -69,6 +70,8 @@ inline constexpr std::array<InputBox, 29> kInputBoxes = {{
     {runner::Input::kTolerance, FormBox::kTolerance, true},
     {runner::Input::kSpurClear, FormBox::kSpurClear, true},
     {runner::Input::kPrefer, FormBox::kPrefer, false},
+    {runner::Input::kRefPath, FormBox::kRefPath, true},
+    {runner::Input::kMashOrder, FormBox::kMashOrder, true},
     {runner::Input::kLoopBandwidth, FormBox::kLoopBandwidth, true},
     {runner::Input::kPhaseMargin, FormBox::kPhaseMargin, true},
     {runner::Input::kFilterOrder, FormBox::kFilterOrder, true},

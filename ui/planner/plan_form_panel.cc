@@ -38,7 +38,7 @@ struct BoxRow {
 
 constexpr std::string_view StartOf(runner::Input input) { return runner::FieldOf(input).start; }
 
-constexpr std::array<BoxRow, 29> kBoxRows = {{
+constexpr std::array<BoxRow, 31> kBoxRows = {{
     {FormBox::kFrom, "from", QT_TRANSLATE_NOOP("PlannerWindow", "Fro&m"), "",
      QT_TRANSLATE_NOOP("PlannerWindow", "e.g. 10368")},
     {FormBox::kTo, "to", QT_TRANSLATE_NOOP("PlannerWindow", "&To"), "",
@@ -70,6 +70,10 @@ constexpr std::array<BoxRow, 29> kBoxRows = {{
      QT_TRANSLATE_NOOP("PlannerWindow", "0: exact")},
     {FormBox::kSpurClear, "spur_clear", QT_TRANSLATE_NOOP("PlannerWindow", "Spur clear (kHz)"),
      "", QT_TRANSLATE_NOOP("PlannerWindow", "optional")},
+    {FormBox::kRefPath, "ref_path", QT_TRANSLATE_NOOP("PlannerWindow", "Reference path"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "the chip's: auto, or e.g. x2/1/x1/R")},
+    {FormBox::kMashOrder, "mash_order", QT_TRANSLATE_NOOP("PlannerWindow", "MASH order"), "",
+     QT_TRANSLATE_NOOP("PlannerWindow", "the lowest that reaches")},
     {FormBox::kLoopBandwidth, "loop_bandwidth",
      QT_TRANSLATE_NOOP("PlannerWindow", "&Loop bandwidth (kHz)"), "",
      QT_TRANSLATE_NOOP("PlannerWindow", "optional: designs a filter")},
@@ -257,7 +261,13 @@ QGroupBox* PlanFormPanel::BuildNoiseGroup() {
 }
 
 QGroupBox* PlanFormPanel::BuildFractionalGroup() {
-  QGroupBox* group = BoxGroup(tr("Fractional-N"), {FormBox::kTolerance, FormBox::kSpurClear});
+  QGroupBox* group = BoxGroup(tr("Fractional-N"), {FormBox::kTolerance, FormBox::kSpurClear,
+                                                   FormBox::kRefPath, FormBox::kMashOrder});
+  for (const FormBox box : {FormBox::kRefPath, FormBox::kMashOrder}) {
+    Box(box)->setToolTip(Text(runner::FieldOf(box == FormBox::kRefPath ? runner::Input::kRefPath
+                                                                        : runner::Input::kMashOrder)
+                                  .help));
+  }
   prefer_ = new QComboBox;
   prefer_->setObjectName(QStringLiteral("prefer"));
   for (const auto& [preference, name] : runner::kPreferenceNames) {
