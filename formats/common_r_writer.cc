@@ -5,11 +5,12 @@
 
 namespace synthfactors::formats {
 
-std::string CommonRSentence(const CommonR& choice) {
+std::string CommonRSentence(const CommonR& choice, const std::optional<std::string>& path) {
   return "common R " + std::to_string(choice.R) + ", comparison " +
          runner::ShortestText(choice.ComparisonKHz) + " kHz, " +
          std::to_string(choice.ExactChannels) + " of " + std::to_string(choice.Channels) +
-         " channels exact, worst error " + runner::ShortestText(choice.WorstErrorHz) + " Hz";
+         " channels exact, worst error " + runner::ShortestText(choice.WorstErrorHz) + " Hz" +
+         (path ? ", reference path " + *path : std::string());
 }
 
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
@@ -21,11 +22,11 @@ runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 runner::WorkControl* control) {
   runner::PlanR choice = runner::ChoosePlanR(range, others, plan, control);
   if (!choice.choice) return choice;
-  const std::string sentence = CommonRSentence(*choice.choice);
+  const std::string sentence = CommonRSentence(*choice.choice, choice.path_text);
   announce(sentence);
   WriteSweep(range, runner::InputsWithR(others, choice), plan, decimal_symbol, format, out, 0,
              format == SweepFormat::kCsv ? "# " + sentence
-                                         : JsonLine(CommonRToJson(*choice.choice)),
+                                         : JsonLine(CommonRToJson(*choice.choice, choice.path_text)),
              control);
   return choice;
 }

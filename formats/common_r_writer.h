@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <ostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,8 @@ namespace synthfactors::formats {
 
 // "common R 1600, comparison 6.25 kHz, 12 of 81 channels exact, worst error
 // 1250 Hz": the choice in one sentence.
-std::string CommonRSentence(const CommonR& choice);
+std::string CommonRSentence(const CommonR& choice,
+                            const std::optional<std::string>& path = std::nullopt);
 
 // The choice (ChoosePlanR) is written first, as a comment line ("# common R
 // 1600, ...") before the CSV header or as an object of its own in JSON

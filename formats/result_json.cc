@@ -78,11 +78,12 @@ Json ResultToJson(const runner::RunResult& result) {
   return ObjectJson(runner::kResultFields, result, result);
 }
 
-Json CommonRToJson(const CommonR& choice) {
+Json CommonRToJson(const CommonR& choice, const std::optional<std::string>& path) {
   Json object;
   for (const auto& field : runner::kCommonRFields) {
     object[std::string(field.name)] = ValueJson(field.kind, field.read(choice));
   }
+  if (path) object["reference_path"] = *path;
   return object;
 }
 

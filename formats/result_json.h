@@ -2,6 +2,7 @@
 // (result_fields.h) in their order, and the summary of a common R.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -13,7 +14,8 @@ namespace synthfactors::formats {
 
 nlohmann::ordered_json ResultToJson(const runner::RunResult& result);
 
-nlohmann::ordered_json CommonRToJson(const CommonR& choice);
+nlohmann::ordered_json CommonRToJson(const CommonR& choice,
+                                     const std::optional<std::string>& path = std::nullopt);
 
 // One line of compact JSON, without the line break. Bytes that are not UTF-8
 // are replaced by U+FFFD rather than failing the output.

@@ -342,8 +342,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
     try {
       if (one_r) {
         choice = runner::ChoosePlanR(*range, others, plan, watch.control());
-        if (choice.choice) others.bounds.FirstR = others.bounds.LastR = choice.choice->R;
-        if (choice.prescaler) others.prescaler = choice.prescaler;
+        others = runner::InputsWithR(others, choice);  // R, prescaler and path, as the rows
       }
       if (!one_r || choice.choice) {
         runner::SweepEveryPoint(
@@ -370,6 +369,7 @@ py::dict Sweep(const py::object& start, const py::object& stop, const py::object
       summary[py::str(field.name.data(), field.name.size())] =
           PythonValue(field.kind, field.read(*choice.choice));
     }
+    if (choice.path_text) summary["reference_path"] = *choice.path_text;
     result["common_r"] = summary;
   }
   return result;

@@ -244,6 +244,13 @@ def test_the_microwave_parts_equal_the_command_line():
     assert list(swept["mod2"][1:]) == [25, 75] and "R13" in swept
     assert "R13" in cli("--sweep", "5000:5000.0002:0.0001", "--ref", "122.88", "--max-fc",
                         "125000", "--chip", "adf5356", "--registers").stdout.splitlines()[0]
+    one_r = synthfactors.sweep(2400, 2400.001, 0.0001, ref=100, min_fc=1000, max_fc=400000,
+                               chip="lmx2594", common_r=True)
+    first = json.loads(cli("--sweep", "2400:2400.001:0.0001", "--ref", "100", "--min-fc", "1000",
+                           "--max-fc", "400000", "--chip", "lmx2594", "--common-r",
+                           "--json").stdout.splitlines()[0])
+    assert one_r["common_r"] == first and first["reference_path"] == "x1/2/x5/1"
+    assert set(one_r["reference_path"]) == {"x1/2/x5/1"}
     with pytest.raises(ValueError, match="--ref-path|ref_path"):
         synthfactors.run(10000, chip="lmx2594", ref_path="x3/1/x1/R")
     with pytest.raises(ValueError, match="mash_order"):

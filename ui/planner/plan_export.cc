@@ -12,7 +12,7 @@ namespace synthfactors::planner {
 namespace {
 
 void WriteCsv(const PlanOutcome& plan, std::ostream& out, runner::WorkControl* control) {
-  if (plan.common_r) out << "# " << formats::CommonRSentence(*plan.common_r) << '\n';
+  if (plan.common_r) out << "# " << formats::CommonRSentence(*plan.common_r, plan.common_r_path) << '\n';
   out << formats::SweepCsvHeader(plan.shape) << '\n';
   runner::Ticker ticker(control, static_cast<std::int64_t>(plan.ChannelCount()), "channels");
   runner::RunResult scratch;
@@ -38,7 +38,7 @@ void Write(const PlanOutcome& plan, std::string_view decimal_symbol,
   }
   formats::WriteSweep(plan.request.range, plan.row_inputs, plan.plan, decimal_symbol,
                       format, out, 0,
-                      plan.common_r ? formats::JsonLine(formats::CommonRToJson(*plan.common_r))
+                      plan.common_r ? formats::JsonLine(formats::CommonRToJson(*plan.common_r, plan.common_r_path))
                                     : std::string(),
                       control);
 }

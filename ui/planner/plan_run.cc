@@ -71,6 +71,7 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
     const runner::PlanR plan_r = runner::ChoosePlanR(request.range, request.inputs, request.plan, control);
     if (!plan_r.choice) return plan_r.error;
     outcome.common_r = plan_r.choice;
+    outcome.common_r_path = plan_r.path_text;
     outcome.row_inputs = runner::InputsWithR(request.inputs, plan_r);
     outcome.own_r.emplace();
   }

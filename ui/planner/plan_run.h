@@ -44,6 +44,7 @@ struct PlanOutcome {
   std::vector<runner::ChannelFigures> channels;
   ChartColumns chart;
   std::optional<CommonR> common_r;
+  std::optional<std::string> common_r_path;  // its reference path, where one is planned
   std::optional<ChartColumns> own_r;  // with one R: each channel with its own
 
   std::size_t ChannelCount() const { return channels.size(); }

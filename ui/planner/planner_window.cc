@@ -279,7 +279,7 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
                         : tr("; %1 have a fault (see their Fault column)")
                               .arg(QLocale().toString(qlonglong(faults)));
   }
-  if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r));
+  if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r, plan_->common_r_path));
   SetStatus(text + QStringLiteral("."), faults > 0);
 }
 
