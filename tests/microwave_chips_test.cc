@@ -226,6 +226,12 @@ TEST(MicrowaveChips, DecimalChannelsLandExactly) {
         const Fraction out = lmx ? Lmx2594Output(words, ref.num, ref.den)
                                  : Adf5356Output(words, ref.num, ref.den);
         EXPECT_TRUE(out.num * 10000 == Int128{tenths} * out.den);
+        // Inside the part's VCO range and comparison limit (the words' own
+        // figures, read back).
+        ASSERT_TRUE(run.vco_mhz && run.comparison_khz);
+        EXPECT_GE(*run.vco_mhz, lmx ? 7500 : 3400);
+        EXPECT_LE(*run.vco_mhz, lmx ? 15000 : 6800);
+        EXPECT_LE(*run.comparison_khz, lmx ? (run.frac == 0 ? 400000 : 300000) : 125000);
         const runner::DecodedWords d =
             DecodeWords(*LayoutNamed(chip), Flat(words), std::stod(ref.text));
         // The one note: above 75 MHz the VCO calibrates at half the
