@@ -29,7 +29,12 @@ struct GivenTwice {
 std::optional<Json> ParseJson(std::string_view text, int max_nesting, std::string& error,
                               Duplicates duplicates) {
   if (const auto nul = text.find('\0'); nul != std::string_view::npos) {
-    error = "not valid JSON: a NUL byte at column " + std::to_string(nul + 1);
+    // A file saved as UTF-16 (as some Windows editors do): a byte-order
+    // mark, or every other byte of its first letters NUL.
+    const bool utf16 = text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+                       (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0'));
+    error = utf16 ? "not valid JSON: the text is UTF-16; save it as UTF-8"
+                  : "not valid JSON: a NUL byte at column " + std::to_string(nul + 1);
     return std::nullopt;
   }
   // The keys of each object being read, innermost last.

@@ -58,6 +58,15 @@ class Reader {
   }
 
  private:
+  // What a chip-less input is missing: "(--chip, such as adf4351)", or
+  // "(such as adf4351)" where inputs go unnamed (the planner shows the
+  // reason under the box).
+  std::string ChipHint(std::string_view examples) const {
+    const std::string chip = Name(Input::kChip);
+    return "(" + (chip.empty() ? std::string() : chip + ", ") + "such as " +
+           std::string(examples) + ")";
+  }
+
   std::string Name(Input input) const {
     switch (settings_.naming) {
       case Naming::kFlag:
@@ -288,8 +297,8 @@ class Reader {
         Fault(input, Name(input) + " must not be below 0, not " + ShortestText(*value));
       } else if (chip == nullptr || !chip->fractional) {
         if (!HasFault(Input::kChip)) {
-          Fault(input, Name(input) + " needs a fractional-N chip (" + Name(Input::kChip) +
-                           ", such as adf4351 or max2870)");
+          Fault(input,
+                Name(input) + " needs a fractional-N chip " + ChipHint("adf4351 or max2870"));
         }
       } else if (input == Input::kTolerance) {
         checked_.plan.tolerance_hz = value;
@@ -325,8 +334,8 @@ class Reader {
                                 ", not \"" + CutShort(*word, 40) + "\"");
     } else if (chip == nullptr || !chip->fractional) {
       if (!HasFault(Input::kChip)) {
-        Fault(Input::kPrefer, Name(Input::kPrefer) + " needs a fractional-N chip (" +
-                                  Name(Input::kChip) + ", such as adf4351 or max2870)");
+        Fault(Input::kPrefer, Name(Input::kPrefer) + " needs a fractional-N chip " +
+                                  ChipHint("adf4351 or max2870"));
       }
     } else if (*preference == Preference::kNoise && !checked_.plan.fom && !chip->fom) {
       if (!HasFault(Input::kFom)) {
@@ -347,14 +356,14 @@ class Reader {
     const ChipProfile* chip = checked_.inputs.chip_profile.get();
     if (chip == nullptr || !chip->reference_path) {
       if (!HasFault(Input::kChip)) {
-        Fault(Input::kRefPath, Name(Input::kRefPath) + " needs a chip with a reference path (" +
-                                   Name(Input::kChip) + ", such as lmx2594 or adf5356)");
+        Fault(Input::kRefPath, Name(Input::kRefPath) + " needs a chip with a reference path " +
+                                   ChipHint("lmx2594 or adf5356"));
       }
       return;
     }
     if (!chip->fractional) {
-      Fault(Input::kRefPath, Name(Input::kRefPath) + " needs a fractional-N chip (" +
-                                 Name(Input::kChip) + ", such as lmx2594 or adf5356)");
+      Fault(Input::kRefPath, Name(Input::kRefPath) + " needs a fractional-N chip " +
+                                 ChipHint("lmx2594 or adf5356"));
       return;
     }
     std::string error;
@@ -375,8 +384,7 @@ class Reader {
     if (chip == nullptr || !chip->fractional || chip->fractional->MashOrders.size() < 2) {
       if (!HasFault(Input::kChip)) {
         Fault(Input::kMashOrder, Name(Input::kMashOrder) +
-                                     " needs a chip whose modulator has orders (" +
-                                     Name(Input::kChip) + ", such as lmx2594)");
+                                     " needs a chip whose modulator has orders " + ChipHint("lmx2594"));
       }
       return;
     }

@@ -451,7 +451,10 @@ TEST(CliInterrupt, TheChoiceShowsProgressAndStopsOnCtrlC) {
   const ProcessResult r = child_process::RunProcess(args, "", {"LC_ALL=C"}, options);
   EXPECT_EQ(130, r.exit_code);
   EXPECT_EQ("", r.out);
-  EXPECT_NE(std::string::npos, r.err.find(" s left")) << r.err;  // R tried, or channels
+  // The progress line (R tried, or channels) with its rate; the time left
+  // follows once a first block is done, which a loaded machine may not
+  // reach before the interrupt.
+  EXPECT_NE(std::string::npos, r.err.find("/s")) << r.err;
   EXPECT_NE(std::string::npos, r.err.find("synthfactors-cli: interrupted after ")) << r.err;
 }
 

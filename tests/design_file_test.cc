@@ -105,6 +105,13 @@ TEST(DesignFile, RefusedWithTheMemberNamed) {
   EXPECT_EQ("a design is one JSON object, such as {\"sweep\": \"10368:10370:0.025\"}",
             Error("[1, 2]"));
   EXPECT_NE(std::string::npos, Error("{\"sweep\": ").find("not valid JSON"));
+  // Saved as UTF-16, with or without its byte-order mark; a NUL elsewhere
+  // is named where it is.
+  using namespace std::string_literals;
+  EXPECT_EQ("not valid JSON: the text is UTF-16; save it as UTF-8",
+            Error("\xFF\xFE{\0\"\0s\0"s));
+  EXPECT_EQ("not valid JSON: the text is UTF-16; save it as UTF-8", Error("{\0\"\0s\0"s));
+  EXPECT_EQ("not valid JSON: a NUL byte at column 4", Error("{\"s\0\": 1}"s));
 }
 
 TEST(DesignFile, ValuesCheckedAsThePlannerChecksItsForm) {

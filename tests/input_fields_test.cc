@@ -120,6 +120,15 @@ TEST(ReadInputs, TheStrictReadingRefusesWhatTheCalculationCannotUse) {
   const auto& checked = std::get<runner::CheckedInputs>(read);
   EXPECT_EQ("10.5", checked.inputs.ref);  // the point written "." for the runner
   EXPECT_EQ(-220, checked.plan.fom);
+  // Unnamed, a fault that needs a chip names none: "(such as ...)", not
+  // "(, such as ...)".
+  for (const Input input : {Input::kTolerance, Input::kRefPath, Input::kMashOrder}) {
+    InputTexts chipless = texts;
+    chipless[input] = input == Input::kRefPath ? "auto" : "1";
+    const std::string fault = Faults(chipless, strict);
+    EXPECT_NE(std::string::npos, fault.find(" (such as ")) << fault;
+    EXPECT_EQ(std::string::npos, fault.find("(,")) << fault;
+  }
 }
 
 TEST(DecodedWords, WordTextsInHexadecimal) {

@@ -1,5 +1,7 @@
 // The planner driven as a user would, headless, against the command line's
 // own output for the same inputs.
+#include <set>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -144,6 +146,7 @@ class PlannerWindowTest : public QObject {
   void theNoisePreferenceIsAChoiceOfAFractionalChip();
   void aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise();
   void theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine();
+  void hexColumnsSortByValue();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -323,6 +326,9 @@ void PlannerWindowTest::badInputMarksItsBoxAndRunsNothing_data() {
   row("fractional N", FormBox::kNFirst, "2.5", "whole number");
   row("offset 0", FormBox::kOffset, "0", "above 0");
   row("control character", FormBox::kFom, "\x01-220", "not a number");
+  // Without a chip, the reason names none: "(such as", never "(, such as".
+  row("tolerance without a chip", FormBox::kTolerance, "1", "chip (such as adf4351");
+  row("path without a chip", FormBox::kRefPath, "auto", "path (such as lmx2594");
 }
 
 void PlannerWindowTest::badInputMarksItsBoxAndRunsNothing() {
@@ -900,6 +906,40 @@ void PlannerWindowTest::theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine()
     QCOMPARE(ExactCell(*window.TableModel(), row, int(path)), rows[row + 1][path]);
     QCOMPARE(rows[row + 1][order], QString("3"));
     QCOMPARE(ExactCell(*window.TableModel(), row, int(order)), QString("3"));
+  }
+}
+
+// R (hex) and the words sort as the numbers they are: "1E2" after "FF".
+void PlannerWindowTest::hexColumnsSortByValue() {
+  PlannerWindow window;
+  SetBand(window);
+  ChooseChip(window, "adf4351-int");
+  window.RegisterWords()->setChecked(true);
+  QVERIFY(PlanAndWait(window));
+  auto* model = window.TableModel();
+  for (const char* name : {"R (hex)", "R2"}) {
+    int column = -1;
+    for (int c = 0; c < model->columnCount(); ++c) {
+      if (model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == name) column = c;
+    }
+    QVERIFY2(column >= 0, name);
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+      model->sort(column, order);
+      qulonglong previous = order == Qt::AscendingOrder ? 0 : ~0ULL;
+      std::set<qulonglong> seen;
+      for (int row = 0; row < model->rowCount(); ++row) {
+        QString text = ExactCell(*model, row, column);
+        if (text.startsWith("0x")) text.remove(0, 2);
+        bool ok = false;
+        const qulonglong value = text.toULongLong(&ok, 16);
+        QVERIFY2(ok, qPrintable(text));
+        QVERIFY2(order == Qt::AscendingOrder ? value >= previous : value <= previous,
+                 qPrintable(QString("%1 after %2").arg(value).arg(previous)));
+        previous = value;
+        seen.insert(value);
+      }
+      QVERIFY(seen.size() > 3);  // the band's R and words differ
+    }
   }
 }
 

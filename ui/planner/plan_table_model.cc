@@ -74,6 +74,19 @@ constexpr ColumnCaption kColumnCaptions[] = {
     {"lock_time_us", QT_TRANSLATE_NOOP("PlanTable", "Lock time (µs)")},
 };
 
+// A register's text ("1E2" of r_hex, "0x00580005" of a word) read as the
+// hexadecimal number it is, so that such columns sort by value: "1E2" is
+// 482, not 1 x 10^2.
+std::optional<double> HexValue(std::string_view column, std::string_view text) {
+  const bool word = text.starts_with("0x");
+  if (!word && !column.ends_with("_hex")) return std::nullopt;
+  if (word) text.remove_prefix(2);
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return static_cast<double>(value);
+}
+
 // Errors sort by their size: the channel furthest off comes last.
 bool SortedBySize(std::string_view column) { return column == "error_hz" || column == "error_ppb"; }
 
@@ -216,7 +229,8 @@ void PlanTableModel::sort(int column, Qt::SortOrder order) {
   std::vector<std::string> texts(count);
   std::vector<std::uint8_t> empty(count, 0);
   runner::RunResult scratch;
-  const bool by_size = SortedBySize(plan_->columns[static_cast<std::size_t>(column)]);
+  const std::string_view name = plan_->columns[static_cast<std::size_t>(column)];
+  const bool by_size = SortedBySize(name);
   for (std::size_t i = 0; i < count; ++i) {
     const runner::FieldValue value = plan_->CellValue(i, static_cast<std::size_t>(column), scratch);
     if (const auto* number = std::get_if<double>(&value)) {
@@ -226,6 +240,10 @@ void PlanTableModel::sort(int column, Qt::SortOrder order) {
     texts[i] = formats::FieldText(runner::FieldKind::kText, value);
     empty[i] = texts[i].empty() ? 1 : 0;
     const std::string_view text = texts[i];
+    if (const std::optional<double> hex = HexValue(name, text)) {
+      numbers[i] = hex;
+      continue;
+    }
     const auto first = text.find_first_not_of(' ');
     if (first != std::string_view::npos) numbers[i] = NumberOf(text.substr(first));
   }
