@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QLocale>
 #include <QProcess>
 #include <QProgressBar>
@@ -38,6 +39,7 @@
 #include "noise_panel.h"
 #include "plan_results.h"
 #include "chip_file.h"
+#include "design_file.h"
 #include "plan_form.h"
 #include "plan_chart.h"
 #include "loop_text.h"
@@ -147,6 +149,7 @@ class PlannerWindowTest : public QObject {
   void aLoopPlanHasJitterPerChannelAndTheSelectedChannelsNoise();
   void theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine();
   void hexColumnsSortByValue();
+  void aDesignNamesTheWindowAndIsSavedAgainInPlace();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -698,6 +701,38 @@ void PlannerWindowTest::aSavedDesignPlansTheSameAgain() {
   QCOMPARE(RunCli({"--plan", design}), exported);
   // And remembers it among the recent designs.
   QCOMPARE(QSettings().value("recent_designs").toStringList().value(0), design);
+}
+
+// The title names the design; Ctrl+S saves to it without asking; Open
+// recent tells same-named designs apart by their folders and forgets the
+// ones gone.
+void PlannerWindowTest::aDesignNamesTheWindowAndIsSavedAgainInPlace() {
+  QTemporaryDir folder;
+  QVERIFY(QDir(folder.path()).mkdir("a") && QDir(folder.path()).mkdir("b"));
+  const QString first = folder.filePath("a/band.json"), second = folder.filePath("b/band.json");
+  PlannerWindow window;
+  SetBand(window);
+  QVERIFY(!window.windowTitle().contains("band.json"));
+  QVERIFY(window.SaveDesign(first));
+  QCOMPARE(window.windowTitle(), QString("band.json — synthfactors planner"));
+  window.Box(FormBox::kMult)->setText("2");
+  window.SaveDesignShortcut();  // no dialog: the design's own file
+  std::string error;
+  const auto saved = synthfactors::formats::ReadDesign(first.toStdString(), error);
+  QVERIFY2(saved.has_value(), error.c_str());
+  QCOMPARE(QString::fromStdString(saved->texts[synthfactors::runner::Input::kMult].value_or("")),
+           QString("2"));
+  QVERIFY(window.SaveDesign(second));
+  QVERIFY(window.SaveDesign(folder.filePath("gone.json")));
+  QVERIFY(QFile::remove(folder.filePath("gone.json")));
+  emit window.RecentMenu()->aboutToShow();
+  QStringList entries;
+  for (const QAction* action : window.RecentMenu()->actions()) entries << action->text();
+  QCOMPARE(entries.size(), 2);
+  QVERIFY2(entries[0].contains("band.json (in ") && entries[0].endsWith("/b)"),
+           qPrintable(entries.join(" | ")));
+  QVERIFY2(entries[1].endsWith("/a)"), qPrintable(entries.join(" | ")));
+  QVERIFY(!QSettings().value("recent_designs").toStringList().join(" ").contains("gone.json"));
 }
 
 void PlannerWindowTest::aBadDesignIsRefusedAndTheInputsStay() {

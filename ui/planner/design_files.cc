@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QSettings>
 
+#include <algorithm>
 #include <string>
 
 #include "design_file.h"
@@ -99,12 +100,24 @@ void DesignFiles::Remember(const QString& path) {
   settings.setValue(kRecentKey, recent);
 }
 
+// The designs still there, each by its name, with its folder where
+// another has the same name; the ones gone are forgotten.
 void DesignFiles::FillRecent() {
   recent_->clear();
-  const QStringList recent = QSettings().value(kRecentKey).toStringList();
+  QSettings settings;
+  QStringList recent = settings.value(kRecentKey).toStringList();
+  const QStringList remembered = recent;
+  recent.removeIf([](const QString& path) { return !QFileInfo::exists(path); });
+  if (recent != remembered) settings.setValue(kRecentKey, recent);
   for (int i = 0; i < recent.size(); ++i) {
     const QString& path = recent[i];
-    recent_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
+    const QFileInfo info(path);
+    const bool shared = std::count_if(recent.begin(), recent.end(), [&](const QString& other) {
+                          return QFileInfo(other).fileName() == info.fileName();
+                        }) > 1;
+    const QString name = shared ? tr("%1 (in %2)").arg(info.fileName(), info.absolutePath())
+                                : info.fileName();
+    recent_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name), this,
                        [this, path] { Open(path); })
         ->setToolTip(path);
   }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -123,8 +124,10 @@ void PlannerWindow::BuildMenus() {
   QAction* open = file->addAction(tr("&Open design…"), this, [this] { designs_->AskOpen(); });
   open->setShortcut(QKeySequence::Open);
   recent_menu_ = file->addMenu(tr("Open &recent"));
-  QAction* save = file->addAction(tr("&Save design…"), this, [this] { designs_->AskSave(); });
+  QAction* save = file->addAction(tr("&Save design"), this, &PlannerWindow::SaveDesignShortcut);
   save->setShortcut(QKeySequence::Save);
+  QAction* save_as = file->addAction(tr("Save design &as…"), this, [this] { designs_->AskSave(); });
+  save_as->setShortcut(QKeySequence::SaveAs);
   file->addSeparator();
   export_action_ = file->addAction(tr("E&xport plan…"), exporter_, &PlanExporter::Ask);
   export_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -166,9 +169,14 @@ void PlannerWindow::Connect() {
   connect(exporter_, &PlanExporter::status, this, &PlannerWindow::SetStatus);
   connect(exporter_, &PlanExporter::started, this, [this] { SetWorking(true); });
   connect(designs_, &DesignFiles::status, this, &PlannerWindow::SetStatus);
-  connect(designs_, &DesignFiles::saved, this, &QWidget::setWindowFilePath);
-  connect(designs_, &DesignFiles::opened, this, [this](const QString& path) {
+  // The title names the design the inputs were last saved to or opened from.
+  const auto named = [this](const QString& path) {
     setWindowFilePath(path);
+    setWindowTitle(tr("%1 — synthfactors planner").arg(QFileInfo(path).fileName()));
+  };
+  connect(designs_, &DesignFiles::saved, this, named);
+  connect(designs_, &DesignFiles::opened, this, [this, named](const QString& path) {
+    named(path);
     Plan();
   });
 }
@@ -292,6 +300,14 @@ QString PlannerWindow::ExportName(formats::SweepFormat format) const {
 }
 
 bool PlannerWindow::SaveDesign(const QString& path) { return designs_->Save(path); }
+
+void PlannerWindow::SaveDesignShortcut() {
+  if (windowFilePath().isEmpty()) {
+    designs_->AskSave();
+  } else {
+    designs_->Save(windowFilePath());
+  }
+}
 
 bool PlannerWindow::OpenDesign(const QString& path) { return designs_->Open(path); }
 

@@ -45,6 +45,10 @@ class PlannerWindow : public QMainWindow {
   bool OpenProfile(const QString& path) { return form_->OpenProfile(path); }
   bool SaveDesign(const QString& path);
   bool OpenDesign(const QString& path);
+  // File ▸ Save design (Ctrl+S): to the design's own file where it has
+  // one, else asked for as Save design as… does.
+  void SaveDesignShortcut();
+  QMenu* RecentMenu() const { return recent_menu_; }
   QString ExportName(formats::SweepFormat format) const;
 
   bool Busy() const { return worker_->Busy(); }
