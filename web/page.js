@@ -98,6 +98,19 @@ function sweepTextOf(result) {
 
 const jsonLines = (text) => text.split("\n").filter((line) => line !== "").map((line) => JSON.parse(line));
 
+// sweepText's options: none, or {json: true|false}; anything else is
+// refused rather than read as CSV.
+function sweepOptions(options) {
+  if (options === undefined) return { json: false };
+  if (options === null || typeof options !== "object" || Array.isArray(options)) {
+    throw new TypeError("synthfactors.sweepText takes its options as one object, such as {json: true}");
+  }
+  if (options.json !== undefined && typeof options.json !== "boolean") {
+    throw new TypeError("synthfactors.sweepText: json must be true or false");
+  }
+  return { json: options.json === true };
+}
+
 // The members of a call, as one JSON object's text.
 function requestText(members, name, example) {
   if (members === null || typeof members !== "object" || Array.isArray(members)) {
@@ -120,10 +133,12 @@ window.synthfactors = {
   // (with one R, the choice's object first).
   sweep: async (design) => jsonLines(await window.synthfactors.sweepText(design, { json: true })),
   // The same band as text: CSV as `--sweep` writes it, or JSON Lines.
-  sweepText: async (design, { json = false } = {}) =>
-    sweepTextOf(await calculation.call("sweep", {
-      design: requestText(design, "sweep", '{sweep: "10368:10370:0.025"}'), jsonLines: Boolean(json), point: ".",
-    })),
+  sweepText: async (design, options) => {
+    const { json } = sweepOptions(options);
+    return sweepTextOf(await calculation.call("sweep", {
+      design: requestText(design, "sweep", '{sweep: "10368:10370:0.025"}'), jsonLines: json, point: ".",
+    }));
+  },
 };
 
 // ---- Small helpers ----------------------------------------------------------

@@ -141,6 +141,22 @@ def test_sweep_gives_the_command_lines_json_lines(page):
                        'synthfactors.run takes one object of inputs, such as {rf_out: "1000"}',
                        'synthfactors.sweep takes one object of inputs, such as {sweep: "10368:10370:0.025"}']
     assert odd[3].startswith('unknown member "rf_out2": the members are rf_out, mult')
+    # sweepText's options: an object with json true or false, else refused
+    # (a word was read as CSV, null threw the engine's own TypeError).
+    options = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const band = {sweep: "10368:10368.05:0.025", mult: "4"};
+        const calls = [synthfactors.sweepText(band, "json"), synthfactors.sweepText(band, null),
+                       synthfactors.sweepText(band, {json: "yes"}),
+                       synthfactors.sweepText(band, {json: true}), synthfactors.sweepText(band)];
+        Promise.all(calls.map((call) => call.then((text) => text, (error) => "ERROR " + error.message)))
+            .then(done);""")
+    assert options[:3] == [
+        "ERROR synthfactors.sweepText takes its options as one object, such as {json: true}",
+        "ERROR synthfactors.sweepText takes its options as one object, such as {json: true}",
+        "ERROR synthfactors.sweepText: json must be true or false"]
+    assert options[3] == cli("--sweep", "10368:10368.05:0.025", "--mult", "4", "--json")[0]
+    assert options[4] == cli("--sweep", "10368:10368.05:0.025", "--mult", "4")[0]
 
 
 def type_into(page, name, text):
