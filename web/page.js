@@ -498,8 +498,8 @@ async function selectChannel(index) {
   }
 }
 
-// A channel's report, alternatives and register words (the "channel"
-// answer).
+// A channel's report (with its register words), alternatives and loop
+// noise (the "channel" answer).
 function showDetails(rfOut, channel) {
   const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: channel.report })];
   if (channel.alternatives && channel.alternatives.length) {
@@ -515,11 +515,8 @@ function showDetails(rfOut, channel) {
       ariaLabel: `Loop phase noise at ${rfOut} MHz, each source and the total, dBc/Hz against the offset` });
     parts.push(element("h3", { textContent: "Loop noise at the RF output" }), noiseHost);
   }
-  if (channel.registers && channel.registers.length) {
-    parts.push(element("h3", { textContent: "Register words, in writing order" }), element("table", { className: "small" }, [
-      element("tbody", {}, channel.registers.map((word) => element("tr", {}, [element("th", { textContent: word.name, scope: "row" }), element("td", { className: "mono", textContent: word.word })]))),
-    ]));
-  }
+  // The register words are in the report, in writing order, as the
+  // command line prints them: not listed a second time.
   $("details").replaceChildren(...parts);
   if (noiseHost) drawNoise(noiseHost, channel.noise);
 }
