@@ -256,6 +256,9 @@ async function go() {
 
 // ---- The planner ----------------------------------------------------------------
 
+// How long a click on the chart waits to be sure it is no double-click.
+const kDoubleClickMs = 300;
+
 const planner = {
   fields: [],        // the planner's inputs from the table
   chips: [],
@@ -463,9 +466,19 @@ function drawChart() {
     axes,
     scales: { x: { time: false } },
     cursor: { drag: { x: true, y: false } },
-    hooks: { ready: [(chart) => chart.over.addEventListener("click", () => {
-      if (chart.cursor.idx != null) selectChannel(chart.cursor.idx);
-    })] },
+    hooks: { ready: [(chart) => {
+      // A click selects the channel under the pointer once it is clear it
+      // is no double-click, which zooms out and selects nothing.
+      let pending = null;
+      chart.over.addEventListener("click", (event) => {
+        clearTimeout(pending);
+        pending = null;
+        const index = chart.cursor.idx;
+        if (event.detail > 1 || index == null) return;
+        pending = setTimeout(() => { pending = null; selectChannel(index); }, kDoubleClickMs);
+      });
+      chart.over.addEventListener("dblclick", () => { clearTimeout(pending); pending = null; });
+    }] },
   }, data, host);
 }
 

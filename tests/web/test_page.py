@@ -3,8 +3,10 @@ hundred inputs, the calculator typed into, a band planned and exported,
 Cancel, and the page opened as a file."""
 import json
 import random
+import time
 
 import pytest
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 
 from conftest import PAGE, cli, make_browser, wait_ready, wait_until
@@ -274,6 +276,16 @@ def test_a_channels_details_show_its_report_and_registers(page):
     for word in expected["registers"]:
         assert page.find_element(By.ID, "details").text.count(word["word"]) == 1
     assert not page.find_elements(By.CSS_SELECTOR, "#details td.mono")
+
+
+def test_a_double_click_on_the_chart_zooms_out_and_selects_nothing(page):
+    plan_band(page, "10368:10369:0.025", {"mult": "4"})
+    over = page.find_element(By.CSS_SELECTOR, "#chart .u-over")
+    ActionChains(page).move_to_element(over).double_click(over).perform()
+    time.sleep(0.8)  # longer than a click waits to be sure it is single
+    assert not page.find_elements(By.CSS_SELECTOR, "#details pre")
+    ActionChains(page).move_to_element(over).click(over).perform()
+    wait_until(page, 'document.querySelector("#details pre")')
 
 
 def test_a_channels_details_list_its_alternatives_from_the_same_run(page):
