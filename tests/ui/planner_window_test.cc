@@ -150,6 +150,7 @@ class PlannerWindowTest : public QObject {
   void theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine();
   void hexColumnsSortByValue();
   void aDesignNamesTheWindowAndIsSavedAgainInPlace();
+  void theChipBoxOpensNoDialogUnderTheWheelOrTheArrows();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -942,6 +943,42 @@ void PlannerWindowTest::theMicrowavePartsShowTheirPathAndWordsAsTheCommandLine()
     QCOMPARE(rows[row + 1][order], QString("3"));
     QCOMPARE(ExactCell(*window.TableModel(), row, int(order)), QString("3"));
   }
+}
+
+// Scrolling over the chip box or pressing the arrows never lands on "Open
+// profile…" and its dialog; the wheel leaves the chip as it is.
+void PlannerWindowTest::theChipBoxOpensNoDialogUnderTheWheelOrTheArrows() {
+  PlannerWindow window;
+  QComboBox* chip = window.ChipChoice();
+  const int last_chip = chip->count() - 2;
+  ChooseChip(window, chip->itemText(last_chip));
+  bool dialog = false;
+  QTimer guard;  // a dialog that opened anyway is noted and closed
+  connect(&guard, &QTimer::timeout, [&dialog] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      dialog = true;
+      modal->close();
+    }
+  });
+  guard.start(20);
+  for (const Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_PageDown}) {
+    QTest::keyClick(chip, key);
+    QCOMPARE(chip->currentIndex(), last_chip);
+  }
+  QTest::keyClick(chip, Qt::Key_Home);
+  QCOMPARE(chip->currentIndex(), 0);
+  QTest::keyClick(chip, Qt::Key_End);
+  QCOMPARE(chip->currentIndex(), last_chip);
+  QVERIFY(!dialog);
+  ChooseChip(window, "adf4106");
+  const int chosen = chip->currentIndex();
+  for (const int steps : {-120, 120}) {
+    QWheelEvent wheel(QPointF(5, 5), chip->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, steps),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chip, &wheel);
+    QCOMPARE(chip->currentIndex(), chosen);
+  }
+  QVERIFY(!dialog);
 }
 
 // R (hex) and the words sort as the numbers they are: "1E2" after "FF".

@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -109,6 +110,29 @@ const BoxRow& RowOf(FormBox box) {
 QString Translated(const char* text) { return QCoreApplication::translate("PlannerWindow", text); }
 
 QString OpenProfileItem() { return Translated(QT_TRANSLATE_NOOP("PlannerWindow", "Open profile…")); }
+
+// The chip box: the wheel scrolls the form, not the chip, and the arrow
+// keys move among the chips without landing on "Open profile…", which
+// opens its dialog only when chosen from the list.
+class ChipBox : public QComboBox {
+ protected:
+  void wheelEvent(QWheelEvent* event) override { event->ignore(); }
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool down = event->key() == Qt::Key_Down || event->key() == Qt::Key_PageDown ||
+                      event->key() == Qt::Key_End;
+    if (down && event->modifiers() == Qt::NoModifier && currentIndex() >= count() - 2) {
+      event->accept();  // the last chip already: nothing further down
+      return;
+    }
+    if (down && event->modifiers() == Qt::NoModifier && event->key() != Qt::Key_Down) {
+      setCurrentIndex(count() - 2);
+      emit activated(count() - 2);
+      event->accept();
+      return;
+    }
+    QComboBox::keyPressEvent(event);
+  }
+};
 QString SmallestPrescalerItem() {
   return Translated(QT_TRANSLATE_NOOP("PlannerWindow", "smallest for each channel"));
 }
@@ -209,7 +233,7 @@ QGroupBox* PlanFormPanel::BuildCountersGroup() {
   auto* group = new QGroupBox(tr("Counters"));
   auto* form = new QFormLayout(group);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-  chip_ = new QComboBox;
+  chip_ = new ChipBox;
   chip_->setObjectName(QStringLiteral("chip"));
   chip_->addItem(tr("none"), QString());
   for (const runner::ShippedProfile& shipped : runner::ShippedProfiles()) {
