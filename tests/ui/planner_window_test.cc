@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -151,6 +152,7 @@ class PlannerWindowTest : public QObject {
   void hexColumnsSortByValue();
   void aDesignNamesTheWindowAndIsSavedAgainInPlace();
   void theChipBoxOpensNoDialogUnderTheWheelOrTheArrows();
+  void hiddenColumnsStayHiddenInTheNextPlanAndWindow();
 };
 
 void PlannerWindowTest::initTestCase() {
@@ -979,6 +981,37 @@ void PlannerWindowTest::theChipBoxOpensNoDialogUnderTheWheelOrTheArrows() {
     QCOMPARE(chip->currentIndex(), chosen);
   }
   QVERIFY(!dialog);
+}
+
+// A column hidden from the header's menu stays hidden in the next plan and
+// in the next window, by name (its place may differ between plans).
+void PlannerWindowTest::hiddenColumnsStayHiddenInTheNextPlanAndWindow() {
+  const auto column_named = [](PlannerWindow& window, const QString& caption) {
+    for (int c = 0; c < window.TableModel()->columnCount(); ++c) {
+      if (window.TableModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == caption) {
+        return c;
+      }
+    }
+    return -1;
+  };
+  {
+    PlannerWindow window;
+    SetBand(window);
+    QVERIFY(PlanAndWait(window));
+    const int error = column_named(window, "Error (ppb)");
+    QVERIFY(error >= 0);
+    window.Results()->SetColumnShown(error, false);
+    QVERIFY(window.TableView()->horizontalHeader()->isSectionHidden(error));
+  }
+  PlannerWindow window;
+  SetBand(window);
+  ChooseChip(window, "adf4106");  // other columns, so another place
+  QVERIFY(PlanAndWait(window));
+  const int error = column_named(window, "Error (ppb)");
+  QVERIFY(window.TableView()->horizontalHeader()->isSectionHidden(error));
+  QVERIFY(!window.TableView()->horizontalHeader()->isSectionHidden(column_named(window, "R")));
+  window.Results()->SetColumnShown(error, true);
+  QVERIFY(!QSettings().value("hidden_columns").toStringList().contains("error_ppb"));
 }
 
 // R (hex) and the words sort as the numbers they are: "1E2" after "FF".

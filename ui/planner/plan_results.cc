@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTabWidget>
@@ -27,10 +28,15 @@
 #include "input_fields.h"
 #include "plan_chart.h"
 #include "plan_table_model.h"
+#include "qt_text.h"
 #include "run.h"
 
 namespace synthfactors::planner {
+
 namespace {
+
+// The settings key of the columns the header's menu hid, by name.
+const QString kHiddenColumnsKey = QStringLiteral("hidden_columns");
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -161,10 +167,20 @@ void PlanResults::ChooseColumns(const QPoint& at) {
         menu.addAction(model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
     shown->setCheckable(true);
     shown->setChecked(!header->isSectionHidden(column));
-    connect(shown, &QAction::toggled, header,
-            [header, column](bool on) { header->setSectionHidden(column, !on); });
+    connect(shown, &QAction::toggled, this, [this, column](bool on) { SetColumnShown(column, on); });
   }
   menu.exec(header->mapToGlobal(at));
+}
+
+void PlanResults::SetColumnShown(int column, bool shown) {
+  if (!plan_ || column < 0 || column >= int(plan_->columns.size())) return;
+  table_->horizontalHeader()->setSectionHidden(column, !shown);
+  const QString name = Text(plan_->columns[std::size_t(column)]);
+  QSettings settings;
+  QStringList hidden = settings.value(kHiddenColumnsKey).toStringList();
+  hidden.removeAll(name);
+  if (!shown) hidden.append(name);
+  settings.setValue(kHiddenColumnsKey, hidden);
 }
 
 bool PlanResults::eventFilter(QObject* watched, QEvent* event) {
@@ -199,7 +215,15 @@ void PlanResults::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
   noise_->Clear();
   pages_->setTabEnabled(1, loop);
   if (!loop) pages_->setCurrentIndex(0);
-  if (plan_) table_->resizeColumnsToContents();
+  if (plan_) {
+    // The columns hidden before stay hidden, by name.
+    const QStringList hidden = QSettings().value(kHiddenColumnsKey).toStringList();
+    for (std::size_t column = 0; column < plan_->columns.size(); ++column) {
+      table_->horizontalHeader()->setSectionHidden(
+          int(column), hidden.contains(Text(plan_->columns[column])));
+    }
+    table_->resizeColumnsToContents();
+  }
 }
 
 void PlanResults::ShowAlternatives() {

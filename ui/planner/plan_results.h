@@ -34,6 +34,9 @@ class PlanResults : public QSplitter {
   void SetPlan(std::shared_ptr<const PlanOutcome> plan);
   // The selected cells as tab-separated text, for the clipboard.
   void CopySelection();
+  // Shows or hides a column (as the header's menu does); the columns
+  // hidden are remembered by name for the plans after, and the next start.
+  void SetColumnShown(int column, bool shown);
 
   QTableView* TableView() const { return table_; }
   PlanTableModel* TableModel() const { return model_; }
