@@ -20,6 +20,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QLocale>
 #include <QProcess>
 #include <QProgressBar>
@@ -717,9 +718,27 @@ void PlannerWindowTest::aDesignNamesTheWindowAndIsSavedAgainInPlace() {
   SetBand(window);
   QVERIFY(!window.windowTitle().contains("band.json"));
   QVERIFY(window.SaveDesign(first));
-  QCOMPARE(window.windowTitle(), QString("band.json — synthfactors planner"));
-  window.Box(FormBox::kMult)->setText("2");
+  QCOMPARE(window.windowTitle().remove("[*]"), QString("band.json — synthfactors planner"));
+  QVERIFY(!window.isWindowModified());
+  window.Box(FormBox::kMult)->clear();
+  QTest::keyClicks(window.Box(FormBox::kMult), "2");  // typed, as a user edits
+  QVERIFY(window.isWindowModified());
+  // Closing asks first: Cancel stays, Discard closes.
+  for (const QMessageBox::StandardButton button : {QMessageBox::Cancel, QMessageBox::Discard}) {
+    bool asked = false;
+    QTimer::singleShot(50, [&asked, button] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        asked = true;
+        box->button(button)->click();
+      }
+    });
+    const bool closed = window.close();
+    QVERIFY(asked);
+    QCOMPARE(closed, button == QMessageBox::Discard);
+  }
   window.SaveDesignShortcut();  // no dialog: the design's own file
+  QVERIFY(!window.isWindowModified());
+  QVERIFY(window.close());  // nothing left to save: no question
   std::string error;
   const auto saved = synthfactors::formats::ReadDesign(first.toStdString(), error);
   QVERIFY2(saved.has_value(), error.c_str());

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -172,7 +174,8 @@ void PlannerWindow::Connect() {
   // The title names the design the inputs were last saved to or opened from.
   const auto named = [this](const QString& path) {
     setWindowFilePath(path);
-    setWindowTitle(tr("%1 — synthfactors planner").arg(QFileInfo(path).fileName()));
+    setWindowTitle(tr("%1[*] — synthfactors planner").arg(QFileInfo(path).fileName()));
+    setWindowModified(false);
   };
   connect(designs_, &DesignFiles::saved, this, named);
   connect(designs_, &DesignFiles::opened, this, [this, named](const QString& path) {
@@ -189,6 +192,7 @@ void PlannerWindow::SetStatus(const QString& text, bool fault) {
 }
 
 void PlannerWindow::InputChanged() {
+  if (!windowFilePath().isEmpty()) setWindowModified(true);  // the design's inputs changed
   if (Busy()) {
     Cancel();
   } else if (plan_) {
@@ -300,6 +304,22 @@ QString PlannerWindow::ExportName(formats::SweepFormat format) const {
 }
 
 bool PlannerWindow::SaveDesign(const QString& path) { return designs_->Save(path); }
+
+void PlannerWindow::closeEvent(QCloseEvent* event) {
+  if (isWindowModified()) {
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, tr("Unsaved design"),
+        tr("The inputs of %1 have changed since it was saved. Save them?")
+            .arg(QFileInfo(windowFilePath()).fileName()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton ||
+        (answer == QMessageBox::Save && !designs_->Save(windowFilePath()))) {
+      event->ignore();
+      return;
+    }
+  }
+  QMainWindow::closeEvent(event);
+}
 
 void PlannerWindow::SaveDesignShortcut() {
   if (windowFilePath().isEmpty()) {

@@ -74,6 +74,11 @@ class PlannerWindow : public QMainWindow {
   QAction* PlanAction() const { return plan_action_; }
   QAction* CancelAction() const { return cancel_action_; }
 
+ protected:
+  // With changes to the design's inputs not saved, asks first: save,
+  // discard or stay.
+  void closeEvent(QCloseEvent* event) override;
+
  signals:
   // A plan or an export has ended: done, cancelled or failed.
   void workEnded();
