@@ -11,6 +11,7 @@
 #include <string>
 
 #include "qt_text.h"
+#include "decoded_words.h"
 #include "sweep_writer.h"
 #include "number_chars.h"
 
@@ -78,13 +79,10 @@ constexpr ColumnCaption kColumnCaptions[] = {
 // hexadecimal number it is, so that such columns sort by value: "1E2" is
 // 482, not 1 x 10^2.
 std::optional<double> HexValue(std::string_view column, std::string_view text) {
-  const bool word = text.starts_with("0x");
-  if (!word && !column.ends_with("_hex")) return std::nullopt;
-  if (word) text.remove_prefix(2);
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return static_cast<double>(value);
+  if (!text.starts_with("0x") && !column.ends_with("_hex")) return std::nullopt;
+  const std::optional<std::uint32_t> value = formats::ParseWord(text);
+  if (!value) return std::nullopt;
+  return static_cast<double>(*value);
 }
 
 // Errors sort by their size: the channel furthest off comes last.
