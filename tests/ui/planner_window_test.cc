@@ -139,6 +139,8 @@ class PlannerWindowTest : public QObject {
   void noTextWidensTheWindow();
   void theKeyboardReachesEverything();
   void channelsWithFaultsAreCountedAndNotCharted();
+  void channelsWithoutASettingAreShadedWithTheirReason();
+  void theChartBreaksItsLineWhereChannelsHaveNoFigure();
   void theShownPlanStaysUntilANewOneIsComplete();
   void numbersAndNamesReadWell();
   void alternativesAreCopiedWholeAndListedOffTheWindowsThread();
@@ -583,7 +585,8 @@ void PlannerWindowTest::channelsWithFaultsAreCountedAndNotCharted() {
     if (box == FormBox::kMaxFc) window.Box(FormBox::kMinFc)->setText("0");
     window.Box(box)->setText(text);
     QVERIFY(PlanAndWait(window));
-    QVERIFY2(window.Status().contains("81 have a fault"), qPrintable(window.Status()));
+    QVERIFY2(window.Status().contains("81 of 81 channels have no setting: at 10368 MHz, "),
+             qPrintable(window.Status()));
     // Without a comparison frequency, no channel has a figure to chart.
     if (box == FormBox::kMaxFc) {
       QVERIFY(window.Chart()->NothingToChart());
@@ -595,6 +598,82 @@ void PlannerWindowTest::channelsWithFaultsAreCountedAndNotCharted() {
   QVERIFY(PlanAndWait(window));
   QCOMPARE(window.Status(), QString("Planned 81 channels."));
   QVERIFY(!window.Chart()->NothingToChart());
+}
+
+void PlannerWindowTest::channelsWithoutASettingAreShadedWithTheirReason() {
+  using synthfactors::planner::PlanTableModel;
+  // Beyond the adf4351's outputs: every channel, the chip's note as reason.
+  PlannerWindow window;
+  SetBand(window);
+  window.Box(FormBox::kMult)->setText("1");
+  ChooseChip(window, "adf4351");
+  QVERIFY(PlanAndWait(window));
+  QCOMPARE(window.Status(),
+           QString("Planned 81 channels. 81 of 81 channels have no setting: at 10368 MHz, the "
+                   "source frequency 10368 MHz is outside the adf4351's range of 2200 to 4400 MHz."));
+  QVERIFY(window.Chart()->NothingToChart());
+  // The last two channels past N's range: shaded, the Fault column saying
+  // why, the export and a copy keeping the command line's "no setting".
+  SetBand(window, "2399.9", "2400.2", "0.05");
+  window.Box(FormBox::kMult)->setText("1");
+  window.Box(FormBox::kRFirst)->setText("100");
+  window.Box(FormBox::kRLast)->setText("100");
+  window.Box(FormBox::kNFirst)->setText("23999");
+  window.Box(FormBox::kNLast)->setText("24000");
+  QVERIFY(PlanAndWait(window));
+  const PlanTableModel* model = window.TableModel();
+  const int fault = int(model->Plan()->columns.size()) - 1 -
+                    int(std::find(model->Plan()->columns.rbegin(), model->Plan()->columns.rend(),
+                                  "fault") - model->Plan()->columns.rbegin());
+  const QString why = "no divider pair fits: ";
+  QVERIFY2(window.Status().startsWith("Planned 7 channels. 3 of 7 channels have no setting: at "
+                                      "2400.1 MHz, " + why),
+           qPrintable(window.Status()));
+  for (int row = 0; row < 7; ++row) {
+    const QModelIndex cell = model->index(row, fault);
+    const bool without = row >= 4;
+    QCOMPARE(model->data(cell, Qt::BackgroundRole).isValid(), without);
+    QCOMPARE(model->data(cell, Qt::DisplayRole).toString().startsWith("no setting: " + why), without);
+    QCOMPARE(model->data(model->index(row, 0), Qt::ToolTipRole).toString().startsWith(why), without);
+    QCOMPARE(ExactCell(*model, row, fault), without ? QString("no setting") : QString());
+  }
+  QCOMPARE(window.Chart()->PlanPointCount(), 4);
+}
+
+void PlannerWindowTest::theChartBreaksItsLineWhereChannelsHaveNoFigure() {
+  using synthfactors::planner::PlanChart;
+  using synthfactors::planner::PlanOutcome;
+  const double nan = std::nan("");
+  // Ten channels, the fifth and sixth without a figure: two pieces.
+  auto plan = std::make_shared<PlanOutcome>();
+  plan->chart.Resize(10);
+  for (std::size_t i = 0; i < 10; ++i) {
+    plan->chart.rf_mhz[i] = 1000 + double(i);
+    plan->chart.error_hz[i] = i == 4 || i == 5 ? nan : double(i);
+  }
+  PlanChart chart;
+  chart.SetPlan(plan);
+  QCOMPARE(chart.PlanRunCount(), 2);
+  QCOMPARE(chart.PlanPointCount(), 8);
+  QVERIFY(!chart.NothingToChart());
+  // Every other channel without: a comb of 500 pieces is drawn as dots.
+  auto comb = std::make_shared<PlanOutcome>();
+  comb->chart.Resize(1000);
+  for (std::size_t i = 0; i < 1000; ++i) {
+    comb->chart.rf_mhz[i] = 1000 + double(i);
+    comb->chart.error_hz[i] = i % 2 == 0 ? nan : 1.0;
+  }
+  chart.SetPlan(comb);
+  QCOMPARE(chart.PlanRunCount(), 0);
+  QCOMPARE(chart.PlanPointCount(), 500);
+  // And back to one piece: the pieces left over are emptied.
+  auto whole = std::make_shared<PlanOutcome>();
+  whole->chart.Resize(3);
+  for (std::size_t i = 0; i < 3; ++i) whole->chart.rf_mhz[i] = whole->chart.error_hz[i] = double(i);
+  chart.SetPlan(plan);
+  chart.SetPlan(whole);
+  QCOMPARE(chart.PlanRunCount(), 1);
+  QCOMPARE(chart.PlanPointCount(), 3);
 }
 
 void PlannerWindowTest::theShownPlanStaysUntilANewOneIsComplete() {

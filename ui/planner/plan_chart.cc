@@ -33,6 +33,9 @@ const ChartFigureEntry& EntryOf(ChartFigure figure) {
 
 struct Points {
   QList<QPointF> line, exact;
+  // Where each run of channels with the figure starts in `line`: a channel
+  // without it (no setting) breaks the line.
+  std::vector<qsizetype> starts;
   double low = std::numeric_limits<double>::infinity();
   double high = -std::numeric_limits<double>::infinity();
 };
@@ -45,9 +48,15 @@ Points PointsOf(const ChartColumns& columns, const std::vector<double>& values, 
   const auto first = std::lower_bound(columns.rf_mhz.begin(), columns.rf_mhz.end(), left);
   const auto end = std::upper_bound(first, columns.rf_mhz.end(), right);
   points.line.reserve(qsizetype(end - first));
+  bool broken = true;
   for (auto i = static_cast<std::size_t>(first - columns.rf_mhz.begin());
        i < static_cast<std::size_t>(end - columns.rf_mhz.begin()); ++i) {
-    if (!std::isfinite(values[i]) || !std::isfinite(columns.rf_mhz[i])) continue;
+    if (!std::isfinite(values[i]) || !std::isfinite(columns.rf_mhz[i])) {
+      broken = true;
+      continue;
+    }
+    if (broken) points.starts.push_back(points.line.size());
+    broken = false;
     const QPointF point(columns.rf_mhz[i], values[i]);
     points.line.push_back(point);
     if (columns.exact[i] != 0) points.exact.push_back(point);
@@ -106,6 +115,17 @@ QList<QPointF> Envelope(const QList<QPointF>& line) {
   return envelope;
 }
 
+// The runs of a line between its breaks.
+std::vector<QList<QPointF>> Runs(const Points& points) {
+  std::vector<QList<QPointF>> runs;
+  for (std::size_t k = 0; k < points.starts.size(); ++k) {
+    const qsizetype from = points.starts[k];
+    const qsizetype to = k + 1 < points.starts.size() ? points.starts[k + 1] : points.line.size();
+    runs.push_back(points.line.mid(from, to - from));
+  }
+  return runs;
+}
+
 // A tick spacing of 1, 2 or 5 times a power of ten that gives `width`
 // three to six ticks.
 double RoundStep(double width) {
@@ -155,6 +175,8 @@ PlanChart::PlanChart(QWidget* parent)
       own_line_(new QLineSeries),
       own_exact_(Marks(kOwnColour, 11, true)),
       selected_mark_(Marks(kSelectedColour, 13, true)),
+      dots_(Marks(kPlanColour, 3, false)),
+      own_dots_(Marks(kOwnColour, 3, false)),
       spur_clear_(new QLineSeries),
       limit_high_(new QLineSeries),
       limit_low_(new QLineSeries),
@@ -191,9 +213,9 @@ PlanChart::PlanChart(QWidget* parent)
   exact_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
   own_exact_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
   selected_mark_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
-  for (QXYSeries* series : std::initializer_list<QXYSeries*>{own_line_, own_exact_, line_, exact_,
-                                                             spur_clear_, limit_high_, limit_low_,
-                                                             selected_mark_}) {
+  for (QXYSeries* series : std::initializer_list<QXYSeries*>{own_line_, own_dots_, own_exact_, line_,
+                                                             dots_, exact_, spur_clear_, limit_high_,
+                                                             limit_low_, selected_mark_}) {
     chart->addSeries(series);
   }
   x_axis_->setTitleText(tr("RF output (MHz)"));
@@ -205,7 +227,7 @@ PlanChart::PlanChart(QWidget* parent)
     series->attachAxis(x_axis_);
     series->attachAxis(y_axis_);
   }
-  for (QAbstractSeries* hidden : std::initializer_list<QAbstractSeries*>{selected_mark_, limit_low_}) {
+  for (QAbstractSeries* hidden : std::initializer_list<QAbstractSeries*>{selected_mark_, limit_low_, dots_, own_dots_}) {
     for (QLegendMarker* marker : chart->legend()->markers(hidden)) marker->setVisible(false);
   }
   setRenderHint(QPainter::Antialiasing, false);
@@ -235,7 +257,9 @@ std::int64_t PlanChart::ChannelsOverLimit() const {
   return over;
 }
 
-bool PlanChart::NothingToChart() const { return plan_ && line_->count() == 0 && own_line_->count() == 0; }
+bool PlanChart::NothingToChart() const {
+  return plan_ && PlanPointCount() == 0 && own_line_->count() == 0 && own_dots_->count() == 0;
+}
 
 std::pair<double, double> PlanChart::Band() const {
   if (!plan_ || plan_->chart.rf_mhz.empty()) return {0, -1};
@@ -371,7 +395,17 @@ void PlanChart::SetSelected(std::int64_t channel) {
   DrawSelected();
 }
 
-qsizetype PlanChart::PlanPointCount() const { return line_->count(); }
+qsizetype PlanChart::PlanPointCount() const {
+  qsizetype points = line_->count() + dots_->count();
+  for (const QLineSeries* piece : runs_) points += piece->count();
+  return points;
+}
+
+qsizetype PlanChart::PlanRunCount() const {
+  qsizetype pieces = line_->count() > 0 ? 1 : 0;
+  for (const QLineSeries* piece : runs_) pieces += piece->count() > 0 ? 1 : 0;
+  return pieces;
+}
 qsizetype PlanChart::ExactPointCount() const { return exact_->count(); }
 
 void PlanChart::Redraw() {
@@ -391,8 +425,8 @@ void PlanChart::Redraw() {
   const qsizetype channels = plan_ ? qsizetype(plan_->ChannelCount()) : 0;
   // Emptied first: a mark series restyles every mark it holds.
   for (QXYSeries* series : {static_cast<QXYSeries*>(line_), static_cast<QXYSeries*>(exact_),
-                            static_cast<QXYSeries*>(own_line_),
-                            static_cast<QXYSeries*>(own_exact_)}) {
+                            static_cast<QXYSeries*>(own_line_), static_cast<QXYSeries*>(own_exact_),
+                            static_cast<QXYSeries*>(dots_), static_cast<QXYSeries*>(own_dots_)}) {
     series->clear();
   }
   const QLocale locale;
@@ -410,7 +444,10 @@ void PlanChart::Redraw() {
   line_->setColor(colour);
   exact_->setColor(colour);
   exact_->setBorderColor(colour);
-  for (QXYSeries* series : {static_cast<QXYSeries*>(own_line_), static_cast<QXYSeries*>(own_exact_)}) {
+  dots_->setColor(colour);
+  dots_->setBorderColor(colour);
+  for (QXYSeries* series : {static_cast<QXYSeries*>(own_line_), static_cast<QXYSeries*>(own_exact_),
+                            static_cast<QXYSeries*>(own_dots_)}) {
     series->setVisible(with_own);
     for (QLegendMarker* marker : chart()->legend()->markers(series)) marker->setVisible(with_own);
   }
@@ -441,8 +478,12 @@ void PlanChart::Redraw() {
   for (QLegendMarker* marker : chart()->legend()->markers(limit_high_)) {
     marker->setVisible(!high_line.isEmpty());
   }
-  // The lower limit line and the selection need no entry of their own.
-  for (QAbstractSeries* hidden : std::initializer_list<QAbstractSeries*>{selected_mark_, limit_low_}) {
+  // The lower limit line, the selection and the line's further pieces or
+  // dots need no entry of their own.
+  std::vector<QAbstractSeries*> unnamed = {selected_mark_, limit_low_, dots_, own_dots_};
+  unnamed.insert(unnamed.end(), runs_.begin(), runs_.end());
+  unnamed.insert(unnamed.end(), own_runs_.begin(), own_runs_.end());
+  for (QAbstractSeries* hidden : unnamed) {
     for (QLegendMarker* marker : chart()->legend()->markers(hidden)) marker->setVisible(false);
   }
   // The spur-clear limit, where the plan asked for one, on the spur figure.
@@ -463,11 +504,36 @@ void PlanChart::Redraw() {
   SetRange(x_axis_, x_low, x_high);
   SetRange(y_axis_, y_low, y_high);
   const QRectF frame(QPointF(x_low, y_low), QPointF(x_high, y_high));
-  line_->replace(Envelope(plan.line));
+  DrawRuns(line_, runs_, dots_, Runs(plan), plan.line, frame);
   exact_->replace(Thinned(plan.exact, frame));
-  own_line_->replace(Envelope(own.line));
+  DrawRuns(own_line_, own_runs_, own_dots_, Runs(own), own.line, frame);
   own_exact_->replace(Thinned(own.exact, frame));
   DrawSelected();
+}
+
+void PlanChart::DrawRuns(QLineSeries* line, std::vector<QLineSeries*>& pool, QScatterSeries* dots,
+                         const std::vector<QList<QPointF>>& runs, const QList<QPointF>& all,
+                         const QRectF& frame) {
+  // Past this many pieces a line is a comb of short strokes: dots say the
+  // same, and a chart with thousands of series would crawl.
+  constexpr std::size_t kMostRuns = 200;
+  const bool as_dots = runs.size() > kMostRuns;
+  line->replace(as_dots || runs.empty() ? QList<QPointF>() : Envelope(runs.front()));
+  dots->replace(as_dots ? Thinned(all, frame) : QList<QPointF>());
+  const std::size_t pieces = as_dots ? 0 : std::max<std::size_t>(runs.size(), 1) - 1;
+  while (pool.size() < pieces) {
+    auto* piece = new QLineSeries;
+    chart()->addSeries(piece);
+    piece->attachAxis(x_axis_);
+    piece->attachAxis(y_axis_);
+    for (QLegendMarker* marker : chart()->legend()->markers(piece)) marker->setVisible(false);
+    pool.push_back(piece);
+  }
+  for (std::size_t k = 0; k < pool.size(); ++k) {
+    pool[k]->setPen(line->pen());
+    pool[k]->setVisible(line->isVisible());
+    pool[k]->replace(k < pieces ? Envelope(runs[k + 1]) : QList<QPointF>());
+  }
 }
 
 void PlanChart::DrawSelected() {

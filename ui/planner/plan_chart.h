@@ -8,6 +8,9 @@
 #pragma once
 
 #include <QChartView>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 
 #include <array>
@@ -83,6 +86,9 @@ class PlanChart : public QChartView {
   // channels (one each, up to 2000 of them).
   qsizetype PlanPointCount() const;
   qsizetype ExactPointCount() const;
+  // The pieces the plan's line is drawn in: one, and one more after each
+  // run of channels without the figure (0 where they are drawn as dots).
+  qsizetype PlanRunCount() const;
 
  signals:
   // A click on the chart, at the channel nearest to it.
@@ -100,6 +106,9 @@ class PlanChart : public QChartView {
  private:
   void Redraw();
   void DrawSelected();
+  void DrawRuns(QLineSeries* line, std::vector<QLineSeries*>& pool, QScatterSeries* dots,
+                const std::vector<QList<QPointF>>& runs, const QList<QPointF>& all,
+                const QRectF& frame);
   std::pair<double, double> Band() const;
   double ValueX(const QPointF& position) const;
 
@@ -111,6 +120,11 @@ class PlanChart : public QChartView {
   QLineSeries* own_line_;
   QScatterSeries* own_exact_;
   QScatterSeries* selected_mark_;
+  // The line's pieces after its first, made as breaks ask for them, and its
+  // channels as dots where it has too many pieces to draw.
+  std::vector<QLineSeries*> runs_, own_runs_;
+  QScatterSeries* dots_;
+  QScatterSeries* own_dots_;
   QLineSeries* spur_clear_;  // the --spur-clear limit, on the spur figure
   QLineSeries* limit_high_;  // the error limit, + and -
   QLineSeries* limit_low_;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 
+#include "channel_reason.h"
 #include "common_r.h"
 #include "loop_run.h"
 #include "sweep.h"
@@ -41,6 +42,16 @@ std::string PlanOutcome::CellText(std::size_t channel, std::size_t column,
                             CellValue(channel, column, scratch));
 }
 
+bool PlanOutcome::HasSetting(std::size_t channel) const {
+  return !channels[channel].fault && !channels[channel].no_setting;
+}
+
+std::string PlanOutcome::Reason(std::size_t channel) const {
+  if (HasSetting(channel)) return {};
+  return runner::ChannelReason(runner::RunPoint(request.range, static_cast<std::int64_t>(channel),
+                                                row_inputs, decimal_symbol, plan));
+}
+
 void ChartColumns::Resize(std::size_t channels) {
   for (auto* column :
        {&rf_mhz, &error_hz, &comparison_khz, &phase_noise, &spur_khz, &jitter_fs, &phase_margin}) {
@@ -67,6 +78,7 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
   PlanOutcome outcome;
   outcome.request = request;
   outcome.row_inputs = request.inputs;
+  outcome.decimal_symbol = decimal_symbol;
   if (request.one_r) {
     const runner::PlanR plan_r = runner::ChoosePlanR(request.range, request.inputs, request.plan, control);
     if (!plan_r.choice) return plan_r.error;

@@ -35,6 +35,7 @@ struct PlanOutcome {
   PlanRequest request;
   runner::RunInputs row_inputs;  // every row's (R fixed with one R)
   runner::PlanOptions plan;      // every row's (with the band's loop filter)
+  std::string decimal_symbol;    // the runs'
   // A result of no run with these inputs: which sweep fields a row has.
   runner::RunResult shape;
   std::vector<std::string> columns;  // the command line's CSV header names
@@ -55,6 +56,11 @@ struct PlanOutcome {
   runner::FieldValue CellValue(std::size_t channel, std::size_t column,
                                runner::RunResult& scratch) const;
   std::string CellText(std::size_t channel, std::size_t column, runner::RunResult& scratch) const;
+  // Whether the channel's run found a setting (a fault or none found: not).
+  bool HasSetting(std::size_t channel) const;
+  // Why the channel has no setting (runner::ChannelReason), empty when it
+  // has one. The plan keeps no texts per channel: the channel runs again.
+  std::string Reason(std::size_t channel) const;
 };
 
 // How many channels a run has finished; safe to read from any thread.

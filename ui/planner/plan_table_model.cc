@@ -132,7 +132,20 @@ QString PlanTableModel::ExactText(std::size_t channel, std::size_t column) const
   return QString::fromStdString(text);
 }
 
+QString PlanTableModel::Reason(std::size_t channel) const {
+  if (!plan_ || plan_->HasSetting(channel)) return {};
+  auto known = reasons_.find(channel);
+  if (known == reasons_.end()) {
+    known = reasons_.emplace(channel, QString::fromStdString(plan_->Reason(channel))).first;
+  }
+  return known->second;
+}
+
 QString PlanTableModel::ShownText(std::size_t channel, std::size_t column) const {
+  if (plan_->columns[column] == "fault" && !plan_->HasSetting(channel)) {
+    const QString fault = ExactText(channel, column), reason = Reason(channel);
+    return reason == fault ? fault : tr("%1: %2").arg(fault, reason);
+  }
   runner::RunResult scratch;
   const runner::FieldValue value = plan_->CellValue(channel, column, scratch);
   const std::string_view name = plan_->columns[column];
@@ -150,6 +163,7 @@ void PlanTableModel::SetPlan(std::shared_ptr<const PlanOutcome> plan) {
   plan_ = std::move(plan);
   order_.clear();
   row_of_.clear();
+  reasons_.clear();
   endResetModel();
 }
 
@@ -190,12 +204,13 @@ QVariant PlanTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return ShownText(channel, static_cast<std::size_t>(index.column()));
     case Qt::ToolTipRole:
+      if (!plan_->HasSetting(channel)) return Reason(channel);
       return ExactText(channel, static_cast<std::size_t>(index.column()));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::BackgroundRole:
-      // A channel with a fault stands out, as its fault column says why.
-      if (plan_->channels[channel].fault) {
+      // A channel without a setting stands out, as its Fault column says why.
+      if (!plan_->HasSetting(channel)) {
         return QBrush(QColor(255, 228, 225));
       }
       return {};

@@ -3,6 +3,7 @@
 // shows its figure with the locale's decimal symbol, long figures to nine
 // significant digits; its tooltip and a copy hold the exact shortest text
 // (with the locale's decimal symbol), the export the command line's bytes.
+// A channel without a setting is shaded, its Fault column saying why.
 // Sortable by any column: numbers by value, errors by their size, empty
 // cells last. The rows are the plan's own; sorting keeps an order of them.
 #pragma once
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "plan_run.h"
@@ -43,6 +45,10 @@ class PlanTableModel : public QAbstractTableModel {
   QString ExactText(std::size_t channel, std::size_t column) const;
   QString ShownText(std::size_t channel, std::size_t column) const;
 
+  // Why a channel has no setting (empty when it has one), as its row shows
+  // it: in its Fault column and as the tooltip of each of its cells.
+  QString Reason(std::size_t channel) const;
+
   // The caption over a sweep column ("Error (Hz)"); the column's name
   // where it has none.
   static QString Caption(std::string_view column);
@@ -58,6 +64,8 @@ class PlanTableModel : public QAbstractTableModel {
   QString decimal_symbol_ = QStringLiteral(".");
   std::vector<std::int32_t> order_;  // row -> channel; empty: channel order
   std::vector<std::int32_t> row_of_;  // channel -> row, with an order
+  // The reasons of the channels without a setting shown so far.
+  mutable std::unordered_map<std::size_t, QString> reasons_;
 };
 
 }  // namespace synthfactors::planner

@@ -23,6 +23,7 @@
 #include "common_r_writer.h"
 #include "design_files.h"
 #include "plan_exporter.h"
+#include "plan_table_model.h"
 #include "qt_text.h"
 
 namespace synthfactors::planner {
@@ -284,15 +285,31 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   results_->SetPlan(plan_);
   if (!plan_) return;
   QString text = tr("Planned %1").arg(Channels(std::int64_t(plan_->ChannelCount())));
-  std::int64_t faults = 0;
-  for (const runner::ChannelFigures& channel : plan_->channels) faults += channel.fault ? 1 : 0;
-  if (faults > 0) {
-    text += faults == 1 ? tr("; 1 has a fault (see its Fault column)")
-                        : tr("; %1 have a fault (see their Fault column)")
-                              .arg(QLocale().toString(qlonglong(faults)));
-  }
   if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r, plan_->common_r_path));
-  SetStatus(text + QStringLiteral("."), faults > 0);
+  text += QStringLiteral(".");
+  std::int64_t without = 0;
+  std::optional<std::size_t> first;
+  for (std::size_t channel = 0; channel < plan_->ChannelCount(); ++channel) {
+    if (plan_->HasSetting(channel)) continue;
+    ++without;
+    if (!first) first = channel;
+  }
+  if (first) {
+    text += QStringLiteral(" ") + NoSettingSummary(without, *first);
+  }
+  SetStatus(text, without > 0);
+}
+
+// "67 of 81 channels have no setting: at 10368 MHz, the source frequency
+// ...": how many, and the first one's reason (each row gives its own).
+QString PlannerWindow::NoSettingSummary(std::int64_t without, std::size_t first) const {
+  const QString of = tr("%1 of %2").arg(QLocale().toString(qlonglong(without)),
+                                        Channels(std::int64_t(plan_->ChannelCount())));
+  const QString rf = WithDecimalSymbol(plan_->request.range.PointText(std::int64_t(first)),
+                                       QLocale().decimalPoint());
+  return (without == 1 ? tr("%1 has no setting: at %2 MHz, %3.")
+                       : tr("%1 have no setting: at %2 MHz, %3."))
+      .arg(of, rf, results_->TableModel()->Reason(first));
 }
 
 void PlannerWindow::ExportTo(const QString& path, formats::SweepFormat format) {
