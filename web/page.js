@@ -270,6 +270,9 @@ const planner = {
   page: 0,
   chart: null,
   selected: -1,
+  reasons: new Map(),  // row -> why it has no setting, once asked
+  without: [],         // the rows without a setting
+  plan: 0,             // counts the plans shown, so late answers are dropped
 };
 const kRowsPerPage = 200;
 
@@ -392,11 +395,13 @@ function showPlan(design, result) {
   planner.design = design;
   planner.page = 0;
   planner.selected = -1;
+  planner.reasons = new Map();
+  planner.plan = (planner.plan || 0) + 1;
   const faultColumn = planner.header.indexOf("fault");
-  const faults = rows.filter((row) => row[faultColumn] !== "").length;
-  let status = `Planned ${formatCount(rows.length)} channel${rows.length === 1 ? "" : "s"}`;
-  if (faults > 0) status += `; ${formatCount(faults)} ${faults === 1 ? "has" : "have"} a fault (see their fault column)`;
-  status += ".";
+  const without = [];
+  rows.forEach((row, index) => { if (row[faultColumn] !== "") without.push(index); });
+  planner.without = without;
+  let status = `Planned ${countOf(rows.length)}.`;
   if (result.note) status += " " + result.note;
   $("plan-status").textContent = status;
   setRunning(false);
@@ -404,6 +409,39 @@ function showPlan(design, result) {
   drawChart();
   $("details").replaceChildren(element("h2", { textContent: "Channel" }),
     element("p", { className: "hint", textContent: "Click a channel in the table or the chart to see its report, its alternatives and its register words." }));
+  if (without.length > 0) countWithout(status, without);
+}
+
+// "81 channels", "1 channel".
+const countOf = (n) => `${formatCount(n)} channel${n === 1 ? "" : "s"}`;
+
+// The status's count of the channels without a setting, with the first
+// one's reason (each row gives its own).
+async function countWithout(status, without) {
+  const plan = planner.plan;
+  const [reason] = await reasonsOf([without[0]]);
+  if (plan !== planner.plan) return;
+  const first = planner.rows[without[0]][planner.header.indexOf("rf_out")];
+  $("plan-status").textContent = `${status} ${formatCount(without.length)} of ${countOf(planner.rows.length)} ` +
+    `${without.length === 1 ? "has" : "have"} no setting: at ${first} MHz, ${reason}.`;
+}
+
+// The reasons of rows without a setting, asked of the calculation once each.
+async function reasonsOf(indices) {
+  const missing = indices.filter((index) => !planner.reasons.has(index));
+  if (missing.length > 0) {
+    const plan = planner.plan;
+    let reasons;
+    try {
+      reasons = JSON.parse(await calculation.call("reasons", { requests: missing.map(rowRequest), point: "." }));
+      if (!Array.isArray(reasons)) throw new Error(reasons.error);
+    } catch (error) {
+      reasons = missing.map(() => error.message);
+    }
+    if (plan !== planner.plan) return indices.map(() => "");
+    missing.forEach((index, i) => planner.reasons.set(index, reasons[i]));
+  }
+  return indices.map((index) => planner.reasons.get(index));
 }
 
 function showTable() {
@@ -412,16 +450,38 @@ function showTable() {
   const first = planner.page * kRowsPerPage;
   const last = Math.min(first + kRowsPerPage, planner.rows.length);
   const body = $("channels").tBodies[0];
+  const faultColumn = planner.header.indexOf("fault");
+  const shown = [];
   body.replaceChildren(...planner.rows.slice(first, last).map((row, i) => {
     const tr = element("tr", { tabIndex: 0 }, row.map((cell) => element("td", { textContent: cell })));
     tr.dataset.index = first + i;
-    if (first + i === planner.selected) tr.className = "selected";
+    if (row[faultColumn] !== "") {
+      tr.classList.add("no-setting");
+      shown.push(first + i);
+    }
+    if (first + i === planner.selected) tr.classList.add("selected");
     return tr;
   }));
   $("page-rows").textContent = planner.rows.length
     ? `rows ${formatCount(first + 1)}–${formatCount(last)} of ${formatCount(planner.rows.length)}` : "";
   $("page-back").disabled = planner.page === 0;
   $("page-next").disabled = last >= planner.rows.length;
+  if (shown.length > 0) showReasons(shown);
+}
+
+// Each shown row without a setting says why in its fault cell (and its
+// tooltip); the command line's "no setting" stays in the exports.
+async function showReasons(indices) {
+  const reasons = await reasonsOf(indices);
+  const faultColumn = planner.header.indexOf("fault");
+  indices.forEach((index, i) => {
+    const tr = $("channels").tBodies[0].querySelector(`tr[data-index="${index}"]`);
+    if (!tr || !reasons[i]) return;
+    const cell = tr.cells[faultColumn];
+    const fault = planner.rows[index][faultColumn];
+    cell.textContent = reasons[i] === fault ? fault : `${fault}: ${reasons[i]}`;
+    tr.title = reasons[i];
+  });
 }
 
 function numberColumn(name) {
@@ -438,6 +498,11 @@ function drawChart() {
   const error = numberColumn("error_hz");
   if (!x || !error || planner.rows.length === 0) {
     host.replaceChildren(element("p", { className: "hint", textContent: "No channel to chart." }));
+    return;
+  }
+  if (error.every((value) => value === null)) {
+    host.replaceChildren(element("p", { className: "hint",
+      textContent: "No channel to chart: no channel has this figure (see the table's fault column)." }));
     return;
   }
   host.replaceChildren();
@@ -482,20 +547,27 @@ function drawChart() {
   }, data, host);
 }
 
+// The run request of a row, as the row ran: the design's inputs with the
+// row's RF output (and with one R, that R).
+function rowRequest(index) {
+  const row = planner.rows[index];
+  const request = { rf_out: row[planner.header.indexOf("rf_out")] };
+  for (const [key, value] of Object.entries(planner.design)) {
+    if (key !== "sweep" && key !== "common_r") request[key] = value;
+  }
+  const rColumn = planner.header.indexOf("r");
+  if (planner.design.common_r && rColumn >= 0 && row[rColumn] !== "") request.r_range = `${row[rColumn]}:${row[rColumn]}`;
+  return request;
+}
+
 async function selectChannel(index) {
   if (index < 0 || index >= planner.rows.length) return;
   planner.selected = index;
   const page = Math.floor(index / kRowsPerPage);
   if (page !== planner.page) planner.page = page;
   showTable();
-  const row = planner.rows[index];
-  const rfOut = row[planner.header.indexOf("rf_out")];
-  const request = { rf_out: rfOut };
-  for (const [key, value] of Object.entries(planner.design)) {
-    if (key !== "sweep" && key !== "common_r") request[key] = value;
-  }
-  const rColumn = planner.header.indexOf("r");
-  if (planner.design.common_r && rColumn >= 0 && row[rColumn] !== "") request.r_range = `${row[rColumn]}:${row[rColumn]}`;
+  const request = rowRequest(index);
+  const rfOut = request.rf_out;
   const chip = planner.chips.find((c) => c.name === planner.design.chip);
   if (chip && chip.registers) request.registers = true;
   const details = $("details");

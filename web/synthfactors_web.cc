@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "arithmetic_fault.h"
+#include "channel_reason.h"
 #include "chip_file.h"
 #include "common_r_writer.h"
 #include "control_table.h"
@@ -140,6 +141,23 @@ std::string Run(const std::string& request, const std::string& decimal_symbol) {
   if (!result) return ErrorAnswer(error);
   if (result->refusal) return ErrorAnswer(*result->refusal);
   return formats::JsonLine(formats::ResultToJson(*result));
+}
+
+// Why channels have no setting: for a JSON array of run requests (each as
+// run() takes it), a JSON array of their reasons (runner::ChannelReason),
+// "" for a channel with a setting, a refused request's own message.
+std::string Reasons(const std::string& requests, const std::string& decimal_symbol) {
+  std::string error;
+  const std::optional<nlohmann::json> given =
+      formats::ParseJson(requests, 3, error, formats::Duplicates::kLastCounts);
+  if (!given || !given->is_array()) return ErrorAnswer("reasons takes an array of run requests");
+  Json reasons = Json::array();
+  for (const auto& request : *given) {
+    const std::optional<runner::RunResult> result =
+        RunRequested(request.dump(), decimal_symbol, error);
+    reasons.push_back(result ? runner::ChannelReason(*result) : error);
+  }
+  return formats::JsonLine(reasons);
 }
 
 // How many alternatives the page lists for a channel.
@@ -326,6 +344,7 @@ EMSCRIPTEN_BINDINGS(synthfactors) {
   emscripten::function("chipList", &ChipList);
   emscripten::function("run", &Run);
   emscripten::function("channel", &Channel);
+  emscripten::function("reasons", &Reasons);
   emscripten::function("sweep", &Sweep);
   emscripten::class_<Calculator>("Calculator")
       .constructor<>()

@@ -18,6 +18,8 @@ function answer(module, id, kind, args) {
       };
     case "run":
       return module.run(args.request, args.point);
+    case "reasons":
+      return module.reasons(JSON.stringify(args.requests), args.point);
     case "channel":
       return module.channel(args.request, args.band || "", args.point);
     case "go":

@@ -253,6 +253,35 @@ def test_planned_band_exports_the_command_lines_sweep(page):
     assert len(rows) == 81
 
 
+def test_channels_without_a_setting_are_shaded_with_their_reason(page):
+    # Beyond the adf4351's outputs: every channel, with the chip's note.
+    plan_band(page, "10368:10370:0.025", {"mult": "1", "chip": "adf4351"})
+    reason = "the source frequency 10368 MHz is outside the adf4351's range of 2200 to 4400 MHz"
+    wait_until(page, '/no setting:/.test(document.getElementById("plan-status").textContent)')
+    assert page.find_element(By.ID, "plan-status").text == \
+        f"Planned 81 channels. 81 of 81 channels have no setting: at 10368 MHz, {reason}."
+    assert page.find_element(By.ID, "chart").text.startswith("No channel to chart: no channel has this figure")
+    # The last three channels past N's range: shaded, their fault cells
+    # saying why, the export keeping the command line's "no setting".
+    inputs = {"mult": "1", "chip": "adf4351", "r_range": "100:100", "n_range": "23999:24000"}
+    plan_band(page, "2399.9:2400.2:0.05", inputs)
+    wait_until(page, '/no setting:/.test(document.getElementById("plan-status").textContent)')
+    assert page.find_element(By.ID, "plan-status").text.startswith(
+        "Planned 7 channels. 3 of 7 channels have no setting: at 2400.1 MHz, no divider pair fits: ")
+    wait_until(page, 'document.querySelectorAll("#channels tr[title]").length === 3')
+    rows = page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")
+    fault = [cell.text for cell in page.find_elements(By.CSS_SELECTOR, "#channels th")].index("fault")
+    for index, row in enumerate(rows):
+        without = index >= 4
+        assert ("no-setting" in row.get_attribute("class")) == without
+        text = row.find_elements(By.TAG_NAME, "td")[fault].text
+        assert text.startswith("no setting: no divider pair fits: ") if without else text == ""
+    args = ["--sweep", "2399.9:2400.2:0.05", "--chip", "adf4351", "--r-range", "100:100",
+            "--n-range", "23999:24000"]
+    assert export(page, "export-csv")["text"] == cli(*args)[0]
+    assert page.find_element(By.CSS_SELECTOR, "#chart .u-over")
+
+
 def test_one_r_band_exports_the_command_lines_sweep(page):
     plan_band(page, "10368:10370:0.025", {"mult": "4", "min_fc": "1", "max_fc": "1000"}, common_r=True)
     csv = export(page, "export-csv")

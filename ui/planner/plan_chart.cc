@@ -456,7 +456,7 @@ void PlanChart::Redraw() {
   // A plan whose channels all lack the figure says so instead of empty axes.
   const bool nothing = plan_ && plan.line.isEmpty() && own.line.isEmpty() && !view_;
   chart()->setTitle(nothing   ? tr("No channel to chart: no channel has this figure "
-                                   "(each has a fault; see the table's Fault column)")
+                                   "(see the table's Fault column)")
                     : !plan_ ? tr("Plan a band to chart its channels.")
                              : QString());
   x_axis_->setVisible(plan_ && !nothing);
