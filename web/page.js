@@ -196,6 +196,51 @@ function download(name, text, type) {
 
 const formatCount = (n) => n.toLocaleString(navigator.language);
 
+// A figure's text as the tables show it: the exact text where it has at
+// most nine significant digits, else the value to nine as printf's %.9g
+// writes it ("78.3699052", "1.23456789e+09"), the planner's rule.
+function nineDigitText(text) {
+  const digits = text.split(/[eE]/)[0].replace(/[^0-9]/g, "").replace(/^0+/, "").length;
+  if (digits <= 9) return text;
+  const value = Number(text);
+  const withoutZeros = (digits) => (digits.includes(".") ? digits.replace(/0+$/, "").replace(/\.$/, "") : digits);
+  const [mantissa, power] = value.toExponential(8).split("e");
+  const exponent = Number(power);
+  if (exponent < -4 || exponent >= 9) {
+    return `${withoutZeros(mantissa)}e${exponent < 0 ? "-" : "+"}${String(Math.abs(exponent)).padStart(2, "0")}`;
+  }
+  return withoutZeros(value.toFixed(8 - exponent));
+}
+
+// How the tables head and show each result column (columnTable()).
+const columns = new Map();
+
+const captionOf = (name) => (columns.has(name) ? columns.get(name).caption : name);
+
+// A cell as the tables show it: B and A in hexadecimal, measured figures to
+// nine digits with the language's decimal symbol, flags in words. The
+// exports and a cell's tooltip keep the command line's text.
+function shownCell(name, text) {
+  const column = columns.get(name);
+  if (text === "" || !column) return text;
+  if (column.hex) return "0x" + BigInt(text).toString(16).toUpperCase();
+  if (column.flag) return text === "true" ? "yes" : text === "false" ? "no" : text;
+  if (column.figure) return nineDigitText(text).replace(".", decimalSymbol);
+  return text;
+}
+
+// A table cell showing `text` of column `name`, the exact text in its
+// tooltip where the two differ.
+function tableCell(name, text) {
+  const shown = shownCell(name, text);
+  const cell = element("td", { textContent: shown });
+  if (shown !== text) cell.title = text;
+  return cell;
+}
+
+// A column's header: the caption, the command line's name in its tooltip.
+const tableHeader = (name) => element("th", { textContent: captionOf(name), scope: "col", title: name });
+
 // ---- The classic calculator -------------------------------------------------
 
 const calculator = { boxes: [] };
@@ -446,14 +491,14 @@ async function reasonsOf(indices) {
 
 function showTable() {
   const head = $("channels").tHead;
-  head.replaceChildren(element("tr", {}, planner.header.map((name) => element("th", { textContent: name, scope: "col" }))));
+  head.replaceChildren(element("tr", {}, planner.header.map(tableHeader)));
   const first = planner.page * kRowsPerPage;
   const last = Math.min(first + kRowsPerPage, planner.rows.length);
   const body = $("channels").tBodies[0];
   const faultColumn = planner.header.indexOf("fault");
   const shown = [];
   body.replaceChildren(...planner.rows.slice(first, last).map((row, i) => {
-    const tr = element("tr", { tabIndex: 0 }, row.map((cell) => element("td", { textContent: cell })));
+    const tr = element("tr", { tabIndex: 0 }, row.map((cell, column) => tableCell(planner.header[column], cell)));
     tr.dataset.index = first + i;
     if (row[faultColumn] !== "") {
       tr.classList.add("no-setting");
@@ -588,10 +633,10 @@ async function selectChannel(index) {
 function showDetails(rfOut, channel) {
   const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: channel.report })];
   if (channel.alternatives && channel.alternatives.length) {
-    const columns = ["rank", "r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex", "n_hex"];
+    const names = ["rank", "r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex", "n_hex"];
     parts.push(element("h3", { textContent: "Alternatives" }), element("table", { className: "small" }, [
-      element("thead", {}, [element("tr", {}, columns.map((c) => element("th", { textContent: c, scope: "col" })))]),
-      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, columns.map((c) => element("td", { textContent: String(pair[c]) }))))),
+      element("thead", {}, [element("tr", {}, names.map(tableHeader))]),
+      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, names.map((name) => tableCell(name, String(pair[name])))))),
     ]));
   }
   let noiseHost = null;
@@ -712,6 +757,7 @@ async function start() {
     const tables = await calculation.call("tables");
     buildCalculator(tables.layout);
     buildPlannerForm(tables.inputs, tables.chips);
+    for (const column of tables.columns) columns.set(column.name, column);
     $("loading").textContent = "";
     document.body.dataset.ready = "true";
   } catch (error) {

@@ -22,6 +22,7 @@
 #include "arithmetic_fault.h"
 #include "channel_reason.h"
 #include "chip_file.h"
+#include "column_captions.h"
 #include "common_r_writer.h"
 #include "control_table.h"
 #include "design_file.h"
@@ -102,6 +103,30 @@ std::string WindowLayout() {
   layout["first_focus"] = static_cast<int>(runner::kFirstFocus);
   layout["controls"] = controls;
   return formats::JsonLine(layout);
+}
+
+// How the page's tables head and show each result column: its caption in
+// words, whether it is shown in hexadecimal, shortened to nine digits (a
+// measured figure) or read as a flag.
+std::string ColumnTable() {
+  Json columns = Json::array();
+  for (const runner::ColumnCaption& caption : runner::kColumnCaptions) {
+    std::optional<runner::FieldKind> kind;
+    for (const auto& field : runner::kResultFields) {
+      if (field.name == caption.column) kind = field.kind;
+    }
+    for (const auto& field : runner::kAlternativeFields) {
+      if (!kind && field.name == caption.column) kind = field.kind;
+    }
+    Json column;
+    column["name"] = caption.column;
+    column["caption"] = caption.caption;
+    column["hex"] = runner::ShownInHex(caption.column);
+    column["figure"] = kind && runner::Shortened(*kind);
+    column["flag"] = kind == runner::FieldKind::kFlag;
+    columns.push_back(column);
+  }
+  return formats::JsonLine(columns);
 }
 
 // The shipped chips: name, description, where the figures come from.
@@ -342,6 +367,7 @@ EMSCRIPTEN_BINDINGS(synthfactors) {
   emscripten::function("inputTable", &InputTable);
   emscripten::function("windowLayout", &WindowLayout);
   emscripten::function("chipList", &ChipList);
+  emscripten::function("columnTable", &ColumnTable);
   emscripten::function("run", &Run);
   emscripten::function("channel", &Channel);
   emscripten::function("reasons", &Reasons);

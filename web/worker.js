@@ -15,6 +15,7 @@ function answer(module, id, kind, args) {
         inputs: JSON.parse(module.inputTable()),
         layout: JSON.parse(module.windowLayout()),
         chips: JSON.parse(module.chipList()),
+        columns: JSON.parse(module.columnTable()),
       };
     case "run":
       return module.run(args.request, args.point);

@@ -141,6 +141,7 @@ class PlannerWindowTest : public QObject {
   void channelsWithFaultsAreCountedAndNotCharted();
   void channelsWithoutASettingAreShadedWithTheirReason();
   void theChartBreaksItsLineWhereChannelsHaveNoFigure();
+  void figuresShowNineDigitsAndDividersAllTheirs();
   void theShownPlanStaysUntilANewOneIsComplete();
   void numbersAndNamesReadWell();
   void alternativesAreCopiedWholeAndListedOffTheWindowsThread();
@@ -424,15 +425,24 @@ void PlannerWindowTest::alternativesAreTheCommandLinesRanking() {
     const QJsonObject alternative = expected[row].toObject();
     QCOMPARE(table->columnCount(), alternative.size());
     for (int column = 0; column < table->columnCount(); ++column) {
-      const QJsonValue value = alternative[table->horizontalHeaderItem(column)->text()];
+      // Headed in words, the column's name behind; the exact text in the
+      // tooltip, and shown to nine digits, flags in words.
+      const QString name = table->horizontalHeaderItem(column)->data(Qt::UserRole).toString();
+      QCOMPARE(table->horizontalHeaderItem(column)->text(),
+               synthfactors::planner::PlanTableModel::Caption(name.toStdString()));
+      const QJsonValue value = alternative[name];
+      const QString exact = table->item(row, column)->toolTip();
       const QString cell = table->item(row, column)->text();
-      const QString name = table->horizontalHeaderItem(column)->text();
       if (name == "b" || name == "a") {  // as the registers take them
         QCOMPARE(cell, "0x" + QString::number(value.toInteger(), 16).toUpper());
       } else if (value.isDouble()) {
-        QCOMPARE(cell.toDouble(), value.toDouble());
+        QCOMPARE(exact.toDouble(), value.toDouble());
+        QCOMPARE(cell.toDouble(), QString::number(value.toDouble(), 'g', 9).toDouble());
+      } else if (value.isBool()) {
+        QCOMPARE(cell, value.toBool() ? "yes" : "no");
+        QCOMPARE(exact, value.toBool() ? "true" : "false");
       } else {
-        QCOMPARE(cell, value.isBool() ? (value.toBool() ? "true" : "false") : value.toString());
+        QCOMPARE(cell, value.toString());
       }
     }
   }
@@ -676,6 +686,37 @@ void PlannerWindowTest::theChartBreaksItsLineWhereChannelsHaveNoFigure() {
   QCOMPARE(chart.PlanPointCount(), 3);
 }
 
+void PlannerWindowTest::figuresShowNineDigitsAndDividersAllTheirs() {
+  PlannerWindow window;
+  SetBand(window, "7500.123456789", "7500.123456791", "0.000000001");
+  window.Box(FormBox::kMult)->setText("1");
+  window.Box(FormBox::kRef)->setText("100");
+  ChooseChip(window, "lmx2594");
+  window.Box(FormBox::kMinFc)->setText("1000");
+  window.Box(FormBox::kMaxFc)->setText("200000");
+  QVERIFY(PlanAndWait(window));
+  const auto* model = window.TableModel();
+  const auto& columns = model->Plan()->columns;
+  const auto at = [&](const char* name) {
+    return int(std::find(columns.begin(), columns.end(), name) - columns.begin());
+  };
+  const auto shown = [&](int row, const char* name) {
+    return model->data(model->index(row, at(name)), Qt::DisplayRole).toString();
+  };
+  // A 10-digit MOD is a divider: all its digits, never "3.2e+09".
+  QCOMPARE(shown(0, "mod"), QString("3200000000"));
+  QCOMPARE(shown(1, "frac"), QString("2012345679"));
+  // A measured figure to nine digits; the tooltip and a copy exact.
+  QCOMPARE(shown(0, "vco_mhz"), QString("7500.12346"));
+  QCOMPARE(model->data(model->index(0, at("vco_mhz")), Qt::ToolTipRole).toString(),
+           QString("7500.123456789"));
+  QCOMPARE(ExactCell(*model, 0, at("vco_mhz")), QString("7500.123456789"));
+  QCOMPARE(shown(0, "exact"), QString("yes"));
+  QCOMPARE(ExactCell(*model, 0, at("exact")), QString("true"));
+  QCOMPARE(model->headerData(at("vco_mhz"), Qt::Horizontal, Qt::DisplayRole).toString(),
+           QString("VCO (MHz)"));
+}
+
 void PlannerWindowTest::theShownPlanStaysUntilANewOneIsComplete() {
   PlannerWindow window;
   SetBand(window);
@@ -743,7 +784,7 @@ void PlannerWindowTest::alternativesAreCopiedWholeAndListedOffTheWindowsThread()
   QTest::keySequence(table, QKeySequence::Copy);
   const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
   QCOMPARE(lines.size(), table->rowCount() + 1);
-  QVERIFY(lines[0].startsWith("rank\t"));
+  QVERIFY(lines[0].startsWith("Rank\tR\tN\tComparison (kHz)\t"));
   QCOMPARE(lines[1].split('\t').size(), table->columnCount());
 }
 

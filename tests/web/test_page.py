@@ -270,7 +270,7 @@ def test_channels_without_a_setting_are_shaded_with_their_reason(page):
         "Planned 7 channels. 3 of 7 channels have no setting: at 2400.1 MHz, no divider pair fits: ")
     wait_until(page, 'document.querySelectorAll("#channels tr[title]").length === 3')
     rows = page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")
-    fault = [cell.text for cell in page.find_elements(By.CSS_SELECTOR, "#channels th")].index("fault")
+    fault = [cell.get_attribute("title") for cell in page.find_elements(By.CSS_SELECTOR, "#channels th")].index("fault")
     for index, row in enumerate(rows):
         without = index >= 4
         assert ("no-setting" in row.get_attribute("class")) == without
@@ -280,6 +280,32 @@ def test_channels_without_a_setting_are_shaded_with_their_reason(page):
             "--n-range", "23999:24000"]
     assert export(page, "export-csv")["text"] == cli(*args)[0]
     assert page.find_element(By.CSS_SELECTOR, "#chart .u-over")
+
+
+def test_the_table_heads_in_words_and_shows_nine_digits(page):
+    plan_band(page, "7500.123456789:7500.123456791:0.000000001",
+              {"mult": "1", "ref": "100", "chip": "lmx2594", "min_fc": "1000", "max_fc": "200000"})
+    heads = page.find_elements(By.CSS_SELECTOR, "#channels th")
+    names = [head.get_attribute("title") for head in heads]
+    assert [head.text for head in heads][:4] == ["RF out (MHz)", "Source (MHz)", "R", "N"]
+    assert heads[names.index("vco_mhz")].text == "VCO (MHz)"
+    first = page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[0].find_elements(By.TAG_NAME, "td")
+    # A divider keeps all its digits; a measured figure shows nine, the
+    # exact text in its tooltip; a flag reads in words.
+    assert first[names.index("mod")].text == "3200000000"
+    assert first[names.index("vco_mhz")].text == "7500.12346"
+    assert first[names.index("vco_mhz")].get_attribute("title") == "7500.123456789"
+    assert first[names.index("exact")].text == "yes"
+    assert first[names.index("rf_out")].text == "7500.123456789"
+    # The rule is printf's %.9g wherever a text has more than nine digits.
+    pick = random.Random(5)
+    values = [pick.uniform(-1, 1) * 10 ** pick.randint(-12, 14) for _ in range(400)]
+    values += [9.9999999996, 999999999.6, 0.000099999999996, 123456789012.0, -0.1 - 0.2]
+    texts = [repr(value) for value in values]
+    shown = page.execute_script("return arguments[0].map(nineDigitText);", texts)
+    for text, value, got in zip(texts, values, shown):
+        digits = len(text.split("e")[0].replace("-", "").replace(".", "").lstrip("0"))
+        assert got == (text if digits <= 9 else "%.9g" % value), text
 
 
 def test_one_r_band_exports_the_command_lines_sweep(page):

@@ -18,7 +18,9 @@
 #include <sstream>
 #include <vector>
 
+#include "column_captions.h"
 #include "number_text.h"
+#include "plan_table_model.h"
 #include "plain_text.h"
 #include "plan_options.h"
 #include "qt_text.h"
@@ -29,13 +31,29 @@
 namespace synthfactors::planner {
 namespace {
 
-QString CellText(const runner::AlternativeField& field, const runner::Alternative& alternative,
-                 std::string_view symbol) {
+// A cell's exact text (a copy holds it, its tooltip shows it) and the text
+// shown: long figures to nine digits, flags in words, B and A in hex.
+QString ExactCellText(const runner::AlternativeField& field, const runner::Alternative& alternative,
+                      std::string_view symbol) {
   const runner::FieldValue value = field.read(alternative);
   const auto* number = std::get_if<double>(&value);
-  if (number != nullptr && ShownInHex(field.name)) return RegisterHex(*number);
+  if (number != nullptr && runner::ShownInHex(field.name)) return RegisterHex(*number);
   const std::string text = formats::FieldText(field.kind, value);
   return number != nullptr ? WithDecimalSymbol(text, Text(symbol)) : Text(text);
+}
+
+QString ShownCellText(const runner::AlternativeField& field, const runner::Alternative& alternative,
+                      std::string_view symbol) {
+  const runner::FieldValue value = field.read(alternative);
+  const auto* number = std::get_if<double>(&value);
+  if (number != nullptr && runner::Shortened(field.kind)) {
+    return WithDecimalSymbol(
+        runner::NineDigitText(*number, formats::FieldText(field.kind, value)), Text(symbol));
+  }
+  if (const auto* flag = std::get_if<bool>(&value)) {
+    return *flag ? AlternativesPanel::tr("yes") : AlternativesPanel::tr("no");
+  }
+  return ExactCellText(field, alternative, symbol);
 }
 
 }  // namespace
@@ -122,12 +140,17 @@ void AlternativesPanel::Fill(const runner::RunResult& result) {
   table_->clear();
   table_->setColumnCount(int(fields.size()));
   table_->setRowCount(int(listed.size()));
-  QStringList headers;
-  for (const auto* field : fields) headers << Text(field->name);
-  table_->setHorizontalHeaderLabels(headers);
+  for (std::size_t column = 0; column < fields.size(); ++column) {
+    auto* header = new QTableWidgetItem(PlanTableModel::Caption(fields[column]->name));
+    header->setData(Qt::UserRole, Text(fields[column]->name));
+    header->setToolTip(tr("%1 in the command line's --alternatives").arg(Text(fields[column]->name)));
+    table_->setHorizontalHeaderItem(int(column), header);
+  }
   for (std::size_t row = 0; row < listed.size(); ++row) {
     for (std::size_t column = 0; column < fields.size(); ++column) {
-      auto* item = new QTableWidgetItem(CellText(*fields[column], listed[row], decimal_symbol_));
+      auto* item = new QTableWidgetItem(ShownCellText(*fields[column], listed[row], decimal_symbol_));
+      // The exact text, for the tooltip and a copy.
+      item->setData(Qt::ToolTipRole, ExactCellText(*fields[column], listed[row], decimal_symbol_));
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       table_->setItem(int(row), int(column), item);
     }
@@ -159,7 +182,8 @@ QString AlternativesPanel::SelectedText() const {
   for (const int row : rows) {
     for (int column = 0; column < table_->columnCount(); ++column) {
       const QTableWidgetItem* item = table_->item(row, column);
-      text += (column > 0 ? QStringLiteral("\t") : QString()) + (item ? item->text() : QString());
+      text += (column > 0 ? QStringLiteral("\t") : QString()) +
+              (item ? item->data(Qt::ToolTipRole).toString() : QString());
     }
     text += QLatin1Char('\n');
   }

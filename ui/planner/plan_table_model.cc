@@ -10,6 +10,7 @@
 #include <numeric>
 #include <string>
 
+#include "column_captions.h"
 #include "qt_text.h"
 #include "decoded_words.h"
 #include "sweep_writer.h"
@@ -25,55 +26,6 @@ std::optional<double> NumberOf(std::string_view cell) {
   if (error != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
   return value;
 }
-
-// The captions of the sweep's columns; a register word's column keeps its
-// register's name.
-struct ColumnCaption {
-  std::string_view column;
-  const char* caption;
-};
-constexpr ColumnCaption kColumnCaptions[] = {
-    {"rf_out", QT_TRANSLATE_NOOP("PlanTable", "RF out (MHz)")},
-    {"rf_source", QT_TRANSLATE_NOOP("PlanTable", "Source (MHz)")},
-    {"r", QT_TRANSLATE_NOOP("PlanTable", "R")},
-    {"n", QT_TRANSLATE_NOOP("PlanTable", "N")},
-    {"r_hex", QT_TRANSLATE_NOOP("PlanTable", "R (hex)")},
-    {"n_hex", QT_TRANSLATE_NOOP("PlanTable", "N (hex)")},
-    {"comparison_khz", QT_TRANSLATE_NOOP("PlanTable", "Comparison (kHz)")},
-    {"error_hz", QT_TRANSLATE_NOOP("PlanTable", "Error (Hz)")},
-    {"error_ppb", QT_TRANSLATE_NOOP("PlanTable", "Error (ppb)")},
-    {"exact", QT_TRANSLATE_NOOP("PlanTable", "Exact")},
-    {"fault", QT_TRANSLATE_NOOP("PlanTable", "Fault")},
-    {"phase_noise_dbc_hz", QT_TRANSLATE_NOOP("PlanTable", "Noise (dBc/Hz)")},
-    {"phase_noise_floor_dbc_hz", QT_TRANSLATE_NOOP("PlanTable", "Noise floor (dBc/Hz)")},
-    {"phase_noise_flicker_dbc_hz", QT_TRANSLATE_NOOP("PlanTable", "Flicker (dBc/Hz)")},
-    {"prescaler", QT_TRANSLATE_NOOP("PlanTable", "Prescaler P")},
-    {"b", QT_TRANSLATE_NOOP("PlanTable", "B (hex)")},
-    {"a", QT_TRANSLATE_NOOP("PlanTable", "A (hex)")},
-    {"output_divider", QT_TRANSLATE_NOOP("PlanTable", "Output divider")},
-    {"vco_mhz", QT_TRANSLATE_NOOP("PlanTable", "VCO (MHz)")},
-    {"feedback", QT_TRANSLATE_NOOP("PlanTable", "Feedback")},
-    {"mode", QT_TRANSLATE_NOOP("PlanTable", "Mode")},
-    {"int", QT_TRANSLATE_NOOP("PlanTable", "INT")},
-    {"frac", QT_TRANSLATE_NOOP("PlanTable", "FRAC")},
-    {"mod", QT_TRANSLATE_NOOP("PlanTable", "MOD")},
-    {"spur_offset_khz", QT_TRANSLATE_NOOP("PlanTable", "Spur offset (kHz)")},
-    {"reference_path", QT_TRANSLATE_NOOP("PlanTable", "Reference path")},
-    {"mash_order", QT_TRANSLATE_NOOP("PlanTable", "MASH order")},
-    {"frac1", QT_TRANSLATE_NOOP("PlanTable", "FRAC1")},
-    {"frac2", QT_TRANSLATE_NOOP("PlanTable", "FRAC2")},
-    {"mod2", QT_TRANSLATE_NOOP("PlanTable", "MOD2")},
-    {"c1_f", QT_TRANSLATE_NOOP("PlanTable", "C1 (F)")},
-    {"c2_f", QT_TRANSLATE_NOOP("PlanTable", "C2 (F)")},
-    {"c3_f", QT_TRANSLATE_NOOP("PlanTable", "C3 (F)")},
-    {"r2_ohm", QT_TRANSLATE_NOOP("PlanTable", "R2 (Ω)")},
-    {"r3_ohm", QT_TRANSLATE_NOOP("PlanTable", "R3 (Ω)")},
-    {"loop_bandwidth_hz", QT_TRANSLATE_NOOP("PlanTable", "Loop bandwidth (Hz)")},
-    {"phase_margin_deg", QT_TRANSLATE_NOOP("PlanTable", "Phase margin (°)")},
-    {"phase_error_deg", QT_TRANSLATE_NOOP("PlanTable", "Phase error (° rms)")},
-    {"jitter_fs", QT_TRANSLATE_NOOP("PlanTable", "Jitter (fs rms)")},
-    {"lock_time_us", QT_TRANSLATE_NOOP("PlanTable", "Lock time (µs)")},
-};
 
 // A register's text ("1E2" of r_hex, "0x00580005" of a word) read as the
 // hexadecimal number it is, so that such columns sort by value: "1E2" is
@@ -91,28 +43,11 @@ bool SortedBySize(std::string_view column) { return column == "error_hz" || colu
 // The columns whose texts are numbers (the grid's and the source's).
 bool NumberText(std::string_view column) { return column == "rf_out" || column == "rf_source"; }
 
-// A figure to nine significant digits where its shortest text is longer.
-std::string Shortened(double value, const std::string& exact) {
-  std::size_t digits = 0;
-  for (const char c : exact) {
-    if (c == 'e' || c == 'E') break;
-    if (c >= '0' && c <= '9' && (digits > 0 || c != '0')) ++digits;
-  }
-  if (digits <= 9) return exact;
-  char buffer[32];
-  const auto [end, error] =
-      ToChars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
-  return error == std::errc() ? std::string(buffer, end) : exact;
-}
-
-
 }  // namespace
 
 QString PlanTableModel::Caption(std::string_view column) {
-  for (const ColumnCaption& caption : kColumnCaptions) {
-    if (caption.column == column) return QCoreApplication::translate("PlanTable", caption.caption);
-  }
-  return Text(column);
+  const std::string caption(runner::CaptionOf(column));
+  return QCoreApplication::translate("PlanTable", caption.c_str());
 }
 
 QString PlanTableModel::ExactText(std::size_t channel, std::size_t column) const {
@@ -120,7 +55,7 @@ QString PlanTableModel::ExactText(std::size_t channel, std::size_t column) const
   const std::string text = plan_->CellText(channel, column, scratch);
   const std::string_view name = plan_->columns[column];
   const runner::FieldValue value = plan_->CellValue(channel, column, scratch);
-  if (ShownInHex(name) && !text.empty()) {
+  if (runner::ShownInHex(name) && !text.empty()) {
     const auto* number = std::get_if<double>(&value);
     if (const std::optional<double> whole = number ? std::optional(*number) : NumberOf(text)) {
       return RegisterHex(*whole);
@@ -150,11 +85,13 @@ QString PlanTableModel::ShownText(std::size_t channel, std::size_t column) const
   const runner::FieldValue value = plan_->CellValue(channel, column, scratch);
   const std::string_view name = plan_->columns[column];
   const auto* number = std::get_if<double>(&value);
-  if (ShownInHex(name)) return ExactText(channel, column);
-  if (number != nullptr) {
-    return WithDecimalSymbol(Shortened(*number, plan_->CellText(channel, column, scratch)),
-                      decimal_symbol_);
+  if (runner::ShownInHex(name)) return ExactText(channel, column);
+  const runner::FieldKind kind = runner::kResultFields[plan_->column_fields[column]].kind;
+  if (number != nullptr && runner::Shortened(kind)) {
+    return WithDecimalSymbol(
+        runner::NineDigitText(*number, plan_->CellText(channel, column, scratch)), decimal_symbol_);
   }
+  if (const auto* flag = std::get_if<bool>(&value)) return *flag ? tr("yes") : tr("no");
   return ExactText(channel, column);
 }
 

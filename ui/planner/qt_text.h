@@ -22,9 +22,6 @@ inline QString WithDecimalSymbol(std::string_view text, const QString& symbol) {
   return shown;
 }
 
-// The fields the planner shows in hexadecimal (the CSV has them in decimal).
-inline bool ShownInHex(std::string_view field) { return field == "b" || field == "a"; }
-
 // The counters B and A as the registers take them: "0x16B8"; empty where
 // a value is no register's.
 inline QString RegisterHex(double value) {
