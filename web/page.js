@@ -535,6 +535,16 @@ function numberColumn(name) {
   return planner.rows.map((row) => (row[column] === "" ? null : Number(row[column])));
 }
 
+// A value axis's tick labels to six significant digits: errors of a few
+// µHz read as themselves, not as a row of zeros.
+function figureTick(tick) {
+  if (tick == null) return "";
+  const value = Number(tick.toPrecision(6));
+  const text = value !== 0 && Math.abs(value) < 1e-3 ? value.toExponential() : String(value);
+  return text.replace(".", decimalSymbol);
+}
+const figureTicks = (chart, ticks) => ticks.map(figureTick);
+
 function drawChart() {
   const host = $("chart");
   if (planner.chart) planner.chart.destroy();
@@ -557,21 +567,21 @@ function drawChart() {
   const data = [x, error];
   // Frequencies as the table writes them, with room between the ticks.
   const axes = [{ label: "RF output, MHz", space: 90, values: (chart, ticks) => ticks.map((tick) => String(Number(tick.toPrecision(12)))) },
-    { label: "error, Hz" }];
+    { label: "error, Hz", values: figureTicks, size: 70 }];
   if (noise) {
     series.push({ label: "in-band noise, dBc/Hz", stroke: "#c0392b", width: 1, scale: "dB", points: { show: planner.rows.length <= 2000, size: 5 } });
     data.push(noise);
-    axes.push({ label: "noise, dBc/Hz", side: 1, scale: "dB", grid: { show: false }, size: 70 });
+    axes.push({ label: "noise, dBc/Hz", side: 1, scale: "dB", grid: { show: false }, size: 70, values: figureTicks });
   }
   const jitter = numberColumn("jitter_fs");
   if (jitter) {
     series.push({ label: "rms jitter, fs", stroke: "#2e8b57", width: 1, scale: "fs", points: { show: planner.rows.length <= 2000, size: 5 } });
     data.push(jitter);
-    axes.push({ label: "jitter, fs", side: 1, scale: "fs", grid: { show: false }, size: 70 });
+    axes.push({ label: "jitter, fs", side: 1, scale: "fs", grid: { show: false }, size: 70, values: figureTicks });
   }
   planner.chart = new uPlot({
-    width: Math.max(320, host.clientWidth || 800),
-    height: 280,
+    width: Math.max(200, host.clientWidth || 800),
+    height: kChartHeight,
     series,
     axes,
     scales: { x: { time: false } },
@@ -730,7 +740,16 @@ function selectTab(name) {
     $("tab-" + tab).setAttribute("aria-selected", String(tab === name));
     $(tab).hidden = tab !== name;
   }
-  if (name === "planner" && planner.chart) planner.chart.setSize({ width: $("chart").clientWidth, height: 280 });
+  if (name === "planner") fitChart();
+}
+
+// The chart as wide as its box, whatever the window (or the paper) does.
+const kChartHeight = 280;
+function fitChart() {
+  const width = $("chart").clientWidth;
+  if (planner.chart && width > 0 && Math.abs(planner.chart.width - width) > 1) {
+    planner.chart.setSize({ width, height: kChartHeight });
+  }
 }
 
 async function start() {
@@ -753,6 +772,10 @@ async function start() {
   document.addEventListener("keydown", (event) => {
     if (event.key === "Escape" && planner.worker) cancel();
   });
+  new ResizeObserver(fitChart).observe($("chart"));
+  // On paper the chart takes the page's width, and the screen's after.
+  window.addEventListener("beforeprint", fitChart);
+  window.addEventListener("afterprint", fitChart);
   try {
     const tables = await calculation.call("tables");
     buildCalculator(tables.layout);

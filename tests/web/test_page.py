@@ -308,6 +308,53 @@ def test_the_table_heads_in_words_and_shows_nine_digits(page):
         assert got == (text if digits <= 9 else "%.9g" % value), text
 
 
+def widths(page):
+    return page.execute_script("""
+        const width = (id) => document.getElementById(id).getBoundingClientRect().width;
+        return {page: document.documentElement.scrollWidth, window: window.innerWidth,
+                table: document.querySelector(".table-scroll").getBoundingClientRect().width,
+                chart: document.querySelector("#chart canvas").getBoundingClientRect().width,
+                box: width("chart")};""")
+
+
+def test_the_page_reflows_on_a_phone_and_the_chart_follows_the_window(page):
+    try:
+        page.set_window_size(390, 844)
+        plan_band(page, "10368:10370:0.025", {"mult": "4"})
+        seen = widths(page)
+        # Nothing wider than the screen; the table has the width, not 66 px.
+        assert seen["page"] <= seen["window"], seen
+        assert seen["table"] >= seen["window"] - 40, seen
+        assert seen["chart"] <= seen["box"], seen
+        page.set_window_size(1280, 900)
+        wait_until(page, 'Math.abs(document.querySelector("#chart canvas").getBoundingClientRect().width'
+                         ' - document.getElementById("chart").clientWidth) <= 2')
+        page.set_window_size(800, 900)
+        wait_until(page, 'Math.abs(document.querySelector("#chart canvas").getBoundingClientRect().width'
+                         ' - document.getElementById("chart").clientWidth) <= 2')
+        assert widths(page)["page"] <= widths(page)["window"]
+    finally:
+        page.set_window_size(1280, 1000)
+
+
+def test_printed_the_plan_shows_inputs_chart_and_every_row_without_buttons(page):
+    plan_band(page, "10368:10370:0.025", {"mult": "4"})
+    page.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+    try:
+        shown = page.execute_script("""
+            const visible = (element) => element.getClientRects().length > 0;
+            const scroll = document.querySelector(".table-scroll");
+            return {buttons: [...document.querySelectorAll("#planner button")].filter(visible).length,
+                    inputs: visible(document.getElementById("input-mult")),
+                    chart: visible(document.querySelector("#chart canvas")),
+                    clipped: scroll.scrollHeight > scroll.clientHeight + 1};""")
+        assert shown == {"buttons": 0, "inputs": True, "chart": True, "clipped": False}
+        pdf = page.execute_cdp_cmd("Page.printToPDF", {"printBackground": False})
+        assert len(pdf["data"]) > 1000
+    finally:
+        page.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+
+
 def test_one_r_band_exports_the_command_lines_sweep(page):
     plan_band(page, "10368:10370:0.025", {"mult": "4", "min_fc": "1", "max_fc": "1000"}, common_r=True)
     csv = export(page, "export-csv")
