@@ -281,21 +281,60 @@ function buildCalculator(layout) {
     if (box) $("box-" + control.name).htmlFor = "box-" + box.name;
   }
   calculator.title = layout.title;
+  calculator.names = [];
+  calculator.inputs = [];
+  for (const control of layout.controls) {
+    if (control.box === undefined) continue;
+    calculator.inputs[control.box] = control.input;
+    const label = layout.controls.find((other) => other.kind === "label" &&
+      $("box-" + other.name).htmlFor === "box-" + control.name);
+    calculator.names[control.box] = label ? label.text : control.name;
+  }
+  // The window's first focus, its text selected as the window selects it:
+  // typing replaces it rather than adding to it.
   calculator.boxes[layout.first_focus].focus();
+  calculator.boxes[layout.first_focus].select();
+}
+
+// The part of a box's text the window reads: blanks dropped, then
+// [+-] digits [. digits] [e [+-] digits] from the start.
+const kLeadingNumber = /^[+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?/;
+
+// Where a box holds a number written with a decimal comma, what the window
+// read of it ("10368,025" is 10368): said, not silently dropped.
+function commaNotes() {
+  const notes = [];
+  calculator.boxes.forEach((box, index) => {
+    if (!calculator.inputs[index]) return;
+    const compact = box.value.replace(/[ \t\n]/g, "");
+    const read = (compact.match(kLeadingNumber) || [""])[0];
+    const rest = compact.slice(read.length);
+    if (read !== "" && /^,[0-9]/.test(rest)) {
+      notes.push(`${calculator.names[index]} "${box.value.trim()}" was read as ${read}: ` +
+                 `the window reads "." as its decimal point, whatever the language.`);
+    }
+  });
+  return notes;
 }
 
 async function go() {
+  // GO stays enabled (a disabled button drops the keyboard's focus); a
+  // click while a run is under way does nothing.
+  if (calculator.busy) return;
+  calculator.busy = true;
   const boxes = calculator.boxes.map((box) => box.value.replace(/\r?\n/g, "\r\n"));
-  calculator.go.disabled = true;
+  const notes = commaNotes();
   try {
     const answer = JSON.parse(await calculation.call("go", { boxes: JSON.stringify(boxes), point: decimalSymbol }));
     if (answer.error) throw new Error(answer.error);
     answer.boxes.forEach((text, box) => { calculator.boxes[box].value = text.replace(/\r\n/g, "\n"); });
+    if (answer.note) notes.push(answer.note);
+    $("calculator-note").textContent = notes.join(" ");
     if (answer.fault) showFault(calculator.title, answer.fault);
   } catch (error) {
     showFault(calculator.title, error.message);
   } finally {
-    calculator.go.disabled = false;
+    calculator.busy = false;
   }
 }
 

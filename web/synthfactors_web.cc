@@ -93,7 +93,11 @@ std::string WindowLayout() {
     control["height"] = runner::ToPixels(entry.rect.height);
     control["text"] = entry.text;
     control["tab_index"] = entry.tab_index;
-    if (entry.box) control["box"] = static_cast<int>(*entry.box);
+    if (entry.box) {
+      control["box"] = static_cast<int>(*entry.box);
+      // The five boxes GO reads (the other two it writes).
+      control["input"] = *entry.box != Box::RFund && *entry.box != Box::DivDisp;
+    }
     controls.push_back(control);
   }
   Json layout;
@@ -344,6 +348,9 @@ class Calculator : public TextBoxes {
     Json answer;
     try {
       OnGoClick(*this, state_);
+      // The window shows nothing then; the page says why, as the command
+      // line does.
+      if (EndStage(state_) == RunStage::kZeroSource) answer["note"] = ZeroSourceMessage();
     } catch (const ArithmeticFault& fault) {
       answer["fault"] = FaultMessage(fault.kind(), EndStage(state_));
     } catch (const std::bad_alloc&) {

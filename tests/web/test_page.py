@@ -193,6 +193,33 @@ def test_typed_calculator_shows_the_windows_texts(page, rf_out, mult, ref, min_f
     assert page.find_element(By.ID, "box-RFund").get_property("value") == expected["rf_source"]
 
 
+def test_the_calculator_starts_as_the_window_and_says_why_it_shows_nothing(page):
+    # The focus in RF Multiplication with its text selected: typing replaces it.
+    assert page.switch_to.active_element.get_attribute("id") == "box-RFMult"
+    page.switch_to.active_element.send_keys("4")
+    assert page.find_element(By.ID, "box-RFMult").get_property("value") == "4"
+    # Nothing to calculate: the window shows nothing, the page says why, in
+    # the command line's words; the keyboard stays on GO.
+    for text in ("", "abc"):
+        type_into(page, "RFOut", text)
+        go = page.find_element(By.ID, "box-GO")
+        go.send_keys(" ")
+        wait_until(page, 'document.getElementById("calculator-note").textContent !== ""')
+        _, err, _ = cli("--rf-out", text)
+        assert page.find_element(By.ID, "calculator-note").text == err.strip().removeprefix("synthfactors-cli: ")
+        assert page.switch_to.active_element == go
+        page.execute_script('document.getElementById("calculator-note").textContent = ""')
+    # The worked example's widest lines stay inside the report box.
+    for name, text in (("RFOut", "1234.5678"), ("RFMult", "1"), ("Ref", "13"), ("MinFC", "10"),
+                       ("MaxFC", "200")):
+        type_into(page, name, text)
+    page.find_element(By.ID, "box-GO").click()
+    wait_until(page, '/11.37358kHz/.test(document.getElementById("box-DivDisp").value)')
+    assert page.execute_script('const r = document.getElementById("box-DivDisp");'
+                               'return r.scrollWidth <= r.clientWidth && r.scrollHeight <= r.clientHeight;')
+    assert page.find_element(By.ID, "calculator-note").text == ""
+
+
 def test_calculator_fault_is_the_windows_message(page):
     type_into(page, "RFOut", "1000")
     type_into(page, "RFMult", "0")
@@ -470,6 +497,14 @@ def test_a_decimal_comma_language_reads_and_writes_commas(tmp_path, server_url):
         driver.find_element(By.ID, "box-GO").click()
         wait_until(driver, 'document.getElementById("box-DivDisp").value')
         assert "Comparison freq  5,68679kHz" in driver.find_element(By.ID, "box-DivDisp").get_property("value")
+        assert driver.find_element(By.ID, "calculator-note").text == ""
+        # A decimal comma typed is read as the window reads it, and said.
+        type_into(driver, "RFOut", "10368,025")
+        driver.find_element(By.ID, "box-GO").click()
+        wait_until(driver, 'document.getElementById("calculator-note").textContent !== ""')
+        assert driver.find_element(By.ID, "calculator-note").text == (
+            'RF Output MHz "10368,025" was read as 10368: the window reads "." as its decimal '
+            'point, whatever the language.')
         plan_band(driver, "10368:10369:0,5", {"mult": "4", "ref": "12,8"})
         assert driver.find_element(By.ID, "plan-status").text == "Planned 3 channels."
         csv = export(driver, "export-csv")
