@@ -245,22 +245,38 @@ const tableHeader = (name) => element("th", { textContent: captionOf(name), scop
 
 const calculator = { boxes: [] };
 
+// The label that names a text box: the nearest on its row to its right,
+// else the one just above it ("RF Source Frequency" over its box).
+function labelOf(box, controls) {
+  const labels = controls.filter((control) => control.kind === "label");
+  const overlaps = (a, b) => a.top < b.top + b.height && b.top < a.top + a.height;
+  const beside = labels.filter((label) => overlaps(label, box) && label.left >= box.left + box.width - 2)
+    .sort((a, b) => a.left - b.left);
+  if (beside.length > 0) return beside[0];
+  return labels.find((label) => label.top + label.height <= box.top + 2 && box.top - label.top < 40 &&
+    label.left < box.left + box.width && box.left < label.left + label.width);
+}
+
 function buildCalculator(layout) {
   $("window-title").textContent = layout.title;
   const client = $("window-client");
   client.style.width = layout.width + "px";
   client.style.height = layout.height + "px";
-  for (const control of layout.controls) {
+  // In the window's tab order, which the document's order gives the keyboard
+  // (the controls stand where the window puts them, whatever their order).
+  const ordered = [...layout.controls].sort((a, b) =>
+    (a.kind === "label") - (b.kind === "label") || a.tab_index - b.tab_index);
+  for (const control of ordered) {
     let node;
     if (control.kind === "label") {
       node = element("label", { textContent: control.text });
     } else if (control.kind === "button") {
-      node = element("button", { type: "button", textContent: control.text, tabIndex: control.tab_index + 1 });
+      node = element("button", { type: "button", textContent: control.text });
       node.addEventListener("click", go);
       calculator.go = node;
     } else {
       node = element(control.kind === "report" ? "textarea" : "input",
-                     { value: control.text, tabIndex: control.tab_index + 1, spellcheck: false });
+                     { value: control.text, spellcheck: false });
       node.setAttribute("autocomplete", "off");
       calculator.boxes[control.box] = node;
     }
@@ -272,13 +288,12 @@ function buildCalculator(layout) {
     });
     client.append(node);
   }
-  // Labels name the box beside them for screen readers.
+  // Labels name their boxes for screen readers; the report has none.
   for (const control of layout.controls) {
-    if (control.kind !== "label") continue;
-    const box = layout.controls.find((other) => other.box !== undefined && other.kind === "text" &&
-      other.top <= control.top + 10 && other.top + other.height >= control.top &&
-      other.left < control.left);
-    if (box) $("box-" + control.name).htmlFor = "box-" + box.name;
+    if (control.box === undefined) continue;
+    const label = control.kind === "text" ? labelOf(control, layout.controls) : null;
+    if (label) $("box-" + label.name).htmlFor = "box-" + control.name;
+    else $("box-" + control.name).setAttribute("aria-label", "Report");
   }
   calculator.title = layout.title;
   calculator.names = [];
@@ -416,11 +431,15 @@ function formDesign() {
 }
 
 function setRunning(running) {
+  const focused = document.activeElement;
   $("plan").disabled = running;
   $("cancel").disabled = !running;
   $("export-csv").disabled = running || planner.rows.length === 0;
   $("export-jsonl").disabled = running || planner.rows.length === 0;
   $("progress").hidden = !running;
+  // The keyboard's focus never falls to the page: from a button just
+  // disabled it moves to the one that takes its place.
+  if (focused && focused.disabled) (running ? $("cancel") : $("plan")).focus();
 }
 
 function showProgress({ done, total, unit }) {
@@ -536,16 +555,25 @@ function showTable() {
   const body = $("channels").tBodies[0];
   const faultColumn = planner.header.indexOf("fault");
   const shown = [];
+  const hadFocus = body.contains(document.activeElement);
+  // One row takes the Tab key (the selected one, else the first); the
+  // arrows move between them.
+  const current = planner.selected >= first && planner.selected < last ? planner.selected : first;
   body.replaceChildren(...planner.rows.slice(first, last).map((row, i) => {
-    const tr = element("tr", { tabIndex: 0 }, row.map((cell, column) => tableCell(planner.header[column], cell)));
+    const tr = element("tr", { tabIndex: first + i === current ? 0 : -1 },
+                       row.map((cell, column) => tableCell(planner.header[column], cell)));
     tr.dataset.index = first + i;
     if (row[faultColumn] !== "") {
       tr.classList.add("no-setting");
       shown.push(first + i);
     }
-    if (first + i === planner.selected) tr.classList.add("selected");
+    if (first + i === planner.selected) {
+      tr.classList.add("selected");
+      tr.setAttribute("aria-current", "true");
+    }
     return tr;
   }));
+  if (hadFocus && body.rows.length > 0) body.querySelector(`tr[data-index="${current}"]`).focus();
   $("page-rows").textContent = planner.rows.length
     ? `rows ${formatCount(first + 1)}–${formatCount(last)} of ${formatCount(planner.rows.length)}` : "";
   $("page-back").disabled = planner.page === 0;
@@ -584,22 +612,64 @@ function figureTick(tick) {
 }
 const figureTicks = (chart, ticks) => ticks.map(figureTick);
 
+// The chart in words, for those who cannot see it.
+function chartSummary(x, error) {
+  const figures = error.filter((value) => value !== null);
+  const without = error.length - figures.length;
+  return `${countOf(x.length)} from ${x[0]} to ${x[x.length - 1]} MHz; output error from ` +
+    `${figureTick(Math.min(...figures))} to ${figureTick(Math.max(...figures))} Hz` +
+    (without > 0 ? ` (${formatCount(without)} without a setting)` : "") +
+    ". Left and Right move along the channels, Enter shows one.";
+}
+
+// The chart from the keyboard: the arrows (and Home, End, Page Up and
+// Down) move its cursor from channel to channel, read out; Enter or Space
+// shows the channel's details.
+function chartKey(event) {
+  const chart = planner.chart;
+  if (!chart) return;
+  const count = planner.rows.length;
+  const at = planner.chartIndex < 0 ? Math.max(planner.selected, 0) : planner.chartIndex;
+  const steps = { ArrowRight: 1, ArrowLeft: -1, PageUp: 10, PageDown: -10 };
+  let index;
+  if (event.key === "Enter" || event.key === " ") {
+    event.preventDefault();
+    selectChannel(at);
+    return;
+  } else if (event.key in steps) {
+    index = planner.chartIndex < 0 ? at : Math.min(count - 1, Math.max(0, at + steps[event.key]));
+  } else if (event.key === "Home" || event.key === "End") {
+    index = event.key === "Home" ? 0 : count - 1;
+  } else {
+    return;
+  }
+  event.preventDefault();
+  planner.chartIndex = index;
+  const [x, error] = [chart.data[0][index], chart.data[1][index]];
+  chart.setCursor({ left: chart.valToPos(x, "x"), top: chart.valToPos(error ?? 0, "y") });
+  const rf = planner.rows[index][planner.header.indexOf("rf_out")];
+  $("chart-readout").textContent = error == null ? `${rf} MHz: no setting`
+    : `${rf} MHz: output error ${figureTick(error)} Hz`;
+}
+
 function drawChart() {
   const host = $("chart");
   if (planner.chart) planner.chart.destroy();
   planner.chart = null;
   const x = numberColumn("rf_out");
   const error = numberColumn("error_hz");
-  if (!x || !error || planner.rows.length === 0) {
-    host.replaceChildren(element("p", { className: "hint", textContent: "No channel to chart." }));
-    return;
-  }
-  if (error.every((value) => value === null)) {
-    host.replaceChildren(element("p", { className: "hint",
-      textContent: "No channel to chart: no channel has this figure (see the table's fault column)." }));
+  const nothing = !x || !error || planner.rows.length === 0 ? "No channel to chart."
+    : error.every((value) => value === null)
+      ? "No channel to chart: no channel has this figure (see the table's fault column)." : null;
+  if (nothing) {
+    host.replaceChildren(element("p", { className: "hint", textContent: nothing }));
+    $("chart-summary").textContent = nothing;
     return;
   }
   host.replaceChildren();
+  planner.chartIndex = -1;
+  $("chart-summary").textContent = chartSummary(x, error);
+  $("chart-readout").textContent = "";
   const noise = numberColumn("phase_noise_dbc_hz");
   const series = [{ label: "RF output, MHz" },
     { label: "error, Hz", stroke: "#1f5fbf", width: 1, points: { show: planner.rows.length <= 2000, size: 5 } }];
@@ -654,6 +724,18 @@ function rowRequest(index) {
   return request;
 }
 
+// The row a key moves to from row `index` (Enter and Space choose it):
+// null for other keys.
+function rowAfterKey(index, key) {
+  const last = planner.rows.length - 1;
+  const steps = { ArrowDown: 1, ArrowUp: -1, PageDown: 20, PageUp: -20 };
+  if (key === "Enter" || key === " ") return index;
+  if (key in steps) return Math.min(last, Math.max(0, index + steps[key]));
+  if (key === "Home") return 0;
+  if (key === "End") return last;
+  return null;
+}
+
 async function selectChannel(index) {
   if (index < 0 || index >= planner.rows.length) return;
   planner.selected = index;
@@ -680,7 +762,7 @@ async function selectChannel(index) {
 // A channel's report (with its register words), alternatives and loop
 // noise (the "channel" answer).
 function showDetails(rfOut, channel) {
-  const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: channel.report })];
+  const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: channel.report, tabIndex: 0, ariaLabel: `Report of ${rfOut} MHz` })];
   if (channel.alternatives && channel.alternatives.length) {
     const names = ["rank", "r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex", "n_hex"];
     parts.push(element("h3", { textContent: "Alternatives" }), element("table", { className: "small" }, [
@@ -806,8 +888,12 @@ async function start() {
   });
   $("channels").addEventListener("keydown", (event) => {
     const tr = event.target.closest("tr[data-index]");
-    if (tr && event.key === "Enter") selectChannel(Number(tr.dataset.index));
+    const target = tr ? rowAfterKey(Number(tr.dataset.index), event.key) : null;
+    if (target === null) return;
+    event.preventDefault();
+    selectChannel(target);
   });
+  $("chart").addEventListener("keydown", chartKey);
   document.addEventListener("keydown", (event) => {
     if (event.key === "Escape" && planner.worker) cancel();
   });

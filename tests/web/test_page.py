@@ -2,12 +2,14 @@
 hundred inputs, the calculator typed into, a band planned and exported,
 Cancel, and the page opened as a file."""
 import json
+import pathlib
 import random
 import time
 
 import pytest
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 
 from conftest import PAGE, cli, make_browser, wait_ready, wait_until
 
@@ -218,6 +220,77 @@ def test_the_calculator_starts_as_the_window_and_says_why_it_shows_nothing(page)
     assert page.execute_script('const r = document.getElementById("box-DivDisp");'
                                'return r.scrollWidth <= r.clientWidth && r.scrollHeight <= r.clientHeight;')
     assert page.find_element(By.ID, "calculator-note").text == ""
+
+
+AXE = pathlib.Path(__file__).resolve().parents[2] / "web" / "node_modules" / "axe-core" / "axe.min.js"
+
+
+def axe_faults(page):
+    """axe-core's critical and serious violations on the page as it stands."""
+    page.execute_script(AXE.read_text())
+    return page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        axe.run(document, {resultTypes: ["violations"]}).then((result) => done(result.violations
+            .filter((v) => v.impact === "critical" || v.impact === "serious")
+            .map((v) => v.id + ": " + v.nodes.map((n) => n.target.join(" ")).join(", "))));""")
+
+
+def test_axe_finds_no_critical_or_serious_fault_on_either_tab(page):
+    assert axe_faults(page) == []
+    # Each box named by its own label: "RF Source Frequency" names the box
+    # under it, not RF Output's.
+    labels = page.execute_script(
+        'return Object.fromEntries([...document.querySelectorAll("#window-client label")]'
+        '.map((label) => [label.textContent, label.htmlFor]));')
+    assert labels["RF Source Frequency"] == "box-RFund"
+    assert labels["RF Output  MHz"] == "box-RFOut"
+    page.find_element(By.ID, "tab-planner").click()
+    assert axe_faults(page) == []
+    plan_band(page, "2400:2402:0.5", {"chip": "adf4351", "ref": "25", "fom": "-220", "loop_bandwidth": "50",
+                                      "kvco": "40", "min_fc": "10000", "max_fc": "25000"})
+    page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
+    wait_until(page, 'document.querySelector("#details .noise-chart canvas")')
+    assert axe_faults(page) == []
+    plan_band(page, "10368:10369:0.5", {"chip": "adf4351"})
+    assert axe_faults(page) == []
+
+
+def test_the_keyboard_reaches_everything_and_keeps_its_place(page):
+    # The calculator's Tab order is the window's.
+    order = []
+    for _ in range(8):
+        order.append(page.switch_to.active_element.get_attribute("id").removeprefix("box-"))
+        page.switch_to.active_element.send_keys(Keys.TAB)
+    assert order == ["RFMult", "RFund", "Ref", "DivDisp", "GO", "MinFC", "RFOut", "MaxFC"]
+    # Plan from the keyboard: the focus stays on Plan, not the page.
+    page.find_element(By.ID, "tab-planner").click()
+    for element_id, value in zip(("band-from", "band-to", "band-step"), ("10368", "10370", "0.025")):
+        set_value(page, element_id, value)
+    set_value(page, "input-mult", "4")
+    page.find_element(By.ID, "plan").send_keys(Keys.ENTER)
+    wait_until(page, '/^Planned/.test(document.getElementById("plan-status").textContent)')
+    assert page.switch_to.active_element.get_attribute("id") == "plan"
+    # Rows: Space shows one, the arrows move along, the focus follows.
+    first = page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[0]
+    first.send_keys(" ")
+    wait_until(page, '/Channel 10368 MHz/.test(document.getElementById("details").textContent)')
+    page.switch_to.active_element.send_keys(Keys.ARROW_DOWN)
+    page.switch_to.active_element.send_keys(Keys.ARROW_DOWN)
+    wait_until(page, '/Channel 10368.05 MHz/.test(document.getElementById("details").textContent)')
+    assert page.switch_to.active_element.get_attribute("data-index") == "2"
+    assert len(page.find_elements(By.CSS_SELECTOR, '#channels tr[tabindex="0"]')) == 1
+    page.switch_to.active_element.send_keys(Keys.END)
+    wait_until(page, '/Channel 10370 MHz/.test(document.getElementById("details").textContent)')
+    # The chart: reached by Tab, read out as the arrows move, Enter shows.
+    chart = page.find_element(By.ID, "chart")
+    assert chart.get_attribute("tabindex") == "0"
+    assert page.find_element(By.ID, "chart-summary").get_attribute("textContent").startswith(
+        "81 channels from 10368 to 10370 MHz; output error from ")
+    chart.send_keys(Keys.HOME, Keys.ARROW_RIGHT, Keys.ARROW_RIGHT)
+    assert page.find_element(By.ID, "chart-readout").get_attribute("textContent").startswith(
+        "10368.05 MHz: output error ")
+    chart.send_keys(Keys.ENTER)
+    wait_until(page, '/Channel 10368.05 MHz/.test(document.getElementById("details").textContent)')
 
 
 def test_calculator_fault_is_the_windows_message(page):
