@@ -472,6 +472,7 @@ async function plan(event) {
   const design = formDesign();
   $("plan-faults").replaceChildren();
   $("plan-status").textContent = "Planning…";
+  rememberDesign(design);
   let result;
   try {
     result = await sweepInWorker(design, false);
@@ -854,6 +855,136 @@ function cancel() {
   if (planner.worker) planner.worker.terminate();
 }
 
+// ---- Designs and links -----------------------------------------------------
+
+// The form's inputs kept in the browser from one visit to the next.
+const kRememberedDesign = "synthfactors.design";
+
+// The form set to a design (as openDesign gives it): a box it leaves out
+// takes its start text, numbers shown with the language's decimal symbol.
+function fillForm(design) {
+  const shown = (text) => (decimalSymbol === "." ? text : text.split(".").join(decimalSymbol));
+  const [from = "", to = "", step = ""] = design.sweep.split(":");
+  [$("band-from").value, $("band-to").value, $("band-step").value] = [from, to, step].map(shown);
+  $("common-r").checked = design.common_r === true;
+  for (const field of planner.fields) {
+    const control = $(fieldId(field.key));
+    const value = design[field.key];
+    if (control.type === "checkbox") {
+      control.checked = value === true;
+      continue;
+    }
+    const text = value === undefined ? field.start : String(value);
+    // A value the list lacks (a profile file's path) is kept, for Plan to
+    // say what is wrong with it.
+    if (control.tagName === "SELECT" && ![...control.options].some((option) => option.value === text)) {
+      control.append(element("option", { value: text, textContent: text }));
+    }
+    control.value = field.decimal ? shown(text) : text;
+  }
+}
+
+// A design's text read as the planner reads a design file; its members, or
+// a thrown Error with the planner's reason.
+async function readDesign(text) {
+  const answer = JSON.parse(await calculation.call("openDesign", { text }));
+  if (answer.error !== undefined) throw new Error(answer.error);
+  return answer.design;
+}
+
+// The page's address with a design in it: a link that plans it again.
+function linkOf(design) {
+  const members = new URLSearchParams();
+  for (const [key, value] of Object.entries(design)) {
+    if (value !== false) members.set(key, String(value));
+  }
+  return location.href.replace(/#.*$/, "") + "#" + members.toString();
+}
+
+// The design in the page's address, as an object for readDesign: null
+// when the address holds none.
+function designInAddress() {
+  if (location.hash.length <= 1) return null;
+  const design = {};
+  const flags = new Set(planner.fields.filter((field) => field.flag_only).map((field) => field.key));
+  for (const [key, value] of new URLSearchParams(location.hash.slice(1))) {
+    design[key] = key === "common_r" || flags.has(key) ? value === "true" : value;
+  }
+  return design;
+}
+
+// Kept for the next visit, and in the address: a copied link plans it.
+function rememberDesign(design) {
+  try {
+    localStorage.setItem(kRememberedDesign, JSON.stringify(design));
+  } catch {
+    // A browser that keeps nothing (private windows, file pages in some)
+    // plans all the same.
+  }
+  history.replaceState(null, "", linkOf(design));
+}
+
+function showFaults(lines) {
+  $("plan-faults").replaceChildren(...lines.map((line) => element("li", { textContent: line })));
+}
+
+async function saveDesign() {
+  const design = formDesign();
+  const answer = JSON.parse(await calculation.call("designFile", { design: JSON.stringify(design) }));
+  if (answer.error !== undefined) {
+    showFaults([answer.error]);
+    return;
+  }
+  const [from, to] = design.sweep.split(":");
+  download(`design-${from}-${to || from}.json`, answer.text, "application/json");
+  $("plan-status").textContent = "Saved the design: synthfactors-cli --plan runs it, the planner opens it.";
+}
+
+async function openDesignFile(file) {
+  try {
+    fillForm(await readDesign(await file.text()));
+    $("plan-faults").replaceChildren();
+    $("plan-status").textContent = `Opened ${file.name}; Plan to see its channels.`;
+  } catch (error) {
+    showFaults([`design ${file.name}: ${error.message}; the inputs are as they were.`]);
+  }
+}
+
+async function copyLink() {
+  const link = linkOf(formDesign());
+  try {
+    await navigator.clipboard.writeText(link);
+    $("plan-status").textContent = "Copied a link to these inputs: it plans them again.";
+  } catch {
+    $("plan-status").textContent = "The link to these inputs: " + link;
+  }
+}
+
+// At start: the design of a link, planned at once; else the last inputs.
+async function restoreDesign() {
+  const linked = designInAddress();
+  let remembered = null;
+  try {
+    remembered = localStorage.getItem(kRememberedDesign);
+  } catch {
+    remembered = null;
+  }
+  const text = linked ? JSON.stringify(linked) : remembered;
+  if (!text) return;
+  try {
+    fillForm(await readDesign(text));
+  } catch (error) {
+    if (linked) showFaults([`The link's design: ${error.message}`]);
+    return;
+  }
+  if (linked) {
+    selectTab("planner");
+    $("plan-form").requestSubmit();
+  } else {
+    $("plan-status").textContent = "The inputs of your last plan are back; Plan to see them.";
+  }
+}
+
 // ---- Start -------------------------------------------------------------------
 
 function selectTab(name) {
@@ -880,6 +1011,13 @@ async function start() {
   $("cancel").addEventListener("click", cancel);
   $("export-csv").addEventListener("click", () => exportPlan(false));
   $("export-jsonl").addEventListener("click", () => exportPlan(true));
+  $("open-design").addEventListener("click", () => $("design-file").click());
+  $("design-file").addEventListener("change", (event) => {
+    if (event.target.files.length) openDesignFile(event.target.files[0]);
+    event.target.value = "";
+  });
+  $("save-design").addEventListener("click", saveDesign);
+  $("copy-link").addEventListener("click", copyLink);
   $("page-back").addEventListener("click", () => { planner.page--; showTable(); });
   $("page-next").addEventListener("click", () => { planner.page++; showTable(); });
   $("channels").addEventListener("click", (event) => {
@@ -906,6 +1044,7 @@ async function start() {
     buildCalculator(tables.layout);
     buildPlannerForm(tables.inputs, tables.chips);
     for (const column of tables.columns) columns.set(column.name, column);
+    await restoreDesign();
     $("loading").textContent = "";
     document.body.dataset.ready = "true";
   } catch (error) {

@@ -316,6 +316,29 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
   return answer;
 }
 
+// A design asked for as the page's form gives it (a JSON object), written
+// as the planner's design file keeps it: {"text": the file's text}, or
+// {"error": why it is no design}.
+std::string DesignFile(const std::string& design_text) {
+  std::string error;
+  const std::optional<formats::Design> design = formats::DesignFromJson(design_text, error);
+  if (!design) return ErrorAnswer(error);
+  Json answer;
+  answer["text"] = formats::DesignJson(*design);
+  return formats::JsonLine(answer);
+}
+
+// A design file's text read as the planner reads it (its faults in the
+// planner's words): {"design": its members}, or {"error": ...}.
+std::string OpenDesign(const std::string& text) {
+  std::string error;
+  const std::optional<formats::Design> design = formats::DesignFromJson(text, error);
+  if (!design) return ErrorAnswer(error);
+  Json answer;
+  answer["design"] = Json::parse(formats::DesignJson(*design));
+  return formats::JsonLine(answer);
+}
+
 // The classic calculator: the window's seven boxes and the state its GO
 // keeps from one click to the next.
 class Calculator : public TextBoxes {
@@ -379,6 +402,8 @@ EMSCRIPTEN_BINDINGS(synthfactors) {
   emscripten::function("channel", &Channel);
   emscripten::function("reasons", &Reasons);
   emscripten::function("sweep", &Sweep);
+  emscripten::function("designFile", &DesignFile);
+  emscripten::function("openDesign", &OpenDesign);
   emscripten::class_<Calculator>("Calculator")
       .constructor<>()
       .function("go", &Calculator::Go);

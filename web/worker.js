@@ -21,6 +21,10 @@ function answer(module, id, kind, args) {
       return module.run(args.request, args.point);
     case "reasons":
       return module.reasons(JSON.stringify(args.requests), args.point);
+    case "designFile":
+      return module.designFile(args.design);
+    case "openDesign":
+      return module.openDesign(args.text);
     case "channel":
       return module.channel(args.request, args.band || "", args.point);
     case "go":

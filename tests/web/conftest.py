@@ -54,6 +54,10 @@ def wait_ready(driver):
 
 @pytest.fixture
 def page(browser, server_url):
+    # Each test from the start texts: the page remembers the last inputs.
+    browser.get(server_url)
+    wait_ready(browser)
+    browser.execute_script("localStorage.clear();")
     browser.get(server_url)
     wait_ready(browser)
     return browser

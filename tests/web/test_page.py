@@ -293,6 +293,53 @@ def test_the_keyboard_reaches_everything_and_keeps_its_place(page):
     wait_until(page, '/Channel 10368.05 MHz/.test(document.getElementById("details").textContent)')
 
 
+def test_a_design_is_saved_opened_linked_and_remembered(page, server_url, tmp_path):
+    inputs = {"mult": "4", "chip": "adf4351", "fom": "-220", "registers": True}
+    plan_band(page, "10368:10370:0.5", {"mult": "4", "chip": "adf4351", "fom": "-220"})
+    page.find_element(By.ID, "input-registers").click()
+    # Saved: the planner's design file, which the command line plans to
+    # the page's bytes.
+    saved = export(page, "save-design")
+    assert saved["name"] == "design-10368-10370.json"
+    design = tmp_path / saved["name"]
+    design.write_text(saved["text"])
+    assert json.loads(saved["text"]) == {"sweep": "10368:10370:0.5", "ref": "10", "min_fc": "5",
+                                         "max_fc": "100", **inputs, "common_r": False}
+    page.find_element(By.ID, "plan").click()
+    wait_until(page, '/^Planned 5/.test(document.getElementById("plan-status").textContent)')
+    planned = export(page, "export-csv")["text"]
+    assert planned == cli("--plan", str(design))[0]
+    # The address holds the inputs: the link plans them again.
+    link = page.execute_script("return location.href")
+    assert "#sweep=10368%3A10370%3A0.5" in link
+    page.get(link)
+    wait_ready(page)
+    wait_until(page, '/^Planned 5/.test(document.getElementById("plan-status").textContent)')
+    assert export(page, "export-csv")["text"] == planned
+    # Reloaded without a link: the last inputs are back, not planned.
+    page.get(server_url)
+    wait_ready(page)
+    assert page.find_element(By.ID, "input-chip").get_property("value") == "adf4351"
+    assert page.find_element(By.ID, "input-registers").is_selected()
+    assert page.find_element(By.ID, "band-to").get_property("value") == "10370"
+    page.find_element(By.ID, "tab-planner").click()
+    # Opened: the form takes the file's inputs; a bad file changes nothing.
+    other = tmp_path / "other.json"
+    other.write_text('{"sweep": "2400:2401:0.5", "ref": "25"}')
+    page.find_element(By.ID, "design-file").send_keys(str(other))
+    wait_until(page, '/^Opened other.json/.test(document.getElementById("plan-status").textContent)')
+    assert page.find_element(By.ID, "input-chip").get_property("value") == ""
+    assert page.find_element(By.ID, "input-mult").get_property("value") == "1"
+    assert page.find_element(By.ID, "input-ref").get_property("value") == "25"
+    bad = tmp_path / "bad.json"
+    bad.write_text('{"sweep": "2400:2401:0.5", "colour": "red"}')
+    page.find_element(By.ID, "design-file").send_keys(str(bad))
+    wait_until(page, 'document.querySelector("#plan-faults li")')
+    fault = page.find_element(By.CSS_SELECTOR, "#plan-faults li").text
+    assert fault.startswith("design bad.json: ") and "colour" in fault
+    assert page.find_element(By.ID, "input-ref").get_property("value") == "25"
+
+
 def test_calculator_fault_is_the_windows_message(page):
     type_into(page, "RFOut", "1000")
     type_into(page, "RFMult", "0")
