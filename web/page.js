@@ -603,6 +603,30 @@ function numberColumn(name) {
   return planner.rows.map((row) => (row[column] === "" ? null : Number(row[column])));
 }
 
+// The error limit typed (Hz, with the language's decimal symbol): null
+// when none, or not a number of 0 or more.
+function errorLimit() {
+  const text = decimalText($("error-limit").value);
+  const value = Number(text);
+  return text !== "" && Number.isFinite(value) && value >= 0 ? value : null;
+}
+
+// The chart as a PNG picture, as drawn (axes and all).
+function exportChart() {
+  if (!planner.chart) return;
+  planner.chart.ctx.canvas.toBlob((blob) => {
+    if (!blob) {
+      $("plan-status").textContent = "The chart could not be made into a picture.";
+      return;
+    }
+    const link = element("a", { download: exportName("png"), href: URL.createObjectURL(blob) });
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+  }, "image/png");
+}
+
 // A value axis's tick labels to six significant digits: errors of a few
 // µHz read as themselves, not as a row of zeros.
 function figureTick(tick) {
@@ -662,9 +686,11 @@ function drawChart() {
   const nothing = !x || !error || planner.rows.length === 0 ? "No channel to chart."
     : error.every((value) => value === null)
       ? "No channel to chart: no channel has this figure (see the table's fault column)." : null;
+  $("export-chart").disabled = nothing !== null;
   if (nothing) {
     host.replaceChildren(element("p", { className: "hint", textContent: nothing }));
     $("chart-summary").textContent = nothing;
+    $("over-limit").textContent = "";
     return;
   }
   host.replaceChildren();
@@ -676,6 +702,32 @@ function drawChart() {
     { label: "error, Hz", stroke: "#1f5fbf", width: 1, points: { show: planner.rows.length <= 2000, size: 5 } }];
   const data = [x, error];
   // Frequencies as the table writes them, with room between the ticks.
+  // The error limit both ways, the value axis wide enough to show it.
+  const limit = errorLimit();
+  const figures = error.filter((value) => value !== null);
+  const over = limit === null ? 0 : figures.filter((value) => Math.abs(value) > limit).length;
+  $("over-limit").textContent = limit === null ? ""
+    : `${formatCount(over)} of ${countOf(planner.rows.length)} beyond ±${figureTick(limit)} Hz`;
+  const limitLines = (chart) => {
+    if (limit === null) return;
+    const { ctx, bbox } = chart;
+    ctx.save();
+    ctx.strokeStyle = "#c80000";
+    ctx.lineWidth = 2;
+    ctx.setLineDash([4, 4]);
+    for (const value of [limit, -limit]) {
+      const y = chart.valToPos(value, "y", true);
+      ctx.beginPath();
+      ctx.moveTo(bbox.left, y);
+      ctx.lineTo(bbox.left + bbox.width, y);
+      ctx.stroke();
+    }
+    ctx.restore();
+  };
+  const errorRange = (chart, low, high) => {
+    const [from, to] = limit === null ? [low, high] : [Math.min(low, -limit), Math.max(high, limit)];
+    return from === to ? [from - 1, to + 1] : [from - (to - from) * 0.05, to + (to - from) * 0.05];
+  };
   const axes = [{ label: "RF output, MHz", space: 90, values: (chart, ticks) => ticks.map((tick) => String(Number(tick.toPrecision(12)))) },
     { label: "error, Hz", values: figureTicks, size: 70 }];
   if (noise) {
@@ -694,9 +746,9 @@ function drawChart() {
     height: kChartHeight,
     series,
     axes,
-    scales: { x: { time: false } },
+    scales: { x: { time: false }, y: { range: errorRange } },
     cursor: { drag: { x: true, y: false } },
-    hooks: { ready: [(chart) => {
+    hooks: { draw: [limitLines], ready: [(chart) => {
       // A click selects the channel under the pointer once it is clear it
       // is no double-click, which zooms out and selects nothing.
       let pending = null;
@@ -1018,6 +1070,8 @@ async function start() {
   });
   $("save-design").addEventListener("click", saveDesign);
   $("copy-link").addEventListener("click", copyLink);
+  $("error-limit").addEventListener("input", () => { if (planner.rows.length) drawChart(); });
+  $("export-chart").addEventListener("click", exportChart);
   $("page-back").addEventListener("click", () => { planner.page--; showTable(); });
   $("page-next").addEventListener("click", () => { planner.page++; showTable(); });
   $("channels").addEventListener("click", (event) => {

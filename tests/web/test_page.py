@@ -502,6 +502,34 @@ def test_printed_the_plan_shows_inputs_chart_and_every_row_without_buttons(page)
         page.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
 
 
+def test_the_error_limit_counts_channels_beyond_it_and_the_chart_exports_as_png(page):
+    inputs = {"mult": "4", "chip": "adf4106", "min_fc": "1", "max_fc": "1000"}
+    plan_band(page, "10368:10370:0.025", inputs)
+    assert page.find_element(By.ID, "over-limit").text == ""
+    header, *rows = [line.split(",") for line in
+                     cli("--sweep", "10368:10370:0.025", *flags(inputs))[0].splitlines()]
+    errors = [float(row[header.index("error_hz")]) for row in rows]
+    page.find_element(By.ID, "error-limit").send_keys("50")
+    over = sum(abs(error) > 50 for error in errors)
+    assert 0 < over < 81
+    wait_until(page, 'document.getElementById("over-limit").textContent !== ""')
+    assert page.find_element(By.ID, "over-limit").text == f"{over} of 81 channels beyond ±50 Hz"
+    page.execute_script("""
+        window.pictures = [];
+        HTMLAnchorElement.prototype.click = function () {
+          const name = this.download;
+          window.pictures.push(fetch(this.href).then((r) => r.arrayBuffer())
+            .then((bytes) => ({name, head: [...new Uint8Array(bytes).slice(0, 8)]})));
+        };""")
+    page.find_element(By.ID, "export-chart").click()
+    picture = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const check = () => window.pictures.length ? Promise.all(window.pictures).then(done)
+                                                   : setTimeout(check, 20);
+        check();""")[0]
+    assert picture == {"name": "plan-10368-10370.png", "head": [137, 80, 78, 71, 13, 10, 26, 10]}
+
+
 def test_one_r_band_exports_the_command_lines_sweep(page):
     plan_band(page, "10368:10370:0.025", {"mult": "4", "min_fc": "1", "max_fc": "1000"}, common_r=True)
     csv = export(page, "export-csv")
