@@ -107,6 +107,17 @@ struct Kernel {
   int lanes;
 };
 
+}  // namespace
+
+#ifdef __EMSCRIPTEN__
+// The page's SIMD module links the WebAssembly kernel; in the scalar
+// module this is null.
+[[gnu::weak]] void ScanWasmSimd128(const KernelInputs& in, int first, int last, double best_diff,
+                                   ScanResult& result);
+#endif
+
+namespace {
+
 Kernel KernelFor(SearchKernel kernel) {
   switch (kernel) {
 #if SYNTHFACTORS_X86_KERNELS
@@ -116,6 +127,10 @@ Kernel KernelFor(SearchKernel kernel) {
       return {&ScanAvx2, kAvx2Lanes};
     case SearchKernel::kAvx512:
       return {&ScanAvx512, kAvx512Lanes};
+#endif
+#ifdef __EMSCRIPTEN__
+    case SearchKernel::kWasmSimd128:
+      return {&ScanWasmSimd128, kWasmSimd128Lanes};
 #endif
     default:
       return {nullptr, 1};
@@ -298,6 +313,11 @@ std::vector<SearchKernel> AvailableSearchKernels() {
   if (__builtin_cpu_supports("avx2")) kernels.push_back(SearchKernel::kAvx2);
   if (__builtin_cpu_supports("avx512f")) kernels.push_back(SearchKernel::kAvx512);
 #endif
+#ifdef __EMSCRIPTEN__
+  // Linked into the page's SIMD module only, which only a browser with
+  // SIMD loads; the scalar module has none.
+  if (&ScanWasmSimd128 != nullptr) kernels.push_back(SearchKernel::kWasmSimd128);
+#endif
   return kernels;
 }
 
@@ -311,6 +331,8 @@ std::string_view SearchKernelName(SearchKernel kernel) {
       return "avx2";
     case SearchKernel::kAvx512:
       return "avx512";
+    case SearchKernel::kWasmSimd128:
+      return "wasm-simd128";
   }
   return "scalar";
 }

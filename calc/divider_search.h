@@ -137,12 +137,12 @@ bool RunDividerSearch(SearchState& state, const BoxNumber& lower_khz, const BoxN
 // doubles, or a block at a time in vector lanes. Every kernel gives the same
 // result and leaves the same state; the fastest the processor has is the
 // default.
-enum class SearchKernel { kScalar, kSse2, kAvx2, kAvx512 };
+enum class SearchKernel { kScalar, kSse2, kAvx2, kAvx512, kWasmSimd128 };
 
 // The kernels this processor can run, kScalar first, the fastest last.
 std::vector<SearchKernel> AvailableSearchKernels();
 
-// "scalar", "sse2", "avx2" or "avx512".
+// "scalar", "sse2", "avx2", "avx512" or "wasm-simd128".
 std::string_view SearchKernelName(SearchKernel kernel);
 
 // The same search with a chosen kernel, which must be available.

@@ -21,6 +21,7 @@ struct KernelInputs {
 inline constexpr int kSse2Lanes = 2;
 inline constexpr int kAvx2Lanes = 4;
 inline constexpr int kAvx512Lanes = 8;
+inline constexpr int kWasmSimd128Lanes = 2;
 
 // The values of a block of candidates, lane by lane.
 struct BlockValues {
@@ -51,5 +52,7 @@ void ScanAvx2(const KernelInputs& in, int first, int last, double best_diff,
               ScanResult& result);
 void ScanAvx512(const KernelInputs& in, int first, int last, double best_diff,
                 ScanResult& result);
+void ScanWasmSimd128(const KernelInputs& in, int first, int last, double best_diff,
+                     ScanResult& result);
 
 }  // namespace synthfactors

@@ -19,7 +19,7 @@ runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 std::string_view decimal_symbol, SweepFormat format,
                                 std::ostream& out,
                                 const std::function<void(std::string_view)>& announce,
-                                runner::WorkControl* control) {
+                                runner::WorkControl* control, runner::PointSpan span) {
   runner::PlanR choice = runner::ChoosePlanR(range, others, plan, control);
   if (!choice.choice) return choice;
   const std::string sentence = CommonRSentence(*choice.choice, choice.path_text);
@@ -27,7 +27,7 @@ runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
   WriteSweep(range, runner::InputsWithR(others, choice), plan, decimal_symbol, format, out, 0,
              format == SweepFormat::kCsv ? "# " + sentence
                                          : JsonLine(CommonRToJson(*choice.choice, choice.path_text)),
-             control);
+             control, span);
   return choice;
 }
 

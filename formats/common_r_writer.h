@@ -23,8 +23,9 @@ std::string CommonRSentence(const CommonR& choice,
 
 // The choice (ChoosePlanR) is written first, as a comment line ("# common R
 // 1600, ...") before the CSV header or as an object of its own in JSON
-// Lines, and handed to `announce` as its sentence; then every point. When no
-// R is chosen, nothing is written and the plan's reason is returned. The
+// Lines, and handed to `announce` as its sentence; then every point (with a
+// span, its points, the choice's line only with the first). When no R is
+// chosen, nothing is written and the plan's reason is returned. The
 // control (when not null) watches the choice and the sweep alike.
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 const runner::RunInputs& others,
@@ -32,6 +33,7 @@ runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,
                                 std::string_view decimal_symbol, SweepFormat format,
                                 std::ostream& out,
                                 const std::function<void(std::string_view)>& announce,
-                                runner::WorkControl* control = nullptr);
+                                runner::WorkControl* control = nullptr,
+                                runner::PointSpan span = {});
 
 }  // namespace synthfactors::formats

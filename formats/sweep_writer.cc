@@ -83,11 +83,13 @@ std::string SweepCsvRow(const runner::RunResult& result) {
 
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
                 const runner::PlanOptions& plan, std::string_view decimal_symbol, SweepFormat format, std::ostream& out,
-                int threads, std::string_view first_line, runner::WorkControl* control) {
+                int threads, std::string_view first_line, runner::WorkControl* control,
+                runner::PointSpan span) {
   // The band's loop first: a loop that cannot be designed writes nothing.
   const runner::PlanOptions band = runner::PlanForBand(range, others, plan, decimal_symbol);
-  if (!first_line.empty()) out << first_line << '\n';
-  if (format == SweepFormat::kCsv) {
+  const bool from_start = span.first <= 0;
+  if (from_start && !first_line.empty()) out << first_line << '\n';
+  if (from_start && format == SweepFormat::kCsv) {
     out << SweepCsvHeader(runner::ResultShape(others, band)) << '\n';
   }
   auto append = [format](const runner::RunResult& result, std::string& text) {
@@ -98,7 +100,7 @@ void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others
     out << text;
     ThrowIfWriteFailed(out);
   };
-  runner::SweepInOrder(range, others, band, decimal_symbol, append, write, threads, control);
+  runner::SweepInOrder(range, others, band, decimal_symbol, append, write, threads, control, span);
   FlushOrThrow(out);
 }
 

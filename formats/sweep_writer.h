@@ -9,6 +9,7 @@
 
 #include "result_fields.h"
 #include "run.h"
+#include "sweep.h"
 #include "sweep_range.h"
 #include "work_control.h"
 
@@ -45,11 +46,13 @@ std::string SweepCsvRow(const runner::RunResult& result);
 // is the same for any number. A failed write stops the sweep at once with
 // WriteFailure. `first_line`, when not empty, is written before everything
 // else. With a control, it ticks after every block written, and a stop ends
-// the sweep after whole lines with WorkStopped.
+// the sweep after whole lines with WorkStopped. With a span, only its
+// points' lines (and the first line and header only with the first point):
+// the parts of a grid written one after another are the whole sweep.
 void WriteSweep(const runner::SweepRange& range, const runner::RunInputs& others,
                 const runner::PlanOptions& plan, std::string_view decimal_symbol, SweepFormat format,
                 std::ostream& out,
                 int threads = 0, std::string_view first_line = {},
-                runner::WorkControl* control = nullptr);
+                runner::WorkControl* control = nullptr, runner::PointSpan span = {});
 
 }  // namespace synthfactors::formats

@@ -42,13 +42,15 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
                   const PlanOptions& plan, std::string_view decimal_symbol,
                   const std::function<void(const RunResult&, std::string&)>& append,
                   const std::function<void(const std::string&, std::int64_t)>& write,
-                  int threads, WorkControl* control) {
+                  int threads, WorkControl* control, PointSpan span) {
   if (threads <= 0) threads = UsableProcessors();
-  const std::int64_t count = range.PointCount();
+  const std::int64_t end = span.end < 0 ? range.PointCount() : std::min(span.end, range.PointCount());
+  const std::int64_t first = std::clamp<std::int64_t>(span.first, 0, end);
+  const std::int64_t count = end - first;
   const PlanOptions band = PlanForBand(range, others, plan, decimal_symbol);
   auto compute = [&](std::int64_t block, std::string& text) {
-    const std::int64_t last = std::min(count, (block + 1) * kPointsPerBlock);
-    for (std::int64_t i = block * kPointsPerBlock; i < last; ++i) {
+    const std::int64_t last = first + std::min(count, (block + 1) * kPointsPerBlock);
+    for (std::int64_t i = first + block * kPointsPerBlock; i < last; ++i) {
       append(RunPoint(range, i, others, decimal_symbol, band), text);
     }
   };

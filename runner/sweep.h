@@ -26,6 +26,14 @@ std::optional<double> HighestSourceMHz(const SweepRange& range, const RunInputs&
 // With a loop, both sweeps first fit one filter to the band (PlanForBand,
 // loop_run.h), and throw RunRefused where it cannot be designed.
 
+// A part of the grid: the points first ... end - 1 (end -1: to the last).
+// A band's loop filter and one R are still those of the whole grid, so a
+// part's lines are those of the whole sweep's.
+struct PointSpan {
+  std::int64_t first = 0;
+  std::int64_t end = -1;
+};
+
 // For output in order: blocks of consecutive points are run on `threads`
 // workers (0: one per usable processor); append(result, text) adds a
 // point's text to its block's (on a worker), and write(text, points_done)
@@ -38,7 +46,7 @@ void SweepInOrder(const SweepRange& range, const RunInputs& others,
                   const PlanOptions& plan, std::string_view decimal_symbol,
                   const std::function<void(const RunResult&, std::string&)>& append,
                   const std::function<void(const std::string&, std::int64_t)>& write,
-                  int threads = 0, WorkControl* control = nullptr);
+                  int threads = 0, WorkControl* control = nullptr, PointSpan span = {});
 
 // For results kept by point: each(index, result) is called once for every
 // point, on any of `threads` workers (0: one per usable processor), in no

@@ -7,6 +7,7 @@
 #include "chip_file.h"
 #include "input_fields.h"
 #include "sweep_range.h"
+#include "common_r_writer.h"
 #include "sweep_writer.h"
 
 namespace synthfactors::runner {
@@ -136,6 +137,42 @@ TEST(Sweep, ThreadsShareTheBandsLoopModelAndChangeNothing) {
   EXPECT_EQ(text, four.str());
   EXPECT_EQ(65, std::count(text.begin(), text.end(), '\n'));
   EXPECT_NE(std::string::npos, text.find("\"jitter_fs_rms\""));
+
+  // Parts written one after another are the whole sweep: each part keeps
+  // the band's filter, designed on the whole band, not its own.
+  for (const SweepFormat format : {SweepFormat::kCsv, SweepFormat::kJsonLines}) {
+    std::ostringstream whole, parts;
+    WriteSweep(*range, checked.inputs, checked.plan, ".", format, whole, 1);
+    for (const runner::PointSpan span : {runner::PointSpan{0, 7}, runner::PointSpan{7, 40},
+                                         runner::PointSpan{40, 40}, runner::PointSpan{40, -1}}) {
+      WriteSweep(*range, checked.inputs, checked.plan, ".", format, parts, 1, {}, nullptr, span);
+    }
+    EXPECT_EQ(whole.str(), parts.str());
+  }
+}
+
+// The same for one R: the choice's line and the header come once, with the
+// first part, and every part runs with the whole band's R.
+TEST(Sweep, PartsOfAOneRSweepAreTheWholeSweep) {
+  std::string error;
+  const auto range = SweepRange::Parse("10368:10393.6:0.0125", error);  // 2049 points
+  ASSERT_TRUE(range) << error;
+  RunInputs others;
+  others.mult = "4";
+  others.min_fc = "1";
+  others.max_fc = "1000";
+  for (const SweepFormat format : {SweepFormat::kCsv, SweepFormat::kJsonLines}) {
+    std::ostringstream whole, parts;
+    const auto ignore = [](std::string_view) {};
+    ASSERT_TRUE(WriteCommonRSweep(*range, others, {}, ".", format, whole, ignore).choice);
+    for (const runner::PointSpan span : {runner::PointSpan{0, 1000}, runner::PointSpan{1000, 1001},
+                                         runner::PointSpan{1001, 5000}}) {
+      ASSERT_TRUE(WriteCommonRSweep(*range, others, {}, ".", format, parts, ignore, nullptr, span).choice);
+    }
+    EXPECT_EQ(whole.str(), parts.str());
+    EXPECT_TRUE(whole.str().starts_with(format == SweepFormat::kCsv ? "# common R " : "{\"common_r\""))
+        << whole.str().substr(0, 40);
+  }
 }
 
 }  // namespace

@@ -7,13 +7,23 @@
 
 // ---- Workers ---------------------------------------------------------------
 
+// A module of one SIMD instruction: valid only where the browser runs
+// WebAssembly SIMD. There the workers load the module with the search's
+// SIMD kernel, elsewhere the scalar one (the same bytes either way);
+// "?wasm=scalar" in the address asks for the scalar one.
+const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0,
+  10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+const withSimd = WebAssembly.validate(kSimdProbe) &&
+  new URLSearchParams(location.search).get("wasm") !== "scalar";
+const kWorkerSource = withSimd ? SIMD_WORKER_SOURCE : WORKER_SOURCE;
+
 // A worker running the calculation, with request/answer pairing. The
 // worker is made from a Blob, so the page works from a file:// address too.
 class Calculation {
   constructor() {
     // The address lives as long as the worker: a browser may fetch the
     // script after the constructor returns.
-    this.url = URL.createObjectURL(new Blob([WORKER_SOURCE], { type: "text/javascript" }));
+    this.url = URL.createObjectURL(new Blob([kWorkerSource], { type: "text/javascript" }));
     this.worker = new Worker(this.url);
     this.pending = new Map();
     this.nextId = 1;
@@ -98,17 +108,81 @@ function sweepTextOf(result) {
 
 const jsonLines = (text) => text.split("\n").filter((line) => line !== "").map((line) => JSON.parse(line));
 
-// sweepText's options: none, or {json: true|false}; anything else is
-// refused rather than read as CSV.
+// sweepText's options: none, or {json: true|false, signal: an
+// AbortSignal}; anything else is refused rather than read as CSV.
 function sweepOptions(options) {
-  if (options === undefined) return { json: false };
+  if (options === undefined) return { json: false, signal: null };
   if (options === null || typeof options !== "object" || Array.isArray(options)) {
     throw new TypeError("synthfactors.sweepText takes its options as one object, such as {json: true}");
   }
   if (options.json !== undefined && typeof options.json !== "boolean") {
     throw new TypeError("synthfactors.sweepText: json must be true or false");
   }
-  return { json: options.json === true };
+  if (options.signal !== undefined && !(options.signal instanceof AbortSignal)) {
+    throw new TypeError("synthfactors.sweepText: signal must be an AbortSignal, such as new AbortController().signal");
+  }
+  return { json: options.json === true, signal: options.signal || null };
+}
+
+// The least points worth a worker of its own: starting one costs about as
+// long as running this many.
+const kPointsPerWorker = 4000;
+
+// A band run by as many workers as the machine has processors, each a part
+// of the points, the parts joined in order: the same bytes as one worker
+// gives. `onProgress` gets the points done by them all (the choice of one
+// R, made by each, as the first one makes it); aborting `signal` ends them
+// all at once, and the promise with CancelledError. Resolves to the
+// sweep's answer: {text, note} or {error}.
+// Workers kept from the last sweeps, ready to run (a new one first loads
+// and compiles the module).
+const idleWorkers = [];
+const takeWorker = () => idleWorkers.pop() || new Calculation();
+
+async function sweepInParallel(design, asJsonLines, onProgress = () => {}, signal = null) {
+  const designText = JSON.stringify(design);
+  const workers = [takeWorker()];
+  let ended = false;
+  // Aborted: every worker ends at once (a running sweep cannot be asked to
+  // stop); finished: they wait for the next sweep.
+  const stop = () => {
+    ended = true;
+    workers.forEach((worker) => worker.terminate());
+  };
+  if (signal) {
+    if (signal.aborted) {
+      stop();
+      throw new CancelledError();
+    }
+    signal.addEventListener("abort", stop, { once: true });
+  }
+  try {
+    const points = await workers[0].call("pointCount", { design: designText });
+    const processors = Math.min(Math.max(navigator.hardwareConcurrency || 1, 1), 16);
+    const count = Math.max(1, Math.min(processors, Math.floor(points / kPointsPerWorker)));
+    while (workers.length < count) workers.push(takeWorker());
+    const done = new Array(count).fill(0);
+    const answers = await Promise.all(workers.map((worker, part) => worker.call("sweep", {
+      design: designText, jsonLines: asJsonLines, point: ".",
+      first: Math.floor((points * part) / count), end: count === 1 ? -1 : Math.floor((points * (part + 1)) / count),
+    }, (progress) => {
+      if (progress.unit !== "points") {
+        if (part === 0) onProgress(progress);
+        return;
+      }
+      done[part] = progress.done;
+      onProgress({ done: done.reduce((a, b) => a + b, 0), total: points, unit: "points" });
+    })));
+    const failed = answers.find((answer) => answer.error !== undefined);
+    if (failed) return failed;
+    return { text: answers.map((answer) => answer.text).join(""), note: answers[0].note };
+  } catch (error) {
+    stop();  // a worker that failed is not used again
+    throw error;
+  } finally {
+    if (signal) signal.removeEventListener("abort", stop);
+    if (!ended) idleWorkers.push(...workers);
+  }
 }
 
 // The members of a call, as one JSON object's text.
@@ -131,13 +205,21 @@ window.synthfactors = {
   // A band ({sweep: "10368:10370:0.025", mult: "4", common_r: false, ...}):
   // the objects `synthfactors-cli --sweep ... --json` writes, one a channel
   // (with one R, the choice's object first).
-  sweep: async (design) => jsonLines(await window.synthfactors.sweepText(design, { json: true })),
-  // The same band as text: CSV as `--sweep` writes it, or JSON Lines.
+  // {signal} ends it early (an AbortSignal).
+  sweep: async (design, options = {}) =>
+    jsonLines(await window.synthfactors.sweepText(design, { ...options, json: true })),
+  // The same band as text: CSV as `--sweep` writes it, or JSON Lines. It
+  // runs in workers of its own, on every processor: the calculator and
+  // the planner stay free meanwhile.
   sweepText: async (design, options) => {
-    const { json } = sweepOptions(options);
-    return sweepTextOf(await calculation.call("sweep", {
-      design: requestText(design, "sweep", '{sweep: "10368:10370:0.025"}'), jsonLines: json, point: ".",
-    }));
+    const { json, signal } = sweepOptions(options);
+    requestText(design, "sweep", '{sweep: "10368:10370:0.025"}');
+    try {
+      return sweepTextOf(await sweepInParallel(design, json, undefined, signal));
+    } catch (error) {
+      if (error instanceof CancelledError && signal && signal.aborted) throw signal.reason;
+      throw error;
+    }
   },
 };
 
@@ -161,6 +243,11 @@ function showFault(title, message) {
 // Rows of a CSV text as the command line writes it (RFC 4180 quoting);
 // comment lines ("# common R ...") are left out.
 function parseCsv(text) {
+  // Most plans quote nothing: lines and commas alone, much faster.
+  if (!text.includes('"')) {
+    return text.split("\n").filter((line) => line !== "" && !line.startsWith("#"))
+      .map((line) => line.replace(/\r$/, "").split(","));
+  }
   const rows = [];
   let row = [], field = "", quoted = false, start = true;
   for (let i = 0; i < text.length; i++) {
@@ -361,7 +448,7 @@ const kDoubleClickMs = 300;
 const planner = {
   fields: [],        // the planner's inputs from the table
   chips: [],
-  worker: null,      // the running plan's worker
+  worker: null,      // the running plan's AbortController
   header: [],
   rows: [],
   csv: "",
@@ -451,16 +538,13 @@ function showProgress({ done, total, unit }) {
     : `${formatCount(done)} ${unit}…`;
 }
 
-// Runs the band in a worker of its own, so that Cancel can end it at once.
+// Runs the band in workers of its own, so that Cancel can end it at once.
 async function sweepInWorker(design, asJsonLines) {
-  planner.worker = new Calculation();
+  planner.worker = new AbortController();
   setRunning(true);
   try {
-    return await planner.worker.call("sweep", {
-      design: JSON.stringify(design), jsonLines: asJsonLines, point: ".",
-    }, showProgress);
+    return await sweepInParallel(design, asJsonLines, showProgress, planner.worker.signal);
   } finally {
-    planner.worker.terminate();
     planner.worker = null;
     setRunning(false);
   }
@@ -904,7 +988,7 @@ async function exportPlan(asJsonLines) {
 }
 
 function cancel() {
-  if (planner.worker) planner.worker.terminate();
+  if (planner.worker) planner.worker.abort();
 }
 
 // ---- Designs and links -----------------------------------------------------
@@ -1098,6 +1182,7 @@ async function start() {
     buildCalculator(tables.layout);
     buildPlannerForm(tables.inputs, tables.chips);
     for (const column of tables.columns) columns.set(column.name, column);
+    document.body.dataset.kernel = tables.kernel;
     await restoreDesign();
     $("loading").textContent = "";
     document.body.dataset.ready = "true";

@@ -26,6 +26,7 @@
 #include "common_r_writer.h"
 #include "control_table.h"
 #include "design_file.h"
+#include "divider_search.h"
 #include "fault_message.h"
 #include "go_action.h"
 #include "input_fields.h"
@@ -131,6 +132,11 @@ std::string ColumnTable() {
     columns.push_back(column);
   }
   return formats::JsonLine(columns);
+}
+
+// The search's kernel this module runs ("wasm-simd128" or "scalar").
+std::string SearchKernelOfModule() {
+  return std::string(SearchKernelName(AvailableSearchKernels().back()));
 }
 
 // The shipped chips: name, description, where the figures come from.
@@ -260,9 +266,13 @@ constexpr std::int64_t kMostPagePoints = 1'000'000;
 // A band, asked for as a design (its inputs read as the planner reads its
 // form), written as the command line writes `--sweep` or `--plan`: CSV or
 // JSON Lines in `text`, with the common R's sentence in `note`. The page's
-// progress(done, total, unit) is called as the points are written.
+// progress(done, total, unit) is called as the points are written. Only the
+// points first ... end - 1 where end >= 0 (the band's header and one R
+// line with point 0): parts run by several workers, joined in order, are
+// the whole text.
 val Sweep(const std::string& design_text, bool json_lines, const std::string& decimal_symbol,
-          val progress) {
+          val progress, double first, double end) {
+  const runner::PointSpan span{static_cast<std::int64_t>(first), static_cast<std::int64_t>(end)};
   val answer = val::object();
   std::string error;
   const std::optional<formats::Design> design = formats::DesignFromJson(design_text, error);
@@ -294,7 +304,7 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
       std::string note;
       const runner::PlanR chosen = formats::WriteCommonRSweep(
           plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol, format, out,
-          [&note](std::string_view sentence) { note = sentence; }, &control);
+          [&note](std::string_view sentence) { note = sentence; }, &control, span);
       if (!chosen.choice) {
         answer.set("error", chosen.error);
         return answer;
@@ -302,7 +312,7 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
       answer.set("note", note);
     } else {
       formats::WriteSweep(plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol,
-                          format, out, 1, {}, &control);
+                          format, out, 1, {}, &control, span);
     }
   } catch (const runner::RunRefused& refused) {
     answer.set("error", std::string(refused.what()));
@@ -313,7 +323,18 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
     return answer;
   }
   answer.set("text", out.str());
+  answer.set("points", static_cast<double>(plan.range.PointCount()));
   return answer;
+}
+
+// How many points a design's band has (0 for a band that cannot be read):
+// how many workers a plan is worth.
+double PointCount(const std::string& design_text) {
+  std::string error;
+  const std::optional<formats::Design> design = formats::DesignFromJson(design_text, error);
+  if (!design) return 0;
+  const auto range = runner::SweepRange::Parse(design->sweep, error);
+  return range ? static_cast<double>(range->PointCount()) : 0;
 }
 
 // A design asked for as the page's form gives it (a JSON object), written
@@ -397,11 +418,13 @@ EMSCRIPTEN_BINDINGS(synthfactors) {
   emscripten::function("inputTable", &InputTable);
   emscripten::function("windowLayout", &WindowLayout);
   emscripten::function("chipList", &ChipList);
+  emscripten::function("searchKernel", &SearchKernelOfModule);
   emscripten::function("columnTable", &ColumnTable);
   emscripten::function("run", &Run);
   emscripten::function("channel", &Channel);
   emscripten::function("reasons", &Reasons);
   emscripten::function("sweep", &Sweep);
+  emscripten::function("pointCount", &PointCount);
   emscripten::function("designFile", &DesignFile);
   emscripten::function("openDesign", &OpenDesign);
   emscripten::class_<Calculator>("Calculator")

@@ -16,6 +16,7 @@ function answer(module, id, kind, args) {
         layout: JSON.parse(module.windowLayout()),
         chips: JSON.parse(module.chipList()),
         columns: JSON.parse(module.columnTable()),
+        kernel: module.searchKernel(),
       };
     case "run":
       return module.run(args.request, args.point);
@@ -33,9 +34,11 @@ function answer(module, id, kind, args) {
     case "sweep": {
       const out = module.sweep(args.design, args.jsonLines, args.point, (done, total, unit) => {
         postMessage({ id, progress: { done, total, unit } });
-      });
+      }, args.first ?? 0, args.end ?? -1);
       return { text: out.text, note: out.note, error: out.error };
     }
+    case "pointCount":
+      return module.pointCount(args.design);
     default:
       throw new Error("unknown request " + kind);
   }

@@ -624,6 +624,57 @@ def test_cancel_stops_a_long_plan_and_the_page_answers(page):
     assert answer["r"] == 100
 
 
+def sweep_text(page, design, options="{}"):
+    return page.execute_async_script(f"""
+        const done = arguments[arguments.length - 1];
+        synthfactors.sweepText(arguments[0], {options}).then(done, (e) => done("ERROR " + e.message));""",
+                                     design)
+
+
+@pytest.mark.parametrize("design, args", [
+    ({"sweep": "1000:1029.999:0.001", "mult": "4"}, ["--sweep", "1000:1029.999:0.001", "--mult", "4"]),
+    ({"sweep": "1000:1029.999:0.001", "min_fc": "1", "max_fc": "1000", "common_r": True},
+     ["--sweep", "1000:1029.999:0.001", "--min-fc", "1", "--max-fc", "1000", "--common-r"]),
+    ({"sweep": "2400:2419.999:0.001", "chip": "adf4351", "ref": "25", "min_fc": "10000", "max_fc": "25000",
+      "fom": "-220", "loop_bandwidth": "50", "kvco": "40"},
+     ["--sweep", "2400:2419.999:0.001", "--chip", "adf4351", "--ref", "25", "--min-fc", "10000",
+      "--max-fc", "25000", "--fom", "-220", "--loop-bandwidth", "50", "--kvco", "40"]),
+])
+def test_a_band_split_across_workers_and_kernels_gives_the_command_lines_bytes(page, server_url, design, args):
+    # Five workers whatever this machine has: the parts joined are the whole.
+    page.execute_script("Object.defineProperty(navigator, 'hardwareConcurrency', {value: 5});")
+    assert page.execute_script("return document.body.dataset.kernel") == "wasm-simd128"
+    expected = cli(*args)[0]
+    assert sweep_text(page, design) == expected
+    if not design.get("common_r"):
+        assert sweep_text(page, design, "{json: true}") == cli(*args, "--json")[0]
+    # The scalar module, for browsers without SIMD: the same bytes.
+    page.get(server_url + "?wasm=scalar")
+    wait_ready(page)
+    assert page.execute_script("return document.body.dataset.kernel") == "scalar"
+    assert sweep_text(page, design) == expected
+
+
+def test_a_scripted_sweep_is_cancelled_by_its_signal_and_blocks_nothing(page):
+    started = time.time()
+    outcome = page.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        const stop = new AbortController();
+        const sweep = synthfactors.sweepText({sweep: "1000:1099:0.0001"}, {signal: stop.signal});
+        const events = [];
+        sweep.then(() => events.push("finished"), (e) => events.push(e.name));
+        // The calculator answers while the sweep runs.
+        synthfactors.run({rf_out: "1000"}).then((r) => {
+          events.push("run " + r.r);
+          stop.abort();
+          setTimeout(() => done(events), 100);
+        });""")
+    assert outcome == ["run 100", "AbortError"]
+    assert time.time() - started < 10
+    refused = sweep_text(page, {"sweep": "1000:1001:1"}, "{signal: 5}")
+    assert refused == "ERROR synthfactors.sweepText: signal must be an AbortSignal, such as new AbortController().signal"
+
+
 def test_the_page_works_opened_as_a_file(browser):
     browser.get(PAGE.as_uri())
     wait_ready(browser)
