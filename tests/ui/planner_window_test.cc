@@ -42,6 +42,9 @@
 #include "plan_results.h"
 #include "chip_file.h"
 #include "design_file.h"
+#include "json_reading.h"
+#include "result_json.h"
+#include "stored_channels.h"
 #include "plan_form.h"
 #include "plan_chart.h"
 #include "loop_text.h"
@@ -142,6 +145,8 @@ class PlannerWindowTest : public QObject {
   void channelsWithoutASettingAreShadedWithTheirReason();
   void theChartBreaksItsLineWhereChannelsHaveNoFigure();
   void figuresShowNineDigitsAndDividersAllTheirs();
+  void aStoredChannelReadsBackAsTheRunLeftIt();
+  void repeatedPlansKeepNoMemory();
   void theShownPlanStaysUntilANewOneIsComplete();
   void numbersAndNamesReadWell();
   void alternativesAreCopiedWholeAndListedOffTheWindowsThread();
@@ -715,6 +720,81 @@ void PlannerWindowTest::figuresShowNineDigitsAndDividersAllTheirs() {
   QCOMPARE(ExactCell(*model, 0, at("exact")), QString("true"));
   QCOMPARE(model->headerData(at("vco_mhz"), Qt::Horizontal, Qt::DisplayRole).toString(),
            QString("VCO (MHz)"));
+}
+
+// A plan keeps each channel small; what it reads back is what the run left,
+// field for field: the JSON of every field, words, loop and all, is the
+// run's own.
+void PlannerWindowTest::aStoredChannelReadsBackAsTheRunLeftIt() {
+  using synthfactors::planner::StoredChannels;
+  const char* const lines[] = {
+      R"({"rf_out": "10368.025", "mult": "4"})",
+      R"({"rf_out": "10368.025", "mult": "4", "chip": "adf4106", "registers": true, "fom": "-220"})",
+      R"({"rf_out": "2400.1234", "chip": "adf4351", "registers": true, "feedback": "divided"})",
+      R"({"rf_out": "2400.001", "chip": "max2870", "registers": true, "tolerance": "100", "spur_clear": "10"})",
+      R"({"rf_out": "7500.123456789", "chip": "lmx2594", "ref": "100", "min_fc": "1000", "max_fc": "200000", "registers": true})",
+      R"({"rf_out": "5000.5", "chip": "adf5356", "ref": "122.88", "min_fc": "1000", "max_fc": "125000", "registers": true})",
+      R"({"rf_out": "2400.5", "chip": "adf4351", "ref": "25", "min_fc": "10000", "max_fc": "25000", "fom": "-220", "loop_bandwidth": "50", "kvco": "40", "lock_jump": "5"})",
+      R"({"rf_out": "10368", "chip": "adf4351"})",
+      R"({"rf_out": "1000", "mult": "0.0000000000000000000001"})",
+  };
+  StoredChannels stored;
+  stored.Resize(std::size(lines), true);
+  std::vector<synthfactors::runner::RunResult> runs;
+  for (const char* line : lines) {
+    std::string error;
+    const auto checked = synthfactors::formats::ReadRunLine(line, synthfactors::formats::LoadChip, error);
+    QVERIFY2(checked, error.c_str());
+    runs.push_back(synthfactors::runner::RunOnce(checked->inputs, ".", checked->plan));
+    stored.Store(runs.size() - 1, runs.back());
+  }
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    synthfactors::runner::RunResult back = runs[i];
+    static_cast<synthfactors::runner::ChannelFigures&>(back) = {};
+    stored.Read(i, back);
+    QCOMPARE(QString::fromStdString(synthfactors::formats::ResultToJson(back).dump()),
+             QString::fromStdString(synthfactors::formats::ResultToJson(runs[i]).dump()));
+    QCOMPARE(stored.HasSetting(i), !runs[i].fault && !runs[i].no_setting);
+  }
+  QVERIFY(runs[4].registers && runs[4].registers->size() > 100);  // the lmx2594's 113 words
+  QVERIFY(runs[6].loop.has_value());
+  QVERIFY(runs[7].no_setting && runs[8].fault);
+}
+
+// The resident memory of this process, bytes.
+std::int64_t ResidentBytes() {
+  QFile statm("/proc/self/statm");
+  if (!statm.open(QIODevice::ReadOnly)) return -1;
+  const QList<QByteArray> fields = statm.readAll().split(' ');
+  return fields.size() > 1 ? fields[1].toLongLong() * 4096 : -1;
+}
+
+// A big plan with words holds what the documentation says, and planning
+// again and again, big and small, does not grow the memory kept.
+void PlannerWindowTest::repeatedPlansKeepNoMemory() {
+  if (ResidentBytes() < 0) QSKIP("no /proc/self/statm here");
+  PlannerWindow window;
+  ChooseChip(window, "adf4351");
+  window.Box(FormBox::kFom)->setText("-220");
+  window.RegisterWords()->setChecked(true);
+  std::vector<std::int64_t> after_small;
+  for (int cycle = 0; cycle < 4; ++cycle) {
+    SetBand(window, "2400", "2599.999", "0.001");  // 200,000 channels
+    window.Box(FormBox::kMult)->setText("1");
+    const std::int64_t before = ResidentBytes();
+    QVERIFY(PlanAndWait(window));
+    QCOMPARE(window.TableModel()->rowCount(), 200000);
+    const std::int64_t held = ResidentBytes() - before;
+    qInfo("cycle %d: 200,000 channels hold %lld MB", cycle, static_cast<long long>(held >> 20));
+    // About 400 bytes a channel (docs/planner.md): words as numbers.
+    QVERIFY2(held < 110 << 20, "a plan holds more than its figures");
+    SetBand(window, "2400", "2402", "0.025");  // 81 channels
+    window.Box(FormBox::kMult)->setText("1");
+    QVERIFY(PlanAndWait(window));
+    after_small.push_back(ResidentBytes());
+    qInfo("cycle %d: after 81 channels %lld MB", cycle, static_cast<long long>(after_small.back() >> 20));
+  }
+  QVERIFY2(after_small.back() - after_small[1] < 8 << 20, "the memory grows plan by plan");
 }
 
 void PlannerWindowTest::theShownPlanStaysUntilANewOneIsComplete() {

@@ -27,7 +27,7 @@ const runner::RunResult& PlanOutcome::ResultOf(std::size_t channel,
     scratch = shape;
   }
   scratch.inputs.rf_out = request.range.PointText(static_cast<std::int64_t>(channel));
-  static_cast<runner::ChannelFigures&>(scratch) = channels[channel];
+  channels.Read(channel, scratch);
   return scratch;
 }
 
@@ -43,7 +43,7 @@ std::string PlanOutcome::CellText(std::size_t channel, std::size_t column,
 }
 
 bool PlanOutcome::HasSetting(std::size_t channel) const {
-  return !channels[channel].fault && !channels[channel].no_setting;
+  return channels.HasSetting(channel);
 }
 
 std::string PlanOutcome::Reason(std::size_t channel) const {
@@ -102,7 +102,7 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
     outcome.column_fields.push_back(column);
   }
   const auto channels = static_cast<std::size_t>(request.range.PointCount());
-  outcome.channels.resize(channels);
+  outcome.channels.Resize(channels, outcome.plan.loop.has_value());
   outcome.chart.Resize(channels);
   if (outcome.own_r) outcome.own_r->Resize(channels);
   done = 0;
@@ -118,10 +118,10 @@ std::variant<PlanOutcome, std::string> RunPlan(const PlanRequest& request,
           outcome.own_r->Set(channel, result);
           const runner::RunResult with_r = runner::RunPoint(
               request.range, index, outcome.row_inputs, decimal_symbol, outcome.plan);
-          outcome.channels[channel] = with_r;
+          outcome.channels.Store(channel, with_r);
           outcome.chart.Set(channel, with_r);
         } else {
-          outcome.channels[channel] = result;
+          outcome.channels.Store(channel, result);
           outcome.chart.Set(channel, result);
         }
         ++done;

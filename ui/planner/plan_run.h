@@ -17,6 +17,7 @@
 #include "planning.h"
 #include "result_fields.h"
 #include "run.h"
+#include "stored_channels.h"
 #include "work_control.h"
 
 namespace synthfactors::planner {
@@ -41,8 +42,8 @@ struct PlanOutcome {
   std::vector<std::string> columns;  // the command line's CSV header names
   std::vector<std::size_t> column_fields;  // their indexes in runner::kResultFields
   // Each channel's figures as its run left them (its RF output is the
-  // grid's point).
-  std::vector<runner::ChannelFigures> channels;
+  // grid's point), kept small.
+  StoredChannels channels;
   ChartColumns chart;
   std::optional<CommonR> common_r;
   std::optional<std::string> common_r_path;  // its reference path, where one is planned

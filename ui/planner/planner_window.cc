@@ -19,6 +19,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "alternatives_panel.h"
 #include "common_r_writer.h"
 #include "design_files.h"
@@ -283,6 +287,7 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   plan_ = std::move(plan);
   exporter_->SetPlan(plan_);
   results_->SetPlan(plan_);
+  ReturnFreedMemory();
   if (!plan_) return;
   QString text = tr("Planned %1").arg(Channels(std::int64_t(plan_->ChannelCount())));
   if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r, plan_->common_r_path));
@@ -298,6 +303,15 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
     text += QStringLiteral(" ") + NoSettingSummary(without, *first);
   }
   SetStatus(text, without > 0);
+}
+
+// The plan shown before is gone by now; the memory it held (spread over
+// the workers' heaps) goes back to the system rather than staying with
+// the program plan after plan.
+void PlannerWindow::ReturnFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
 }
 
 // "67 of 81 channels have no setting: at 10368 MHz, the source frequency

@@ -99,6 +99,7 @@ class PlannerWindow : public QMainWindow {
   void ShowPlan(std::shared_ptr<const PlanOutcome> plan);
   QString Channels(std::int64_t count) const;
   QString NoSettingSummary(std::int64_t without, std::size_t first) const;
+  static void ReturnFreedMemory();
 
   std::string decimal_symbol_;
   PlanFormPanel* form_ = nullptr;
