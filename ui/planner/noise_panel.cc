@@ -64,7 +64,7 @@ NoisePanel::NoisePanel(std::string decimal_symbol, QWidget* parent)
   parts_->setObjectName(QStringLiteral("noise_parts"));
   view_->setObjectName(QStringLiteral("noise_chart"));
   view_->setRenderHint(QPainter::Antialiasing);
-  view_->setMinimumHeight(160);
+  view_->setMinimumHeight(110);
   view_->setAccessibleName(tr("Loop phase noise of the selected channel"));
   layout->addWidget(title_);
   layout->addWidget(parts_);

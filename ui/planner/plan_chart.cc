@@ -1,6 +1,8 @@
 #include "plan_chart.h"
 
 #include <QChart>
+#include <QPainter>
+#include <QPalette>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLocale>
@@ -24,6 +26,8 @@ namespace synthfactors::planner {
 namespace {
 
 const QColor kPlanColour(230, 120, 20);
+// Narrower than this, the legend goes under the plot.
+constexpr int kLegendBesideWidth = 560;
 const QColor kOwnColour(31, 119, 180);
 const QColor kSelectedColour(200, 0, 0);
 
@@ -127,9 +131,9 @@ std::vector<QList<QPointF>> Runs(const Points& points) {
 }
 
 // A tick spacing of 1, 2 or 5 times a power of ten that gives `width`
-// three to six ticks.
-double RoundStep(double width) {
-  const double rough = width / 6;
+// at most `ticks` ticks (and at least about half as many).
+double RoundStep(double width, int ticks) {
+  const double rough = width / ticks;
   const double power = std::pow(10.0, std::floor(std::log10(rough)));
   for (const double factor : {1.0, 2.0, 5.0}) {
     if (factor * power >= rough) return factor * power;
@@ -140,13 +144,13 @@ double RoundStep(double width) {
 // An axis range around [low, high], a little wider so that no point sits on
 // the frame, with ticks on round values; a single value gets a range of
 // its own.
-void SetRange(QValueAxis* axis, double low, double high) {
+void SetRange(QValueAxis* axis, double low, double high, int ticks) {
   if (!(low <= high)) {
     low = 0;
     high = 1;
   }
   const double margin = high > low ? (high - low) * 0.05 : std::max(std::fabs(low) * 0.01, 1.0);
-  const double step = RoundStep(high - low + 2 * margin);
+  const double step = RoundStep(high - low + 2 * margin, ticks);
   // Fixed ticks while the range changes: the old spacing over the new range
   // could ask for millions of ticks.
   axis->setTickType(QValueAxis::TicksFixed);
@@ -385,6 +389,51 @@ void PlanChart::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+// As many ticks as the plot has room for: a frequency's label takes about
+// 110 pixels, a value's line about 30; a small window shows fewer, none
+// running into the next.
+void PlanChart::SetTicks() {
+  const QRectF plot = chart()->plotArea();
+  const int across = plot.width() > 0 ? int(plot.width() / 110) : 6;
+  const int down = plot.height() > 0 ? int(plot.height() / 30) : 6;
+  SetRange(x_axis_, ranges_[0], ranges_[1], std::clamp(across, 2, 6));
+  SetRange(y_axis_, ranges_[2], ranges_[3], std::clamp(down, 2, 6));
+}
+
+int PlanChart::XTickCount() const {
+  return int(std::floor((x_axis_->max() - x_axis_->tickAnchor()) / x_axis_->tickInterval())) + 1;
+}
+
+void PlanChart::resizeEvent(QResizeEvent* event) {
+  // The legend beside the plot where there is room, under it in a narrow
+  // window (beside it, it would leave the plot a sliver).
+  const Qt::Alignment side = width() >= kLegendBesideWidth ? Qt::AlignRight : Qt::AlignBottom;
+  if (chart()->legend()->alignment() != side) chart()->legend()->setAlignment(side);
+  QChartView::resizeEvent(event);
+  SetTicks();
+}
+
+void PlanChart::paintEvent(QPaintEvent* event) {
+  QChartView::paintEvent(event);
+  if (!hasFocus()) return;
+  QPainter painter(viewport());
+  QPen pen(palette().color(QPalette::Highlight));
+  pen.setWidth(2);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+}
+
+void PlanChart::focusInEvent(QFocusEvent* event) {
+  QChartView::focusInEvent(event);
+  viewport()->update();
+}
+
+void PlanChart::focusOutEvent(QFocusEvent* event) {
+  QChartView::focusOutEvent(event);
+  viewport()->update();
+}
+
 void PlanChart::SetFigure(ChartFigure figure) {
   figure_ = figure;
   Redraw();
@@ -501,8 +550,8 @@ void PlanChart::Redraw() {
   for (QLegendMarker* marker : chart()->legend()->markers(spur_clear_)) {
     marker->setVisible(!clear_line.isEmpty());
   }
-  SetRange(x_axis_, x_low, x_high);
-  SetRange(y_axis_, y_low, y_high);
+  ranges_ = {x_low, x_high, y_low, y_high};
+  SetTicks();
   const QRectF frame(QPointF(x_low, y_low), QPointF(x_high, y_high));
   DrawRuns(line_, runs_, dots_, Runs(plan), plan.line, frame);
   exact_->replace(Thinned(plan.exact, frame));

@@ -89,6 +89,8 @@ class PlanChart : public QChartView {
   // The pieces the plan's line is drawn in: one, and one more after each
   // run of channels without the figure (0 where they are drawn as dots).
   qsizetype PlanRunCount() const;
+  // The frequency axis's ticks as drawn.
+  int XTickCount() const;
 
  signals:
   // A click on the chart, at the channel nearest to it.
@@ -102,10 +104,16 @@ class PlanChart : public QChartView {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // With the keyboard's focus, a frame in the highlight colour says so.
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void Redraw();
   void DrawSelected();
+  void SetTicks();
   void DrawRuns(QLineSeries* line, std::vector<QLineSeries*>& pool, QScatterSeries* dots,
                 const std::vector<QList<QPointF>>& runs, const QList<QPointF>& all,
                 const QRectF& frame);
@@ -132,6 +140,7 @@ class PlanChart : public QChartView {
   std::optional<std::pair<double, double>> view_;  // zoomed: the part shown
   QPointF pressed_at_, dragged_from_;
   bool dragging_ = false;
+  std::array<double, 4> ranges_ = {0, 1, 0, 1};  // x low, high; y low, high
   QValueAxis* x_axis_;
   QValueAxis* y_axis_;
 };

@@ -157,10 +157,12 @@ PlanFormPanel::PlanFormPanel(std::string decimal_symbol, QWidget* parent)
   scroll->setObjectName(QStringLiteral("inputs"));
   scroll->setWidget(column);
   scroll->setWidgetResizable(true);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // Wide enough for the column beside a scroll bar (marked boxes make it taller).
-  scroll->setMinimumWidth(column->sizeHint().width() + 2 * scroll->frameWidth() +
-                          scroll->verticalScrollBar()->sizeHint().width());
+  // As wide as the column beside a scroll bar when there is room; on a
+  // small screen (or at twice the scale) narrower, scrolling sideways.
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  scroll->setMinimumWidth(std::min(kNarrowestInputs, column->sizeHint().width()));
+  preferred_width_ = column->sizeHint().width() + 2 * scroll->frameWidth() +
+                     scroll->verticalScrollBar()->sizeHint().width();
 
   // The plan's mode stays in sight under the boxes, however far they scroll.
   one_r_ = new QCheckBox(tr("One R for the &whole band"));
@@ -560,6 +562,10 @@ void PlanFormPanel::Apply(const formats::Design& design) {
     Box(last)->setText(ends[1].trimmed());
   }
   ClearFaults();
+}
+
+QSize PlanFormPanel::sizeHint() const {
+  return {std::max(preferred_width_, QWidget::sizeHint().width()), QWidget::sizeHint().height()};
 }
 
 }  // namespace synthfactors::planner

@@ -66,7 +66,15 @@ class PlanFormPanel : public QWidget {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+ public:
+  // As wide as the boxes want, beside a scroll bar (narrower only where the
+  // window must be).
+  QSize sizeHint() const override;
+
  private:
+  static constexpr int kNarrowestInputs = 180;
+  int preferred_width_ = 0;
+
   QGroupBox* BuildBandGroup();
   QGroupBox* BuildSynthesiserGroup();
   QGroupBox* BuildCountersGroup();

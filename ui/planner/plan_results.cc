@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -65,6 +66,13 @@ PlanResults::PlanResults(std::string decimal_symbol, QWidget* parent)
   connect(table_->horizontalHeader(), &QWidget::customContextMenuRequested, this,
           &PlanResults::ChooseColumns);
   table_->horizontalHeader()->setToolTip(tr("Right-click to choose the columns shown"));
+  // The table's own menu, from the mouse or the keyboard (the Menu key or
+  // Shift+F10): sort by the current column, choose the columns, copy.
+  table_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(table_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    std::unique_ptr<QMenu> menu(TableMenu());
+    menu->exec(table_->viewport()->mapToGlobal(at));
+  });
   addWidget(table_);
   // The plan's chart, and on a page beside it the selected channel's loop
   // noise (with a plan that has a loop).
@@ -128,8 +136,11 @@ QWidget* PlanResults::BuildChartPanel() {
   auto* whole_band = new QPushButton(tr("Whole band"));
   whole_band->setObjectName(QStringLiteral("whole_band"));
   whole_band->setToolTip(tr("Show the whole band again (Home on the chart)"));
-  figure_row->addWidget(whole_band);
   figure_row->addStretch(1);
+  // The figure's box may be narrow (its list shows the whole captions): a
+  // small window keeps the row.
+  figure_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  figure_->setMinimumContentsLength(8);
   chart_layout->addLayout(figure_row);
   // The channel under the pointer, on a line of its own so that it is
   // never cut short.
@@ -137,9 +148,12 @@ QWidget* PlanResults::BuildChartPanel() {
   readout_->setObjectName(QStringLiteral("readout"));
   readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  chart_layout->addWidget(readout_);
+  auto* readout_row = new QHBoxLayout;
+  readout_row->addWidget(whole_band);
+  readout_row->addWidget(readout_, 1);
+  chart_layout->addLayout(readout_row);
   chart_ = new PlanChart;
-  chart_->setMinimumHeight(160);
+  chart_->setMinimumHeight(110);
   chart_layout->addWidget(chart_, 1);
   connect(whole_band, &QPushButton::clicked, chart_, &PlanChart::ResetZoom);
   connect(figure_, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -170,6 +184,32 @@ void PlanResults::ChooseColumns(const QPoint& at) {
     connect(shown, &QAction::toggled, this, [this, column](bool on) { SetColumnShown(column, on); });
   }
   menu.exec(header->mapToGlobal(at));
+}
+
+QMenu* PlanResults::TableMenu() {
+  auto* menu = new QMenu(table_);
+  const int column = table_->currentIndex().isValid() ? table_->currentIndex().column()
+                                                       : table_->horizontalHeader()->sortIndicatorSection();
+  const QString caption = column >= 0 && column < model_->columnCount()
+                              ? model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()
+                              : QString();
+  QAction* up = menu->addAction(tr("Sort by %1, &ascending").arg(caption));
+  QAction* down = menu->addAction(tr("Sort by %1, &descending").arg(caption));
+  for (QAction* action : {up, down}) action->setEnabled(!caption.isEmpty());
+  connect(up, &QAction::triggered, this, [this, column] { table_->sortByColumn(column, Qt::AscendingOrder); });
+  connect(down, &QAction::triggered, this, [this, column] { table_->sortByColumn(column, Qt::DescendingOrder); });
+  QMenu* shown = menu->addMenu(tr("&Columns shown"));
+  QHeaderView* header = table_->horizontalHeader();
+  for (int each = 0; each < model_->columnCount(); ++each) {
+    QAction* action = shown->addAction(model_->headerData(each, Qt::Horizontal, Qt::DisplayRole).toString());
+    action->setCheckable(true);
+    action->setChecked(!header->isSectionHidden(each));
+    connect(action, &QAction::toggled, this, [this, each](bool on) { SetColumnShown(each, on); });
+  }
+  menu->addSeparator();
+  QAction* copy = menu->addAction(tr("&Copy"), this, &PlanResults::CopySelection);
+  copy->setShortcut(QKeySequence::Copy);
+  return menu;
 }
 
 void PlanResults::SetColumnShown(int column, bool shown) {

@@ -14,6 +14,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QTabWidget;
 class QTableView;
 
@@ -37,6 +38,10 @@ class PlanResults : public QSplitter {
   // Shows or hides a column (as the header's menu does); the columns
   // hidden are remembered by name for the plans after, and the next start.
   void SetColumnShown(int column, bool shown);
+  // The table's menu (the keyboard's Menu key opens it too): sorting by
+  // the current column either way, the columns shown, copy. The caller
+  // owns it.
+  QMenu* TableMenu();
 
   QTableView* TableView() const { return table_; }
   PlanTableModel* TableModel() const { return model_; }
