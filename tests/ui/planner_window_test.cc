@@ -301,6 +301,16 @@ void PlannerWindowTest::choosingAChipFillsItsRanges() {
   ChooseChip(window, "none");
   QVERIFY(text(FormBox::kRFirst).isEmpty() && text(FormBox::kNLast).isEmpty());
   QVERIFY(!prescaler->isEnabled());
+  // A range typed stays through the next chips; the untouched one follows.
+  ChooseChip(window, "adf4106");
+  window.Box(FormBox::kRLast)->setText("1000");
+  ChooseChip(window, "adf4351");
+  QCOMPARE(text(FormBox::kRFirst) + ":" + text(FormBox::kRLast), QString("1:1000"));
+  ChooseChip(window, "max2870");
+  QCOMPARE(text(FormBox::kRFirst) + ":" + text(FormBox::kRLast), QString("1:1000"));
+  window.Box(FormBox::kRFirst)->clear();
+  window.Box(FormBox::kRLast)->clear();
+  ChooseChip(window, "none");
 
   // A user's profile: a bad one is refused at the chip box, a good one chosen.
   QTemporaryDir folder;

@@ -485,16 +485,26 @@ void PlanFormPanel::ChoosePrescaler() {
 }
 
 // The chip's ranges in the boxes (none without a chip); the N range
-// follows the prescaler.
-void PlanFormPanel::FillRanges(bool r_too) {
+// follows the prescaler. A range the user typed stays as typed.
+void PlanFormPanel::FillRanges(bool r_too, bool keep_edited) {
   std::optional<ChipRanges> ranges;
   if (chip_profile_) {
     const int p = prescaler_->currentData().toInt();
     ranges = RangesOfChip(*chip_profile_, p > 0 ? std::optional<std::int32_t>(p) : std::nullopt);
   }
-  auto fill = [this](FormBox first, FormBox last, const std::optional<runner::WholeRange>& range) {
-    Box(first)->setText(range ? QString::number(range->first) : QString());
-    Box(last)->setText(range ? QString::number(range->last) : QString());
+  auto fill = [this, keep_edited](FormBox first, FormBox last,
+                                  const std::optional<runner::WholeRange>& range) {
+    const std::size_t slot = first == FormBox::kRFirst ? 0 : 2;
+    const QString texts[] = {range ? QString::number(range->first) : QString(),
+                             range ? QString::number(range->last) : QString()};
+    const bool edited = keep_edited && (Box(first)->text() != filled_[slot] ||
+                                        Box(last)->text() != filled_[slot + 1]);
+    if (!edited) {
+      Box(first)->setText(texts[0]);
+      Box(last)->setText(texts[1]);
+    }
+    filled_[slot] = texts[0];
+    filled_[slot + 1] = texts[1];
   };
   if (r_too) fill(FormBox::kRFirst, FormBox::kRLast, ranges ? std::optional(ranges->r) : std::nullopt);
   fill(FormBox::kNFirst, FormBox::kNLast, ranges ? ranges->n : std::nullopt);
@@ -534,7 +544,7 @@ void PlanFormPanel::Apply(const formats::Design& design) {
   }
   const int prescaler = prescaler_->findData(text(runner::Input::kPrescaler).toInt());
   prescaler_->setCurrentIndex(std::max(prescaler, 0));
-  FillRanges(true);
+  FillRanges(true, false);  // the design's own, not the ranges typed before
   const std::optional<runner::FeedbackMode> feedback =
       runner::FeedbackNamed(design.texts[runner::Input::kFeedback].value_or(std::string()));
   feedback_->setCurrentIndex(std::max(

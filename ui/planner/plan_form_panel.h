@@ -92,7 +92,7 @@ class PlanFormPanel : public QWidget {
   void ChooseChip(int index);
   bool SetChip(int index);
   void ChoosePrescaler();
-  void FillRanges(bool r_too);
+  void FillRanges(bool r_too, bool keep_edited = true);
   void Edited(FormBox box);
   QWidget* InputOf(FormBox box) const;
   void ShowFault(FormBox box, const QString& reason);
@@ -110,6 +110,10 @@ class PlanFormPanel : public QWidget {
   QCheckBox* one_r_ = nullptr;
   int chip_index_ = 0;  // the chip chosen before "Open profile…"
   std::shared_ptr<const runner::ChipProfile> chip_profile_;
+  // The range texts the chip last filled in (R from, to; N from, to): a
+  // box that still holds its text follows the next chip, an edited one
+  // keeps what was typed.
+  std::array<QString, 4> filled_;
 };
 
 }  // namespace synthfactors::planner
