@@ -1,16 +1,21 @@
 #include "common_r_writer.h"
 
+#include "column_captions.h"
 #include "number_text.h"
 #include "result_json.h"
 
 namespace synthfactors::formats {
 
-std::string CommonRSentence(const CommonR& choice, const std::optional<std::string>& path) {
-  return "common R " + std::to_string(choice.R) + ", comparison " +
-         runner::ShortestText(choice.ComparisonKHz) + " kHz, " +
-         std::to_string(choice.ExactChannels) + " of " + std::to_string(choice.Channels) +
-         " channels exact, worst error " + runner::ShortestText(choice.WorstErrorHz) + " Hz" +
-         (path ? ", reference path " + *path : std::string());
+std::string CommonRSentence(const CommonR& choice, const std::optional<std::string>& path,
+                            SentenceFigures figures) {
+  const auto text = [figures](double value) {
+    const std::string exact = runner::ShortestText(value);
+    return figures == SentenceFigures::kExact ? exact : runner::NineDigitText(value, exact);
+  };
+  return "common R " + std::to_string(choice.R) + ", comparison " + text(choice.ComparisonKHz) +
+         " kHz, " + std::to_string(choice.ExactChannels) + " of " +
+         std::to_string(choice.Channels) + " channels exact, worst error " +
+         text(choice.WorstErrorHz) + " Hz" + (path ? ", reference path " + *path : std::string());
 }
 
 runner::PlanR WriteCommonRSweep(const runner::SweepRange& range,

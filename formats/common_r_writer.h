@@ -17,9 +17,13 @@
 namespace synthfactors::formats {
 
 // "common R 1600, comparison 6.25 kHz, 12 of 81 channels exact, worst error
-// 1250 Hz": the choice in one sentence.
+// 1250 Hz": the choice in one sentence, its figures exact (the files'
+// comment line) or, for a status line a person reads, to nine digits
+// ("comparison 19.8019802 kHz").
+enum class SentenceFigures { kExact, kNineDigits };
 std::string CommonRSentence(const CommonR& choice,
-                            const std::optional<std::string>& path = std::nullopt);
+                            const std::optional<std::string>& path = std::nullopt,
+                            SentenceFigures figures = SentenceFigures::kExact);
 
 // The choice (ChoosePlanR) is written first, as a comment line ("# common R
 // 1600, ...") before the CSV header or as an object of its own in JSON

@@ -151,6 +151,21 @@ TEST(Sweep, ThreadsShareTheBandsLoopModelAndChangeNothing) {
   }
 }
 
+// The one-R sentence: exact in the files' comment line, to nine digits in
+// the status lines a person reads.
+TEST(CommonRSentence, ExactForFilesNineDigitsForStatusLines) {
+  const CommonR choice{505, 10000.0 / 505, 3, 81, 1234.5678901234};
+  EXPECT_EQ("common R 505, comparison 19.801980198019802 kHz, 3 of 81 channels exact, "
+            "worst error 1234.5678901234 Hz",
+            CommonRSentence(choice));
+  EXPECT_EQ("common R 505, comparison 19.8019802 kHz, 3 of 81 channels exact, "
+            "worst error 1234.56789 Hz, reference path x1/1/x1/505",
+            CommonRSentence(choice, "x1/1/x1/505", SentenceFigures::kNineDigits));
+  EXPECT_EQ("common R 1600, comparison 6.25 kHz, 12 of 81 channels exact, worst error 1250 Hz",
+            CommonRSentence(CommonR{1600, 6.25, 12, 81, 1250}, std::nullopt,
+                            SentenceFigures::kNineDigits));
+}
+
 // The same for one R: the choice's line and the header come once, with the
 // first part, and every part runs with the whole band's R.
 TEST(Sweep, PartsOfAOneRSweepAreTheWholeSweep) {

@@ -301,15 +301,17 @@ val Sweep(const std::string& design_text, bool json_lines, const std::string& de
   std::ostringstream out;
   try {
     if (design->common_r) {
-      std::string note;
       const runner::PlanR chosen = formats::WriteCommonRSweep(
           plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol, format, out,
-          [&note](std::string_view sentence) { note = sentence; }, &control, span);
+          [](std::string_view) {}, &control, span);
       if (!chosen.choice) {
         answer.set("error", chosen.error);
         return answer;
       }
-      answer.set("note", note);
+      // The status a person reads: figures to nine digits (the file's
+      // comment line keeps them exact).
+      answer.set("note", formats::CommonRSentence(*chosen.choice, chosen.path_text,
+                                                  formats::SentenceFigures::kNineDigits));
     } else {
       formats::WriteSweep(plan.range, plan.checked.inputs, plan.checked.plan, decimal_symbol,
                           format, out, 1, {}, &control, span);

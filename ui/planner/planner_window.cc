@@ -290,7 +290,10 @@ void PlannerWindow::ShowPlan(std::shared_ptr<const PlanOutcome> plan) {
   ReturnFreedMemory();
   if (!plan_) return;
   QString text = tr("Planned %1").arg(Channels(std::int64_t(plan_->ChannelCount())));
-  if (plan_->common_r) text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r, plan_->common_r_path));
+  if (plan_->common_r) {
+    text += QStringLiteral(": ") + Text(formats::CommonRSentence(*plan_->common_r, plan_->common_r_path,
+                                                                 formats::SentenceFigures::kNineDigits));
+  }
   text += QStringLiteral(".");
   std::int64_t without = 0;
   std::optional<std::size_t> first;
