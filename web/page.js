@@ -135,8 +135,11 @@ const kPointsPerWorker = 4000;
 // all at once, and the promise with CancelledError. Resolves to the
 // sweep's answer: {text, note} or {error}.
 // Workers kept from the last sweeps, ready to run (a new one first loads
-// and compiles the module).
+// and compiles the module). A worker's memory grows to hold its part of a
+// band and never shrinks: after a band of more than kMostPooledPoints the
+// workers end instead of waiting.
 const idleWorkers = [];
+const kMostPooledPoints = 200000;
 const takeWorker = () => idleWorkers.pop() || new Calculation();
 
 async function sweepInParallel(design, asJsonLines, onProgress = () => {}, signal = null) {
@@ -158,6 +161,7 @@ async function sweepInParallel(design, asJsonLines, onProgress = () => {}, signa
   }
   try {
     const points = await workers[0].call("pointCount", { design: designText });
+    if (points > kMostPooledPoints) ended = true;  // not kept afterwards
     const processors = Math.min(Math.max(navigator.hardwareConcurrency || 1, 1), 16);
     const count = Math.max(1, Math.min(processors, Math.floor(points / kPointsPerWorker)));
     while (workers.length < count) workers.push(takeWorker());
@@ -181,7 +185,11 @@ async function sweepInParallel(design, asJsonLines, onProgress = () => {}, signa
     throw error;
   } finally {
     if (signal) signal.removeEventListener("abort", stop);
-    if (!ended) idleWorkers.push(...workers);
+    if (ended) {
+      workers.forEach((worker) => worker.terminate());
+    } else {
+      idleWorkers.push(...workers);
+    }
   }
 }
 
