@@ -79,9 +79,13 @@ std::string LayoutNames() {
 }
 
 std::string WordText(const RegisterLayout& layout, std::uint32_t word) {
+  return WordText(layout.word_bits, word);
+}
+
+std::string WordText(int word_bits, std::uint32_t word) {
   constexpr char kHex[] = "0123456789ABCDEF";
   std::string text = "0x";
-  for (int shift = layout.word_bits - 4; shift >= 0; shift -= 4) text += kHex[(word >> shift) & 0xF];
+  for (int shift = word_bits - 4; shift >= 0; shift -= 4) text += kHex[(word >> shift) & 0xF];
   return text;
 }
 

@@ -169,6 +169,8 @@ std::vector<RegisterWord> PowerUpWrites(const RegisterLayout& layout,
 
 // "0x00580005" (8 hex digits), or 6 for a 24-bit word.
 std::string WordText(const RegisterLayout& layout, std::uint32_t word);
+// The same with the word's bits given (a multiple of 4).
+std::string WordText(int word_bits, std::uint32_t word);
 
 // The profile's override of a field: its name must be a field of the layout
 // set by default (not by the run, not reserved), and its value must fit.

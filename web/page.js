@@ -281,8 +281,10 @@ function parseCsv(text) {
   return rows;
 }
 
-function download(name, text, type) {
-  const link = element("a", { download: name, href: URL.createObjectURL(new Blob([text], { type })) });
+// Saves `content` (a text, or a Blob made already) as the file `name`.
+function download(name, content, type) {
+  const blob = content instanceof Blob ? content : new Blob([content], { type });
+  const link = element("a", { download: name, href: URL.createObjectURL(blob) });
   document.body.append(link);
   link.click();
   link.remove();
@@ -711,11 +713,7 @@ function exportChart() {
       $("plan-status").textContent = "The chart could not be made into a picture.";
       return;
     }
-    const link = element("a", { download: exportName("png"), href: URL.createObjectURL(blob) });
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+    download(exportName("png"), blob);
   }, "image/png");
 }
 

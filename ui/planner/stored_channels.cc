@@ -3,6 +3,9 @@
 #include <limits>
 #include <optional>
 
+#include "decoded_words.h"
+#include "register_words.h"
+
 namespace synthfactors::planner {
 namespace {
 
@@ -43,25 +46,13 @@ std::optional<E> Decode(std::uint8_t code) {
   return static_cast<E>(code - 1);
 }
 
-// "0x00580005" read back: the number and its hex digits; none where the
-// text is no such word.
+// A word's text read back: the number and its hex digits, by the reader
+// the decoder uses; none where the text is no "0x" word.
 std::optional<std::pair<std::uint32_t, int>> WordOf(const std::string& text) {
-  if (text.size() < 3 || text.size() > 10 || text[0] != '0' || text[1] != 'x') return std::nullopt;
-  std::uint32_t value = 0;
-  for (std::size_t i = 2; i < text.size(); ++i) {
-    const char c = text[i];
-    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    if (digit < 0) return std::nullopt;
-    value = value << 4 | static_cast<std::uint32_t>(digit);
-  }
-  return std::pair(value, static_cast<int>(text.size() - 2));
-}
-
-std::string WordText(std::uint32_t word, int digits) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string text = "0x";
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) text += kHex[(word >> shift) & 0xF];
-  return text;
+  if (!text.starts_with("0x")) return std::nullopt;
+  const std::optional<std::uint32_t> word = formats::ParseWord(text);
+  if (!word) return std::nullopt;
+  return std::pair(*word, static_cast<int>(text.size() - 2));
 }
 
 }  // namespace
@@ -91,7 +82,11 @@ bool StoredChannels::StoreWords(std::size_t channel, const runner::NamedWords& w
   const std::size_t row = channel * words.size();
   for (std::size_t i = 0; i < words.size(); ++i) {
     const auto word = WordOf(words[i].second);
-    if (!word || word->second != w.digits || words[i].first != w.names[i]) return false;
+    // Kept as a number only where it reads back as the very same text.
+    if (!word || word->second != w.digits || words[i].first != w.names[i] ||
+        runner::WordText(4 * w.digits, word->first) != words[i].second) {
+      return false;
+    }
     w.words[row + i] = word->first;
   }
   return true;
@@ -190,7 +185,7 @@ void StoredChannels::Read(std::size_t channel, runner::ChannelFigures& f) const 
     const std::size_t count = w.names.size();
     named.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      named.emplace_back(w.names[i], WordText(w.words[channel * count + i], w.digits));
+      named.emplace_back(w.names[i], runner::WordText(4 * w.digits, w.words[channel * count + i]));
     }
     f.registers = std::move(named);
   }
