@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <queue>
 
 #include "wide_product.h"
 
@@ -349,6 +350,36 @@ FractionalSearchResult FractionalSearch::Run() const {
     result.why = NoFractionalSetting::kNoInt;
   }
   return result;
+}
+
+std::vector<FractionalSetting> FractionalSearch::Ranked(int count) const {
+  std::vector<FractionalSetting> ranked;
+  Int128 check = 0;
+  if (count <= 0 || !window_fits_ || first_ > last_ ||
+      __builtin_mul_overflow(in_.t_unit.num, Int128{last_}, &check)) {
+    return ranked;
+  }
+  // The `count` best so far, the worst on top.
+  const auto better = [this](const FractionalSetting& a, const FractionalSetting& b) {
+    return Better(a, b);
+  };
+  std::priority_queue<FractionalSetting, std::vector<FractionalSetting>, decltype(better)> kept(
+      better);
+  for (std::int64_t r = first_; r <= last_; ++r) {
+    if (!Admits(r)) continue;
+    const std::optional<FractionalSetting> setting = BestAt(r).setting;
+    if (!setting) continue;
+    if (static_cast<int>(kept.size()) < count) {
+      kept.push(*setting);
+    } else if (Better(*setting, kept.top())) {
+      kept.pop();
+      kept.push(*setting);
+    }
+  }
+  ranked.reserve(kept.size());
+  for (; !kept.empty(); kept.pop()) ranked.push_back(kept.top());
+  std::reverse(ranked.begin(), ranked.end());
+  return ranked;
 }
 
 FractionalSearchResult SearchFractional(const FractionalSearchInputs& in) {

@@ -63,6 +63,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "fractional_plan.h"
 #include "planning.h"
@@ -148,6 +149,10 @@ class FractionalSearch {
   SettingAtR BestAt(std::int64_t r) const;
   // Whether `a` is the better choice by the rule above.
   bool Better(const FractionalSetting& a, const FractionalSetting& b) const;
+  // The best setting of each R of the window the path admits, best first by
+  // the rule above, up to `count`: the whole window is weighed (no early
+  // end), so the first is Run()'s setting. Empty where Run() finds none.
+  std::vector<FractionalSetting> Ranked(int count) const;
   // The R of the window (first > last: none); empty where the window's
   // figures do not fit in 128 bits.
   std::optional<std::int64_t> First() const;

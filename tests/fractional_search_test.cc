@@ -265,9 +265,12 @@ bool Better(const Candidate& a, const Candidate& b) {
   return a.r < b.r;
 }
 
-std::string Exhaustive(const Case& c) {
-  std::optional<Candidate> best;
-  bool any_r = false, dropped = false;
+// The best candidate of each R, in R's order; whether any R lay in the
+// window, and whether a spur too near dropped one.
+std::vector<Candidate> ExhaustiveBests(const Case& c, bool& any_r, bool& dropped) {
+  std::vector<Candidate> bests;
+  any_r = false;
+  dropped = false;
   for (std::int64_t r = c.first_r; r <= c.last_r; ++r) {
     if (!c.Admits(r)) continue;
     // lower <= ref / r <= upper
@@ -330,6 +333,7 @@ std::string Exhaustive(const Case& c) {
         here.push_back(*nearest);
       }
     }
+    std::optional<Candidate> best;
     for (const Candidate& x : here) {
       if (x.p != 0 && c.spur_clear_khz >= 0 &&
           Int128{c.ref_khz} * x.spur < Int128{c.spur_clear_khz} * r * x.q) {
@@ -338,68 +342,106 @@ std::string Exhaustive(const Case& c) {
       }
       if (!best || Better(x, *best)) best = x;
     }
+    if (best) bests.push_back(*best);
   }
+  return bests;
+}
+
+FractionalSetting SettingOf(const Candidate& x) {
+  FractionalSetting s;
+  s.r = x.r;
+  s.integer = x.integer;
+  s.p = x.p;
+  s.q = x.q;
+  s.spur = x.spur;
+  s.on_frequency = x.on;
+  return s;
+}
+
+std::string Exhaustive(const Case& c) {
+  bool any_r = false, dropped = false;
+  const std::vector<Candidate> bests = ExhaustiveBests(c, any_r, dropped);
   std::optional<FractionalSetting> setting;
-  if (best) {
-    FractionalSetting s;
-    s.r = best->r;
-    s.integer = best->integer;
-    s.p = best->p;
-    s.q = best->q;
-    s.spur = best->spur;
-    s.on_frequency = best->on;
-    setting = s;
-  }
+  if (!bests.empty()) setting = SettingOf(*std::min_element(bests.begin(), bests.end(), Better));
   return Text(setting, dropped ? NoFractionalSetting::kSpurTooNear
                        : any_r ? NoFractionalSetting::kNoInt
                                : NoFractionalSetting::kNoRInWindow);
 }
 
+// The exhaustive search's first `count` settings, one per R, best first.
+std::string ExhaustiveRanking(const Case& c, int count) {
+  bool any_r = false, dropped = false;
+  std::vector<Candidate> bests = ExhaustiveBests(c, any_r, dropped);
+  std::sort(bests.begin(), bests.end(), Better);
+  if (bests.size() > std::size_t(count)) bests.resize(std::size_t(count));
+  std::string text;
+  for (const Candidate& x : bests) text += Text(SettingOf(x), NoFractionalSetting::kNone) + "; ";
+  return text;
+}
+
+// A random case small enough for the exhaustive search, its numbers from
+// `next(below)`, and the search's inputs for it.
+class RandomCases {
+ public:
+  std::int64_t Next(std::uint64_t below) {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<std::int64_t>(state_ % below);
+  }
+
+  Case Make() {
+    Case c;
+    c.t_den = 1 + Next(300);
+    c.t_num = c.t_den * (5 + Next(200)) + Next(c.t_den);
+    c.ref_khz = 1000 * (1 + Next(40));
+    c.first_r = 1 + Next(4);
+    c.last_r = c.first_r + Next(40);
+    c.upper_khz = Next(4) == 0 ? c.ref_khz : c.ref_khz / (c.first_r + Next(6));
+    c.upper_fractional_khz = Next(3) == 0 ? c.upper_khz : c.upper_khz / (1 + Next(3));
+    c.lower_khz = Next(3) == 0 ? 0 : c.upper_khz / (2 + Next(20));
+    c.integer_min = Next(3) == 0 ? 20 + Next(200) : 1;
+    c.integer_max = Next(5) == 0 ? c.integer_min + Next(2000) : 100000;
+    c.int_min = Next(3) == 0 ? 20 + Next(200) : 1;
+    c.int_max = Next(5) == 0 ? c.int_min + Next(2000) : 100000;
+    c.max_mod = 2 + Next(24);
+    if (Next(2) == 0) c.tolerance_quarters = Next(Next(2) == 0 ? 40 : 4000);
+    if (Next(4) == 0) c.spur_clear_khz = Next(3000);
+    c.d = std::int64_t{1} << Next(3);
+    if (Next(3) == 0) {  // two levels: a small first modulus, MOD2 up to 2 ... 9
+      c.mod1 = std::int64_t{2} << Next(3);
+      c.max_mod = 2 + Next(8);
+    }
+    if (Next(4) == 0) c.skip_every = 2 + Next(4);
+    return c;
+  }
+
+ private:
+  std::uint64_t state_ = 0x9E3779B97F4A7C15ULL;
+};
+
+FractionalSearchInputs InputsOf(const Case& c) {
+  FractionalSearchInputs in = Inputs(R(c.t_num, c.t_den), c.ref_khz, c.first_r, c.last_r,
+                                     c.max_mod);
+  in.lower_khz = R(c.lower_khz, 1);
+  in.upper_khz = R(c.upper_khz, 1);
+  in.upper_fractional_khz = R(c.upper_fractional_khz, 1);
+  in.integer_n = {static_cast<double>(c.integer_min), static_cast<double>(c.integer_max)};
+  in.fractional_int = {static_cast<double>(c.int_min), static_cast<double>(c.int_max)};
+  in.tolerance_hz = R(c.tolerance_quarters, 4);
+  if (c.spur_clear_khz >= 0) in.spur_clear_khz = R(c.spur_clear_khz, 1);
+  in.vco_per_loop = c.d;
+  in.mod1 = c.mod1;
+  if (c.skip_every > 0) in.r_allowed = [c](std::int64_t r) { return c.Admits(r); };
+  return in;
+}
+
 TEST(FractionalSearch, AgreesWithAnExhaustiveSearch) {
-  std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-  const auto next = [&](std::uint64_t below) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<std::int64_t>(state % below);
-  };
+  RandomCases cases;
   int fractional = 0, integer = 0, off = 0, with_tolerance = 0, second_level = 0, skipped = 0;
   for (int i = 0; i < 2500; ++i) {
-    Case c;
-    c.t_den = 1 + next(300);
-    c.t_num = c.t_den * (5 + next(200)) + next(c.t_den);
-    c.ref_khz = 1000 * (1 + next(40));
-    c.first_r = 1 + next(4);
-    c.last_r = c.first_r + next(40);
-    c.upper_khz = next(4) == 0 ? c.ref_khz : c.ref_khz / (c.first_r + next(6));
-    c.upper_fractional_khz = next(3) == 0 ? c.upper_khz : c.upper_khz / (1 + next(3));
-    c.lower_khz = next(3) == 0 ? 0 : c.upper_khz / (2 + next(20));
-    c.integer_min = next(3) == 0 ? 20 + next(200) : 1;
-    c.integer_max = next(5) == 0 ? c.integer_min + next(2000) : 100000;
-    c.int_min = next(3) == 0 ? 20 + next(200) : 1;
-    c.int_max = next(5) == 0 ? c.int_min + next(2000) : 100000;
-    c.max_mod = 2 + next(24);
-    if (next(2) == 0) c.tolerance_quarters = next(next(2) == 0 ? 40 : 4000);
-    if (next(4) == 0) c.spur_clear_khz = next(3000);
-    c.d = std::int64_t{1} << next(3);
-    if (next(3) == 0) {  // two levels: a small first modulus, MOD2 up to 2 ... 9
-      c.mod1 = std::int64_t{2} << next(3);
-      c.max_mod = 2 + next(8);
-    }
-    if (next(4) == 0) c.skip_every = 2 + next(4);
-
-    FractionalSearchInputs in = Inputs(R(c.t_num, c.t_den), c.ref_khz, c.first_r, c.last_r,
-                                       c.max_mod);
-    in.lower_khz = R(c.lower_khz, 1);
-    in.upper_khz = R(c.upper_khz, 1);
-    in.upper_fractional_khz = R(c.upper_fractional_khz, 1);
-    in.integer_n = {static_cast<double>(c.integer_min), static_cast<double>(c.integer_max)};
-    in.fractional_int = {static_cast<double>(c.int_min), static_cast<double>(c.int_max)};
-    in.tolerance_hz = R(c.tolerance_quarters, 4);
-    if (c.spur_clear_khz >= 0) in.spur_clear_khz = R(c.spur_clear_khz, 1);
-    in.vco_per_loop = c.d;
-    in.mod1 = c.mod1;
-    if (c.skip_every > 0) in.r_allowed = [c](std::int64_t r) { return c.Admits(r); };
+    const Case c = cases.Make();
+    const FractionalSearchInputs in = InputsOf(c);
     const std::string found = Chosen(in);
     ASSERT_EQ(Exhaustive(c), found)
         << "case " << i << ": t " << c.t_num << "/" << c.t_den << " ref " << c.ref_khz
@@ -428,6 +470,28 @@ TEST(FractionalSearch, AgreesWithAnExhaustiveSearch) {
   EXPECT_GT(with_tolerance, 1000);
   EXPECT_GT(second_level, 100);
   EXPECT_GT(skipped, 50);
+}
+
+// The ranked settings are each R's best, best first, as the exhaustive
+// search ranks them; the first is the search's choice.
+TEST(FractionalSearch, TheRankingAgreesWithAnExhaustiveSearch) {
+  RandomCases cases;
+  int long_lists = 0;
+  for (int i = 0; i < 1500; ++i) {
+    const Case c = cases.Make();
+    const int count = 1 + static_cast<int>(cases.Next(12));
+    const FractionalSearchInputs in = InputsOf(c);
+    const FractionalSearch search(in);
+    std::string found;
+    const std::vector<FractionalSetting> ranked = search.Ranked(count);
+    for (const FractionalSetting& s : ranked) found += Text(s, NoFractionalSetting::kNone) + "; ";
+    ASSERT_EQ(ExhaustiveRanking(c, count), found) << "case " << i << ", " << count << " asked";
+    if (!ranked.empty()) {
+      ASSERT_EQ(Chosen(in), Text(ranked.front(), NoFractionalSetting::kNone)) << "case " << i;
+    }
+    long_lists += ranked.size() >= 5;
+  }
+  EXPECT_GT(long_lists, 300);
 }
 
 TEST(FractionalSearch, TheFirstWholeRIsTheSmallestExactIntegerSetting) {
