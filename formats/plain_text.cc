@@ -157,6 +157,14 @@ std::string AlternativesTable(const runner::RunResult& result, std::string_view 
     header.emplace_back("B hex");
     header.emplace_back("A hex");
   }
+  // A fractional-N chip's settings: their mode, FRAC and MOD (N is INT),
+  // spur and, where it is planned, reference path.
+  const bool fractional = runner::field_read::WithFractional(result);
+  if (fractional) header.insert(header.end(), {"mode", "FRAC", "MOD", "spur kHz"});
+  const bool path = fractional && runner::field_read::WithReferencePath(result);
+  if (path) header.emplace_back("reference path");
+  const bool orders = fractional && runner::field_read::WithMashOrder(result);
+  if (orders) header.emplace_back("MASH order");
   const bool noise = result.noise.has_value();
   if (noise) header.emplace_back("phase noise dBc/Hz");
   std::vector<std::vector<std::string>> rows = {header};
@@ -176,6 +184,16 @@ std::string AlternativesTable(const runner::RunResult& result, std::string_view 
       row.push_back(alternative.counts ? RegisterOrEmpty(static_cast<double>(alternative.counts->B)) : "");
       row.push_back(alternative.counts ? RegisterOrEmpty(static_cast<double>(alternative.counts->A)) : "");
     }
+    if (fractional) {
+      row.emplace_back(alternative.mode ? runner::NameOf(*alternative.mode) : "-");
+      row.push_back(alternative.frac ? std::to_string(*alternative.frac) : "-");
+      row.push_back(alternative.mod ? std::to_string(*alternative.mod) : "-");
+      row.push_back(alternative.spur_offset_khz
+                        ? ColumnText(*alternative.spur_offset_khz, kKiloHertzMask, decimal_symbol)
+                        : "-");
+    }
+    if (path) row.push_back(alternative.reference_path.value_or("-"));
+    if (orders) row.push_back(alternative.mash_order ? std::to_string(*alternative.mash_order) : "-");
     if (noise) {
       row.push_back(alternative.phase_noise
                         ? OneDecimal(*alternative.phase_noise, decimal_symbol)

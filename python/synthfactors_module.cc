@@ -622,7 +622,8 @@ Frequencies are in MHz, the comparison limits in kHz.
 r_range, n_range: counter ranges, "MIN:MAX" or (MIN, MAX), the numbers
 taken exactly; only R in the R range (within 1 ... 1000000) are tried and
 only N in the N range admitted.
-alternatives: also rank up to this many admitted pairs (1 ... 1000; 0: none).
+alternatives: also rank up to this many admitted pairs (1 ... 1000; 0: none;
+with a fractional-N chip, the best setting of each R).
 fom: the PLL's figure of merit in dBc/Hz, for the in-band phase noise.
 decimal_symbol: the report's decimal symbol, one printable character.
 chip: a chip profile (a name from chips(), or a file) whose counters and

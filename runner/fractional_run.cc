@@ -150,6 +150,46 @@ void Fail(RunResult& result, std::string message) {
   result.message = std::move(message);
 }
 
+// A setting's comparison frequency, output error and spur (none in integer
+// mode), each the double nearest its exact value; none where the error has
+// too many digits to be stated.
+struct SettingFigures {
+  double comparison_khz = 0, error_hz = 0, error_ppb = 0;
+  std::optional<double> spur_offset_khz;
+};
+std::optional<SettingFigures> FiguresOf(const FractionalSearchInputs& in, const ExactFigures& x,
+                                        const FractionalSetting& c) {
+  SettingFigures figures;
+  figures.comparison_khz = NearestDouble(ComparisonKHz(in, c.r));
+  const auto error_hz = ErrorHz(in, c);
+  const auto error_ppb = error_hz ? Div(*Mul(*error_hz, Rational{1000, 1}), x.rf) : std::nullopt;
+  if (!error_hz || !error_ppb) return std::nullopt;
+  figures.error_hz = NearestDouble(*error_hz);
+  figures.error_ppb = NearestDouble(*error_ppb);
+  if (c.p != 0) {
+    const auto spur = SpurOffsetKHz(in, c);
+    figures.spur_offset_khz = spur ? NearestDouble(*spur)
+                                   : figures.comparison_khz * static_cast<double>(c.spur) /
+                                         static_cast<double>(c.q);
+  }
+  return figures;
+}
+
+// The registers' FRAC and MOD of a setting: P/Q, with one level scaled up
+// where Q lies below MOD's least; 0 and 1 in integer mode.
+std::pair<std::int64_t, std::int64_t> RegisterFraction(const FractionalRule& rule,
+                                                       const FractionalSetting& c) {
+  std::int64_t frac = c.p, mod = c.q;
+  if (rule.Mod1 == 0) {
+    while (frac != 0 && mod < rule.Mod.Min) {
+      frac += c.p;  // a denominator below MOD's least, scaled up
+      mod += c.q;
+    }
+  }
+  if (frac == 0) mod = 1;
+  return {frac, mod};
+}
+
 // The chosen setting's figures, exactly, into the result: false (the reason
 // in the result) when one has too many digits to be stated.
 bool SetFigures(RunResult& result, const FractionalSearchInputs& in, const ExactFigures& x,
@@ -160,22 +200,15 @@ bool SetFigures(RunResult& result, const FractionalSearchInputs& in, const Exact
   result.frac = frac;
   if (frac != 0) result.mod = mod;
   result.exact = c.error_num == 0;
-  const Rational comparison = ComparisonKHz(in, c.r);
-  result.comparison_khz = NearestDouble(comparison);
-  const auto error_hz = ErrorHz(in, c);
-  const auto error_ppb = error_hz ? Div(*Mul(*error_hz, Rational{1000, 1}), x.rf) : std::nullopt;
-  if (!error_hz || !error_ppb) {
+  const std::optional<SettingFigures> figures = FiguresOf(in, x, c);
+  if (!figures) {
     Fail(result, "fractional-N planning: the error has too many digits to be stated exactly");
     return false;
   }
-  result.error_hz = NearestDouble(*error_hz);
-  result.error_ppb = NearestDouble(*error_ppb);
-  if (frac != 0) {
-    const auto spur = SpurOffsetKHz(in, c);
-    result.spur_offset_khz = spur ? NearestDouble(*spur)
-                                  : *result.comparison_khz * static_cast<double>(c.spur) /
-                                        static_cast<double>(c.q);
-  }
+  result.comparison_khz = figures->comparison_khz;
+  result.error_hz = figures->error_hz;
+  result.error_ppb = figures->error_ppb;
+  if (frac != 0) result.spur_offset_khz = figures->spur_offset_khz;
   // The VCO the setting gives, exactly: (INT + P/Q) x ref / R (x D with
   // divided feedback).
   const auto n_exact = Add(Rational{c.integer, 1}, Rational{c.p, c.q});
@@ -483,6 +516,55 @@ std::variant<std::vector<PathConfig>, std::string> PathConfigsOf(const RunInputs
   return configs;
 }
 
+namespace {
+
+// The alternatives of a run: the best setting of each R of the chosen
+// search (its reference path's setting, modulator order and prescaler
+// kept), ranked as the run chooses, so that the first is the run's own. A
+// setting whose error cannot be stated exactly is left out.
+std::vector<Alternative> Alternatives(const RunInputs& inputs, const RunResult& result,
+                                      const Found& found, std::optional<std::int64_t> order,
+                                      double noise_factor) {
+  const FractionalRule& rule = *inputs.chip_profile->fractional;
+  std::vector<Alternative> alternatives;
+  for (const FractionalSetting& c : FractionalSearch(found.in).Ranked(result.plan.alternatives)) {
+    const std::optional<SettingFigures> figures = FiguresOf(found.in, found.x, c);
+    if (!figures) continue;
+    const PathChoice path = found.config->Split(c.r);
+    const auto [frac, mod] = RegisterFraction(rule, c);
+    Alternative& alternative = alternatives.emplace_back();
+    alternative.rank = static_cast<int>(alternatives.size());
+    alternative.pair = RankedPair{.R = static_cast<std::int32_t>(path.r),
+                                  .N = static_cast<double>(c.integer),
+                                  .ComparisonKHz = figures->comparison_khz,
+                                  .ErrorHz = figures->error_hz,
+                                  .ErrorPpb = figures->error_ppb,
+                                  .Exact = c.error_num == 0};
+    alternative.mode = frac == 0 ? SettingMode::kInteger : SettingMode::kFractional;
+    alternative.frac = frac;
+    if (frac != 0) {
+      alternative.mod = mod;
+      alternative.spur_offset_khz = figures->spur_offset_khz;
+    }
+    if (!rule.MashOrders.empty()) alternative.mash_order = frac == 0 ? 0 : order.value_or(1);
+    if (PathPlanned(inputs)) {
+      alternative.reference_path =
+          PathText(*inputs.chip_profile->reference_path, path.setting, path.r);
+    }
+    if (result.noise) {
+      const double n_value =
+          static_cast<double>(c.integer) + static_cast<double>(frac) / static_cast<double>(mod);
+      if (const auto noise = InBandNoise(*result.noise, figures->comparison_khz, n_value,
+                                         noise_factor)) {
+        alternative.phase_noise = noise->Total;
+      }
+    }
+  }
+  return alternatives;
+}
+
+}  // namespace
+
 RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
                             std::string_view decimal_symbol, const PlanOptions& plan) {
   RunResult result = StartRun(inputs, plan);
@@ -521,21 +603,19 @@ RunResult FractionalRunOnce(const RunInputs& inputs, const BoxNumbers& numbers,
 
   const Found& found = *search.best_found;
   const FractionalSetting& c = search.best->setting;
+  if (plan.alternatives > 0) {
+    result.alternatives =
+        Alternatives(inputs, result, found, search.order, fundamental ? factor / d : factor);
+  }
   const PathChoice path = found.config->Split(c.r);
   const FractionalRule& rule = *inputs.chip_profile->fractional;
-  std::int64_t frac = c.p, mod = c.q;
-  if (rule.Mod1 == 0) {
-    while (frac != 0 && mod < rule.Mod.Min) {
-      frac += c.p;  // a denominator below MOD's least, scaled up
-      mod += c.q;
-    }
-  } else if (frac != 0) {
+  const auto [frac, mod] = RegisterFraction(rule, c);
+  if (rule.Mod1 != 0 && frac != 0) {
     TwoLevels(c.p, c.q, rule.Mod1, rule.Mod.Min, result);
-  } else {
+  } else if (rule.Mod1 != 0) {
     result.frac1 = 0;  // integer mode: no fraction, as FRAC is 0
     result.frac2 = 0;
   }
-  if (frac == 0) mod = 1;
   if (!SetFigures(result, found.in, found.x, c, frac, mod, fundamental ? 1 : d)) return result;
   result.r = static_cast<double>(path.r);
   if (PathPlanned(inputs)) {

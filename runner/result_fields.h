@@ -398,7 +398,7 @@ inline bool IsSweepColumn(const ResultField& field, const RunResult& result) {
 
 using AlternativeField = Field<Alternative>;
 
-inline constexpr std::array<AlternativeField, 12> kAlternativeFields = {{
+inline constexpr std::array<AlternativeField, 18> kAlternativeFields = {{
     {"rank", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return double(a.rank); }},
     {"r", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return double(a.pair.R); }},
     {"n", FieldKind::kWhole, [](const Alternative& a) -> FieldValue { return a.pair.N; }},
@@ -415,6 +415,21 @@ inline constexpr std::array<AlternativeField, 12> kAlternativeFields = {{
      field_read::WithCounters},
     {"a", FieldKind::kWhole, [](const Alternative& a) { return field_read::CounterA(a.counts); },
      field_read::WithCounters},
+    {"mode", FieldKind::kText, [](const Alternative& a) { return field_read::Name(a.mode); },
+     field_read::WithFractional},
+    {"frac", FieldKind::kWhole, [](const Alternative& a) { return field_read::Whole(a.frac); },
+     field_read::WithFractional},
+    {"mod", FieldKind::kWhole, [](const Alternative& a) { return field_read::Whole(a.mod); },
+     field_read::WithFractional},
+    {"spur_offset_khz", FieldKind::kNumber,
+     [](const Alternative& a) { return field_read::Maybe(a.spur_offset_khz); },
+     field_read::WithFractional},
+    {"reference_path", FieldKind::kText,
+     [](const Alternative& a) { return field_read::Maybe(a.reference_path); },
+     field_read::WithReferencePath},
+    {"mash_order", FieldKind::kWhole,
+     [](const Alternative& a) { return field_read::Whole(a.mash_order); },
+     field_read::WithMashOrder},
     {"phase_noise_dbc_hz", FieldKind::kNumber,
      [](const Alternative& a) { return field_read::Maybe(a.phase_noise); },
      field_read::WithNoise},

@@ -26,4 +26,9 @@ RunResult ResultShape(const RunInputs& inputs, const PlanOptions& plan);
 RunResult RunOnce(const RunInputs& inputs, std::string_view decimal_symbol,
                   const PlanOptions& plan = PlanOptions{});
 
+// The inputs of `listed`'s run that find `alternative` (one of its ranked
+// alternatives) as the run's own choice: R and N (INT) fixed to its, and
+// with a fractional-N chip its reference path and modulator order.
+RunInputs AlternativeInputs(const RunResult& listed, const Alternative& alternative);
+
 }  // namespace synthfactors::runner

@@ -140,12 +140,21 @@ struct ChannelFigures {
 };
 
 // A ranked alternative, its counters (with a dual-modulus chip) and its
-// in-band phase noise (with a figure of merit).
+// in-band phase noise (with a figure of merit). With a fractional-N chip it
+// is the best setting of its R: pair.N is INT, with its mode, FRAC and MOD,
+// the integer-boundary spur's distance from the carrier (kHz; none in
+// integer mode), the modulator's order (0 in integer mode) where the chip
+// has orders and, where the reference path is planned, the path.
 struct Alternative {
   int rank = 0;  // from 1
   RankedPair pair;
   std::optional<PrescalerCounts> counts;
   std::optional<double> phase_noise;
+  std::optional<SettingMode> mode;
+  std::optional<std::int64_t> frac, mod;
+  std::optional<double> spur_offset_khz;
+  std::optional<std::string> reference_path;
+  std::optional<std::int64_t> mash_order;
 };
 
 struct RunResult : ChannelFigures {

@@ -7,6 +7,8 @@
 
 #include "chip_file.h"
 #include "fractional_plan.h"
+#include "json_reading.h"
+#include "number_text.h"
 #include "register_words.h"
 #include "run.h"
 
@@ -152,6 +154,78 @@ TEST(FractionalRun, HandWorkedChannels) {
   EXPECT_EQ(runner::SettingMode::kInteger, carry.mode);
   EXPECT_EQ(2500.0, carry.error_hz);  // 1e-4 x 25 MHz high
   EXPECT_FALSE(carry.spur_offset_khz);
+}
+
+// A setting's figures as one line, from an alternative or from a run.
+std::string SettingLine(const runner::Alternative& a) {
+  const auto maybe = [](const auto& value) {
+    return value ? runner::ShortestText(static_cast<double>(*value)) : std::string("-");
+  };
+  return "R " + std::to_string(a.pair.R) + " " + runner::ShortestText(a.pair.N) + " " +
+         maybe(a.frac) + "/" + maybe(a.mod) + " at " + runner::ShortestText(a.pair.ComparisonKHz) +
+         " kHz, error " + runner::ShortestText(a.pair.ErrorHz) + " Hz " +
+         runner::ShortestText(a.pair.ErrorPpb) + " ppb" + (a.pair.Exact ? " exact" : "") +
+         ", spur " + maybe(a.spur_offset_khz) + ", path " + a.reference_path.value_or("-") +
+         ", order " + maybe(a.mash_order) + ", noise " + maybe(a.phase_noise);
+}
+
+std::string SettingLine(const runner::RunResult& r) {
+  runner::Alternative a;
+  a.pair.R = static_cast<std::int32_t>(r.r.value_or(-1));
+  a.pair.N = r.n.value_or(-1);
+  a.pair.ComparisonKHz = r.comparison_khz.value_or(-1);
+  a.pair.ErrorHz = r.error_hz.value_or(-1);
+  a.pair.ErrorPpb = r.error_ppb.value_or(-1);
+  a.pair.Exact = r.exact.value_or(false);
+  a.frac = r.frac;
+  a.mod = r.mod;
+  a.spur_offset_khz = r.spur_offset_khz;
+  a.reference_path = r.reference_path;
+  a.mash_order = r.mash_order;
+  a.phase_noise = r.phase_noise;
+  return SettingLine(a);
+}
+
+// A fractional channel's alternatives are the best setting of each R: the
+// first is the run's own choice, and each, run on its own with its R and
+// INT (and path and order) fixed, is found again figure for figure.
+TEST(FractionalRun, EachAlternativeIsTheRunOfItsOwnSetting) {
+  const char* const requests[] = {
+      R"({"rf_out": "10369.525", "mult": "2", "ref": "25", "min_fc": "1000", "max_fc": "50000", "chip": "adf4351", "fom": "-220"})",
+      R"({"rf_out": "10369.525", "mult": "2", "ref": "25", "min_fc": "1000", "max_fc": "50000", "chip": "adf4351", "ref_path": "auto"})",
+      R"({"rf_out": "2500.006103515625", "ref": "25", "min_fc": "1000", "max_fc": "32000", "chip": "adf4351", "spur_clear": "6.104"})",
+      R"({"rf_out": "10369.52", "mult": "2", "ref": "10", "min_fc": "100", "max_fc": "50000", "chip": "max2870", "tolerance": "100", "fom": "-220", "flicker": "-260"})",
+      R"({"rf_out": "5000.3", "ref": "10", "min_fc": "100", "max_fc": "50000", "chip": "max2870", "feedback": "divided", "spur_clear": "500"})",
+      R"({"rf_out": "2400.1", "ref": "25", "min_fc": "100", "max_fc": "32000", "chip": "adf4351", "fom": "-220", "prefer": "noise", "tolerance": "10"})",
+      R"({"rf_out": "10369.525", "ref": "122.88", "min_fc": "1000", "max_fc": "125000", "chip": "adf5356", "fom": "-221"})",
+      R"({"rf_out": "14000.0001", "ref": "100", "min_fc": "1000", "max_fc": "300000", "chip": "lmx2594", "fom": "-236"})",
+      R"({"rf_out": "9999.999", "ref": "100", "min_fc": "1000", "max_fc": "300000", "chip": "lmx2594", "mash_order": "3"})",
+      // R and the pre-divider as one divider: the alternatives' paths differ.
+      R"({"rf_out": "10000.0125", "ref": "100", "min_fc": "10", "max_fc": "100", "chip": "lmx2594"})",
+  };
+  for (const char* request : requests) {
+    std::string error;
+    auto checked = formats::ReadRunLine(request, formats::LoadChip, error);
+    ASSERT_TRUE(checked) << request << ": " << error;
+    checked->plan.alternatives = 12;
+    const runner::RunResult listed = runner::RunOnce(checked->inputs, ".", checked->plan);
+    ASSERT_TRUE(listed.Complete()) << request << ": " << listed.message;
+    ASSERT_TRUE(listed.alternatives) << request;
+    ASSERT_GE(listed.alternatives->size(), 3u) << request;
+    EXPECT_EQ(SettingLine(listed), SettingLine(listed.alternatives->front())) << request;
+    runner::PlanOptions alone = checked->plan;
+    alone.alternatives = 0;
+    std::vector<std::int32_t> rs;
+    for (const runner::Alternative& alternative : *listed.alternatives) {
+      const runner::RunResult run =
+          runner::RunOnce(runner::AlternativeInputs(listed, alternative), ".", alone);
+      EXPECT_EQ(SettingLine(alternative), SettingLine(run))
+          << request << ", rank " << alternative.rank;
+      rs.push_back(alternative.pair.R);
+    }
+    std::sort(rs.begin(), rs.end());
+    EXPECT_EQ(rs.end(), std::adjacent_find(rs.begin(), rs.end())) << request;  // one per R
+  }
 }
 
 // The R whose comparison frequency lies in the window are found by
