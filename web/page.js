@@ -907,10 +907,13 @@ async function selectChannel(index) {
 function showDetails(rfOut, channel) {
   const parts = [element("h2", { textContent: `Channel ${rfOut} MHz` }), element("pre", { className: "report", textContent: channel.report, tabIndex: 0, ariaLabel: `Report of ${rfOut} MHz` })];
   if (channel.alternatives && channel.alternatives.length) {
-    const names = ["rank", "r", "n", "comparison_khz", "error_hz", "error_ppb", "exact", "r_hex", "n_hex"];
+    // The columns the run gives (a fractional-N chip's settings have their
+    // FRAC, MOD and spur), in the command line's order.
+    const names = Object.keys(channel.alternatives[0]);
+    const cellText = (value) => (value === null ? "" : String(value));
     parts.push(element("h3", { textContent: "Alternatives" }), element("table", { className: "small" }, [
       element("thead", {}, [element("tr", {}, names.map(tableHeader))]),
-      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, names.map((name) => tableCell(name, String(pair[name])))))),
+      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, names.map((name) => tableCell(name, cellText(pair[name])))))),
     ]));
   }
   let noiseHost = null;

@@ -138,6 +138,7 @@ class PlannerWindowTest : public QObject {
   void badInputMarksItsBoxAndRunsNothing();
   void cancelStopsAMillionChannelPlan();
   void strangeTextsNeverCrashOrHang();
+  void alternativesAreTheCommandLinesRanking_data();
   void alternativesAreTheCommandLinesRanking();
   void sortingAndCopyKeepTheCells();
   void readsTheLocalesDecimalSymbol();
@@ -425,17 +426,28 @@ void PlannerWindowTest::strangeTextsNeverCrashOrHang() {
   window.reset();
 }
 
+void PlannerWindowTest::alternativesAreTheCommandLinesRanking_data() {
+  QTest::addColumn<QString>("chip");
+  QTest::addColumn<QString>("ranked");
+  QTest::newRow("dual-modulus") << "adf4106" << "exact first";
+  QTest::newRow("fractional-N") << "adf4351" << "the best setting of each R";
+}
+
 void PlannerWindowTest::alternativesAreTheCommandLinesRanking() {
+  QFETCH(QString, chip);
+  QFETCH(QString, ranked);
   PlannerWindow window;
   SetBand(window);
-  ChooseChip(window, "adf4106");
+  ChooseChip(window, chip);
   QVERIFY(PlanAndWait(window));
   window.TableView()->selectRow(41);
-  QTRY_VERIFY(window.Alternatives()->Table()->rowCount() > 0);
+  QTRY_VERIFY(window.Alternatives()->Table()->rowCount() > 1);
+  QVERIFY2(window.Alternatives()->Title()->text().contains(ranked),
+           qPrintable(window.Alternatives()->Title()->text()));
   const QString rf = window.TableModel()->index(41, 0).data().toString();
+  const QStringList channel = {"--rf-out", rf, "--mult", "4", "--chip", chip};
   const QJsonObject result =
-      QJsonDocument::fromJson(RunCli({"--rf-out", rf, "--mult", "4", "--chip", "adf4106",
-                                      "--alternatives", "20", "--json"}))
+      QJsonDocument::fromJson(RunCli(channel + QStringList{"--alternatives", "20", "--json"}))
           .object();
   const QJsonArray expected = result["alternatives"].toArray();
   const QTableWidget* table = window.Alternatives()->Table();
@@ -460,16 +472,24 @@ void PlannerWindowTest::alternativesAreTheCommandLinesRanking() {
       } else if (value.isBool()) {
         QCOMPARE(cell, value.toBool() ? "yes" : "no");
         QCOMPARE(exact, value.toBool() ? "true" : "false");
+      } else if (value.isNull()) {
+        QCOMPARE(cell, QString());
       } else {
         QCOMPARE(cell, value.toString());
       }
     }
   }
   // The first alternative is the chosen pair: its report is what the
-  // command line writes for the channel, counters and all.
-  const QString plain = RunCli({"--rf-out", rf, "--mult", "4", "--chip", "adf4106"});
+  // command line writes for the channel, counters and all; the second's is
+  // the channel run with its R and N.
+  const QString plain = RunCli(channel);
   QCOMPARE(window.Alternatives()->Report(0), plain);
-  QVERIFY(plain.startsWith("RF Source Frequency") && plain.contains("\nCounters  P "));
+  QVERIFY(plain.startsWith("RF Source Frequency") && plain.contains("Hex divider values"));
+  QVERIFY(chip != "adf4106" || plain.contains("\nCounters  P "));
+  const QJsonObject second = expected[1].toObject();
+  const QString r = QString::number(second["r"].toInteger()), n = QString::number(second["n"].toInteger());
+  QCOMPARE(window.Alternatives()->Report(1),
+           QString(RunCli(channel + QStringList{"--r-range", r + ":" + r, "--n-range", n + ":" + n})));
 }
 
 void PlannerWindowTest::sortingAndCopyKeepTheCells() {

@@ -565,17 +565,33 @@ def test_a_double_click_on_the_chart_zooms_out_and_selects_nothing(page):
     wait_until(page, 'document.querySelector("#details pre")')
 
 
-def test_a_channels_details_list_its_alternatives_from_the_same_run(page):
-    plan_band(page, "10368:10369:0.5", {"mult": "4", "fom": "-220"})
+@pytest.mark.parametrize("band, inputs", [
+    ("10368:10369:0.5", {"mult": "4", "fom": "-220"}),
+    # A fractional-N chip's settings, with their FRAC, MOD and spur.
+    ("2400:2401:0.5", {"chip": "adf4351", "ref": "25", "min_fc": "100", "max_fc": "40000",
+                       "fom": "-220", "registers": True}),
+])
+def test_a_channels_details_list_its_alternatives_from_the_same_run(page, band, inputs):
+    plan_band(page, band, inputs)
     page.find_elements(By.CSS_SELECTOR, "#channels tbody tr")[1].click()
     wait_until(page, 'document.querySelector("#details pre")')
-    channel = ("--rf-out", "10368.5", "--mult", "4", "--fom", "-220")
+    rf_out = str(float(band.split(":")[0]) + 0.5)
+    channel = ("--rf-out", rf_out, *flags(inputs))
     report = page.find_element(By.CSS_SELECTOR, "#details pre").get_property("textContent")
     assert report == cli(*channel)[0]
     expected = json.loads(cli(*channel, "--alternatives", "10", "--json")[0])["alternatives"]
+    assert len(expected) > 1
+    names = [th.get_attribute("title") for th in page.find_elements(By.CSS_SELECTOR, "#details table.small th")]
+    assert names == list(expected[0])
     rows = page.find_elements(By.CSS_SELECTOR, "#details table.small tbody tr")
-    assert [row.find_elements(By.TAG_NAME, "td")[1].text for row in rows] == [
-        str(pair["r"]) for pair in expected]
+    assert len(rows) == len(expected)
+    whole = [name for name in ("r", "n", "frac", "mod", "mode") if name in names]
+    for row, pair in zip(rows, expected):
+        cells = row.find_elements(By.TAG_NAME, "td")
+        shown = {name: cells[names.index(name)].text for name in whole}
+        assert shown == {name: "" if pair[name] is None else str(pair[name]) for name in whole}
+    if "chip" in inputs:
+        assert {"frac", "mod", "spur_offset_khz", "phase_noise_dbc_hz"} <= set(names)
 
 
 def test_a_loop_band_shows_each_channel_with_the_bands_filter(page):

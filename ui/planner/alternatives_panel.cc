@@ -161,6 +161,11 @@ void AlternativesPanel::Fill(const runner::RunResult& result) {
     title_->setText(tr("No alternatives for %1 MHz: %2").arg(rf, Text(result.message)));
   } else if (listed.size() == 1) {
     title_->setText(tr("1 alternative for %1 MHz (Enter or double-click for its report)").arg(rf));
+  } else if (runner::field_read::WithFractional(result)) {
+    title_->setText(tr("%1 alternatives for %2 MHz, the best setting of each R, ranked as the "
+                       "plan chooses (Enter or double-click one for its report)")
+                        .arg(listed.size())
+                        .arg(rf));
   } else {
     title_->setText(tr("%1 alternatives for %2 MHz, exact first, then by output error "
                        "(Enter or double-click one for its report)")
@@ -190,20 +195,16 @@ QString AlternativesPanel::SelectedText() const {
   return text;
 }
 
-// The run of the channel with R and N fixed to the alternative's: the GO
-// action then finds that pair, and the run is written as the command line
-// writes it.
+// The run of the channel with R and N (and a fractional setting's path and
+// order) fixed to the alternative's: the GO action then finds that pair, and
+// the run is written as the command line writes it.
 QString AlternativesPanel::Report(int row) const {
   if (!listed_ || !listed_->alternatives || row < 0 ||
       std::size_t(row) >= listed_->alternatives->size()) {
     return {};
   }
-  const runner::Alternative& alternative = (*listed_->alternatives)[std::size_t(row)];
-  runner::RunInputs inputs = listed_->inputs;
-  inputs.r_range.reset();
-  inputs.n_range.reset();
-  inputs.bounds = SearchBounds::Ranges(alternative.pair.R, alternative.pair.R, alternative.pair.N,
-                                       alternative.pair.N);
+  const runner::RunInputs inputs =
+      runner::AlternativeInputs(*listed_, (*listed_->alternatives)[std::size_t(row)]);
   runner::PlanOptions options = listed_->plan;
   options.alternatives = 0;
   const runner::RunResult result = runner::RunOnce(inputs, decimal_symbol_, options);
