@@ -911,10 +911,13 @@ function showDetails(rfOut, channel) {
     // FRAC, MOD and spur), in the command line's order.
     const names = Object.keys(channel.alternatives[0]);
     const cellText = (value) => (value === null ? "" : String(value));
-    parts.push(element("h3", { textContent: "Alternatives" }), element("table", { className: "small" }, [
+    // A wide table scrolls sideways in its box, reached by the keyboard.
+    parts.push(element("h3", { textContent: "Alternatives" }), element("div", {
+      className: "wide-scroll", tabIndex: 0, role: "region", ariaLabel: `Alternatives of ${rfOut} MHz`,
+    }, [element("table", { className: "small" }, [
       element("thead", {}, [element("tr", {}, names.map(tableHeader))]),
       element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, names.map((name) => tableCell(name, cellText(pair[name])))))),
-    ]));
+    ])]));
   }
   let noiseHost = null;
   if (channel.noise) {
