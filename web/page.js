@@ -910,13 +910,12 @@ function showDetails(rfOut, channel) {
     // The columns the run gives (a fractional-N chip's settings have their
     // FRAC, MOD and spur), in the command line's order.
     const names = Object.keys(channel.alternatives[0]);
-    const cellText = (value) => (value === null ? "" : String(value));
     // A wide table scrolls sideways in its box, reached by the keyboard.
     parts.push(element("h3", { textContent: "Alternatives" }), element("div", {
       className: "wide-scroll", tabIndex: 0, role: "region", ariaLabel: `Alternatives of ${rfOut} MHz`,
     }, [element("table", { className: "small" }, [
       element("thead", {}, [element("tr", {}, names.map(tableHeader))]),
-      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, names.map((name) => tableCell(name, cellText(pair[name])))))),
+      element("tbody", {}, channel.alternatives.map((pair) => element("tr", {}, names.map((name) => tableCell(name, pair[name]))))),
     ])]));
   }
   let noiseHost = null;

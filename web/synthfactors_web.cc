@@ -218,7 +218,7 @@ Json NoiseCurve(const runner::RunResult& result) {
 
 // A channel the page shows, from one run: {"report": the command line's
 // plain text without --alternatives (in the page's decimal symbol),
-// "alternatives": the ten best pairs, "registers": the words (or null),
+// "alternatives": the ten best pairs (each cell's text), "registers": the words (or null),
 // "noise": the loop's noise at the plot's offsets (or null)}, each as
 // `--json` writes it. With a loop, `band` is the plan's FROM:TO:STEP: the
 // channel runs with the band's filter, as its row did.
@@ -242,7 +242,21 @@ std::string Channel(const std::string& request, const std::string& band,
   if (result.refusal) return ErrorAnswer(*result.refusal);
   const Json object = formats::ResultToJson(result);
   Json answer;
-  answer["alternatives"] = object.value("alternatives", Json());
+  // Each alternative's cells as the planner's table and a CSV write them
+  // (so "1e-07", not a script's "1e-7").
+  answer["alternatives"] = nullptr;
+  if (result.alternatives) {
+    Json rows = Json::array();
+    for (const runner::Alternative& alternative : *result.alternatives) {
+      Json row = Json::object();
+      for (const auto& field : runner::kAlternativeFields) {
+        if (!runner::IsPresent(field, result)) continue;
+        row[std::string(field.name)] = formats::FieldText(field.kind, field.read(alternative));
+      }
+      rows.push_back(std::move(row));
+    }
+    answer["alternatives"] = std::move(rows);
+  }
   answer["registers"] = object.value("registers", Json());
   // The report as a run without alternatives writes it.
   result.alternatives.reset();

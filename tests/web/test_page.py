@@ -590,6 +590,9 @@ def test_a_channels_details_list_its_alternatives_from_the_same_run(page, band, 
         cells = row.find_elements(By.TAG_NAME, "td")
         shown = {name: cells[names.index(name)].text for name in whole}
         assert shown == {name: "" if pair[name] is None else str(pair[name]) for name in whole}
+        # A figure's exact text, shown or in the tooltip, is the command line's.
+        cell = cells[names.index("comparison_khz")]
+        assert float(cell.get_attribute("title") or cell.text) == pair["comparison_khz"]
     if "chip" in inputs:
         assert {"frac", "mod", "spur_offset_khz", "phase_noise_dbc_hz"} <= set(names)
 
