@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The sessions the documentation shows ("$ synthfactors-cli ARGS" and the
 lines under it) run again with the program built here: each must print
-exactly what the page says. A session that pipes, redirects or names a file
-the page only describes is left out.
+exactly what the page says. A session that ends in "| head -N" or "| tail -N"
+is checked on those lines; one that pipes otherwise, redirects or names a
+file the page only describes is left out.
 
 usage: docs_sessions.py SYNTHFACTORS_CLI FILE_OR_FOLDER..."""
 import os
@@ -13,6 +14,7 @@ import subprocess
 import sys
 
 SESSION = re.compile(r"^    \$ (?:synthfactors-cli|scripts/run)( .*)$")
+PART = re.compile(r"^(.*) \| (head|tail) -(\d+)$")
 
 
 def sessions(path):
@@ -43,7 +45,9 @@ def main():
         files += sorted(path.glob("*.md")) if path.is_dir() else [path]
     failures = checked = 0
     for path in files:
-        for line, command, shown in sessions(path):
+        for line, session, shown in sessions(path):
+            part = PART.match(session)
+            command = part.group(1) if part else session
             args = shlex.split(command)
             if any(mark in command for mark in ("|", ">", "printf", "echo")) or \
                     any(arg.endswith(".json") and not os.path.exists(arg) for arg in args):
@@ -51,10 +55,13 @@ def main():
             done = subprocess.run([cli] + args, capture_output=True, text=True,
                                   env=dict(os.environ, LC_ALL="C"))
             printed = (done.stdout + done.stderr).rstrip("\n").split("\n")
+            if part:
+                count = int(part.group(3))
+                printed = printed[:count] if part.group(2) == "head" else printed[-count:]
             checked += 1
             if printed != shown:
                 failures += 1
-                print(f"{path}:{line}: synthfactors-cli{command}")
+                print(f"{path}:{line}: synthfactors-cli{session}")
                 for want, got in zip(shown + [""] * len(printed), printed + [""] * len(shown)):
                     if want != got:
                         print(f"  the page: {want!r}\n  the program: {got!r}")
