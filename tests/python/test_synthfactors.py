@@ -62,6 +62,8 @@ def test_run_equals_the_command_line_json_field_by_field():
     ["--fom", "-231.5", "--n-range", "10001:20000"],
     ["--chip", "adf4106", "--alternatives", "3", "--fom", "-221", "--max-fc", "200000"],
     ["--fom", "-223", "--flicker", "-260", "--offset", "100", "--chip", "adf4351-int"],
+    ["--chip", "adf4351", "--alternatives", "6", "--ref", "25", "--max-fc", "32000"],
+    ["--chip", "lmx2594", "--alternatives", "4", "--ref", "100", "--max-fc", "300000", "--fom", "-236"],
 ])
 def test_planning_options_equal_the_command_line(options):
     for rf_out in ["1000", "1000.001", "1234.5678"]:
