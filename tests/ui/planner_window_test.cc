@@ -9,8 +9,10 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QAbstractSeries>
@@ -133,6 +135,7 @@ class PlannerWindowTest : public QObject {
   void tableAndChartShowTheCommandLinesPlan();
   void exportWritesTheCommandLinesBytes_data();
   void exportWritesTheCommandLinesBytes();
+  void theChartIsExportedAsAPngImage();
   void choosingAChipFillsItsRanges();
   void badInputMarksItsBoxAndRunsNothing_data();
   void badInputMarksItsBoxAndRunsNothing();
@@ -285,6 +288,49 @@ void PlannerWindowTest::exportWritesTheCommandLinesBytes() {
   window.ExportTo(folder.filePath("no folder/plan"), SweepFormat::kCsv);
   QVERIFY(ended.wait(60000));
   QVERIFY2(window.Status().startsWith("Cannot write"), qPrintable(window.Status()));
+}
+
+void PlannerWindowTest::theChartIsExportedAsAPngImage() {
+  PlannerWindow window;
+  window.resize(1000, 700);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  SetBand(window);
+  QVERIFY(PlanAndWait(window));
+  window.Chart()->setFocus();  // its focus frame is the window's, not the image's
+  QTRY_VERIFY(window.Chart()->hasFocus());
+  QTemporaryDir folder;
+  const QString path = folder.filePath("chart.png");
+  window.ExportChartTo(path);
+  QCOMPARE(window.Status(), "Chart written to " + path + ".");
+  const QImage image(path);
+  QVERIFY(!image.isNull());
+  const qreal scale = window.Chart()->devicePixelRatioF();
+  QCOMPARE(image.size(), (QSizeF(window.Chart()->viewport()->size()) * scale).toSize());
+  const QColor highlight = window.Chart()->palette().color(QPalette::Highlight);
+  QVERIFY(image.pixelColor(1, 1) != highlight);
+  QVERIFY(image.pixelColor(image.width() / 2, 1) != highlight);
+  // The chart is in it: its line's colours and the axes' text, not a blank.
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 3) {
+    for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+  }
+  QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+  // The plan just shown is laid out: the frequency axis's text (dark grey)
+  // is along the bottom, as the window shows it.
+  int text = 0;
+  for (int y = image.height() * 3 / 4; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      text += c.red() < 110 && c.green() < 110 && c.blue() < 110;
+    }
+  }
+  QVERIFY2(text > 50, qPrintable(QString::number(text)));
+
+  // A place that cannot be written is said so; nothing else is written.
+  window.ExportChartTo(folder.filePath("no folder/chart.png"));
+  QVERIFY2(window.Status().startsWith("Cannot write"), qPrintable(window.Status()));
+  QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"chart.png"});
 }
 
 void PlannerWindowTest::choosingAChipFillsItsRanges() {

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "file_access.h"
+#include "plan_chart.h"
 #include "plan_export.h"
 #include "plan_worker.h"
 #include "qt_text.h"
@@ -23,15 +25,21 @@ PlanExporter::PlanExporter(PlanWorker* worker, std::string decimal_symbol, QWidg
     : QObject(window), worker_(worker), decimal_symbol_(std::move(decimal_symbol)),
       window_(window) {}
 
-QString PlanExporter::Name(formats::SweepFormat format) const {
-  QString name = QStringLiteral("plan");
+// The band in a file's name: "-10368-10370" (empty without a plan).
+QString PlanExporter::Band() const {
+  QString band;
   if (plan_) {
     const std::int64_t last = plan_->request.range.PointCount() - 1;
-    name += QStringLiteral("-") + Text(plan_->request.range.PointText(0));
-    if (last > 0) name += QStringLiteral("-") + Text(plan_->request.range.PointText(last));
+    band += QStringLiteral("-") + Text(plan_->request.range.PointText(0));
+    if (last > 0) band += QStringLiteral("-") + Text(plan_->request.range.PointText(last));
   }
-  return name + (format == formats::SweepFormat::kJsonLines ? QStringLiteral(".jsonl")
-                                                            : QStringLiteral(".csv"));
+  return band;
+}
+
+QString PlanExporter::Name(formats::SweepFormat format) const {
+  return QStringLiteral("plan") + Band() +
+         (format == formats::SweepFormat::kJsonLines ? QStringLiteral(".jsonl")
+                                                     : QStringLiteral(".csv"));
 }
 
 void PlanExporter::Ask() {
@@ -50,6 +58,35 @@ void PlanExporter::Ask() {
   }
   folder_ = QFileInfo(path).absolutePath();
   To(path, as_json ? formats::SweepFormat::kJsonLines : formats::SweepFormat::kCsv);
+}
+
+void PlanExporter::AskChart(PlanChart* chart) {
+  if (!plan_) return;
+  const QString name = QStringLiteral("chart") + Band() + QStringLiteral(".png");
+  QString path = QFileDialog::getSaveFileName(window_, tr("Export chart"),
+                                              QDir(folder_).filePath(name),
+                                              tr("PNG image (*.png)"));
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
+  folder_ = QFileInfo(path).absolutePath();
+  ChartTo(path, chart);
+}
+
+void PlanExporter::ChartTo(const QString& path, PlanChart* chart) {
+  const QByteArray image = chart->PngImage();
+  if (image.isEmpty()) {
+    emit status(tr("The chart could not be drawn as an image; no file was written."), true);
+    return;
+  }
+  const std::string error =
+      formats::WriteReplacing(path.toUtf8().toStdString(), [&image](std::ostream& out) {
+        out.write(image.constData(), image.size());
+      });
+  if (!error.empty()) {
+    emit status(Text(error), true);
+    return;
+  }
+  emit status(tr("Chart written to %1.").arg(path), false);
 }
 
 void PlanExporter::To(const QString& path, formats::SweepFormat format) {

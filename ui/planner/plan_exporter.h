@@ -15,6 +15,7 @@ class QWidget;
 
 namespace synthfactors::planner {
 
+class PlanChart;
 class PlanWorker;
 
 class PlanExporter : public QObject {
@@ -32,6 +33,11 @@ class PlanExporter : public QObject {
   void Ask();
   // Exports to `path` on the worker (nothing while it is busy).
   void To(const QString& path, formats::SweepFormat format);
+  // Asks where, then writes the chart there as a PNG image.
+  void AskChart(PlanChart* chart);
+  // Writes `chart` to `path` as a PNG image (replacing a file only once the
+  // whole image is written); the status says where, or why not.
+  void ChartTo(const QString& path, PlanChart* chart);
 
  signals:
   void status(const QString& text, bool fault);
@@ -39,6 +45,8 @@ class PlanExporter : public QObject {
   void started();
 
  private:
+  QString Band() const;
+
   PlanWorker* worker_;
   std::string decimal_symbol_;
   QWidget* window_;

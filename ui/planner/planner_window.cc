@@ -139,6 +139,9 @@ void PlannerWindow::BuildMenus() {
   export_action_ = file->addAction(tr("E&xport plan…"), exporter_, &PlanExporter::Ask);
   export_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   export_action_->setEnabled(false);
+  export_chart_action_ = file->addAction(tr("Export &chart…"), this,
+                                         [this] { exporter_->AskChart(Chart()); });
+  export_chart_action_->setEnabled(false);
   file->addSeparator();
   QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
   quit->setShortcut(QKeySequence::Quit);
@@ -263,6 +266,7 @@ void PlannerWindow::SetWorking(bool working) {
   cancel_action_->setEnabled(working);
   export_button_->setEnabled(!working && plan_ != nullptr);
   export_action_->setEnabled(!working && plan_ != nullptr);
+  export_chart_action_->setEnabled(!working && plan_ != nullptr);
 }
 
 void PlannerWindow::Progress(std::int64_t done, std::int64_t total, const QString& unit) {
@@ -332,6 +336,8 @@ QString PlannerWindow::NoSettingSummary(std::int64_t without, std::size_t first)
 void PlannerWindow::ExportTo(const QString& path, formats::SweepFormat format) {
   exporter_->To(path, format);
 }
+
+void PlannerWindow::ExportChartTo(const QString& path) { exporter_->ChartTo(path, Chart()); }
 
 QString PlannerWindow::ExportName(formats::SweepFormat format) const {
   return exporter_->Name(format);

@@ -42,6 +42,8 @@ class PlannerWindow : public QMainWindow {
   void Plan();
   void Cancel() { worker_->Cancel(); }
   void ExportTo(const QString& path, formats::SweepFormat format);
+  // File ▸ Export chart… to `path`, without asking.
+  void ExportChartTo(const QString& path);
   bool OpenProfile(const QString& path) { return form_->OpenProfile(path); }
   bool SaveDesign(const QString& path);
   bool OpenDesign(const QString& path);
@@ -115,6 +117,7 @@ class PlannerWindow : public QMainWindow {
   QAction* plan_action_ = nullptr;
   QAction* cancel_action_ = nullptr;
   QAction* export_action_ = nullptr;
+  QAction* export_chart_action_ = nullptr;
   QMenu* recent_menu_ = nullptr;
   std::shared_ptr<const PlanOutcome> plan_;
 };
