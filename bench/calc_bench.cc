@@ -17,6 +17,7 @@
 #include "plan_options.h"
 #include "planning.h"
 #include "rounded_log.h"
+#include "run.h"
 #include "sweep_writer.h"
 
 namespace synthfactors {
@@ -351,6 +352,25 @@ void BM_ReferencePathSweep(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReferencePathSweep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A fractional channel's alternatives over the widest window a shipped chip
+// gives: the lmx2594 from 100 MHz compared at 0.1 ... 50 kHz, R folded with
+// its pre-divider (about a million R, each one's best setting worked out),
+// the run alone (Arg 0) against the run with 1,000 alternatives (Arg 1).
+void BM_FractionalAlternatives(benchmark::State& state) {
+  std::string error;
+  runner::RunInputs inputs;
+  inputs.rf_out = "10000.0125";
+  inputs.ref = "100";
+  inputs.min_fc = "0.1";
+  inputs.max_fc = "50";
+  inputs.chip = "lmx2594";
+  inputs.chip_profile = formats::LoadChip("lmx2594", error);
+  runner::PlanOptions plan;
+  plan.alternatives = state.range(0) == 1 ? 1000 : 0;
+  for (auto _ : state) benchmark::DoNotOptimize(runner::RunOnce(inputs, ".", plan));
+}
+BENCHMARK(BM_FractionalAlternatives)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // One R for a plan of 10,000 channels (10 kHz apart) against about 20,000
 // admitted R, none exact on every channel: the pruned choice.
