@@ -717,6 +717,84 @@ function exportChart() {
   }, "image/png");
 }
 
+// The chart as an SVG drawing, as drawn: the plot's lines (broken where a
+// channel has no figure), the error limit, the axes with the ticks and
+// labels shown, and the legend under it; the part of the band shown.
+function chartSvg(chart, series, limit) {
+  const escape = (text) => String(text).replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;");
+  const at = (value) => Number(value.toFixed(2));
+  const ratio = chart.ctx.canvas.width / chart.width;
+  const box = { left: chart.bbox.left / ratio, top: chart.bbox.top / ratio,
+    width: chart.bbox.width / ratio, height: chart.bbox.height / ratio };
+  const legendY = box.top + box.height + 62;
+  const width = chart.width, height = Math.ceil(legendY + 12);
+  const text = (x, y, content, anchor, extra = "") =>
+    `<text x="${at(x)}" y="${at(y)}" text-anchor="${anchor}"${extra}>${escape(content)}</text>`;
+  const parts = [`<rect width="${width}" height="${height}" fill="#fff"/>`,
+    `<clipPath id="plot"><rect x="${at(box.left)}" y="${at(box.top)}" width="${at(box.width)}" height="${at(box.height)}"/></clipPath>`];
+  chart.axes.forEach((axis, index) => {
+    const scale = index === 0 ? "x" : axis.scale || "y";
+    const values = axis._values || [];
+    (axis._splits || []).forEach((split, k) => {
+      const position = chart.valToPos(split, scale);
+      if (index === 0) {
+        const x = box.left + position;
+        parts.push(`<line x1="${at(x)}" y1="${at(box.top)}" x2="${at(x)}" y2="${at(box.top + box.height)}" stroke="#eee"/>`,
+          text(x, box.top + box.height + 16, values[k] ?? "", "middle"));
+      } else if (axis.side === 1) {
+        parts.push(text(box.left + box.width + 6, box.top + position + 4, values[k] ?? "", "start"));
+      } else {
+        const y = box.top + position;
+        parts.push(`<line x1="${at(box.left)}" y1="${at(y)}" x2="${at(box.left + box.width)}" y2="${at(y)}" stroke="#eee"/>`,
+          text(box.left - 6, y + 4, values[k] ?? "", "end"));
+      }
+    });
+    const middle = box.top + box.height / 2;
+    if (index === 0) parts.push(text(box.left + box.width / 2, box.top + box.height + 36, axis.label, "middle", ' font-weight="bold"'));
+    else {
+      const x = axis.side === 1 ? width - 12 : 14;
+      parts.push(text(x, middle, axis.label, "middle", ` font-weight="bold" transform="rotate(-90 ${at(x)} ${at(middle)})"`));
+    }
+  });
+  parts.push(`<rect x="${at(box.left)}" y="${at(box.top)}" width="${at(box.width)}" height="${at(box.height)}" fill="none" stroke="#999"/>`);
+  const lines = [];
+  for (const value of limit === null ? [] : [limit, -limit]) {
+    const y = at(box.top + chart.valToPos(value, "y"));
+    lines.push(`<line class="limit" x1="${at(box.left)}" y1="${y}" x2="${at(box.left + box.width)}" y2="${y}" stroke="#c80000" stroke-width="2" stroke-dasharray="4 4"/>`);
+  }
+  series.forEach((line, index) => {
+    if (index === 0) return;
+    const steps = [];
+    let pen = "M";
+    chart.data[0].forEach((x, k) => {
+      const y = chart.data[index][k];
+      if (y === null || y === undefined) {
+        pen = "M";
+        return;
+      }
+      steps.push(`${pen}${at(box.left + chart.valToPos(x, "x"))} ${at(box.top + chart.valToPos(y, line.scale || "y"))}`);
+      pen = "L";
+    });
+    lines.push(`<path class="series" d="${steps.join(" ")}" fill="none" stroke="${line.stroke}" stroke-width="${line.width}"/>`);
+  });
+  parts.push(`<g clip-path="url(#plot)">${lines.join("")}</g>`);
+  let x = box.left;
+  series.forEach((line, index) => {
+    if (index === 0) return;
+    const y = legendY;
+    parts.push(`<line x1="${at(x)}" y1="${at(y - 4)}" x2="${at(x + 20)}" y2="${at(y - 4)}" stroke="${line.stroke}" stroke-width="2"/>`,
+      text(x + 26, y, line.label, "start"));
+    x += 40 + line.label.length * 7;
+  });
+  return `<svg xmlns="http://www.w3.org/2000/svg" width="${width}" height="${height}" viewBox="0 0 ${width} ${height}" ` +
+    `font-family="Liberation Sans, Arimo, sans-serif" font-size="12" fill="#222">${parts.join("")}</svg>\n`;
+}
+
+function exportChartSvg() {
+  if (!planner.chart) return;
+  download(exportName("svg"), chartSvg(planner.chart, planner.chartSeries, planner.chartLimit), "image/svg+xml");
+}
+
 // A value axis's tick labels to six significant digits: errors of a few
 // µHz read as themselves, not as a row of zeros.
 function figureTick(tick) {
@@ -777,6 +855,7 @@ function drawChart() {
     : error.every((value) => value === null)
       ? "No channel to chart: no channel has this figure (see the table's fault column)." : null;
   $("export-chart").disabled = nothing !== null;
+  $("export-chart-svg").disabled = nothing !== null;
   if (nothing) {
     host.replaceChildren(element("p", { className: "hint", textContent: nothing }));
     $("chart-summary").textContent = nothing;
@@ -831,6 +910,8 @@ function drawChart() {
     data.push(jitter);
     axes.push({ label: "jitter, fs", side: 1, scale: "fs", grid: { show: false }, size: 70, values: figureTicks });
   }
+  planner.chartSeries = series;
+  planner.chartLimit = limit;
   planner.chart = new uPlot({
     width: Math.max(200, host.clientWidth || 800),
     height: kChartHeight,
@@ -1167,6 +1248,7 @@ async function start() {
   $("copy-link").addEventListener("click", copyLink);
   $("error-limit").addEventListener("input", () => { if (planner.rows.length) drawChart(); });
   $("export-chart").addEventListener("click", exportChart);
+  $("export-chart-svg").addEventListener("click", exportChartSvg);
   $("page-back").addEventListener("click", () => { planner.page--; showTable(); });
   $("page-next").addEventListener("click", () => { planner.page++; showTable(); });
   $("channels").addEventListener("click", (event) => {

@@ -5,6 +5,7 @@ import json
 import pathlib
 import random
 import time
+from xml.etree import ElementTree
 
 import pytest
 from selenium.webdriver.common.action_chains import ActionChains
@@ -502,7 +503,7 @@ def test_printed_the_plan_shows_inputs_chart_and_every_row_without_buttons(page)
         page.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
 
 
-def test_the_error_limit_counts_channels_beyond_it_and_the_chart_exports_as_png(page):
+def test_the_error_limit_counts_channels_beyond_it_and_the_chart_exports_as_png_and_svg(page):
     inputs = {"mult": "4", "chip": "adf4106", "min_fc": "1", "max_fc": "1000"}
     plan_band(page, "10368:10370:0.025", inputs)
     assert page.find_element(By.ID, "over-limit").text == ""
@@ -528,6 +529,28 @@ def test_the_error_limit_counts_channels_beyond_it_and_the_chart_exports_as_png(
                                                    : setTimeout(check, 20);
         check();""")[0]
     assert picture == {"name": "plan-10368-10370.png", "head": [137, 80, 78, 71, 13, 10, 26, 10]}
+
+    # The same chart as a drawing: one point per channel, placed by its
+    # figure, the limit both ways, the axes' labels and ticks in the band.
+    drawing = export(page, "export-chart-svg")
+    assert drawing["name"] == "plan-10368-10370.svg"
+    svg = ElementTree.fromstring(drawing["text"])
+    name = "{http://www.w3.org/2000/svg}"
+    assert svg.tag == name + "svg"
+    [line] = [path for path in svg.iter(name + "path") if path.get("class") == "series"]
+    points = [tuple(map(float, step[1:].split())) for step in line.get("d").split(" M")[0].replace(" L", "|L").split("|")]
+    assert len(points) == 81
+    xs, ys = [x for x, _ in points], [y for _, y in points]
+    assert xs == sorted(xs) and len(set(xs)) == 81
+    assert ys.index(min(ys)) == errors.index(max(errors))  # SVG's y grows downwards
+    assert ys.index(max(ys)) == errors.index(min(errors))
+    limits = sorted(float(x.get("y1")) for x in svg.iter(name + "line") if x.get("class") == "limit")
+    assert len(limits) == 2 and min(ys) <= limits[1] and limits[0] <= max(ys)
+    texts = [text.text for text in svg.iter(name + "text")]
+    assert "RF output, MHz" in texts and "error, Hz" in texts
+    assert "NaN" not in drawing["text"] and "undefined" not in drawing["text"]
+    ticks = [float(text) for text in texts if text and text.startswith("1036")]
+    assert len(ticks) >= 2 and all(10368 <= tick <= 10370 for tick in ticks)
 
 
 def test_one_r_band_exports_the_command_lines_sweep(page):
