@@ -762,19 +762,25 @@ function chartSvg(chart, series, limit) {
     const y = at(box.top + chart.valToPos(value, "y"));
     lines.push(`<line class="limit" x1="${at(box.left)}" y1="${y}" x2="${at(box.left + box.width)}" y2="${y}" stroke="#c80000" stroke-width="2" stroke-dasharray="4 4"/>`);
   }
+  // The channels shown, with one either side so the lines reach the edges.
+  const xs = chart.data[0];
+  const { min, max } = chart.scales.x;
+  let first = 0, last = xs.length - 1;
+  while (first < last && xs[first + 1] < min) ++first;
+  while (last > first && xs[last - 1] > max) --last;
   series.forEach((line, index) => {
     if (index === 0) return;
     const steps = [];
     let pen = "M";
-    chart.data[0].forEach((x, k) => {
+    for (let k = first; k <= last; ++k) {
       const y = chart.data[index][k];
       if (y === null || y === undefined) {
         pen = "M";
-        return;
+        continue;
       }
-      steps.push(`${pen}${at(box.left + chart.valToPos(x, "x"))} ${at(box.top + chart.valToPos(y, line.scale || "y"))}`);
+      steps.push(`${pen}${at(box.left + chart.valToPos(xs[k], "x"))} ${at(box.top + chart.valToPos(y, line.scale || "y"))}`);
       pen = "L";
-    });
+    }
     lines.push(`<path class="series" d="${steps.join(" ")}" fill="none" stroke="${line.stroke}" stroke-width="${line.width}"/>`);
   });
   parts.push(`<g clip-path="url(#plot)">${lines.join("")}</g>`);
