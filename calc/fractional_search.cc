@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
-#include <queue>
 
+#include "best_kept.h"
 #include "wide_product.h"
 
 namespace synthfactors {
@@ -353,33 +353,20 @@ FractionalSearchResult FractionalSearch::Run() const {
 }
 
 std::vector<FractionalSetting> FractionalSearch::Ranked(int count) const {
-  std::vector<FractionalSetting> ranked;
   Int128 check = 0;
   if (count <= 0 || !window_fits_ || first_ > last_ ||
       __builtin_mul_overflow(in_.t_unit.num, Int128{last_}, &check)) {
-    return ranked;
+    return {};
   }
-  // The `count` best so far, the worst on top.
   const auto better = [this](const FractionalSetting& a, const FractionalSetting& b) {
     return Better(a, b);
   };
-  std::priority_queue<FractionalSetting, std::vector<FractionalSetting>, decltype(better)> kept(
-      better);
+  BestKept<FractionalSetting, decltype(better)> kept(count, better);
   for (std::int64_t r = first_; r <= last_; ++r) {
     if (!Admits(r)) continue;
-    const std::optional<FractionalSetting> setting = BestAt(r).setting;
-    if (!setting) continue;
-    if (static_cast<int>(kept.size()) < count) {
-      kept.push(*setting);
-    } else if (Better(*setting, kept.top())) {
-      kept.pop();
-      kept.push(*setting);
-    }
+    if (const std::optional<FractionalSetting> setting = BestAt(r).setting) kept.Offer(*setting);
   }
-  ranked.reserve(kept.size());
-  for (; !kept.empty(); kept.pop()) ranked.push_back(kept.top());
-  std::reverse(ranked.begin(), ranked.end());
-  return ranked;
+  return kept.Take();
 }
 
 FractionalSearchResult SearchFractional(const FractionalSearchInputs& in) {

@@ -1,10 +1,10 @@
 #include "planning.h"
 
+#include "best_kept.h"
 #include "rounded_log.h"
 
 #include <algorithm>
 #include <cmath>
-#include <queue>
 
 namespace synthfactors {
 namespace {
@@ -64,25 +64,14 @@ bool RanksBefore(const RankedPair& a, const RankedPair& b) {
 std::vector<RankedPair> RankedAlternatives(const PlanInputs& in, int count) {
   count = std::clamp(count, 0, kMaxAlternatives);
   if (count == 0) return {};
-  // The `count` best so far, the worst on top.
-  std::priority_queue<RankedPair, std::vector<RankedPair>, decltype(&RanksBefore)> kept(
-      &RanksBefore);
+  BestKept<RankedPair, decltype(&RanksBefore)> kept(count, &RanksBefore);
   ForEachAdmittedR(in.RefFreq, in.LowerKHz, in.UpperKHz, in.Bounds,
                    [&](std::int32_t r, double fcomp) {
-                     const std::optional<RankedPair> pair = Evaluate(in, r, fcomp);
-                     if (!pair) return;
-                     if (static_cast<int>(kept.size()) < count) {
-                       kept.push(*pair);
-                     } else if (RanksBefore(*pair, kept.top())) {
-                       kept.pop();
-                       kept.push(*pair);
+                     if (const std::optional<RankedPair> pair = Evaluate(in, r, fcomp)) {
+                       kept.Offer(*pair);
                      }
                    });
-  std::vector<RankedPair> ranked;
-  ranked.reserve(kept.size());
-  for (; !kept.empty(); kept.pop()) ranked.push_back(kept.top());
-  std::reverse(ranked.begin(), ranked.end());
-  return ranked;
+  return kept.Take();
 }
 
 std::optional<double> InBandPhaseNoise(double fom, double comparison_khz, double n,
