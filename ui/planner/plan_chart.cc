@@ -1,8 +1,6 @@
 #include "plan_chart.h"
 
-#include <QBuffer>
 #include <QChart>
-#include <QImage>
 #include <QPainter>
 #include <QPalette>
 #include <QCoreApplication>
@@ -424,27 +422,6 @@ void PlanChart::paintEvent(QPaintEvent* event) {
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
-}
-
-QByteArray PlanChart::PngImage() {
-  // The chart lays itself out on the next turn of the event loop: a plan
-  // just shown is laid out first, or the image would show the one before.
-  QCoreApplication::sendPostedEvents(chart(), QEvent::LayoutRequest);
-  const qreal scale = devicePixelRatioF();
-  const QSize size = viewport()->size();
-  QImage image((QSizeF(size) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
-  image.fill(Qt::white);
-  {
-    // The scene as the view shows it; the focus frame is the view's own.
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), viewport()->rect());
-  }
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
-  return bytes;
 }
 
 void PlanChart::focusInEvent(QFocusEvent* event) {

@@ -81,9 +81,6 @@ class PlanChart : public QChartView {
   QString ReadoutOf(std::int64_t channel) const;
   // Whether a plan is shown without a channel that has the figure.
   bool NothingToChart() const;
-  // The chart as it is drawn (without the keyboard's focus frame), at the
-  // screen's pixel ratio, as PNG bytes; empty where it cannot be encoded.
-  QByteArray PngImage();
 
   // For tests: the points of the plan's line, and its marks of exact
   // channels (one each, up to 2000 of them).

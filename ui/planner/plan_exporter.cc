@@ -1,9 +1,14 @@
 #include "plan_exporter.h"
 
+#include <QBuffer>
+#include <QChart>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLocale>
+#include <QPainter>
 
 #include "file_access.h"
 #include "plan_chart.h"
@@ -17,6 +22,29 @@ namespace {
 QString Channels(std::int64_t count) {
   return count == 1 ? PlanExporter::tr("1 channel")
                     : PlanExporter::tr("%1 channels").arg(QLocale().toString(qlonglong(count)));
+}
+
+// The chart as it is drawn (without the keyboard's focus frame, which the
+// view paints over the scene), at the screen's pixel ratio, as PNG bytes;
+// empty where it cannot be encoded.
+QByteArray PngImage(PlanChart* view) {
+  // The chart lays itself out on the next turn of the event loop: a plan
+  // just shown is laid out first, or the image would show the one before.
+  QCoreApplication::sendPostedEvents(view->chart(), QEvent::LayoutRequest);
+  const qreal scale = view->devicePixelRatioF();
+  const QSize size = view->viewport()->size();
+  QImage image((QSizeF(size) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    view->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), view->viewport()->rect());
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
+  return bytes;
 }
 
 }  // namespace
@@ -73,7 +101,7 @@ void PlanExporter::AskChart(PlanChart* chart) {
 }
 
 void PlanExporter::ChartTo(const QString& path, PlanChart* chart) {
-  const QByteArray image = chart->PngImage();
+  const QByteArray image = PngImage(chart);
   if (image.isEmpty()) {
     emit status(tr("The chart could not be drawn as an image; no file was written."), true);
     return;
